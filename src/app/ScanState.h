@@ -1,0 +1,20 @@
+#pragma once
+// The scan state of the main window, and what the text routines need to know of it.
+
+namespace app {
+
+enum class ScanState { Idle, Modal, Starting, Running };
+
+// Origin of the request being served: 0 button, 1 local push, 2 network push.
+enum RequestOrigin { kOriginButton = 0, kOriginLocalPush = 1, kOriginNetworkPush = 2 };
+
+// Answers what scan, if any, is being served; implemented by the scan dispatch.
+class IScanStatus {
+public:
+    virtual ~IScanStatus() = default;
+    virtual ScanState GetScanState() const = 0;
+    // Origin of the request being served (meaningful while Starting or Running).
+    virtual int CurrentOrigin() const = 0;
+};
+
+} // namespace app

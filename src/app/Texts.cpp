@@ -1,0 +1,43 @@
+#include "app/Texts.h"
+
+#include <atomic>
+
+#include "app/DataFiles.h"
+#include "settings/Profile.h"
+
+namespace app {
+namespace {
+
+std::shared_ptr<IMessageBox>& BoxSlot() {
+    static std::shared_ptr<IMessageBox> slot;
+    return slot;
+}
+std::shared_ptr<IScanStatus>& StatusSlot() {
+    static std::shared_ptr<IScanStatus> slot;
+    return slot;
+}
+
+} // namespace
+
+std::string LoadMessageText(int number) {
+    return settings::ReadProfileString(TextFilePath(), "Messages", std::to_string(number), "");
+}
+
+std::string LoadUIString(const std::string& key) {
+    return settings::ReadProfileString(TextFilePath(), "UIString", key, "");
+}
+
+void SetMessageBox(std::shared_ptr<IMessageBox> box) { std::atomic_store(&BoxSlot(), std::move(box)); }
+void SetScanStatus(std::shared_ptr<IScanStatus> status) { std::atomic_store(&StatusSlot(), std::move(status)); }
+
+int ShowMessage(const std::string& text, unsigned style, unsigned helpContext) {
+    if (auto status = std::atomic_load(&StatusSlot())) {
+        ScanState state = status->GetScanState();
+        bool scanning = state == ScanState::Starting || state == ScanState::Running;
+        if (scanning && status->CurrentOrigin() == kOriginNetworkPush) return 0;
+    }
+    auto box = std::atomic_load(&BoxSlot());
+    return box ? box->Show(text, style, helpContext) : 0;
+}
+
+} // namespace app

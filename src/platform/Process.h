@@ -1,0 +1,17 @@
+#pragma once
+// Starting other programs. No shell is involved: arguments are passed one by one.
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Runs a program (looked up on PATH) with the given arguments, waits for it at most
+// timeoutMs, and collects its standard output. False when it could not be started,
+// did not finish in time (it is then killed) or exited with a nonzero status.
+bool CaptureOutput(const std::vector<std::string>& argv, std::string& output, int timeoutMs);
+
+// True when a program of that name is found on PATH (or the path is executable).
+bool IsOnPath(const std::string& program);
+
+} // namespace platform

@@ -1,0 +1,206 @@
+#include "settings/Profile.h"
+
+#include <cctype>
+
+#include "platform/Services.h"
+
+namespace settings {
+namespace {
+
+// One line of the file with its parsed meaning.
+struct Line {
+    enum Kind { Other, Section, Entry } kind = Other;
+    std::string name;   // section or key name, trimmed
+    std::string value;  // entry value, trimmed, enclosing quotes removed
+    size_t begin = 0;   // byte range of the line in the file, without its line end
+    size_t end = 0;
+    size_t next = 0;    // start of the following line
+};
+
+std::string Trim(const std::string& text) {
+    size_t b = text.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    size_t e = text.find_last_not_of(" \t");
+    return text.substr(b, e - b + 1);
+}
+
+std::vector<Line> Parse(const std::string& content) {
+    std::vector<Line> lines;
+    size_t pos = 0;
+    while (pos < content.size()) {
+        Line line;
+        line.begin = pos;
+        size_t nl = content.find('\n', pos);
+        line.next = nl == std::string::npos ? content.size() : nl + 1;
+        line.end = nl == std::string::npos ? content.size() : nl;
+        if (line.end > line.begin && content[line.end - 1] == '\r') --line.end;
+        std::string text = Trim(content.substr(line.begin, line.end - line.begin));
+        if (!text.empty() && text[0] == '[') {
+            size_t close = text.find(']');
+            if (close != std::string::npos) {
+                line.kind = Line::Section;
+                line.name = Trim(text.substr(1, close - 1));
+            }
+        } else if (!text.empty() && text[0] != ';') {
+            size_t eq = text.find('=');
+            if (eq != std::string::npos) {
+                line.kind = Line::Entry;
+                line.name = Trim(text.substr(0, eq));
+                line.value = Trim(text.substr(eq + 1));
+                if (line.value.size() >= 2 && line.value.front() == '"' && line.value.back() == '"')
+                    line.value = line.value.substr(1, line.value.size() - 2);
+            }
+        }
+        lines.push_back(std::move(line));
+        pos = lines.back().next;
+    }
+    return lines;
+}
+
+// Index of the first section line with this name, or lines.size().
+size_t FindSection(const std::vector<Line>& lines, const std::string& section) {
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].kind == Line::Section && EqualsNoCase(lines[i].name, section)) return i;
+    return lines.size();
+}
+
+// One past the last line belonging to the section that starts at index s.
+size_t SectionEnd(const std::vector<Line>& lines, size_t s) {
+    size_t i = s + 1;
+    while (i < lines.size() && lines[i].kind != Line::Section) ++i;
+    return i;
+}
+
+bool HasLineBreak(const std::string& text) {
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+std::string LineEndOf(const std::string& content) {
+    size_t nl = content.find('\n');
+    return nl != std::string::npos && nl > 0 && content[nl - 1] == '\r' ? "\r\n" : "\n";
+}
+
+bool Load(const std::string& file, std::string& content) {
+    return platform::FileSystem().ReadFile(file, content);
+}
+
+} // namespace
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string ReadProfileString(const std::string& file, const std::string& section,
+                              const std::string& key, const std::string& fallback) {
+    std::string content;
+    if (!Load(file, content)) return fallback.substr(0, kProfileValueLimit);
+    auto lines = Parse(content);
+    size_t s = FindSection(lines, Trim(section));
+    if (s == lines.size()) return fallback.substr(0, kProfileValueLimit);
+    size_t end = SectionEnd(lines, s);
+    for (size_t i = s + 1; i < end; ++i)
+        if (lines[i].kind == Line::Entry && EqualsNoCase(lines[i].name, Trim(key)))
+            return lines[i].value.substr(0, kProfileValueLimit);
+    return fallback.substr(0, kProfileValueLimit);
+}
+
+bool WriteProfileString(const std::string& file, const std::string& sectionName,
+                        const std::string& keyName, const std::string& value) {
+    std::string section = Trim(sectionName);
+    std::string key = Trim(keyName);
+    if (section.empty() || key.empty()) return false;
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
+    if (key.find('=') != std::string::npos || key[0] == '[' || key[0] == ';') return false;
+    if (section.find(']') != std::string::npos) return false;
+
+    std::string content;
+    Load(file, content);  // a missing file is written from nothing
+    const std::string eol = LineEndOf(content);
+    const std::string entry = key + "=" + value;
+    auto lines = Parse(content);
+    size_t s = FindSection(lines, section);
+
+    std::string result;
+    if (s == lines.size()) {
+        result = content;
+        if (!result.empty() && result.back() != '\n') result += eol;
+        result += "[" + section + "]" + eol + entry + eol;
+    } else {
+        size_t end = SectionEnd(lines, s);
+        size_t found = end;
+        size_t lastEntry = s;
+        for (size_t i = s + 1; i < end; ++i) {
+            if (lines[i].kind != Line::Entry) continue;
+            lastEntry = i;
+            if (found == end && EqualsNoCase(lines[i].name, key)) found = i;
+        }
+        if (found != end) {
+            result = content.substr(0, lines[found].begin) + entry + content.substr(lines[found].end);
+        } else {
+            // A new key goes right after the section's last entry (or its header), so
+            // blank lines and comments before the next section stay where they are.
+            const Line& after = lines[lastEntry];
+            result = content.substr(0, after.next);
+            if (after.next == after.end) result += eol;  // last line had no line end
+            result += entry + eol + content.substr(after.next);
+        }
+    }
+    return platform::FileSystem().WriteFileAtomic(file, result);
+}
+
+bool DeleteProfileKey(const std::string& file, const std::string& section, const std::string& key) {
+    std::string content;
+    if (!Load(file, content)) return true;
+    auto lines = Parse(content);
+    size_t s = FindSection(lines, Trim(section));
+    if (s == lines.size()) return true;
+    size_t end = SectionEnd(lines, s);
+    std::string result = content.substr(0, lines[s].next);
+    bool removed = false;
+    for (size_t i = s + 1; i < end; ++i) {
+        if (lines[i].kind == Line::Entry && EqualsNoCase(lines[i].name, Trim(key))) {
+            removed = true;
+            continue;
+        }
+        result += content.substr(lines[i].begin, lines[i].next - lines[i].begin);
+    }
+    if (!removed) return true;
+    if (end < lines.size()) result += content.substr(lines[end].begin);
+    return platform::FileSystem().WriteFileAtomic(file, result);
+}
+
+std::vector<std::string> ListProfileSections(const std::string& file) {
+    std::vector<std::string> names;
+    std::string content;
+    if (!Load(file, content)) return names;
+    for (const auto& line : Parse(content)) {
+        if (line.kind != Line::Section || line.name.empty()) continue;
+        bool seen = false;
+        for (const auto& n : names) seen = seen || EqualsNoCase(n, line.name);
+        if (!seen) names.push_back(line.name);
+    }
+    return names;
+}
+
+std::vector<std::string> ListProfileKeys(const std::string& file, const std::string& section) {
+    std::vector<std::string> names;
+    std::string content;
+    if (!Load(file, content)) return names;
+    auto lines = Parse(content);
+    size_t s = FindSection(lines, Trim(section));
+    if (s == lines.size()) return names;
+    size_t end = SectionEnd(lines, s);
+    for (size_t i = s + 1; i < end; ++i) {
+        if (lines[i].kind != Line::Entry || lines[i].name.empty()) continue;
+        bool seen = false;
+        for (const auto& n : names) seen = seen || EqualsNoCase(n, lines[i].name);
+        if (!seen) names.push_back(lines[i].name);
+    }
+    return names;
+}
+
+} // namespace settings

@@ -1,0 +1,40 @@
+#pragma once
+// Our INI ("profile") reader and writer. Semantics:
+// - section and key names match without regard to ASCII case, after trimming blanks;
+// - the first occurrence of a section, and of a key within it, wins;
+// - a missing file, section or key gives the caller's default;
+// - values read are cut at 1023 characters;
+// - a write creates the file and the section when they are missing, replaces an
+//   existing key in place and keeps every other line, comment and the order;
+// - the file is replaced atomically (temporary file, flush, rename), so a failed or
+//   interrupted write leaves the old file as it was;
+// - a write whose section, key or value holds CR or LF (or a key with '=' or a section
+//   with ']') is refused: no text can add lines of its own to the file.
+// Nothing is cached: every call reads the file, so separate users see each other's
+// writes at once.
+
+#include <string>
+#include <vector>
+
+namespace settings {
+
+constexpr size_t kProfileValueLimit = 1023;
+
+std::string ReadProfileString(const std::string& file, const std::string& section,
+                              const std::string& key, const std::string& fallback = {});
+bool WriteProfileString(const std::string& file, const std::string& section,
+                        const std::string& key, const std::string& value);
+// Removes a key (every line of it in the first matching section). True when the file
+// no longer has the key afterwards.
+bool DeleteProfileKey(const std::string& file, const std::string& section, const std::string& key);
+
+// Section names in file order (each name once, first spelling kept). Not cut to any
+// buffer size: large data files list completely.
+std::vector<std::string> ListProfileSections(const std::string& file);
+// Key names of the first matching section, in file order (each once).
+std::vector<std::string> ListProfileKeys(const std::string& file, const std::string& section);
+
+// ASCII case-insensitive equality of two names.
+bool EqualsNoCase(const std::string& a, const std::string& b);
+
+} // namespace settings

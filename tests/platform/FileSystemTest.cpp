@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using testsupport::TempFolder;
+
+TEST(PosixFileSystem, ListsDotEntriesAndFiles) {
+    TempFolder dir;
+    dir.Write("a.txt", "x");
+    platform::PosixFileSystem fs;
+    std::vector<std::string> names;
+    ASSERT_TRUE(fs.ListFolder(dir.path(), names));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a.txt"}));
+    EXPECT_FALSE(fs.ListFolder(dir / "missing/", names));
+}
+
+TEST(PosixFileSystem, CopyRefusesToOverwrite) {
+    TempFolder dir;
+    platform::PosixFileSystem fs;
+    dir.Write("from", "new");
+    dir.Write("to", "old");
+    EXPECT_FALSE(fs.CopyNoOverwrite(dir / "from", dir / "to"));
+    EXPECT_EQ(dir.Read("to"), "old");
+    EXPECT_TRUE(fs.CopyNoOverwrite(dir / "from", dir / "copy"));
+    EXPECT_EQ(dir.Read("copy"), "new");
+    EXPECT_FALSE(fs.CopyNoOverwrite(dir / "absent", dir / "other"));
+    EXPECT_FALSE(fs.Exists(dir / "other"));
+}
+
+TEST(PosixFileSystem, AtomicWriteReplacesWholeFileAndKeepsMode) {
+    TempFolder dir;
+    platform::PosixFileSystem fs;
+    std::string path = dir.Write("settings.ini", "old content");
+    ::chmod(path.c_str(), 0640);
+    ASSERT_TRUE(fs.WriteFileAtomic(path, "new"));
+    EXPECT_EQ(dir.Read("settings.ini"), "new");
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    std::vector<std::string> names;
+    fs.ListFolder(dir.path(), names);
+    EXPECT_EQ(names.size(), 3u) << "no temporary file may stay behind";
+}
+
+TEST(PosixFileSystem, FailedAtomicWriteLeavesNothing) {
+    TempFolder dir;
+    platform::PosixFileSystem fs;
+    EXPECT_FALSE(fs.WriteFileAtomic(dir / "no/such/folder/file", "x"));
+    // A folder in the target's place cannot be replaced by a file.
+    ASSERT_TRUE(fs.CreateFolder(dir / "taken"));
+    EXPECT_FALSE(fs.WriteFileAtomic(dir / "taken", "x"));
+    std::vector<std::string> names;
+    fs.ListFolder(dir.path(), names);
+    EXPECT_EQ(names.size(), 3u);
+}
+
+TEST(Process, CapturesOutputAndStatus) {
+    std::string out;
+    EXPECT_TRUE(platform::CaptureOutput({"printf", "%s", "a b"}, out, 5000));
+    EXPECT_EQ(out, "a b");
+    EXPECT_FALSE(platform::CaptureOutput({"false"}, out, 5000));
+    EXPECT_FALSE(platform::CaptureOutput({"/no/such/program"}, out, 5000));
+    EXPECT_FALSE(platform::CaptureOutput({"sleep", "5"}, out, 100)) << "a program past its time is killed";
+    EXPECT_TRUE(platform::IsOnPath("sh"));
+    EXPECT_FALSE(platform::IsOnPath("no-such-program-here"));
+}
+
+} // namespace

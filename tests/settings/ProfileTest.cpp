@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "settings/Profile.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using namespace settings;
+using testsupport::TempFolder;
+
+TEST(Profile, NamesMatchWithoutRegardToCaseAndFirstOccurrenceWins) {
+    TempFolder dir;
+    std::string f = dir.Write("a.ini",
+        "; comment\r\n[Folder]\r\nCurDlg = 2 \r\ncurdlg=3\r\n[folder]\r\nCurDlg=9\r\n[Other]\r\nx=\"quoted\"\r\n");
+    EXPECT_EQ(ReadProfileString(f, "FOLDER", "curdlg"), "2");
+    EXPECT_EQ(ReadProfileString(f, "folder", "Curdlg"), "2");
+    EXPECT_EQ(ReadProfileString(f, "Other", "x"), "quoted");
+    EXPECT_EQ(ReadProfileString(f, "Other", "missing", "dflt"), "dflt");
+    EXPECT_EQ(ReadProfileString(f, "Nowhere", "x", "dflt"), "dflt");
+    EXPECT_EQ(ReadProfileString(dir / "absent.ini", "Folder", "CurDlg", "d"), "d");
+}
+
+TEST(Profile, ValuesAreCutAt1023Characters) {
+    TempFolder dir;
+    std::string f = dir / "long.ini";
+    std::string value(1500, 'v');
+    value[1022] = 'E';
+    ASSERT_TRUE(WriteProfileString(f, "S", "k", value));
+    std::string read = ReadProfileString(f, "S", "k");
+    EXPECT_EQ(read.size(), 1023u);
+    EXPECT_EQ(read.back(), 'E');
+    EXPECT_EQ(ReadProfileString(f, "S", "k2", std::string(2000, 'd')).size(), 1023u);
+}
+
+TEST(Profile, WriteCreatesFileAndSection) {
+    TempFolder dir;
+    std::string f = dir / "new.ini";
+    ASSERT_TRUE(WriteProfileString(f, "Folder", "CurDlg", "1"));
+    ASSERT_TRUE(WriteProfileString(f, "Fax", "Colormode", "BW"));
+    ASSERT_TRUE(WriteProfileString(f, "Folder", "Filetype", "PDF"));
+    EXPECT_EQ(dir.Read("new.ini"), "[Folder]\nCurDlg=1\nFiletype=PDF\n[Fax]\nColormode=BW\n");
+}
+
+TEST(Profile, WriteReplacesInPlaceAndKeepsEverythingElse) {
+    TempFolder dir;
+    const std::string before =
+        "; user settings\r\n[Application1]\r\nTitle=Viewer\r\n  CurDlg = 0\r\n\r\n; next\r\n[Folder]\r\nA=1\r\n";
+    std::string f = dir.Write("s.ini", before);
+    ASSERT_TRUE(WriteProfileString(f, "application1", "curdlg", "3"));
+    EXPECT_EQ(dir.Read("s.ini"),
+              "; user settings\r\n[Application1]\r\nTitle=Viewer\r\ncurdlg=3\r\n\r\n; next\r\n[Folder]\r\nA=1\r\n");
+    ASSERT_TRUE(WriteProfileString(f, "Application1", "New", "x"));
+    EXPECT_EQ(dir.Read("s.ini"),
+              "; user settings\r\n[Application1]\r\nTitle=Viewer\r\ncurdlg=3\r\nNew=x\r\n\r\n; next\r\n[Folder]\r\nA=1\r\n");
+}
+
+TEST(Profile, WriteToFileWithoutFinalLineEnd) {
+    TempFolder dir;
+    std::string f = dir.Write("s.ini", "[A]\nk=1");
+    ASSERT_TRUE(WriteProfileString(f, "A", "j", "2"));
+    ASSERT_TRUE(WriteProfileString(f, "B", "m", "3"));
+    EXPECT_EQ(dir.Read("s.ini"), "[A]\nk=1\nj=2\n[B]\nm=3\n");
+}
+
+struct RefusedWrite { const char* section; const char* key; const char* value; };
+class ProfileRefusal : public ::testing::TestWithParam<RefusedWrite> {};
+
+TEST_P(ProfileRefusal, LineBreaksAndSeparatorsNeverReachTheFile) {
+    TempFolder dir;
+    std::string f = dir.Write("s.ini", "[A]\nk=1\n");
+    const auto& p = GetParam();
+    EXPECT_FALSE(WriteProfileString(f, p.section, p.key, p.value));
+    EXPECT_EQ(dir.Read("s.ini"), "[A]\nk=1\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Injections, ProfileRefusal, ::testing::Values(
+    RefusedWrite{"A", "k", "x\n[Evil]\nk=1"},
+    RefusedWrite{"A", "k", "x\ry"},
+    RefusedWrite{"A", "k\nz", "1"},
+    RefusedWrite{"A\n", "k", "1"},
+    RefusedWrite{"A", "k=z", "1"},
+    RefusedWrite{"A]x", "k", "1"},
+    RefusedWrite{"A", "", "1"},
+    RefusedWrite{"", "k", "1"}));
+
+TEST(Profile, FailedWriteLeavesTheOldFileIntact) {
+    TempFolder dir;
+    const std::string before = "[A]\nk=old\n";
+    std::string f = dir.Write("s.ini", before);
+    // Let the process write no more than a few hundred bytes: the new content fails to
+    // be written in full, as on a full disk.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 200;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool written = WriteProfileString(f, "A", "k", std::string(1000, 'n'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(dir.Read("s.ini"), before);
+    EXPECT_EQ(ListProfileSections(f), std::vector<std::string>{"A"});
+}
+
+TEST(Profile, ListsSectionsAndKeysInFileOrder) {
+    TempFolder dir;
+    std::string body;
+    for (int i = 0; i < 300; ++i) body += "[Section_with_a_long_name_" + std::to_string(i) + "]\nk=1\n";
+    std::string f = dir.Write("many.ini", "[B]\nz=1\ny=2\nZ=3\n[A]\n" + body + "[b]\nq=1\n");
+    auto sections = ListProfileSections(f);
+    ASSERT_EQ(sections.size(), 302u) << "listing is not cut at any buffer size";
+    EXPECT_EQ(sections[0], "B");
+    EXPECT_EQ(sections[1], "A");
+    EXPECT_EQ(ListProfileKeys(f, "b"), (std::vector<std::string>{"z", "y"}));
+    EXPECT_TRUE(ListProfileSections(dir / "absent.ini").empty());
+    EXPECT_TRUE(ListProfileKeys(f, "none").empty());
+}
+
+TEST(Profile, NonIniContentIsReadAsNothing) {
+    TempFolder dir;
+    std::string f = dir.Write("junk.dat", std::string("\x7f" "ELF\0\0binary\nno sections here\n", 30));
+    EXPECT_TRUE(ListProfileSections(f).empty());
+    EXPECT_EQ(ReadProfileString(f, "A", "k", "d"), "d");
+    ASSERT_TRUE(WriteProfileString(f, "A", "k", "v"));
+    EXPECT_EQ(ReadProfileString(f, "A", "k"), "v");
+}
+
+TEST(Profile, DeleteKeyRemovesOnlyThatKey) {
+    TempFolder dir;
+    std::string f = dir.Write("s.ini", "[A]\nk=1\nj=2\n[B]\nk=3\n");
+    ASSERT_TRUE(DeleteProfileKey(f, "a", "K"));
+    EXPECT_EQ(dir.Read("s.ini"), "[A]\nj=2\n[B]\nk=3\n");
+}
+
+} // namespace
