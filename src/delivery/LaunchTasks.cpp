@@ -1,0 +1,110 @@
+#include "delivery/LaunchTasks.h"
+
+#include <stdexcept>
+
+#include "app/Texts.h"
+#include "output/FileNaming.h"
+#include "platform/Desktop.h"
+#include "platform/Services.h"
+
+namespace delivery {
+
+int RunApplication(const std::string& applicationPath, const std::string& fileText,
+                   const std::string& workingFolder, bool reportFailure) {
+    if (applicationPath.empty() || fileText.empty() || workingFolder.empty()) return 0;
+    // The file is passed as one argument, so no quoting is needed for names with blanks.
+    if (platform::Desktop().StartProgram(applicationPath, {fileText}, workingFolder)) return 1;
+    if (reportFailure) app::ShowMessage(app::LoadMessageText(119), app::kMbOk | app::kMbIconStop);
+    return 0;
+}
+
+bool ShowInExplorer(const std::string& path) { return platform::Desktop().ShowInFileManager(path); }
+
+int CAppLauncher::Execute() { return RunApplication(applicationPath_, argumentText_, workingFolder_, true); }
+
+int CFolderLauncher::Execute() { return ShowInExplorer(selectPath_) ? 1 : 0; }
+
+namespace {
+
+// From the last '.' of the path to its end; empty when the file name has no '.'.
+std::string ExtensionOf(const std::string& path) {
+    auto dot = path.find_last_of('.');
+    auto slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot);
+}
+
+void DeleteAll(const std::vector<std::string>& files) {
+    for (const auto& f : files) platform::FileSystem().Remove(f);
+}
+
+} // namespace
+
+std::vector<std::string> CopyIntoSeries(const std::vector<std::string>& files, const std::string& folder,
+                                        const std::string& baseName, std::vector<bool>* copied) {
+    std::vector<std::string> names;
+    bool seriesFull = false;
+    auto& fs = platform::FileSystem();
+    for (const auto& file : files) {
+        if (!seriesFull) {
+            try {
+                std::string newName = output::MakeSequencedFileName(folder, baseName, ExtensionOf(file));
+                names.push_back(newName);
+                bool ok = fs.CopyNoOverwrite(file, newName);
+                if (copied) copied->push_back(ok);
+            } catch (const std::range_error&) {
+                seriesFull = true;
+            }
+        }
+        fs.Remove(file);
+    }
+    return names;
+}
+
+int CNetworkAppLauncher::Execute() {
+    std::vector<bool> copied;
+    auto names = CopyIntoSeries(receivedFiles_, workingFolder_, argumentText_, &copied);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (copied[i]) RunApplication(applicationPath_, names[i], workingFolder_, false);
+    return 1;
+}
+
+int CNetworkAppLauncher::Discard() {
+    DeleteAll(receivedFiles_);
+    return 1;
+}
+
+int CNetworkFolderLauncher::Execute() {
+    auto names = CopyIntoSeries(receivedFiles_, destinationFolder_, baseName_);
+    if (openAfterCopy_ && !names.empty()) ShowInExplorer(names.back());
+    return 1;
+}
+
+int CNetworkFolderLauncher::Discard() {
+    DeleteAll(receivedFiles_);
+    return 1;
+}
+
+void LauncherTaskCollector::Add(std::unique_ptr<IF_Operation> task) {
+    if (!task) return;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        tasks_.push_back(std::move(task));
+    }
+    newWork_.store(true);
+}
+
+std::unique_ptr<IF_Operation> LauncherTaskCollector::Take() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (tasks_.empty()) return nullptr;
+    auto task = std::move(tasks_.front());
+    tasks_.pop_front();
+    return task;
+}
+
+size_t LauncherTaskCollector::Size() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return tasks_.size();
+}
+
+} // namespace delivery

@@ -1,0 +1,128 @@
+#include "platform/Desktop.h"
+
+#include <dbus/dbus.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+std::shared_ptr<IDesktop>& Slot() {
+    static std::shared_ptr<IDesktop> slot = std::make_shared<LinuxDesktop>();
+    return slot;
+}
+
+// Asks the session's file manager to show the items; true when it answered without error.
+bool ShowItemsOverDbus(const std::string& uri) {
+    DBusError error;
+    dbus_error_init(&error);
+    DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    if (!bus) {
+        dbus_error_free(&error);
+        return false;
+    }
+    dbus_connection_set_exit_on_disconnect(bus, FALSE);
+    bool ok = false;
+    DBusMessage* call = dbus_message_new_method_call("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                                     "org.freedesktop.FileManager1", "ShowItems");
+    if (call) {
+        const char* item = uri.c_str();
+        const char* startup = "";
+        DBusMessageIter args, array;
+        dbus_message_iter_init_append(call, &args);
+        ok = dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &array) &&
+             dbus_message_iter_append_basic(&array, DBUS_TYPE_STRING, &item) &&
+             dbus_message_iter_close_container(&args, &array) &&
+             dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &startup);
+        if (ok) {
+            DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, call, 5000, &error);
+            ok = reply != nullptr;
+            if (reply) dbus_message_unref(reply);
+        }
+        dbus_message_unref(call);
+    }
+    dbus_error_free(&error);
+    dbus_connection_close(bus);
+    dbus_connection_unref(bus);
+    return ok;
+}
+
+} // namespace
+
+bool LinuxDesktop::StartProgram(const std::string& program, const std::vector<std::string>& args,
+                                const std::string& workingFolder) {
+    if (program.empty()) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", 0, 0);
+    // Nothing of ours beyond the standard streams reaches the program.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int rc = ::posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+    // Reap the program when it ends so it leaves no zombie while we run; if we end
+    // first it simply carries on.
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    }).detach();
+    return true;
+}
+
+bool LinuxDesktop::ShowInFileManager(const std::string& path) {
+    if (path.empty()) return false;
+    if (ShowItemsOverDbus(FileUri(path))) return true;
+    std::string folder = path;
+    auto slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+    return StartProgram("xdg-open", {folder}, folder);
+}
+
+std::string FileUri(const std::string& absolutePath) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (unsigned char c : absolutePath) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    return uri;
+}
+
+IDesktop& Desktop() { return *std::atomic_load(&Slot()); }
+
+void SetDesktop(std::shared_ptr<IDesktop> desktop) {
+    if (!desktop) desktop = std::make_shared<LinuxDesktop>();
+    std::atomic_store(&Slot(), std::move(desktop));
+}
+
+} // namespace platform
