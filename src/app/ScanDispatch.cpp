@@ -1,0 +1,276 @@
+#include "app/ScanDispatch.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/DataFiles.h"
+#include "app/Texts.h"
+#include "platform/NamedSemaphore.h"
+#include "platform/Services.h"
+
+namespace app {
+
+using scancontrol::TwainEvent;
+
+namespace {
+
+constexpr int kAccepted = 1;
+constexpr int kRefused = 0;
+constexpr int kMessageSeriesFull = 113;
+constexpr int kMessageEndedEarly = 210;
+constexpr int kEncoderDocumentFull = 3;
+
+std::string TrimUpper(const std::string& text) {
+    size_t b = text.find_first_not_of(" \t\r\n\f\v");
+    if (b == std::string::npos) return {};
+    size_t e = text.find_last_not_of(" \t\r\n\f\v");
+    std::string result = text.substr(b, e - b + 1);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return result;
+}
+
+} // namespace
+
+ScanRequest ScanRequest::ForButton(int destination, const std::string& currentSource) {
+    ScanRequest r;
+    r.origin = kOriginButton;
+    r.destination = destination;
+    r.requestedSource = currentSource;
+    r.activeSource = currentSource;
+    return r;
+}
+
+std::string PushSemaphoreName(const ScanRequest& request, const std::string& currentSource) {
+    switch (request.origin) {
+    case kOriginLocalPush: return "Sem_ScannerDriver_PushScanMode_USB_" + currentSource;
+    case kOriginNetworkPush: return "Sem_ScannerDriver_PushScanMode_Network_" + TrimUpper(request.deviceKey);
+    default: return {};
+    }
+}
+
+std::string ScanTempFilePath() { return WorkingImageFolder() + "~temp"; }
+
+ScanOperationHandler::ScanOperationHandler(scancontrol::CDynamictwain& control, IAcquisition& acquisition,
+                                           IScanWindow& window, ProcesserFactory createProcesser,
+                                           SourceServices sources)
+    : control_(control), acquisition_(acquisition), window_(window),
+      createProcesser_(std::move(createProcesser)), sources_(std::move(sources)) {}
+
+ScanOperationHandler::~ScanOperationHandler() = default;
+
+ScanState ScanOperationHandler::RefreshLocked() const {
+    if (scanState_ == ScanState::Running && control_.ScanInProgress() == 0) scanState_ = ScanState::Idle;
+    return scanState_;
+}
+
+ScanState ScanOperationHandler::GetScanState() const {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    return RefreshLocked();
+}
+
+bool ScanOperationHandler::IsBusy() const { return GetScanState() != ScanState::Idle; }
+
+bool ScanOperationHandler::SetScanState(ScanState state) {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    ScanState current = RefreshLocked();
+    if (state == current) return true;
+    bool allowed = false;
+    switch (state) {
+    case ScanState::Idle: allowed = true; break;
+    case ScanState::Modal:
+    case ScanState::Starting: allowed = current == ScanState::Idle; break;
+    case ScanState::Running: allowed = current == ScanState::Starting; break;
+    }
+    if (allowed) scanState_ = state;
+    return allowed;
+}
+
+int ScanOperationHandler::CurrentOrigin() const {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    return request_.origin;
+}
+
+ScanRequest ScanOperationHandler::Request() const {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    return request_;
+}
+
+bool ScanOperationHandler::StartScanTask(const ScanRequest& request) {
+    if (IsBusy()) return false;
+    {
+        // Only an idle handler takes a request: two callers that both saw Idle above
+        // cannot both go on, the second finds Starting here and is refused.
+        std::lock_guard<std::mutex> guard(stateLock_);
+        if (RefreshLocked() != ScanState::Idle) return false;
+        scanState_ = ScanState::Starting;
+        request_ = request;
+    }
+    std::string current = sources_.currentSource ? sources_.currentSource() : std::string();
+    std::string semaphoreName = PushSemaphoreName(request, current);
+    std::unique_ptr<platform::NamedSemaphore> semaphore;
+    // The semaphore exists exactly while the request is being accepted: the driver reads
+    // its presence as "a push scan is being served for this device".
+    if (!semaphoreName.empty()) semaphore = std::make_unique<platform::NamedSemaphore>(semaphoreName, 1, true);
+
+    bool accepted = window_.RunOnUiThread([this] { return OnWMStartPushScan(); }) == kAccepted;
+    if (accepted) {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        if (RefreshLocked() == ScanState::Starting) scanState_ = ScanState::Running;
+    } else {
+        SetScanState(ScanState::Idle);
+    }
+    return accepted;
+}
+
+int ScanOperationHandler::OnWMStartPushScan() {
+    ScanRequest request = Request();
+    std::string previous;
+    if (!SelectRequestedSource(request.requestedSource, previous)) return kRefused;
+    {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        request_.activeSource = previous;
+    }
+    window_.BringToFront();
+    if (auto processor = CreateProcesser()) RunScan(std::move(processor));
+    return kAccepted;
+}
+
+bool ScanOperationHandler::SelectRequestedSource(const std::string& name, std::string& previous) {
+    previous = sources_.currentSource ? sources_.currentSource() : std::string();
+    if (sources_.setCurrentSource) sources_.setCurrentSource(name);
+    if (!window_.UpdateMenuForDevice(true)) return false;
+    window_.RefreshButtons();
+    if (sources_.refreshDeviceKnowledge) sources_.refreshDeviceKnowledge();
+    return true;
+}
+
+std::unique_ptr<ScanProcesser> ScanOperationHandler::CreateProcesser() {
+    if (!createProcesser_) return nullptr;
+    return createProcesser_(Request());
+}
+
+void ScanOperationHandler::RunScan(std::unique_ptr<ScanProcesser> processor) {
+    if (!processor || control_.ScanInProgress() != 0) return;
+    cancelled_ = false;
+    processor_ = std::move(processor);
+    control_.SaveImageToFile(ScanTempFilePath(), 2);
+    processor_->Prepare();
+    window_.RefreshButtons();
+    multiPage_ = processor_->IsMultiPage();
+    endedEarly_ = false;
+    transferring_ = false;
+    if (Request().origin == kOriginNetworkPush) processor_->SuppressDriverDialog();
+    acquisitionClosed_ = false;
+    if (!processor_->Start(acquisition_)) acquisitionClosed_ = true;
+}
+
+void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
+    switch (event) {
+    case TwainEvent::TransferReady: OnTransferReady(); break;
+    case TwainEvent::PageTransferred: OnPageTransferred(); break;
+    case TwainEvent::PageEnded: OnPageEnded(); break;
+    case TwainEvent::AcquisitionEnded: OnAcquisitionEnded(); break;
+    case TwainEvent::TransferFailed:
+    case TwainEvent::TransferCancelled: OnTransferFailed(); break;
+    }
+}
+
+void ScanOperationHandler::OnTransferReady() {
+    transferring_ = true;
+    endedEarly_ = false;
+    if (processor_ && processor_->RefuseScan()) {
+        control_.DisableSource();
+        cancelled_ = true;
+        control_.CloseSource();
+        acquisitionClosed_ = true;
+        acquisition_.AbortDocument();
+    }
+}
+
+void ScanOperationHandler::OnPageTransferred() {
+    endedEarly_ = false;
+    if (cancelled_) return;
+    ScanRequest request = Request();
+    bool newFile = !(multiPage_ && !transferring_);
+    if (!acquisition_.ProcessPage(newFile, control_.CurrentImageInfo(), request.origin, request.destination)) {
+        ShowMessage(LoadMessageText(kMessageSeriesFull), kMbOk | kMbIconStop);
+        control_.DisableSource();
+        cancelled_ = true;
+        control_.CloseSource();
+        acquisition_.AbortDocument();
+        DeleteTempFile();
+        acquisitionClosed_ = true;
+    }
+}
+
+void ScanOperationHandler::OnPageEnded() {
+    if (cancelled_ && !endedEarly_) {
+        acquisition_.AbortDocument();
+        return;
+    }
+    transferring_ = false;
+    int result = acquisition_.AddPage();
+    bool pageLost = false;
+    if (result != 0) {
+        if (result == kEncoderDocumentFull) {
+            endedEarly_ = true;
+        } else {
+            endedEarly_ = false;
+            pageLost = true;
+            acquisition_.AbortDocument();
+        }
+        control_.DisableSource();
+        cancelled_ = true;
+    }
+    // A page that could not be written is not delivered: there is no file to deliver.
+    if (!multiPage_ && !pageLost) {
+        acquisition_.FinishDocument();
+        std::string path = acquisition_.DocumentPath();
+        if (processor_ && !path.empty()) processor_->OnPageSaved(path);
+    }
+    if (result != 0) EndAcquisitionIfSilent();
+}
+
+void ScanOperationHandler::EndAcquisitionIfSilent() {
+    // A control that ends a disabled acquisition without a closing event still owes the
+    // document its end: handle it here, once.
+    if (control_.ScanInProgress() == 0 && !acquisitionClosed_) OnAcquisitionEnded();
+}
+
+void ScanOperationHandler::OnAcquisitionEnded() {
+    if (acquisitionClosed_) return;
+    acquisitionClosed_ = true;
+    DeleteTempFile();
+    if (cancelled_ && !endedEarly_) {
+        acquisition_.AbortDocument();
+        control_.DisableSource();
+        control_.CloseSource();
+        return;
+    }
+    if (endedEarly_) {
+        ShowMessage(LoadMessageText(kMessageEndedEarly), kMbOk | kMbIconInformation);
+        endedEarly_ = false;
+    }
+    acquisition_.FinishDocument();
+    std::string path = acquisition_.DocumentPath();
+    if (processor_ && !path.empty()) processor_->OnScanFinished(path);
+    control_.CloseSource();
+    endedEarly_ = false;
+}
+
+void ScanOperationHandler::OnTransferFailed() {
+    cancelled_ = true;
+    control_.DisableSource();
+    control_.CloseSource();
+    // A failed or cancelled acquisition delivers nothing and leaves no partial document.
+    acquisition_.AbortDocument();
+    if (!acquisitionClosed_) {
+        acquisitionClosed_ = true;
+        DeleteTempFile();
+    }
+}
+
+void ScanOperationHandler::DeleteTempFile() { platform::FileSystem().Remove(ScanTempFilePath()); }
+
+} // namespace app
