@@ -1,0 +1,182 @@
+#include "delivery/DestinationHandlers.h"
+
+#include <cups/cups.h>
+
+#include <cstdlib>
+
+#include "app/Texts.h"
+#include "delivery/LaunchTasks.h"
+#include "settings/DefaultLoader.h"
+#include "settings/IniStorage.h"
+#include "settings/Persistence.h"
+
+namespace delivery {
+namespace {
+
+constexpr int kMessageNoApplication = 148;
+constexpr int kMessageFaxFailed = 116;
+
+void AddOnce(std::vector<std::string>& files, const std::string& path) {
+    for (const auto& f : files)
+        if (f == path) return;
+    files.push_back(path);
+}
+
+} // namespace
+
+bool IsMultiPageType(const std::string& saveType) { return saveType.find("Multi") != std::string::npos; }
+
+bool DestinationProcesser::IsMultiPage() const { return IsMultiPageType(record_->GetSaveType()); }
+
+settings::DestinationSettings DestinationProcesser::GetSettings() const {
+    settings::DestinationSettings all;
+    all.LoadAll();
+    return all;
+}
+
+// ---- applications ----------------------------------------------------------------------
+
+AppHandler::AppHandler(std::string destinationName)
+    : DestinationProcesser(std::make_shared<settings::AppElements>(destinationName)),
+      destinationName_(std::move(destinationName)) {}
+
+void AppHandler::ResetSettings() {
+    DestinationProcesser::ResetSettings();
+    displayPath_.clear();
+}
+
+bool AppHandler::LoadSettings() {
+    if (!DestinationProcesser::LoadSettings()) return false;
+    displayPath_ = record_->GetSaveFolder() + record_->GetFileName() + "." + record_->GetSaveType();
+    return true;
+}
+
+settings::AppElements AppHandler::LookUpApplication() {
+    settings::AppElements record(destinationName_);
+    if (!record.Load()) {
+        auto loader = settings::ClassInstanceFactory::GetInstance().CreateDefaultLoader();
+        record = settings::AppElements(destinationName_);
+        if (destinationName_ == "Application1") loader->LoadApplication1Defaults(record);
+        else loader->LoadApplication2Defaults(record);
+    }
+    applicationPath_ = record.GetAppPath();
+    return record;
+}
+
+bool AppHandler::RefuseScan() {
+    if (LookUpApplication().GetAppListId() != 0) return false;
+    app::ShowMessage(app::LoadMessageText(kMessageNoApplication), app::kMbOk | app::kMbIconStop);
+    return true;
+}
+
+void AppHandler::Deliver(const std::string& path) {
+    LookUpApplication();
+    CAppLauncher(applicationPath_, path, record_->GetSaveFolder()).Execute();
+}
+
+void AppHandler::OnPageSaved(const std::string& path) {
+    if (!IsMultiPage()) Deliver(path);
+}
+
+void AppHandler::OnScanFinished(const std::string& path) {
+    if (IsMultiPage()) Deliver(path);
+}
+
+void NetPushScanAppHandler::Collect(const std::string& path) { AddOnce(producedFiles_, path); }
+
+void NetPushScanAppHandler::OnScanFinished(const std::string& path) {
+    Collect(path);
+    LookUpApplication();
+    auto task = std::make_unique<CNetworkAppLauncher>(producedFiles_, applicationPath_, record_->GetFileName(),
+                                                      record_->GetSaveFolder());
+    if (queue_) queue_->Add(std::move(task));
+}
+
+// ---- folder ------------------------------------------------------------------------------
+
+FolderHandler::FolderHandler() : DestinationProcesser(std::make_shared<settings::FolderElements>("Folder")) {}
+
+bool FolderHandler::OpenFolderOption() {
+    auto& handler = settings::GetSettingsHandler();
+    if (!handler.OpenSection("Folder")) return false;
+    bool open = handler.ReadValue("Openfileoption") == "true";
+    handler.CloseSection();
+    return open;
+}
+
+void FolderHandler::OnScanFinished(const std::string& path) {
+    if (OpenFolderOption()) CFolderLauncher(path).Execute();
+}
+
+void NetPushFolderHandler::Collect(const std::string& path) { AddOnce(producedFiles_, path); }
+
+void NetPushFolderHandler::OnScanFinished(const std::string& path) {
+    Collect(path);
+    auto task = std::make_unique<CNetworkFolderLauncher>(producedFiles_, record_->GetFileName(),
+                                                         record_->GetSaveFolder(), OpenFolderOption());
+    if (queue_) queue_->Add(std::move(task));
+}
+
+// ---- fax ---------------------------------------------------------------------------------
+
+FaxHandler::FaxHandler() : DestinationProcesser(std::make_shared<settings::FaxElements>("Fax")) {}
+
+bool FaxHandler::FindFaxPrinter() {
+    cups_dest_t* dests = nullptr;
+    int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    if (count == 0 && cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        lastError_ = kFaxNoPrinterList;
+        return false;
+    }
+    faxPrinterName_.clear();
+    for (int i = 0; i < count && faxPrinterName_.empty(); ++i) {
+        const char* type = cupsGetOption("printer-type", dests[i].num_options, dests[i].options);
+        if (type && (std::strtoul(type, nullptr, 10) & CUPS_PRINTER_FAX)) faxPrinterName_ = dests[i].name;
+    }
+    cupsFreeDests(count, dests);
+    lastError_ = faxPrinterName_.empty() ? kFaxNoPrinter : 0;
+    return !faxPrinterName_.empty();
+}
+
+bool FaxHandler::OpenFaxJob() {
+    if (!FindFaxPrinter()) {
+        // An unreachable print system is "no fax service".
+        if (lastError_ == kFaxNoPrinterList) lastError_ = kFaxNoPrinter;
+        return false;
+    }
+    // Printing the pages to the queue is not available in this build: the job cannot
+    // be opened, and the user is told so.
+    lastError_ = kFaxNoDeviceContext;
+    return false;
+}
+
+bool FaxHandler::RefuseScan() {
+    lastError_ = 0;
+    if (OpenFaxJob()) return false;
+    app::ShowMessage(app::LoadMessageText(kMessageFaxFailed), app::kMbOk | app::kMbIconStop);
+    return lastError_ != 0;
+}
+
+void FaxHandler::OnPageSaved(const std::string&) {}
+void FaxHandler::OnScanFinished(const std::string&) {}
+
+// ---- the class table ---------------------------------------------------------------------
+
+std::unique_ptr<app::ScanProcesser> CreateProcesser(const app::ScanRequest& request, IF_OperationCollector* queue) {
+    const int origin = request.origin;
+    switch (request.destination) {
+    case app::kDestApplication2:
+        if (origin == app::kOriginNetworkPush) return std::make_unique<NetPushScanAppHandler>("Application2", queue);
+        return std::make_unique<AppHandler>("Application2");
+    case app::kDestApplication1:
+        if (origin == app::kOriginButton) return std::make_unique<AppHandler>("Application1");
+        return std::make_unique<NetPushScanAppHandler>("Application1", queue);
+    case app::kDestFolder:
+        if (origin == app::kOriginButton) return std::make_unique<FolderHandler>();
+        return std::make_unique<NetPushFolderHandler>(queue);
+    case app::kDestPcFax: return std::make_unique<FaxHandler>();
+    default: return nullptr;
+    }
+}
+
+} // namespace delivery

@@ -1,0 +1,132 @@
+#pragma once
+// The processors of the destinations: each supplies its destination's settings for the
+// scan, may refuse the scan before the first page, and delivers the finished files —
+// at once for scans started from the window, through a queued launch task for scans
+// started from the device.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ScanDispatch.h"
+#include "settings/Records.h"
+
+namespace delivery {
+
+class IF_OperationCollector;
+
+// The part every destination shares: its own record, loaded for each scan.
+class DestinationProcesser : public app::ScanProcesser {
+public:
+    void ResetSettings() override { record_->Clear(); }
+    bool LoadSettings() override { return record_->Load(); }
+    bool IsMultiPage() const override;
+    void SuppressDriverDialog() override { record_->SetShowDriver(false); }
+    bool Start(app::IAcquisition& acquisition) override { return acquisition.Run(*record_); }
+
+    // All four records as stored now.
+    settings::DestinationSettings GetSettings() const;
+    const settings::CommonSetting& Record() const { return *record_; }
+
+protected:
+    explicit DestinationProcesser(std::shared_ptr<settings::CommonSetting> record) : record_(std::move(record)) {}
+    std::shared_ptr<settings::CommonSetting> record_;
+};
+
+// True when the file type's name holds "Multi".
+bool IsMultiPageType(const std::string& saveType);
+
+class AppHandler : public DestinationProcesser {
+public:
+    explicit AppHandler(std::string destinationName);
+    // Refuses (message 148) when the destination names no application of the list.
+    bool RefuseScan() override;
+    void OnPageSaved(const std::string& path) override;
+    void OnScanFinished(const std::string& path) override;
+    void ResetSettings() override;
+    bool LoadSettings() override;
+
+    const std::string& DestinationName() const { return destinationName_; }
+    const std::string& DisplayPath() const { return displayPath_; }
+
+protected:
+    // The stored application record of this destination, or its defaults when it cannot
+    // be read; refreshes applicationPath_.
+    settings::AppElements LookUpApplication();
+    std::string applicationPath_;
+
+private:
+    void Deliver(const std::string& path);
+    std::string destinationName_;
+    std::string displayPath_;
+};
+
+// Collects the files of a scan started from the device and queues one task that copies
+// them into the destination folder and starts the application on each copy.
+class NetPushScanAppHandler : public AppHandler {
+public:
+    NetPushScanAppHandler(std::string destinationName, IF_OperationCollector* queue)
+        : AppHandler(std::move(destinationName)), queue_(queue) {}
+    void OnPageSaved(const std::string& path) override { Collect(path); }
+    void OnScanFinished(const std::string& path) override;
+    const std::vector<std::string>& ProducedFiles() const { return producedFiles_; }
+private:
+    void Collect(const std::string& path);
+    std::vector<std::string> producedFiles_;
+    IF_OperationCollector* queue_;
+};
+
+class FolderHandler : public DestinationProcesser {
+public:
+    FolderHandler();
+    bool RefuseScan() override { return false; }
+    void OnPageSaved(const std::string&) override {}
+    // Shows the file in the file manager when "Openfileoption" is exactly "true".
+    void OnScanFinished(const std::string& path) override;
+protected:
+    static bool OpenFolderOption();
+};
+
+class NetPushFolderHandler : public FolderHandler {
+public:
+    explicit NetPushFolderHandler(IF_OperationCollector* queue) : queue_(queue) {}
+    void OnPageSaved(const std::string& path) override { Collect(path); }
+    void OnScanFinished(const std::string& path) override;
+    const std::vector<std::string>& ProducedFiles() const { return producedFiles_; }
+private:
+    void Collect(const std::string& path);
+    std::vector<std::string> producedFiles_;
+    IF_OperationCollector* queue_;
+};
+
+// Fax error codes.
+enum FaxError : int {
+    kFaxNoPrinterList = -10,
+    kFaxNoPrinter = -11,
+    kFaxNoDeviceContext = -12,
+};
+
+// The fax destination prints the pages to the fax queue of the print system.
+class FaxHandler : public DestinationProcesser {
+public:
+    FaxHandler();
+    // Opens the fax job; on failure shows message 116 and refuses with the fax error.
+    bool RefuseScan() override;
+    void OnPageSaved(const std::string& path) override;
+    void OnScanFinished(const std::string& path) override;
+
+    bool OpenFaxJob();
+    // Finds the first print queue of the fax kind; false (lastError set) when none.
+    bool FindFaxPrinter();
+    int LastError() const { return lastError_; }
+    const std::string& FaxPrinterName() const { return faxPrinterName_; }
+private:
+    std::string faxPrinterName_;
+    int lastError_ = 0;
+};
+
+// The processor for a request, by destination and origin; none for the Email
+// destination and unknown indexes. The push variants get the task queue.
+std::unique_ptr<app::ScanProcesser> CreateProcesser(const app::ScanRequest& request, IF_OperationCollector* queue);
+
+} // namespace delivery

@@ -1,0 +1,405 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <thread>
+
+#include "app/ScanDispatch.h"
+#include "app/Texts.h"
+#include "platform/NamedSemaphore.h"
+#include "scancontrol/FakeDynamictwain.h"
+
+namespace {
+
+using namespace app;
+using scancontrol::FakeDynamictwain;
+using scancontrol::FakeSource;
+using scancontrol::FakeStep;
+using scancontrol::TwainEvent;
+
+// The acquisition object's side as the dispatch sees it: opens the source and starts
+// the control, and records the document calls.
+class RecordingAcquisition : public IAcquisition {
+public:
+    explicit RecordingAcquisition(FakeDynamictwain& control) : control_(control) {}
+    bool Run(const settings::CommonSetting&) override { return RunAny(); }
+    bool RunAny() {
+        control_.OpenSourceManager();
+        control_.SelectSourceByIndex(0);
+        if (!control_.OpenSource()) return false;
+        control_.TransferCount(-1);
+        control_.FeederEnabled(feeder);
+        return control_.AcquireImage();
+    }
+    bool ProcessPage(bool newFile, const scancontrol::ImageInfo&, int, int) override {
+        log.push_back(newFile ? "open-new" : "open-append");
+        if (refusePages) return false;
+        if (newFile || path.empty()) path = "/out/doc" + std::to_string(++documents);
+        return true;
+    }
+    int AddPage() override {
+        log.push_back("add");
+        ++pagesAdded;
+        return pagesAdded == addResultOnPage ? addResult : 0;
+    }
+    void FinishDocument() override {
+        log.push_back("finish");
+        if (!path.empty()) finished.push_back(path);
+    }
+    void AbortDocument() override {
+        log.push_back("abort");
+        path.clear();
+    }
+    std::string DocumentPath() const override { return path; }
+
+    bool feeder = true;
+    bool refusePages = false;
+    int addResultOnPage = 0;
+    int addResult = 0;
+    int pagesAdded = 0;
+    int documents = 0;
+    std::string path;
+    std::vector<std::string> log, finished;
+private:
+    FakeDynamictwain& control_;
+};
+
+class RecordingProcessor : public ScanProcesser {
+public:
+    struct Record {
+        std::vector<std::string> pagesSaved, scansFinished;
+        int prepared = 0;
+        bool driverSuppressed = false;
+    };
+    RecordingProcessor(Record& record, bool multiPage, bool refuse, std::function<void()> onRefuseCheck)
+        : record_(record), multiPage_(multiPage), refuse_(refuse), onRefuseCheck_(std::move(onRefuseCheck)) {}
+    bool RefuseScan() override {
+        if (onRefuseCheck_) onRefuseCheck_();
+        return refuse_;
+    }
+    void OnPageSaved(const std::string& p) override { if (!multiPage_) record_.pagesSaved.push_back(p); }
+    void OnScanFinished(const std::string& p) override { if (multiPage_) record_.scansFinished.push_back(p); }
+    void ResetSettings() override { ++record_.prepared; }
+    bool LoadSettings() override { return true; }
+    bool IsMultiPage() const override { return multiPage_; }
+    void SuppressDriverDialog() override { record_.driverSuppressed = true; }
+    bool Start(IAcquisition& acquisition) override {
+        return static_cast<RecordingAcquisition&>(acquisition).RunAny();
+    }
+private:
+    Record& record_;
+    bool multiPage_, refuse_;
+    std::function<void()> onRefuseCheck_;
+};
+
+class TestWindow : public IScanWindow {
+public:
+    int RunOnUiThread(const std::function<int()>& call) override {
+        ++handOvers;
+        return call();
+    }
+    bool UpdateMenuForDevice(bool) override {
+        if (onProbe) onProbe();
+        return deviceUsable;
+    }
+    void RefreshButtons() override { ++refreshes; }
+    void BringToFront() override { ++raised; }
+    bool deviceUsable = true;
+    int handOvers = 0, refreshes = 0, raised = 0;
+    std::function<void()> onProbe;
+};
+
+class RecordingBox : public IMessageBox {
+public:
+    int Show(const std::string& text, unsigned, unsigned) override {
+        texts.push_back(text);
+        return kIdOk;
+    }
+    std::vector<std::string> texts;
+};
+
+class Dispatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FakeSource source;
+        source.identity.productName = "test:0";
+        for (int i = 0; i < 3; ++i) source.pages.push_back(scancontrol::PageImage::Blank(40, 50, 8, 100));
+        source.feederLoaded = true;
+        control.AddSource(source);
+        control.SetWriteFiles(false);
+        handler = std::make_shared<ScanOperationHandler>(
+            control, acquisition, window,
+            [this](const ScanRequest& r) -> std::unique_ptr<ScanProcesser> {
+                ++processorsCreated;
+                lastRequest = r;
+                if (r.destination == kDestEmail) return nullptr;
+                return std::make_unique<RecordingProcessor>(record, multiPage, refuse, onRefuseCheck);
+            },
+            SourceServices{[this] { return current; }, [this](const std::string& n) { current = n; },
+                           [this] { ++deviceRefreshes; }});
+        control.SetEventListener(handler.get());
+        SetMessageBox(box);
+        SetScanStatus(handler);
+    }
+    void TearDown() override {
+        SetMessageBox(nullptr);
+        SetScanStatus(nullptr);
+        control.SetEventListener(nullptr);
+    }
+    bool Press(int destination = kDestFolder) { return handler->StartScanTask(ScanRequest::ForButton(destination, current)); }
+
+    FakeDynamictwain control;
+    RecordingAcquisition acquisition{control};
+    TestWindow window;
+    RecordingProcessor::Record record;
+    std::shared_ptr<RecordingBox> box = std::make_shared<RecordingBox>();
+    std::shared_ptr<ScanOperationHandler> handler;
+    std::string current = "test:0";
+    bool multiPage = false, refuse = false;
+    std::function<void()> onRefuseCheck;
+    int processorsCreated = 0, deviceRefreshes = 0;
+    ScanRequest lastRequest;
+};
+
+TEST_F(Dispatch, BusyWhileAcquiringAcceptedOnceControlReportsIdle) {
+    ASSERT_TRUE(Press());
+    EXPECT_EQ(handler->GetScanState(), ScanState::Running);
+    EXPECT_NE(control.ScanInProgress(), 0);
+    EXPECT_FALSE(Press()) << "refused while the control is acquiring";
+    EXPECT_EQ(processorsCreated, 1);
+    // The acquisition ends without any event reaching the handler.
+    control.DisableSource();
+    ASSERT_EQ(control.ScanInProgress(), 0);
+    EXPECT_TRUE(Press());
+    EXPECT_EQ(processorsCreated, 2);
+}
+
+TEST_F(Dispatch, SinglePageTypeDeliversEachPageThenIgnoresFinish) {
+    ASSERT_TRUE(Press());
+    control.DeliverPendingEvents();
+    EXPECT_EQ(record.pagesSaved, (std::vector<std::string>{"/out/doc1", "/out/doc2", "/out/doc3"}));
+    EXPECT_TRUE(record.scansFinished.empty());
+    EXPECT_EQ(acquisition.log.front(), "open-new");
+    EXPECT_EQ(std::count(acquisition.log.begin(), acquisition.log.end(), "open-new"), 3);
+    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+}
+
+TEST_F(Dispatch, MultiPageTypeAppendsAndFinishesOnce) {
+    multiPage = true;
+    ASSERT_TRUE(Press());
+    control.DeliverPendingEvents();
+    EXPECT_TRUE(record.pagesSaved.empty());
+    EXPECT_EQ(record.scansFinished, std::vector<std::string>{"/out/doc1"});
+    EXPECT_EQ(acquisition.log, (std::vector<std::string>{"open-new", "add", "open-append", "add", "open-append",
+                                                         "add", "finish"}));
+}
+
+struct CancelCase { const char* name; TwainEvent terminal; bool refuse; };
+class DispatchCancel : public Dispatch, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(DispatchCancel, DeliversNothingAndAbandonsTheDocument) {
+    multiPage = true;
+    refuse = GetParam().refuse;
+    control.SetAcquisitionScript({{TwainEvent::TransferReady, {}, 0},
+                                  {TwainEvent::PageTransferred, {}, 0},
+                                  {TwainEvent::PageEnded, {}, 0},
+                                  {GetParam().terminal, {}, scancontrol::err::PaperJam}});
+    ASSERT_TRUE(Press());
+    control.DeliverPendingEvents();
+    EXPECT_TRUE(record.scansFinished.empty());
+    EXPECT_TRUE(record.pagesSaved.empty());
+    EXPECT_TRUE(acquisition.finished.empty());
+    EXPECT_TRUE(acquisition.path.empty()) << "the open document was abandoned";
+    EXPECT_EQ(control.ScanInProgress(), 0);
+    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DispatchCancel, ::testing::Values(
+    CancelCase{"failed", TwainEvent::TransferFailed, false},
+    CancelCase{"cancelled", TwainEvent::TransferCancelled, false},
+    CancelCase{"refused", TwainEvent::AcquisitionEnded, true}),
+    [](const ::testing::TestParamInfo<CancelCase>& p) { return std::string(p.param.name); });
+
+TEST_F(Dispatch, DocumentFullKeepsDocumentAndShowsMessage210) {
+    multiPage = true;
+    acquisition.addResultOnPage = 2;
+    acquisition.addResult = 3;
+    ASSERT_TRUE(Press());
+    control.DeliverPendingEvents();
+    EXPECT_EQ(record.scansFinished, std::vector<std::string>{"/out/doc1"});
+    EXPECT_EQ(acquisition.pagesAdded, 2) << "no page after the full document";
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], LoadMessageText(210));
+    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+}
+
+TEST_F(Dispatch, FailedPageWriteAbandonsAndDeliversNothing) {
+    acquisition.addResultOnPage = 1;
+    acquisition.addResult = 5;
+    ASSERT_TRUE(Press());
+    control.DeliverPendingEvents();
+    EXPECT_TRUE(record.pagesSaved.empty());
+    EXPECT_TRUE(box->texts.empty());
+}
+
+TEST_F(Dispatch, PageOpeningRefusedShowsMessage113AndStops) {
+    acquisition.refusePages = true;
+    ASSERT_TRUE(Press());
+    control.DeliverPendingEvents();
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], LoadMessageText(113));
+    EXPECT_TRUE(record.pagesSaved.empty());
+    EXPECT_EQ(std::count(acquisition.log.begin(), acquisition.log.end(), "open-new"), 1);
+    EXPECT_EQ(control.ScanInProgress(), 0);
+}
+
+TEST_F(Dispatch, NetworkPushSemaphoreExistsExactlyDuringAcceptance) {
+    const std::string name = "Sem_ScannerDriver_PushScanMode_Network_AB12";
+    bool existedDuringProbe = false;
+    window.onProbe = [&] { existedDuringProbe = platform::NamedSemaphoreExists(name); };
+    ScanRequest r;
+    r.origin = kOriginNetworkPush;
+    r.destination = kDestFolder;
+    r.requestedSource = "test:0";
+    r.deviceKey = " ab12 ";
+    EXPECT_EQ(PushSemaphoreName(r, current), name);
+    ASSERT_TRUE(handler->StartScanTask(r));
+    EXPECT_TRUE(existedDuringProbe);
+    EXPECT_FALSE(platform::NamedSemaphoreExists(name));
+    EXPECT_TRUE(record.driverSuppressed) << "network pushes never show the driver dialog";
+}
+
+TEST_F(Dispatch, ButtonRequestCreatesNoSemaphoreLocalPushNamesCurrentSource) {
+    ScanRequest button = ScanRequest::ForButton(kDestFolder, "test:0");
+    EXPECT_EQ(PushSemaphoreName(button, "test:0"), "");
+    ScanRequest local = button;
+    local.origin = kOriginLocalPush;
+    EXPECT_EQ(PushSemaphoreName(local, "test:0"), "Sem_ScannerDriver_PushScanMode_USB_test:0");
+    bool any = true;
+    window.onProbe = [&] {
+        any = platform::NamedSemaphoreExists("Sem_ScannerDriver_PushScanMode_USB_test:0") ||
+              platform::NamedSemaphoreExists("Sem_ScannerDriver_PushScanMode_Network_");
+    };
+    ASSERT_TRUE(Press());
+    EXPECT_FALSE(any);
+    EXPECT_FALSE(record.driverSuppressed);
+}
+
+TEST_F(Dispatch, RefusedSourceCheckLeavesIdleWithoutProcessor) {
+    window.deviceUsable = false;
+    ScanRequest r = ScanRequest::ForButton(kDestApplication1, "test:0");
+    r.requestedSource = "other:1";
+    EXPECT_FALSE(handler->StartScanTask(r));
+    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    EXPECT_EQ(processorsCreated, 0);
+    EXPECT_EQ(current, "other:1") << "the requested source stays current";
+}
+
+TEST_F(Dispatch, EmailIsAcceptedWithoutScan) {
+    EXPECT_TRUE(Press(kDestEmail));
+    EXPECT_EQ(processorsCreated, 1);
+    EXPECT_EQ(control.CallCount("AcquireImage"), 0);
+    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+}
+
+TEST_F(Dispatch, MessagesSuppressedOnlyDuringNetworkPush) {
+    onRefuseCheck = [] { ShowMessage("during scan", kMbOk); };
+    ASSERT_TRUE(Press());
+    control.DeliverPendingEvents();
+    EXPECT_EQ(box->texts, std::vector<std::string>{"during scan"});
+    box->texts.clear();
+    ScanRequest r = ScanRequest::ForButton(kDestFolder, "test:0");
+    r.origin = kOriginNetworkPush;
+    ASSERT_TRUE(handler->StartScanTask(r));
+    control.DeliverPendingEvents();
+    EXPECT_TRUE(box->texts.empty());
+    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    ShowMessage("after", kMbOk);
+    EXPECT_EQ(box->texts, std::vector<std::string>{"after"});
+}
+
+TEST_F(Dispatch, ModalStateBlocksScansUntilReleased) {
+    ASSERT_TRUE(handler->SetScanState(ScanState::Modal));
+    EXPECT_FALSE(Press());
+    EXPECT_FALSE(handler->SetScanState(ScanState::Running)) << "Running only from Starting";
+    EXPECT_TRUE(handler->SetScanState(ScanState::Idle));
+    EXPECT_TRUE(Press());
+}
+
+// A user-interface thread of its own: hand-overs queue onto it and wait.
+class ThreadedWindow : public TestWindow {
+public:
+    ThreadedWindow() : thread_([this] { Loop(); }) {}
+    ~ThreadedWindow() override {
+        {
+            std::lock_guard<std::mutex> g(m_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    int RunOnUiThread(const std::function<int()>& call) override {
+        std::packaged_task<int()> task(call);
+        auto result = task.get_future();
+        {
+            std::lock_guard<std::mutex> g(m_);
+            queue_.push_back(std::move(task));
+        }
+        cv_.notify_all();
+        return result.get();
+    }
+private:
+    void Loop() {
+        std::unique_lock<std::mutex> lock(m_);
+        for (;;) {
+            cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            auto task = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+        }
+    }
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::packaged_task<int()>> queue_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+TEST(DispatchRace, TwoThreadsOneAccepted) {
+    for (int round = 0; round < 20; ++round) {
+        FakeDynamictwain control;
+        FakeSource source;
+        source.identity.productName = "test:0";
+        source.pages.push_back(scancontrol::PageImage::Blank(8, 8, 8, 100));
+        control.AddSource(source);
+        control.SetWriteFiles(false);
+        RecordingAcquisition acquisition(control);
+        ThreadedWindow window;
+        RecordingProcessor::Record record;
+        std::atomic<int> created{0};
+        ScanOperationHandler handler(control, acquisition, window,
+            [&](const ScanRequest&) -> std::unique_ptr<ScanProcesser> {
+                ++created;
+                return std::make_unique<RecordingProcessor>(record, false, false, nullptr);
+            },
+            SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
+        std::atomic<bool> go{false};
+        auto press = [&] {
+            while (!go) std::this_thread::yield();
+            return handler.StartScanTask(ScanRequest::ForButton(kDestFolder, "test:0"));
+        };
+        auto a = std::async(std::launch::async, press);
+        auto b = std::async(std::launch::async, press);
+        go = true;
+        int accepted = int(a.get()) + int(b.get());
+        EXPECT_EQ(accepted, 1) << "round " << round;
+        EXPECT_EQ(created.load(), 1) << "round " << round;
+    }
+}
+
+} // namespace
