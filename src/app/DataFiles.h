@@ -1,5 +1,8 @@
 #pragma once
 // Where the program's folders and data files are. Every folder ends with '/'.
+// The locations themselves are kept by the settings layer (settings/ProductData.h), which
+// the scanning and settings code below the application reads too; these are the
+// application's names for them.
 
 #include <string>
 
@@ -28,7 +31,24 @@ std::string IdFilePath();           // Id.dat
 std::string MappingFilePath();      // Mapping.dat
 std::string TextFilePath();         // Str.dat
 
+// The user's Prdct.dat, copied from the program folder when missing.
+std::string UserProductFilePath();
+// The user's Sets.dat, provisioned from the template and Def.dat (see
+// settings::UserSettingsFilePath for the rules).
+std::string UserSettingsFilePath();
+
 // A value of the program folder's Prdct.dat; empty when missing.
 std::string ReadProductValue(const std::string& section, const std::string& key);
+
+// The current source name stored in the user's Prdct.dat (empty when missing).
+std::string ReadCurrentSourceName();
+// The process-wide current source name (read from the user's Prdct.dat on first use).
+std::string CurrentSourceName();
+// Stores the name in memory and in the user's Prdct.dat at once.
+bool SetCurrentSource(const std::string& name);
+
+// Binds the process-wide settings handler to the user's Sets.dat (provisioned on first
+// use). Called once at start-up.
+void BindSettingsFile();
 
 } // namespace app

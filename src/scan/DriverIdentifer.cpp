@@ -1,0 +1,98 @@
+#include "scan/DriverIdentifer.h"
+
+#include "scancontrol/SourceManager.h"
+#include "settings/ProductData.h"
+#include "settings/Profile.h"
+
+namespace scan {
+
+std::vector<std::string> ProductList(const std::string& text) {
+    std::vector<std::string> items;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t comma = text.find(',', pos);
+        std::string item = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        size_t b = item.find_first_not_of(" \t");
+        if (b != std::string::npos) items.push_back(item.substr(b, item.find_last_not_of(" \t") - b + 1));
+        if (comma == std::string::npos) break;
+        pos = comma + 1;
+    }
+    return items;
+}
+
+DriverIdentifer::DriverIdentifer() { Reload(); }
+
+void DriverIdentifer::Reload() {
+    struct ListKind { const char* key; int driver, connection, family; bool flag; };
+    const ListKind lists[] = {{"USBSeries1", 0, 0, 0, true}, {"USBSeries2", 1, 0, 1, false},
+                              {"NetworkSeries1", 1, 1, 2, true}};
+    std::map<std::string, DriverEntry> entries;
+    for (const auto& l : lists)
+        for (const auto& name : ProductList(settings::ReadProductValue("Common", l.key)))
+            entries.emplace(name, DriverEntry{name, l.driver, l.connection, l.family, l.flag});
+    std::lock_guard<std::mutex> guard(lock_);
+    entries_ = std::move(entries);
+}
+
+void DriverIdentifer::SetSourceManager(std::shared_ptr<scancontrol::ISourceManager> manager) {
+    std::lock_guard<std::mutex> guard(lock_);
+    manager_ = std::move(manager);
+}
+
+std::shared_ptr<scancontrol::ISourceManager> DriverIdentifer::SourceManager() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return manager_;
+}
+
+DriverEntry DriverIdentifer::Identify(const std::string& name) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    auto it = entries_.find(name);
+    if (it != entries_.end()) return it->second;
+    DriverEntry entry;
+    entry.name = name;
+    return entry;
+}
+
+int DriverIdentifer::KnownSources(const std::string& manufacturer, const std::string& familiesText,
+                                  std::vector<std::string>& names) {
+    names.clear();
+    auto manager = SourceManager();
+    if (!manager) return kNoSourceManager;
+    scancontrol::SourceListing listing = manager->EnumerateSources();
+    if (listing.status == kNoSourceManager) return kNoSourceManager;
+    auto families = ProductList(familiesText);
+    for (const auto& source : listing.sources) {
+        if (source.manufacturer != manufacturer) continue;
+        bool inFamilies = false;
+        for (const auto& f : families) inFamilies = inFamilies || settings::EqualsNoCase(f, source.productFamily);
+        DriverEntry entry = Identify(inFamilies ? source.productName : source.productFamily);
+        bool accepted = inFamilies ? entry.connectionKind == 0 : (entry.connectionKind == 1 || entry.connectionKind == 2);
+        // A model of the maker outside the USB families is served when its family is a
+        // network model or unknown to the product data (default entry, connection kind
+        // 2); the latter then uses the common settings family.
+        if (!accepted) continue;
+        names.push_back(source.productName);
+        entry.name = source.productName;
+        std::lock_guard<std::mutex> guard(lock_);
+        entries_[source.productName] = entry;
+    }
+    return kSourcesListed;
+}
+
+int DriverIdentifer::KnownSources(std::vector<std::string>& names) {
+    return KnownSources(settings::ReadProductValue("Common", "Manufacturer"),
+                        settings::ReadProductValue("Common", "ProductFamily"), names);
+}
+
+int CheckSource(const std::string& name) {
+    std::vector<std::string> names;
+    if (DriverIdentifer::GetInstance().KnownSources(names) == kNoSourceManager) return 17;
+    if (names.empty()) return 2;
+    for (const auto& n : names)
+        if (settings::EqualsNoCase(n, name)) return 0;
+    return 5;
+}
+
+DriverEntry CurrentDriverEntry() { return DriverIdentifer::GetInstance().Identify(settings::CurrentSourceName()); }
+
+} // namespace scan

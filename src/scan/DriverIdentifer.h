@@ -1,0 +1,86 @@
+#pragma once
+// Which scanners the program serves and what family each belongs to, from the product
+// data (Prdct.dat [Common]: Manufacturer, ProductFamily, USBSeries1, USBSeries2,
+// NetworkSeries1), and the listing of the installed sources through the source manager.
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "settings/Singleton.h"
+
+namespace scancontrol {
+class ISourceManager;
+}
+
+namespace scan {
+
+// One scanner's identification. Driver kind 0 selects the Kest settings family and the
+// file-based choice lists; model family 0 Kest, 1 Vorn, other values the common paper
+// order; connection kind 0 USB, 1 network.
+struct DriverEntry {
+    std::string name;
+    int driverKind = 2;
+    int connectionKind = 2;
+    int modelFamily = 3;
+    bool flag = false;
+};
+
+// The identity the program presents to the source manager.
+struct ApplicationIdentity {
+    int id = 0;
+    int majorNum = 0;
+    int minorNum = 43;
+    int language = 68;
+    int country = 81;
+    const char* info = "0.4.3";
+    int protocolMajor = 1;
+    int protocolMinor = 8;
+    int supportedGroups = 3;  // control and image
+    const char* manufacturer = "ZAV";
+    const char* productFamily = "ZAV";
+    const char* productName = "ScannerUtility";
+};
+constexpr ApplicationIdentity kApplicationIdentity{};
+
+// Status of a source listing.
+enum SourceStatus : int { kSourcesListed = 1, kNoSourceManager = 2 };
+
+class DriverIdentifer : public settings::IF_Singleton<DriverIdentifer> {
+public:
+    DriverIdentifer();
+    // Rebuilds the map from the product data, dropping what KnownSources added (tests,
+    // and a changed product file).
+    void Reload();
+    // The source manager used for listing (shared with its other users). Without one the
+    // source manager counts as missing.
+    void SetSourceManager(std::shared_ptr<scancontrol::ISourceManager> manager);
+    std::shared_ptr<scancontrol::ISourceManager> SourceManager() const;
+
+    // A copy of the entry of that name, or the default entry (2, 2, 3, false) carrying it.
+    DriverEntry Identify(const std::string& name) const;
+    // The product names of the installed sources of this maker that the product data
+    // knows; returns kSourcesListed or kNoSourceManager. Accepted sources join the map.
+    int KnownSources(const std::string& manufacturer, const std::string& families, std::vector<std::string>& names);
+    // KnownSources with Prdct.dat's Manufacturer and ProductFamily.
+    int KnownSources(std::vector<std::string>& names);
+
+private:
+    mutable std::mutex lock_;
+    std::map<std::string, DriverEntry> entries_;
+    std::shared_ptr<scancontrol::ISourceManager> manager_;
+};
+
+// 0 the name is a known source, 2 there is no known source, 5 known sources exist but
+// not this one, 17 no source manager.
+int CheckSource(const std::string& name);
+
+// The current source's entry.
+DriverEntry CurrentDriverEntry();
+
+// A comma-separated product list: items trimmed, empty ones dropped.
+std::vector<std::string> ProductList(const std::string& text);
+
+} // namespace scan
