@@ -1,0 +1,243 @@
+#include "output/GdiplusImageSaver.h"
+
+#include "output/codec/Bmp.h"
+#include "output/codec/Codecs.h"
+#include "output/codec/Jpeg.h"
+#include "output/codec/Png.h"
+#include "output/codec/Tiff.h"
+#include "platform/Services.h"
+
+namespace output {
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string ExtensionOf(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot + 1);
+}
+
+int ResultOf(codec::Status status) {
+    switch (status) {
+    case codec::Status::Ok: return kImagingOk;
+    case codec::Status::OutOfMemory: return kImagingOutOfMemory;
+    case codec::Status::Busy: return kImagingObjectBusy;
+    case codec::Status::AccessDenied: return kImagingAccessDenied;
+    default: return kImagingFailed;
+    }
+}
+
+// What the parameters ask of the encoders that read them. Parameters an output format
+// has no use for are accepted and have no effect.
+struct SaveSettings {
+    bool hasDepth = false;
+    int depth = 0;
+    bool hasQuality = false;
+    int quality = 75;
+    bool hasCompression = false;
+    int compression = EncoderValueCompressionLZW;
+};
+
+bool ReadSettings(const std::vector<EncoderParameter>& parameters, SaveSettings& s) {
+    for (const auto& p : parameters) {
+        switch (p.name) {
+        case EncoderParameterName::ColorDepth:
+            if (p.value != 1 && p.value != 4 && p.value != 8 && p.value != 24 && p.value != 32) return false;
+            s.hasDepth = true;
+            s.depth = p.value == 4 ? 8 : p.value == 32 ? 24 : p.value;
+            break;
+        case EncoderParameterName::Quality:
+            if (p.value < 0 || p.value > 100) return false;
+            s.hasQuality = true;
+            s.quality = p.value;
+            break;
+        case EncoderParameterName::Compression:
+            if (p.value < EncoderValueCompressionLZW || p.value > EncoderValueCompressionNone) return false;
+            s.hasCompression = true;
+            s.compression = p.value;
+            break;
+        default: break;
+        }
+    }
+    return true;
+}
+
+codec::TiffCompression TiffCompressionOf(int value) {
+    switch (value) {
+    case EncoderValueCompressionCCITT3: return codec::TiffCompression::CcittG3;
+    case EncoderValueCompressionCCITT4: return codec::TiffCompression::CcittG4;
+    case EncoderValueCompressionRle: return codec::TiffCompression::CcittRle;
+    case EncoderValueCompressionNone: return codec::TiffCompression::None;
+    default: return codec::TiffCompression::Lzw;  // also the default when none is asked
+    }
+}
+
+codec::PixelFormat FormatForDepth(int depth) {
+    return depth == 1 ? codec::PixelFormat::Bilevel1 : depth == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
+}
+
+} // namespace
+
+std::string AppendParameters(const std::string& text, const std::string& extra) {
+    return text.empty() ? extra : text + "," + extra;
+}
+
+GdiplusImageSaver::GdiplusImageSaver() = default;
+
+GdiplusImageSaver::~GdiplusImageSaver() { Close(); }
+
+int GdiplusImageSaver::Init(const std::string& parameterText) {
+    decoderFormats_.clear();
+    encoders_.clear();
+    for (const auto& d : codec::Decoders()) decoderFormats_.push_back(d.formatName);
+    for (const auto& e : codec::Encoders()) encoders_[e.mimeType] = e.formatName;
+    if (decoderFormats_.empty() || encoders_.empty()) return kImagingCodecListUnreadable;
+    parameterText_ = parameterText;
+    encoderMime_.clear();
+    pageCount_ = 0;
+    isOpen_ = true;
+    return kImagingOk;
+}
+
+int GdiplusImageSaver::PrepareOutput(const std::string& outputPath, const std::string& formatName) {
+    if (!isOpen_) return kImagingNotPrepared;
+    formatName_ = NormaliseFormatName(formatName.empty() ? ExtensionOf(outputPath) : formatName);
+    const std::string lower = Lower(formatName_);
+    encoderMime_.clear();
+    for (const std::string& mime : {"image/" + lower, "image/x-" + lower})
+        if (encoders_.count(mime)) {
+            encoderMime_ = mime;
+            break;
+        }
+    if (encoderMime_.empty()) return kImagingNoEncoder;
+    auto& fs = platform::FileSystem();
+    if (fs.Exists(outputPath) && !fs.Remove(outputPath)) return kImagingCannotReplaceOutput;
+    outputPath_ = outputPath;
+    return kImagingOk;
+}
+
+int GdiplusImageSaver::AddImage(const std::string& sourcePath, const std::string& parameterText,
+                                const std::string& sourceFormat) {
+    if (!isOpen_ || encoderMime_.empty()) return kImagingNotPrepared;
+    if (!parameterText.empty()) parameterText_ = parameterText;
+    const std::string format = Lower(NormaliseFormatName(sourceFormat.empty() ? ExtensionOf(sourcePath) : sourceFormat));
+    bool decodable = false;
+    for (const auto& d : decoderFormats_) decodable = decodable || Lower(d) == format;
+    if (!decodable) return kImagingNoDecoder;
+    auto& fs = platform::FileSystem();
+    if (!fs.Exists(sourcePath)) return kImagingSourceMissing;
+    const bool multiPage = encoderMime_ == "image/tiff";
+    if (pageCount_ > 0 && !multiPage) return kImagingLaterImageRefused;
+    // The parameters are checked before the source is touched, so a refused text leaves
+    // the page where it was.
+    const std::string parameters =
+        pageCount_ == 0 ? (multiPage ? AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueMultiFrame")
+                                     : parameterText_)
+                        : AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueFrameDimensionPage");
+    std::vector<EncoderParameter> parsed;
+    SaveSettings settings;
+    if (!ParseEncoderParameters(parameters, parsed) || !ReadSettings(parsed, settings)) return kImagingParametersRefused;
+
+    DeleteTemporarySources();
+    const std::string loaded = sourcePath + (pageCount_ == 0 ? "FirstPage" : "CommonPage");
+    fs.Remove(loaded);
+    if (!fs.Rename(sourcePath, loaded)) return kImagingAccessDenied;
+    (pageCount_ == 0 ? firstSourceName_ : commonSourceName_) = loaded;
+
+    int frames = 1;
+    int result = Load(loaded, 0, &frames);
+    if (result != kImagingOk) return result;
+    result = pageCount_ == 0 ? SaveFirst(image_, parameters) : AppendFrame(image_, parameters);
+    if (result == kImagingOk && multiPage && frames > 1) result = AppendFrames(loaded, 1, frames);
+    if (result != kImagingOk) return result;
+    ++pageCount_;
+    return kImagingOk;
+}
+
+int GdiplusImageSaver::Load(const std::string& path, int frame, int* frameCount) {
+    const codec::Status status = codec::LoadImage(path, image_, frame, frameCount);
+    return status == codec::Status::NotFound ? kImagingSourceMissing : ResultOf(status);
+}
+
+int GdiplusImageSaver::SaveFirst(const codec::Image& image, const std::string& parameters) {
+    std::vector<EncoderParameter> parsed;
+    SaveSettings s;
+    ParseEncoderParameters(parameters, parsed);
+    ReadSettings(parsed, s);
+    if (encoderMime_ == "image/tiff") {
+        target_ = std::make_unique<codec::TiffWriter>();
+        const codec::Status status = target_->Open(outputPath_);
+        if (status != codec::Status::Ok) {
+            target_.reset();
+            return ResultOf(status);
+        }
+        return AppendFrame(image, parameters);
+    }
+    const codec::Image* page = &image;
+    codec::Image converted;
+    if (encoderMime_ == "image/jpeg") {
+        codec::JpegOptions options;
+        options.quality = s.quality;
+        options.grey = s.hasDepth ? s.depth != 24
+                                  : image.format == codec::PixelFormat::Gray8 || image.format == codec::PixelFormat::Bilevel1;
+        return ResultOf(codec::SaveJpeg(image, outputPath_, options));
+    }
+    if (s.hasDepth && FormatForDepth(s.depth) != image.format &&
+        !(s.depth == 24 && image.format == codec::PixelFormat::Bgr24)) {
+        if (!codec::Convert(image, FormatForDepth(s.depth), converted)) return kImagingOutOfMemory;
+        page = &converted;
+    }
+    if (encoderMime_ == "image/png") return ResultOf(codec::SavePng(*page, outputPath_));
+    if (encoderMime_ == "image/bmp") return ResultOf(codec::SaveBmp(*page, outputPath_));
+    return kImagingNoEncoder;
+}
+
+int GdiplusImageSaver::AppendFrame(const codec::Image& image, const std::string& parameters) {
+    if (!target_ || !target_->IsOpen()) return kImagingNotPrepared;
+    std::vector<EncoderParameter> parsed;
+    SaveSettings s;
+    if (!ParseEncoderParameters(parameters, parsed) || !ReadSettings(parsed, s)) return kImagingParametersRefused;
+    codec::TiffPageOptions options;
+    options.compression = TiffCompressionOf(s.compression);
+    options.depth = s.hasDepth ? s.depth : 0;
+    return ResultOf(target_->AddPage(image, options));
+}
+
+int GdiplusImageSaver::AppendFrames(const std::string& loadedPath, int firstFrame, int frameCount) {
+    const std::string parameters = AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueFrameDimensionPage");
+    for (int frame = firstFrame; frame < frameCount; ++frame) {
+        int result = Load(loadedPath, frame, nullptr);
+        if (result == kImagingOk) result = AppendFrame(image_, parameters);
+        if (result != kImagingOk) return result;
+    }
+    return kImagingOk;
+}
+
+void GdiplusImageSaver::DeleteTemporarySources() {
+    auto& fs = platform::FileSystem();
+    for (std::string* name : {&firstSourceName_, &commonSourceName_}) {
+        if (!name->empty()) fs.Remove(*name);
+        name->clear();
+    }
+}
+
+int GdiplusImageSaver::Close() {
+    int result = kImagingOk;
+    if (target_) {
+        if (target_->IsOpen() && target_->Close() != codec::Status::Ok) result = kImagingFailed;
+        target_.reset();
+    }
+    if (isOpen_ || !firstSourceName_.empty() || !commonSourceName_.empty()) DeleteTemporarySources();
+    image_.pixels.Release();
+    encoderMime_.clear();
+    isOpen_ = false;
+    return result;
+}
+
+} // namespace output

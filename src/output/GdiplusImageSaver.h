@@ -1,0 +1,88 @@
+#pragma once
+// The image saver the JPEG and TIFF encoders (and the PDF encoder's page conversion)
+// write through: it picks an encoder by format name and MIME type, takes its encoder
+// parameters as one line of text, and appends pages to a multi-page TIFF. It runs on
+// the codec layer.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "output/EncoderParameters.h"
+#include "output/codec/Image.h"
+
+namespace codec {
+class TiffWriter;
+}
+
+namespace output {
+
+// Result codes of the saver.
+enum ImagingResult : int {
+    kImagingOk = 0,
+    kImagingLaterImageRefused = 3,   // a second image for a single-image format
+    kImagingNoDecoder = 23001,       // the source's format cannot be read
+    kImagingNoEncoder = 23002,       // no encoder serves the output format
+    kImagingSourceMissing = 23003,
+    kImagingCannotReplaceOutput = 23004,  // an existing output file cannot be deleted
+    kImagingStartupFailed = 23005,
+    kImagingCodecListUnreadable = 23006,
+    kImagingOutOfMemory = 23007,
+    kImagingObjectBusy = 23008,
+    kImagingAccessDenied = 23009,
+    kImagingParametersRefused = 23010,  // the parameter text does not parse
+    kImagingNotPrepared = 23011,        // no Init or no PrepareOutput before AddImage
+    kImagingFailed = 23012,             // any other failure (damaged source, failed write)
+};
+
+class GdiplusImageSaver {
+public:
+    GdiplusImageSaver();
+    ~GdiplusImageSaver();  // closes
+    GdiplusImageSaver(const GdiplusImageSaver&) = delete;
+    GdiplusImageSaver& operator=(const GdiplusImageSaver&) = delete;
+
+    // Reads the installed decoders and encoders and stores the parameter text.
+    int Init(const std::string& parameterText);
+    // Selects the encoder for the format (empty: the output path's extension) and
+    // deletes an existing file of the output's name.
+    int PrepareOutput(const std::string& outputPath, const std::string& formatName);
+    // Appends the source image to the output. A non-empty parameter text replaces the
+    // stored one; an empty source format means the source's extension. The source file
+    // is renamed to its name followed by "FirstPage" or "CommonPage" and read from there.
+    int AddImage(const std::string& sourcePath, const std::string& parameterText, const std::string& sourceFormat);
+    // Ends the job: finishes a multi-page output and deletes the temporary source names.
+    // Answers kImagingFailed when the multi-page output could not be completed.
+    int Close();
+
+    int pageCount() const { return pageCount_; }
+    bool isOpen() const { return isOpen_; }
+    // The selected encoder's MIME type; empty before PrepareOutput.
+    const std::string& encoderMimeType() const { return encoderMime_; }
+
+private:
+    int SaveFirst(const codec::Image& image, const std::string& parameters);
+    int AppendFrames(const std::string& loadedPath, int firstFrame, int frameCount);
+    int AppendFrame(const codec::Image& image, const std::string& parameters);
+    int Load(const std::string& path, int frame, int* frameCount);
+    void DeleteTemporarySources();
+
+    std::vector<std::string> decoderFormats_;
+    std::map<std::string, std::string> encoders_;  // MIME type -> format name
+    std::string encoderMime_;
+    std::string parameterText_;
+    std::string outputPath_;
+    std::string formatName_;
+    std::unique_ptr<codec::TiffWriter> target_;  // the open multi-page output
+    std::string firstSourceName_;
+    std::string commonSourceName_;
+    codec::Image image_;  // reused from page to page
+    int pageCount_ = 0;
+    bool isOpen_ = false;
+};
+
+// "text" + "," + "extra", or "extra" alone when the text is empty.
+std::string AppendParameters(const std::string& text, const std::string& extra);
+
+} // namespace output

@@ -1,0 +1,72 @@
+#pragma once
+// Encoders: turn the pages of one scan into the output file the user asked for, one
+// JPEG file, one (multi-page) TIFF file or one (multi-page) PDF file. A job is begun
+// with a request, pages are added one by one, and the job is finished (kept) or
+// abandoned. The scanning control writes each page to TempPageName(); after Finish the
+// document is OutputName().
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace output {
+
+struct CompressionRequest {
+    std::string tempFolder;     // temporary page files; ends with '/'
+    std::string saveFolder;     // destination folder; ends with '/'
+    std::string fileName;       // base name of the output file
+    std::string tempExtension;  // extension of the temporary page files, dot included
+    int32_t pageWidth = 0;      // carried along for the caller; not read here
+    int32_t pageLength = 0;     // carried along; not read
+    int32_t compressionKind = 0;  // 0, 1 or 2
+    int32_t colourMode = 0;       // 0 colour, 1 grey, 2 black and white
+    int32_t pageResolution = 0;   // carried along; not read
+    int32_t compressionLevel = 0; // 0..100, the JPEG compression setting
+};
+
+// Results of Begin.
+enum BeginResult : int {
+    kBeginOk = 0,
+    kBeginCannotPrepare = 1,   // the saver or the output file cannot be set up
+    kBeginNamesExhausted = 5,  // the day's numbering of a name is full
+};
+
+// Results of AddPage (and of Finish for the last one).
+enum AddPageResult : int {
+    kPageAdded = 0,
+    kPageInfoUnreadable = 1,   // PDF: the page cannot be read; the generator has no entry point
+    kNoOpenJob = 2,
+    kDocumentFull = 3,         // PDF: the 500th page is in the file; no more are taken
+    kPageDataShort = 4,        // PDF: page data not read completely
+    kPageExtractFailed = 5,    // PDF: generator missing, strips unreadable, working file not replaceable
+    kNoJpegEncoder = 6,        // PDF
+    kJpegConversionFailed = 7, // PDF
+    kSaveFailed = 8,           // JPEG second page or save failure; TIFF save failure; PDF generator failure
+    kDocumentWriteFailed = 9,  // the output file could not be written; the document is lost
+    kNoUsableResolution = 10,  // PDF: the page has no resolution (or one that gives no page box)
+};
+
+class IF_ImageCompressioner {
+public:
+    virtual ~IF_ImageCompressioner() = default;
+    virtual int Begin(const CompressionRequest& request) = 0;
+    // On success the page file is deleted.
+    virtual int AddPage(const std::string& pagePath) = 0;
+    // Ends the job and deletes the output file and the temporary page file.
+    virtual void Abandon() = 0;
+    // Ends the job. The output is kept when it holds at least one page and was written
+    // completely (0); a document without pages is deleted (0); a document whose file
+    // could not be written completely is deleted too, and kDocumentWriteFailed answered.
+    virtual int Finish() = 0;
+    virtual const std::string& TempPageName() const = 0;
+    virtual const std::string& OutputName() const = 0;
+};
+
+// "...PDF..." gives the PDF encoder, else "...TIFF..." the TIFF encoder, else "JPEG" in
+// any case the JPEG encoder; other names give none.
+std::unique_ptr<IF_ImageCompressioner> CreateImageCompressioner(const std::string& fileTypeName);
+
+// Most pages one PDF document takes.
+constexpr int kMaxPdfPages = 500;
+
+} // namespace output
