@@ -1,0 +1,108 @@
+#include "ui/DlgSelectSource.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Texts.h"
+#include "ui/QtMessageBox.h"
+#include "ui/UiText.h"
+
+namespace ui {
+
+CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
+                                   std::shared_ptr<app::IMessageBox> box, QWidget* parent)
+    : QDialog(parent), original_(std::move(currentName)), result_(original_), box_(std::move(box)) {
+    if (!box_) box_ = std::make_shared<QtMessageBox>(this);
+    setWindowTitle(UiString("DS_Caption"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* label = new QLabel(UiString("DS_LabelSource"), this);
+    list_ = new QListWidget(this);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    label->setBuddy(list_);
+    ok_ = new QPushButton(UiString("DS_OK"), this);
+    cancel_ = new QPushButton(UiString("DS_Cancel"), this);
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &CDlgSelectSource::accept);
+    connect(cancel_, &QPushButton::clicked, this, &CDlgSelectSource::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    auto* all = new QVBoxLayout(this);
+    all->addWidget(label);
+    all->addWidget(list_, 1);
+    all->addLayout(buttons);
+    resize(360, 240);
+
+    if (lister) {
+        for (const std::string& name : lister()) list_->addItem(ToQt(name));
+    }
+    // The current source is found by the beginning of the listed names.
+    if (!original_.empty()) {
+        const QString wanted = ToQt(original_);
+        for (int i = 0; i < list_->count(); ++i) {
+            if (list_->item(i)->text().startsWith(wanted, Qt::CaseInsensitive)) {
+                list_->setCurrentRow(i);
+                break;
+            }
+        }
+    }
+    connect(list_, &QListWidget::itemSelectionChanged, this, &CDlgSelectSource::UpdateEnabling);
+    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { accept(); });
+    UpdateEnabling();
+}
+
+void CDlgSelectSource::UpdateEnabling() {
+    const bool empty = list_->count() == 0;
+    const bool selected = !list_->selectedItems().isEmpty();
+    ok_->setEnabled(!empty && selected);
+    const bool closable = empty || selected;
+    cancel_->setEnabled(closable);
+    if (closable != canClose_) {
+        canClose_ = closable;
+        const bool wasVisible = isVisible();
+        setWindowFlag(Qt::WindowCloseButtonHint, closable);
+        if (wasVisible) show();  // changing the frame's buttons re-creates the window
+    }
+}
+
+void CDlgSelectSource::accept() {
+    const auto selected = list_->selectedItems();
+    if (selected.isEmpty()) {
+        box_->Show(app::LoadMessageText(109), app::kMbOk | app::kMbIconStop, 0);
+        return;
+    }
+    result_ = FromQt(selected.first()->text());
+    QDialog::accept();
+}
+
+void CDlgSelectSource::reject() {
+    if (!canClose_) return;
+    result_ = original_;
+    QDialog::reject();
+}
+
+void CDlgSelectSource::closeEvent(QCloseEvent* event) {
+    if (!canClose_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void CDlgSelectSource::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && !canClose_) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace ui

@@ -1,0 +1,61 @@
+#pragma once
+// The scanner selection dialog: lists the maker's scanners and lets the user choose
+// the one to scan with. While scanners are listed but none is selected, the dialog can
+// be neither cancelled nor closed: the program needs a scanner to work with.
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QListWidget;
+class QPushButton;
+
+namespace app {
+class IMessageBox;
+}
+
+namespace ui {
+
+class CDlgSelectSource : public QDialog {
+    Q_OBJECT
+public:
+    // Lists the product names of the usable scanners (reopening the source manager
+    // first when there is a scanning control).
+    using SourceLister = std::function<std::vector<std::string>()>;
+
+    // `currentName` is the caller's current source; it is preselected when it begins
+    // one of the listed names (case ignored), and restored on Cancel. `box` shows the
+    // dialog's error message (the Qt message box when null).
+    CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<app::IMessageBox> box = nullptr,
+                     QWidget* parent = nullptr);
+
+    // The chosen name after OK, the name given at construction otherwise.
+    const std::string& Result() const { return result_; }
+
+    QListWidget* List() const { return list_; }
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    bool CanClose() const { return canClose_; }
+
+    void accept() override;
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void UpdateEnabling();
+
+    std::string original_;
+    std::string result_;
+    std::shared_ptr<app::IMessageBox> box_;
+    QListWidget* list_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    bool canClose_ = true;
+};
+
+} // namespace ui

@@ -1,0 +1,175 @@
+// The scanner selection dialog, the Qt message box and the delivery question.
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest/QTest>
+#include <atomic>
+#include <thread>
+
+#include "QtTestEnv.h"
+#include "app/DataFiles.h"
+#include "delivery/LaunchTaskWorker.h"
+#include "ui/DlgSelectSource.h"
+#include "ui/LaunchQuestion.h"
+#include "ui/QtMessageBox.h"
+
+namespace {
+
+class RecordingBox : public app::IMessageBox {
+public:
+    int Show(const std::string& text, unsigned style, unsigned) override {
+        texts.push_back(text);
+        styles.push_back(style);
+        return app::kIdOk;
+    }
+    std::vector<std::string> texts;
+    std::vector<unsigned> styles;
+};
+
+ui::CDlgSelectSource::SourceLister Listing(std::vector<std::string> names) {
+    return [names] { return names; };
+}
+
+TEST(SelectSource, EmptyListAllowsOnlyCancel) {
+    testsupport::QtApp();
+    ui::CDlgSelectSource dialog("test:0", Listing({}));
+    EXPECT_FALSE(dialog.OkButton()->isEnabled());
+    EXPECT_TRUE(dialog.CancelButton()->isEnabled());
+    EXPECT_TRUE(dialog.CanClose());
+    dialog.show();
+    dialog.reject();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.Result(), "test:0");
+}
+
+TEST(SelectSource, ScannersWithoutSelectionCannotBeCancelledOrClosedUntilOneIsPicked) {
+    testsupport::QtApp();
+    auto box = std::make_shared<RecordingBox>();
+    ui::CDlgSelectSource dialog("other", Listing({"test:0", "test:1"}), box);
+    ASSERT_EQ(dialog.List()->count(), 2);
+    EXPECT_TRUE(dialog.List()->selectedItems().isEmpty());
+    EXPECT_FALSE(dialog.OkButton()->isEnabled());
+    EXPECT_FALSE(dialog.CancelButton()->isEnabled());
+    EXPECT_FALSE(dialog.CanClose());
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible()) << "Escape must not close it";
+    EXPECT_FALSE(dialog.close()) << "nor the close command";
+    EXPECT_TRUE(dialog.isVisible());
+
+    // OK without a selection (Enter on the default button) explains and stays.
+    dialog.accept();
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], "Error when attempt to connect the twain driver.");
+    EXPECT_EQ(box->styles[0], app::kMbOk | app::kMbIconStop);
+    EXPECT_TRUE(dialog.isVisible());
+
+    dialog.List()->setCurrentRow(1);
+    EXPECT_TRUE(dialog.OkButton()->isEnabled());
+    EXPECT_TRUE(dialog.CancelButton()->isEnabled());
+    EXPECT_TRUE(dialog.CanClose());
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Result(), "test:1");
+}
+
+TEST(SelectSource, CurrentNameSelectsByBeginningIgnoringCaseAndCancelRestoresIt) {
+    testsupport::QtApp();
+    ui::CDlgSelectSource dialog("TEST:1", Listing({"test:0", "test:1 (USB)", "test:1"}));
+    ASSERT_EQ(dialog.List()->selectedItems().size(), 1);
+    EXPECT_EQ(dialog.List()->currentRow(), 1) << "the first name that begins with it";
+    EXPECT_TRUE(dialog.OkButton()->isEnabled());
+    dialog.List()->setCurrentRow(0);
+    dialog.show();
+    QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.Result(), "TEST:1");
+}
+
+TEST(QtMessageBox, StyleGivesButtonsAndIconAndTheChoiceComesBack) {
+    testsupport::QtApp();
+    ui::QtMessageBox box;
+    QString shownText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+    testsupport::WhenModalOpens([&](QWidget* w) {
+        auto* mb = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(mb, nullptr);
+        shownText = mb->text();
+        icon = mb->icon();
+        buttons = static_cast<int>(mb->buttons().size());
+        mb->button(QMessageBox::No)->click();
+    });
+    int result = box.Show("save path is not exit,\\n try to create now?", app::kMbYesNo | app::kMbIconQuestion, 0);
+    EXPECT_EQ(result, app::kIdNo);
+    EXPECT_EQ(shownText, QStringLiteral("save path is not exit,\n try to create now?"));
+    EXPECT_EQ(icon, QMessageBox::Question);
+    EXPECT_EQ(buttons, 2);
+
+    // From another thread the box still opens on the user-interface thread.
+    testsupport::WhenModalOpens([&](QWidget* w) {
+        auto* mb = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(mb, nullptr);
+        icon = mb->icon();
+        mb->button(QMessageBox::Ok)->click();
+    });
+    std::atomic<int> threaded{-1};
+    std::thread other([&] { threaded = box.Show("x", app::kMbOk | app::kMbIconStop, 0); });
+    while (threaded.load() < 0) QTest::qWait(10);
+    other.join();
+    EXPECT_EQ(threaded.load(), app::kIdOk);
+    EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+// A task that records what the worker did with it.
+class Probe : public delivery::IF_Operation {
+public:
+    explicit Probe(std::atomic<int>& executed, std::atomic<int>& discarded) : e_(executed), d_(discarded) {}
+    int Execute() override { return ++e_, 1; }
+    int Discard() override { return ++d_, 1; }
+private:
+    std::atomic<int>& e_;
+    std::atomic<int>& d_;
+};
+
+TEST(LaunchQuestion, YesRunsTheTasksNewWorkRaisesAndStopClosesWithNo) {
+    testsupport::QtApp();
+    app::SetProgramFolder("");
+    std::atomic<int> executed{0}, discarded{0};
+    auto question = std::make_shared<ui::LaunchQuestionWindow>();
+    delivery::LauncherTaskCollector collector;
+    delivery::LaunchTaskWorker worker(collector, question);
+
+    collector.Add(std::make_unique<Probe>(executed, discarded));
+    std::atomic<bool> passDone{false};
+    std::thread pass([&] {
+        worker.RunOnce();
+        passDone = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(question->OpenBox() != nullptr, 5000);
+    EXPECT_EQ(question->OpenBox()->text().toStdString(), app::LoadMessageText(211));
+    // More work while the question is open brings it forward and keeps it on top.
+    collector.Add(std::make_unique<Probe>(executed, discarded));
+    QTRY_COMPARE_WITH_TIMEOUT(question->RaiseCount(), 1, 5000);
+    EXPECT_TRUE(question->OpenBox()->windowFlags() & Qt::WindowStaysOnTopHint);
+    question->OpenBox()->button(QMessageBox::Yes)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(passDone.load(), 5000);
+    pass.join();
+    EXPECT_EQ(executed.load(), 2);
+    EXPECT_EQ(discarded.load(), 0);
+
+    // A stop while the question is open closes it with "no": the files are discarded.
+    collector.Add(std::make_unique<Probe>(executed, discarded));
+    worker.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(question->OpenBox() != nullptr, 5000);
+    worker.Stop();  // returns only once the worker has ended: the box must not hold it
+    EXPECT_EQ(discarded.load(), 1);
+    EXPECT_EQ(executed.load(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(question->OpenBox() == nullptr, 5000);
+}
+
+} // namespace
