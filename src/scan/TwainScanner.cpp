@@ -1,0 +1,311 @@
+#include "scan/TwainScanner.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "app/Texts.h"
+#include "output/FileNaming.h"
+#include "output/ImageKinds.h"
+#include "platform/Folders.h"
+#include "scan/ConditionCodes.h"
+#include "scan/DriverIdentifer.h"
+#include "scan/TwainCap.h"
+#include "scancontrol/Twain.h"
+#include "settings/ProductData.h"
+#include "settings/Profile.h"
+#include "settings/ScannerModel.h"
+
+namespace scan {
+
+using scancontrol::AutomationError;
+
+namespace {
+
+constexpr int kMessageNoSourceManager = 108;
+constexpr int kMessageNoSource = 109;
+constexpr int kMessageNoFileTransfer = 110;
+constexpr int kMessageNoDuplexUnit = 152;
+constexpr long kFileTransfer = 1;
+constexpr int kConditionFileNotFound = 16;
+
+void Tell(int message, unsigned icon) { app::ShowMessage(app::LoadMessageText(message), app::kMbOk | icon); }
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Decimal conversion as the settings texts are read: leading blanks skipped, stops at
+// the first non-digit, no digits give 0.
+int Decimal(const std::string& text) { return std::atoi(text.c_str()); }
+
+} // namespace
+
+TwainScanner::TwainScanner(scancontrol::CDynamictwain& control) : control_(control) {
+    if (!control_.OpenSourceManager()) Tell(kMessageNoSourceManager, app::kMbIconStop);
+}
+
+TwainScanner::~TwainScanner() {
+    if (encoder_) encoder_->Abandon();
+}
+
+bool TwainScanner::Run(const settings::CommonSetting& record) {
+    settings_ = std::make_unique<settings::CommonSetting>(record);
+    try {
+        if (!OpenSelectedSource()) return false;
+        if (!control_.DeviceReady()) {
+            control_.CloseSource();
+            return false;
+        }
+        driverDialogShown_ = settings_->GetShowDriver();
+        control_.ShowUI(driverDialogShown_);
+        PrepareFromRecord();
+        RecordDuplexUnit();
+        if (driverDialogShown_) {
+            control_.DriverUIOption(true);
+        } else if (!ApplySettings()) {
+            control_.CloseSource();
+            return false;
+        }
+        if (control_.AcquireImage()) return true;
+    } catch (const AutomationError&) {
+        // A setting the device refused: the scan does not start.
+    }
+    control_.CloseSource();
+    return false;
+}
+
+void TwainScanner::PrepareFromRecord() {
+    const auto& r = *settings_;
+    paperName_ = r.GetPaperSize();
+    frame_ = settings::PaperFromName(paperName_)->GetFrame();
+    // Stored colour modes are repaired against the model before a scan; a text that is
+    // still unknown scans in colour, the control's start value.
+    colourCode_ = 2;
+    try {
+        colourCode_ = settings::ColorModeRegistry::GetInstance().Create(r.GetColorMode())->GetCode();
+    } catch (const std::exception&) {
+    }
+    resolution_ = r.GetResolution() > 0 ? static_cast<unsigned>(r.GetResolution()) : 0;
+    compressionValue_ = Decimal(r.GetCompressionLevel());
+    const auto& kind = output::ImageKindForSource(r.GetSaveType());
+    transferFormat_ = kind.GetTransferFormat();
+    extension_ = kind.GetExtension();
+}
+
+void TwainScanner::RecordDuplexUnit() {
+    const std::string source = settings::CurrentSourceName();
+    const std::string file = settings::UserProductFilePath();
+    if (!settings::ReadProfileString(file, "Cap", source, "").empty()) return;
+    settings::WriteProfileString(file, "Cap", source, control_.DuplexType() == 2 ? "Dup" : "Sim");
+}
+
+bool TwainScanner::OpenSelectedSource() {
+    control_.CloseSourceManager();
+    if (!control_.OpenSourceManager()) {
+        Tell(kMessageNoSourceManager, app::kMbIconStop);
+        return false;
+    }
+    const std::string current = settings::CurrentSourceName();
+    const short count = control_.SourceCount();
+    for (short index = 0; index < count; ++index) {
+        if (!settings::EqualsNoCase(control_.SourceNameAt(index), current)) continue;
+        control_.SelectSourceByIndex(index);
+        if (control_.OpenSource()) {
+            control_.DisableAfterAcquire(true);
+            control_.TransferMode(kFileTransfer);
+            return true;
+        }
+        if (ConditionFromErrorCode(control_.ErrorCode()) == kConditionFileNotFound) control_.CloseSourceManager();
+        return false;
+    }
+    Tell(kMessageNoSource, app::kMbIconStop);
+    return false;
+}
+
+void TwainScanner::SetOneValue(long capability, double value) {
+    control_.Capability(capability);
+    control_.CapType(twain::TWON_ONEVALUE);
+    control_.CapValue(value);
+    control_.CapSet();
+}
+
+bool TwainScanner::ApplySettings() {
+    if (colourCode_ == 3) {
+        control_.PixelType(twain::TWPT_BW);
+        SetOneValue(twain::ICAP_BITDEPTHREDUCTION, twain::TWBR_HALFTONE);
+    } else {
+        control_.PixelType(static_cast<short>(colourCode_));
+    }
+    control_.BitDepth(colourCode_ == 0 || colourCode_ == 3 ? 1 : colourCode_ == 1 ? 8 : 24);
+    control_.Resolution(static_cast<float>(resolution_));
+    control_.SetImageLayout(frame_.left, frame_.top, frame_.right, frame_.bottom);
+    if (CurrentDriverEntry().driverKind != 0)
+        TwainCapHandler::GetInstance().SetText(settings::kKindPaperSize, paperName_);
+    return ApplyScanMethod();
+}
+
+void TwainScanner::FlatbedSetUp() {
+    control_.DuplexEnabled(false);
+    control_.FeederEnabled(false);
+    if (control_.TransferCount() == -1) control_.TransferCount(1);
+}
+
+void TwainScanner::FeederSetUp() {
+    control_.DuplexEnabled(false);
+    control_.FeederEnabled(true);
+    if (control_.FeederEnabled()) {
+        control_.TransferCount(-1);
+        control_.AutoFeed(true);
+    }
+}
+
+bool TwainScanner::ApplyScanMethod() {
+    const std::string name = settings_->GetScanMethod();
+    std::shared_ptr<settings::ScanMethod> method;
+    if (const auto& list = settings_->GetScanMethodArr()) method = list->get(name);
+    SetOneValue(twain::ICAP_ORIENTATION, method && method->direction ? method->direction->GetOrientation() : 0);
+
+    if (name == "Flatbed") {
+        FlatbedSetUp();
+    } else if (name == "Auto") {
+        const bool saved = control_.QueryMode();
+        control_.QueryMode(true);
+        bool loaded = false;
+        try {
+            loaded = control_.FeederLoaded();
+        } catch (const AutomationError&) {
+            if (control_.ErrorCode() != 0) {
+                control_.QueryMode(saved);
+                return false;
+            }
+        }
+        control_.QueryMode(saved);
+        if (loaded) FeederSetUp();
+        else FlatbedSetUp();
+    } else if (name == "ADF") {
+        control_.FeederEnabled(true);
+        if (method && method->duplexOff) {
+            FeederSetUp();
+        } else if (control_.DuplexType() != 2) {
+            Tell(kMessageNoDuplexUnit, app::kMbIconStop);
+            return false;
+        } else {
+            control_.DuplexEnabled(true);
+            SetOneValue(twain::ICAP_FLIPROTATION, method && method->binding ? method->binding->GetFlipRotation() : 0);
+        }
+    }
+    return true;
+}
+
+std::string TwainScanner::OutputFolder(const settings::CommonSetting& record, int origin, int destination) {
+    const bool push = origin == app::kOriginLocalPush || origin == app::kOriginNetworkPush;
+    const bool collected = destination == app::kDestApplication1 || destination == app::kDestFolder;
+    if (push && collected) return platform::TempFolder() + "Quorin/" + record.GetSection() + "/";
+    return record.GetSaveFolder();
+}
+
+int TwainScanner::ColourModeFromText(const std::string& colourMode) {
+    const std::string text = Lower(colourMode);
+    if (text == "color") return 0;
+    if (text == "gray") return 1;
+    if (text == "bw" || text == "halftone") return 2;
+    return 0;
+}
+
+int TwainScanner::CompressionKind(const settings::CommonSetting& record, int colourMode) {
+    const std::string type = record.GetSaveType();
+    std::string choice;
+    if (type.find("PDF") != std::string::npos) {
+        auto parts = settings::Split(record.GetPDFCompression(), '|');
+        size_t part = colourMode == 0 || colourMode == 1 ? 0 : 1;
+        if (part < parts.size()) choice = parts[part];
+    } else if (type.find("TIFF") != std::string::npos) {
+        choice = record.GetTifCompression();
+    } else {
+        return 0;
+    }
+    choice = Lower(choice);
+    if (choice == "g3" || choice == "middle") return 1;
+    if (choice == "g4" || choice == "low") return 2;
+    return 0;  // "Raw", "High" and anything else
+}
+
+bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info, int origin, int destination) {
+    if (!settings_) return false;
+    const auto& r = *settings_;
+    const std::string folder = OutputFolder(r, origin, destination);
+    output::CreateDirectoryPath(folder);
+    const auto& kind = output::ImageKindForSource(r.GetSaveType());
+    if (newFile) {
+        try {
+            documentPath_ = output::MakeSequencedFileName(folder, r.GetFileName(), kind.GetExtension());
+        } catch (const std::range_error&) {
+            return false;
+        }
+        if (kind.NeedsEncoder()) {
+            if (encoder_) encoder_->Abandon();
+            encoder_ = output::CreateImageCompressioner(r.GetSaveType());
+            if (!encoder_) return false;
+            output::CompressionRequest request;
+            request.tempFolder = settings::UserFolder() + "TempImage/";
+            output::CreateDirectoryPath(request.tempFolder);
+            request.saveFolder = folder;
+            request.fileName = r.GetFileName();
+            request.tempExtension = kind.GetExtension();
+            request.pageWidth = static_cast<int32_t>(info.imageWidth);
+            request.pageLength = static_cast<int32_t>(info.imageLength);
+            request.pageResolution = static_cast<int32_t>(info.xResolution);
+            request.compressionLevel = compressionValue_;
+            if (driverDialogShown_) {
+                request.colourMode = info.pixelType == 0 ? 2 : info.pixelType == 1 ? 1 : 0;
+            } else {
+                request.colourMode = ColourModeFromText(r.GetColorMode());
+            }
+            request.compressionKind = CompressionKind(r, request.colourMode);
+            if (encoder_->Begin(request) != 0) {
+                encoder_.reset();
+                documentPath_.clear();
+                return false;
+            }
+            documentPath_ = encoder_->TempPageName();
+        }
+    }
+    if (control_.TransferMode() != kFileTransfer) {
+        Tell(kMessageNoFileTransfer, app::kMbIconStop);
+        return false;
+    }
+    if (!control_.SaveImageToFile(documentPath_, transferFormat_)) return false;
+    const auto& plain = output::ImageKindForType(r.GetSaveType());
+    if (&plain != &kind && TwainCapHandler::GetInstance().Set(settings::kKindSaveType, transferFormat_) != 0)
+        return false;
+    return true;
+}
+
+int TwainScanner::AddPage() {
+    if (!settings_ || !output::ImageKindForSource(settings_->GetSaveType()).NeedsEncoder()) return 0;
+    if (!encoder_) return output::kNoOpenJob;
+    return encoder_->AddPage(documentPath_);
+}
+
+void TwainScanner::FinishDocument() {
+    if (!encoder_) return;
+    const int result = encoder_->Finish();
+    // A document the encoder could not write completely is gone: nothing to deliver.
+    documentPath_ = result == 0 ? encoder_->OutputName() : std::string();
+    encoder_.reset();
+}
+
+void TwainScanner::AbortDocument() {
+    if (!encoder_) return;
+    encoder_->Abandon();
+    documentPath_.clear();
+    encoder_.reset();
+}
+
+void TwainScanner::Close() { control_.CloseSource(); }
+
+} // namespace scan

@@ -1,0 +1,38 @@
+#include "HeadlessHost.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include <cstdio>
+
+namespace cli {
+
+HeadlessWindow::HeadlessWindow(std::function<bool()> deviceCheck) : deviceCheck_(std::move(deviceCheck)) {}
+
+int HeadlessWindow::RunOnUiThread(const std::function<int()>& call) {
+    if (QThread::currentThread() == thread()) return call();
+    int result = 0;
+    QMetaObject::invokeMethod(this, [&] { result = call(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
+bool HeadlessWindow::UpdateMenuForDevice(bool) { return !deviceCheck_ || deviceCheck_(); }
+
+int ConsoleMessageBox::Show(const std::string& text, unsigned style, unsigned) {
+    std::string shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            shown += '\n';
+            ++i;
+        } else {
+            shown += text[i];
+        }
+    }
+    std::fprintf(stderr, "scanner-utility: %s\n", shown.c_str());
+    unsigned buttons = style & 0xF;
+    if (buttons == app::kMbYesNo || buttons == app::kMbYesNoCancel) return app::kIdNo;
+    return app::kIdOk;
+}
+
+} // namespace cli

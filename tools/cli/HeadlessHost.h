@@ -1,0 +1,38 @@
+#pragma once
+// The dispatch's window side for runs without a window: the main thread runs a Qt
+// event loop and plays the user-interface thread; messages go to standard error.
+
+#include <QObject>
+
+#include <functional>
+#include <string>
+
+#include "app/ScanDispatch.h"
+#include "app/Texts.h"
+
+namespace scancontrol {
+class ISourceManager;
+} // namespace scancontrol
+
+namespace cli {
+
+class HeadlessWindow : public QObject, public app::IScanWindow {
+public:
+    // deviceCheck: whether the current source can be used now.
+    explicit HeadlessWindow(std::function<bool()> deviceCheck);
+    int RunOnUiThread(const std::function<int()>& call) override;
+    bool UpdateMenuForDevice(bool probe) override;
+    void RefreshButtons() override {}
+    void BringToFront() override {}
+private:
+    std::function<bool()> deviceCheck_;
+};
+
+// Writes every message to standard error and answers "no" to questions, "OK" otherwise:
+// an unattended run never agrees to anything it was not asked to do.
+class ConsoleMessageBox : public app::IMessageBox {
+public:
+    int Show(const std::string& text, unsigned style, unsigned helpContext) override;
+};
+
+} // namespace cli

@@ -1,0 +1,154 @@
+// `scan --to app1|app2|folder|fax [--source NAME]`: one scan as a window button would
+// start it, with the user's stored settings, delivered as the destination delivers.
+// Prints the path of every delivered file; messages go to standard error.
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "Command.h"
+#include "HeadlessHost.h"
+#include "app/DataFiles.h"
+#include "app/ScanDispatch.h"
+#include "delivery/DestinationHandlers.h"
+#include "delivery/LaunchTasks.h"
+#include "scan/DriverIdentifer.h"
+#include "scan/ProgramServices.h"
+#include "scan/TwainCap.h"
+#include "scan/TwainScanner.h"
+#include "scancontrol/SaneDynamictwain.h"
+#include "settings/Profile.h"
+
+namespace {
+
+// Forwards to the destination's real processor and notes the files it delivers.
+class NotingProcesser : public app::ScanProcesser {
+public:
+    NotingProcesser(std::unique_ptr<app::ScanProcesser> inner, std::vector<std::string>& delivered)
+        : inner_(std::move(inner)), delivered_(delivered) {}
+    bool RefuseScan() override { return refused_ = inner_->RefuseScan(); }
+    void OnPageSaved(const std::string& path) override {
+        if (!inner_->IsMultiPage()) delivered_.push_back(path);
+        inner_->OnPageSaved(path);
+    }
+    void OnScanFinished(const std::string& path) override {
+        if (inner_->IsMultiPage()) delivered_.push_back(path);
+        inner_->OnScanFinished(path);
+    }
+    void ResetSettings() override { inner_->ResetSettings(); }
+    bool LoadSettings() override { return inner_->LoadSettings(); }
+    bool IsMultiPage() const override { return inner_->IsMultiPage(); }
+    void SuppressDriverDialog() override { inner_->SuppressDriverDialog(); }
+    bool Start(app::IAcquisition& acquisition) override { return started_ = inner_->Start(acquisition); }
+    bool refused_ = false;
+    bool started_ = false;
+private:
+    std::unique_ptr<app::ScanProcesser> inner_;
+    std::vector<std::string>& delivered_;
+};
+
+// Listens for the control's events and passes them on, noting a failed end.
+class EventTap : public scancontrol::IDynamictwainEvents {
+public:
+    explicit EventTap(scancontrol::IDynamictwainEvents& next) : next_(next) {}
+    void OnTwainEvent(scancontrol::TwainEvent event) override {
+        if (event == scancontrol::TwainEvent::TransferFailed || event == scancontrol::TwainEvent::TransferCancelled)
+            failed = true;
+        next_.OnTwainEvent(event);
+    }
+    bool failed = false;
+private:
+    scancontrol::IDynamictwainEvents& next_;
+};
+
+// The current source, or when it is not among the installed known sources the first
+// known one (made current), as the window's start-up check does.
+bool ChooseSource(const std::string& requested) {
+    if (!requested.empty()) return app::SetCurrentSource(requested);
+    std::vector<std::string> names;
+    scan::DriverIdentifer::GetInstance().KnownSources(names);
+    if (names.empty()) return false;
+    std::string current = app::CurrentSourceName();
+    for (const auto& n : names)
+        if (settings::EqualsNoCase(n, current)) return true;
+    return app::SetCurrentSource(names.front());
+}
+
+int Run(const cli::Args& args) {
+    cli::Options options(args);
+    const std::map<std::string, int> destinations = {
+        {"app1", app::kDestApplication1}, {"app2", app::kDestApplication2},
+        {"folder", app::kDestFolder}, {"fax", app::kDestPcFax}};
+    auto unknown = options.Unknown({}, {"--to", "--source"});
+    auto to = destinations.find(options.Value("--to"));
+    if (!unknown.empty() || to == destinations.end() || !options.Positional().empty()) {
+        std::fprintf(stderr, "usage: scanner-utility-cli scan --to app1|app2|folder|fax [--source NAME]\n");
+        return 2;
+    }
+
+    int argc = 1;
+    char name[] = "scanner-utility-cli";
+    char* argv[] = {name, nullptr};
+    QCoreApplication qapp(argc, argv);
+
+    auto console = std::make_shared<cli::ConsoleMessageBox>();
+    app::SetMessageBox(console);
+    auto control = scancontrol::CreateSaneDynamictwain();
+    std::shared_ptr<scancontrol::ISourceManager> sources = scancontrol::CreateSaneSourceManager();
+    scan::InstallProgramServices(control.get(), sources);
+
+    if (!ChooseSource(options.Value("--source"))) {
+        app::ShowMessage(app::LoadMessageText(153), app::kMbOk | app::kMbIconStop);
+        scan::UninstallProgramServices();
+        return 1;
+    }
+
+    scan::TwainScanner scanner(*control);
+    delivery::LauncherTaskCollector queue;
+    cli::HeadlessWindow window([] { return scan::CheckSource(app::CurrentSourceName()) == 0; });
+    std::vector<std::string> delivered;
+    NotingProcesser* processor = nullptr;
+    auto handler = std::make_shared<app::ScanOperationHandler>(
+        *control, scanner, window,
+        [&](const app::ScanRequest& request) -> std::unique_ptr<app::ScanProcesser> {
+            auto inner = delivery::CreateProcesser(request, &queue);
+            if (!inner) return nullptr;
+            auto noting = std::make_unique<NotingProcesser>(std::move(inner), delivered);
+            processor = noting.get();
+            return noting;
+        },
+        app::SourceServices{[] { return app::CurrentSourceName(); },
+                            [](const std::string& n) { app::SetCurrentSource(n); },
+                            [] { scan::TwainCapHandler::GetInstance().HasDuplexUnit(); }});
+    EventTap tap(*handler);
+    control->SetEventListener(&tap);
+    app::SetScanStatus(handler);
+
+    bool accepted = handler->StartScanTask(app::ScanRequest::ForButton(to->second, app::CurrentSourceName()));
+    if (accepted && processor && processor->started_) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (handler->GetScanState() == app::ScanState::Idle && control->ScanInProgress() == 0) qapp.quit();
+        });
+        poll.start(20);
+        qapp.exec();
+    }
+
+    control->SetEventListener(nullptr);
+    app::SetScanStatus(nullptr);
+    app::SetMessageBox(nullptr);
+    scan::UninstallProgramServices();
+    for (const auto& path : delivered) std::printf("%s\n", path.c_str());
+    bool ok = accepted && processor && processor->started_ && !tap.failed && !delivered.empty();
+    if (accepted && processor && !processor->started_ && !processor->refused_)
+        std::fprintf(stderr, "scanner-utility: the scan could not be started\n");
+    return ok ? 0 : 1;
+}
+
+const cli::CliCommand command("scan", "--to app1|app2|folder|fax [--source NAME]  scan as a window button does",
+                              Run);
+
+} // namespace
