@@ -1,0 +1,86 @@
+#pragma once
+// What the UI thread hands the worker for one acquisition, and how the worker reports.
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "scancontrol/Dynamictwain.h"
+#include "scancontrol/PageImage.h"
+#include "scancontrol/sane/OptionMapping.h"
+
+namespace scancontrol::sanectl {
+
+// Shared by the UI thread and the worker for one acquisition: the cancel request and
+// the count of pages posted but not yet consumed (the worker holds back while too many
+// pages wait, so a slow consumer never piles up whole feeder runs in memory).
+class AcquisitionLink {
+public:
+    void Cancel() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            cancelled_ = true;
+        }
+        changed_.notify_all();
+    }
+    bool Cancelled() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return cancelled_;
+    }
+    // Worker: waits until fewer than `limit` pages are in flight, then counts one more.
+    // False when cancelled meanwhile.
+    bool AcquireSlot(int limit) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return cancelled_ || inFlight_ < limit; });
+        if (cancelled_) return false;
+        ++inFlight_;
+        return true;
+    }
+    // UI thread: a page was consumed (its "page ended" event delivered or dropped).
+    void ReleaseSlot() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (inFlight_ > 0) --inFlight_;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool cancelled_ = false;
+    int inFlight_ = 0;
+};
+
+struct AcquireJob {
+    unsigned long id = 0;
+    bool feeder = false;           // several pages: until the count or the feeder is empty
+    bool duplex = false;           // pages alternate front and back
+    long transferCount = -1;       // -1 all pages
+    short targetBits = 24;
+    Conversion conversion = Conversion::None;
+    int orientation = 0;           // TWOR_*: quarter turns clockwise
+    bool flipBacks = false;        // turn back sides by 180 degrees (TWFR_FANFOLD)
+    float xResolution = 0, yResolution = 0;
+    FrameInches frame;             // for the image information
+    std::string defaultPath;       // file transfer target of every page, empty: none
+    long defaultFormat = 2;
+    std::shared_ptr<AcquisitionLink> link;
+};
+
+// One page with its image information.
+struct PageDelivery {
+    PageImage image;
+    ImageInfo info;
+};
+
+// Called on the worker; the implementation queues to the UI thread.
+class AcquisitionSink {
+public:
+    virtual ~AcquisitionSink() = default;
+    virtual void Post(unsigned long id, TwainEvent event, long errorCode, std::shared_ptr<const PageDelivery> page) = 0;
+};
+
+} // namespace scancontrol::sanectl

@@ -1,0 +1,526 @@
+// The SANE scanning control: sources, settings, acquisition and events. Capabilities
+// are in SaneCapabilities.cpp. See SaneControl.h for the thread contract.
+#include "scancontrol/sane/SaneControl.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+
+#include <mutex>
+#include <utility>
+
+#include "scancontrol/ImageFileWriter.h"
+#include "scancontrol/SaneDynamictwain.h"
+#include "scancontrol/sane/SaneDevice.h"
+#include "scancontrol/sane/SaneOptionsDialog.h"
+#include "scancontrol/sane/SaneWorker.h"
+
+namespace scancontrol::sanectl {
+
+// Lets the worker queue events to the UI thread for exactly as long as the control
+// exists: posting and closing take the same lock, and the receiver's destruction
+// discards whatever was queued to it.
+class EventGate : public AcquisitionSink {
+public:
+    EventGate(SaneControl* control, QObject* receiver) : control_(control), receiver_(receiver) {}
+
+    void Close() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        receiver_ = nullptr;
+    }
+
+    void Post(unsigned long id, TwainEvent event, long errorCode, std::shared_ptr<const PageDelivery> page) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!receiver_) return;
+        SaneControl* control = control_;
+        QMetaObject::invokeMethod(
+            receiver_, [control, id, event, errorCode, page]() { control->Deliver(id, event, errorCode, page); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    std::mutex mutex_;
+    SaneControl* control_;
+    QObject* receiver_;
+};
+
+namespace {
+
+const char* DefaultText(long code) {
+    switch (code) {
+        case err::None: return "";
+        case err::OutOfMemory: return "out of memory";
+        case err::BadCapability: return "unknown capability";
+        case err::BadProtocol: return "operation not supported by the device";
+        case err::BadValue: return "value not accepted";
+        case err::SequenceError: return "not allowed in the current state";
+        case err::BadDestination: return "no such source";
+        case err::CapUnsupported: return "capability not supported by the source";
+        case err::CapBadOperation: return "operation not supported on this capability";
+        case err::CapSequenceError: return "capability not available in the current settings";
+        case err::Denied: return "device busy or access denied";
+        case err::DeviceNotFound: return "device not found";
+        case err::NoDocuments: return "no documents in the feeder";
+        case err::PaperJam: return "paper jammed";
+        case err::DoubleFeed: return "double feed";
+        case err::FileWriteError: return "file could not be written";
+        case err::CheckDeviceOnline: return "input/output error: check the device";
+        case err::CoverOpen: return "cover open";
+        case err::NoSourceManager: return "SANE could not be initialised";
+        case err::NoImage: return "no page image";
+        case err::Unsupported: return "not supported";
+        default: return "failure";
+    }
+}
+
+} // namespace
+
+SaneControl::SaneControl()
+    : worker_(SaneWorker::Instance()), device_(std::make_shared<SaneDevice>()), receiver_(std::make_unique<QObject>()) {
+    gate_ = std::make_shared<EventGate>(this, receiver_.get());
+}
+
+SaneControl::~SaneControl() {
+    DisableSource();
+    gate_->Close();
+    // The device is closed on the worker, after anything still queued for it.
+    std::shared_ptr<SaneDevice> device = std::move(device_);
+    worker_->Post([device]() { device->Close(); });
+}
+
+bool SaneControl::Fail(long code, const std::string& text) {
+    errorCode_ = code;
+    errorText_ = text.empty() ? DefaultText(code) : text;
+    return false;
+}
+
+void SaneControl::Raise(long code, const std::string& text) {
+    Fail(code, text);
+    throw AutomationError(code, errorText_);
+}
+
+void SaneControl::RequireIdleOpen(const char* what) {
+    if (!open_) Raise(err::SequenceError, std::string(what) + ": no source is open");
+    if (Acquiring()) Raise(err::SequenceError, std::string(what) + ": an acquisition is running");
+}
+
+// ---- Events ----
+
+void SaneControl::SetEventListener(IDynamictwainEvents* listener) { listener_ = listener; }
+
+void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode, std::shared_ptr<const PageDelivery> page) {
+    if (id == 0 || id != acquisitionId_) return;  // a late event of an ended acquisition
+    std::shared_ptr<AcquisitionLink> link = link_;
+    switch (event) {
+        case TwainEvent::PageTransferred:
+            page_ = std::move(page);
+            break;
+        case TwainEvent::AcquisitionEnded:
+        case TwainEvent::TransferFailed:
+        case TwainEvent::TransferCancelled:
+            if (event == TwainEvent::TransferFailed) Fail(errorCode);
+            acquisitionId_ = 0;
+            link_.reset();
+            page_.reset();
+            scanInProgress_ = 0;
+            break;
+        default:
+            break;
+    }
+    if (listener_) listener_->OnTwainEvent(event);
+    // The page has been used: let the worker send the next one.
+    if (event == TwainEvent::PageEnded && link) link->ReleaseSlot();
+}
+
+// ---- Source manager and sources ----
+
+bool SaneControl::OpenSourceManager() {
+    if (managerOpen_) return true;
+    SaneWorker* w = worker_.get();
+    SourceListing listing = worker_->Call([w]() { return w->ListDevices(); });
+    if (listing.status != 1) return Fail(err::NoSourceManager);
+    sources_ = std::move(listing.sources);
+    managerOpen_ = true;
+    return true;
+}
+
+bool SaneControl::CloseSourceManager() {
+    CloseSource();
+    managerOpen_ = false;
+    sources_.clear();
+    selected_ = -1;
+    return true;
+}
+
+short SaneControl::SourceCount() { return managerOpen_ ? static_cast<short>(sources_.size()) : 0; }
+
+std::string SaneControl::SourceNameAt(short index) {
+    if (!managerOpen_ || index < 0 || index >= static_cast<short>(sources_.size())) {
+        Fail(err::BadDestination);
+        return {};
+    }
+    return sources_[static_cast<size_t>(index)].productName;
+}
+
+bool SaneControl::SelectSourceByIndex(short index) {
+    if (!managerOpen_ || index < 0 || index >= static_cast<short>(sources_.size())) return Fail(err::BadDestination);
+    if (open_) return Fail(err::SequenceError, "a source is open");
+    selected_ = index;
+    return true;
+}
+
+bool SaneControl::OpenSource() {
+    if (!managerOpen_ || selected_ < 0) return Fail(err::BadDestination);
+    if (open_) return true;
+    const std::string name = sources_[static_cast<size_t>(selected_)].productName;
+    std::shared_ptr<SaneDevice> device = device_;
+    std::pair<long, OptionSnapshot> r = worker_->Call([device, name]() {
+        long code = device->Open(name);
+        return std::make_pair(code, code ? OptionSnapshot{} : device->Snapshot());
+    });
+    if (r.first) return Fail(r.first, "cannot open " + name + ": " + DefaultText(r.first));
+    open_ = true;
+    options_ = std::move(r.second);
+    openedOptions_ = options_;
+    TakeStateFromOptions();
+    return true;
+}
+
+void SaneControl::TakeStateFromOptions() {
+    pixelType_ = CurrentPixelType(options_);
+    halftone_ = false;
+    resolution_ = CurrentResolution(options_);
+    resolutionSet_ = false;
+    frame_ = CurrentFrame(options_);
+    frameSet_ = false;
+    feederWanted_ = FeederSelected(options_);
+    duplexWanted_ = DuplexSelected(options_);
+}
+
+bool SaneControl::CloseSource() {
+    DisableSource();
+    if (open_) {
+        std::shared_ptr<SaneDevice> device = device_;
+        worker_->Post([device]() { device->Close(); });
+    }
+    open_ = false;
+    options_ = {};
+    openedOptions_ = {};
+    page_.reset();
+    return true;
+}
+
+bool SaneControl::DisableSource() {
+    if (Acquiring()) {
+        // The worker sees the request at its next read and ends with sane_cancel; no
+        // further event of this acquisition reaches the listener.
+        if (link_) link_->Cancel();
+        link_.reset();
+        acquisitionId_ = 0;
+        page_.reset();
+        scanInProgress_ = 0;
+    }
+    return true;
+}
+
+bool SaneControl::DeviceReady() { return open_; }
+
+long SaneControl::ScanInProgress() const { return scanInProgress_.load(); }
+
+// ---- Acquisition ----
+
+bool SaneControl::AcquireImage() {
+    if (!open_) return Fail(err::SequenceError, "AcquireImage: no source is open");
+    if (Acquiring()) return Fail(err::SequenceError, "AcquireImage: an acquisition is running");
+    if (showUI_ && !qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return Fail(err::Unsupported, "the driver dialog needs a window system");
+    errorCode_ = 0;
+    errorText_.clear();
+    page_.reset();
+    const unsigned long id = ++lastAcquisitionId_;
+    acquisitionId_ = id;
+    link_ = std::make_shared<AcquisitionLink>();
+    scanInProgress_ = 1;
+    if (showUI_) {
+        // Shown from the event loop, not from inside this call: callers get `true`
+        // first, as with any acquisition, and the dialog's outcome arrives as events.
+        QMetaObject::invokeMethod(receiver_.get(), [this, id]() { RunDriverDialog(id); }, Qt::QueuedConnection);
+    } else {
+        StartWorker(id);
+    }
+    return true;
+}
+
+void SaneControl::StartWorker(unsigned long id) {
+    AcquireJob job;
+    job.id = id;
+    job.feeder = FeederSelected(options_);
+    job.duplex = DuplexSelected(options_);
+    job.transferCount = transferCount_;
+    const ImageTypePlan plan = PlanImageType(options_, pixelType_, halftone_);
+    job.targetBits = plan.targetBits;
+    job.conversion = plan.conversion;
+    // When the options no longer say what was asked (e.g. the driver dialog changed the
+    // mode), deliver what the device gives.
+    if (CurrentPixelType(options_) != pixelType_ && plan.conversion == Conversion::None) job.targetBits = 0;
+    job.orientation = orientation_;
+    job.flipBacks = flipRotation_ == twain::TWFR_FANFOLD;
+    const double dpi = CurrentResolution(options_);
+    job.xResolution = static_cast<float>(dpi > 0 ? dpi : 72);
+    job.yResolution = job.xResolution;
+    if (const OptionInfo* y = options_.Active("y-resolution"); y && options_.Active("x-resolution"))
+        job.yResolution = static_cast<float>(y->Value());
+    job.frame = CurrentFrame(options_);
+    if (transferMode_ == twain::TWSX_FILE && !defaultPath_.empty()) {
+        job.defaultPath = defaultPath_;
+        job.defaultFormat = defaultFormat_;
+    }
+    job.link = link_;
+    std::shared_ptr<SaneDevice> device = device_;
+    std::shared_ptr<EventGate> gate = gate_;
+    worker_->Post([device, job, gate]() { device->Acquire(job, *gate); });
+}
+
+namespace {
+
+class ControlOptionEditor : public OptionEditor {
+public:
+    ControlOptionEditor(SaneWorker& worker, std::shared_ptr<SaneDevice> device, OptionSnapshot& options)
+        : worker_(worker), device_(std::move(device)), options_(options) {}
+    OptionSnapshot Options() override { return options_; }
+    long Write(const OptionWrite& write) override {
+        std::shared_ptr<SaneDevice> device = device_;
+        auto r = worker_.Call([device, write]() {
+            long code = device->Apply({write});
+            return std::make_pair(code, device->Snapshot());
+        });
+        options_ = std::move(r.second);
+        return r.first;
+    }
+
+private:
+    SaneWorker& worker_;
+    std::shared_ptr<SaneDevice> device_;
+    OptionSnapshot& options_;
+};
+
+} // namespace
+
+void SaneControl::RunDriverDialog(unsigned long id) {
+    if (id != acquisitionId_) return;
+    ControlOptionEditor editor(*worker_, device_, options_);
+    const std::string name = selected_ >= 0 ? sources_[static_cast<size_t>(selected_)].productName : std::string();
+    const bool scan = RunOptionsDialog(editor, name);
+    if (id != acquisitionId_) return;  // ended meanwhile (DisableSource, CloseSource)
+    if (!scan) {
+        Deliver(id, TwainEvent::TransferCancelled, 0, nullptr);
+        return;
+    }
+    // The user's choices become the control's settings.
+    TakeStateFromOptions();
+    StartWorker(id);
+}
+
+// ---- Transfer set-up ----
+
+long SaneControl::TransferMode() { return transferMode_; }
+void SaneControl::TransferMode(long mode) {
+    if (mode != twain::TWSX_NATIVE && mode != twain::TWSX_FILE && mode != twain::TWSX_MEMORY)
+        Raise(err::BadValue, "unknown transfer mode");
+    transferMode_ = mode;
+}
+bool SaneControl::DisableAfterAcquire() { return disableAfterAcquire_; }
+void SaneControl::DisableAfterAcquire(bool value) { disableAfterAcquire_ = value; }
+bool SaneControl::ShowUI() { return showUI_; }
+void SaneControl::ShowUI(bool value) { showUI_ = value; }
+bool SaneControl::DriverUIOption() { return driverUIOption_; }
+void SaneControl::DriverUIOption(bool value) { driverUIOption_ = value; }
+bool SaneControl::QueryMode() { return queryMode_; }
+// Kept for the callers' save/set/restore pattern; capability queries answer in full
+// whatever its value.
+void SaneControl::QueryMode(bool value) { queryMode_ = value; }
+bool SaneControl::AutoFeed() { return autoFeed_; }
+void SaneControl::AutoFeed(bool value) { autoFeed_ = value; }
+short SaneControl::TransferCount() { return transferCount_; }
+void SaneControl::TransferCount(short count) {
+    if (count == 0 || count < -1) Raise(err::BadValue, "transfer count must be -1 or positive");
+    transferCount_ = count;
+}
+
+// ---- Settings applied to the device ----
+
+long SaneControl::ApplyWanted(unsigned steps) {
+    std::shared_ptr<SaneDevice> device = device_;
+    const bool feeder = feederWanted_, duplex = duplexWanted_, halftone = halftone_;
+    const short pixelType = pixelType_;
+    const double dpi = resolution_;
+    const FrameInches frame = frame_;
+    const bool frameSet = frameSet_, resolutionSet = resolutionSet_;
+    auto r = worker_->Call([=]() {
+        long code = 0;
+        OptionSnapshot s = device->Snapshot();
+        auto step = [&](std::vector<OptionWrite> writes) {
+            if (code || writes.empty()) return;
+            code = device->Apply(writes);
+            s = device->Snapshot();
+        };
+        if (steps & kSource) step(PlanSource(s, feeder, duplex));
+        if (steps & kImageType) step(PlanImageType(s, pixelType, halftone).writes);
+        if ((steps & kResolution) && resolutionSet) step(PlanResolution(s, dpi));
+        if ((steps & kFrame) && frameSet) step(PlanFrame(s, frame));
+        return std::make_pair(code, std::move(s));
+    });
+    options_ = std::move(r.second);
+    return r.first;
+}
+
+short SaneControl::PixelType() { return pixelType_; }
+
+void SaneControl::PixelType(short type) {
+    RequireIdleOpen("PixelType");
+    if (type != twain::TWPT_BW && type != twain::TWPT_GRAY && type != twain::TWPT_RGB) Raise(err::BadValue, "unknown pixel type");
+    pixelType_ = type;
+    if (long code = ApplyWanted(kImageType | kResolution | kFrame)) Raise(code, "PixelType: " + std::string(DefaultText(code)));
+}
+
+short SaneControl::BitDepth() {
+    return pixelType_ == twain::TWPT_BW ? 1 : pixelType_ == twain::TWPT_GRAY ? 8 : 24;
+}
+
+void SaneControl::BitDepth(short depth) {
+    RequireIdleOpen("BitDepth");
+    short type = pixelType_;
+    if (depth == 1) type = twain::TWPT_BW;
+    else if (depth == 8) type = pixelType_ == twain::TWPT_RGB ? twain::TWPT_RGB : twain::TWPT_GRAY;  // 8 per sample in colour
+    else if (depth == 24) type = twain::TWPT_RGB;
+    else Raise(err::BadValue, "bit depth must be 1, 8 or 24");
+    if (type != pixelType_) PixelType(type);
+}
+
+float SaneControl::Resolution() {
+    const double dpi = open_ ? CurrentResolution(options_) : resolution_;
+    return static_cast<float>(dpi);
+}
+
+void SaneControl::Resolution(float dpi) {
+    RequireIdleOpen("Resolution");
+    if (!(dpi > 0)) Raise(err::BadValue, "resolution must be positive");
+    resolution_ = dpi;
+    resolutionSet_ = true;
+    if (long code = ApplyWanted(kResolution | kFrame)) Raise(code, "Resolution: " + std::string(DefaultText(code)));
+}
+
+bool SaneControl::SetImageLayout(float left, float top, float right, float bottom) {
+    if (!open_ || Acquiring()) return Fail(err::SequenceError);
+    FrameInches f{left, top, right, bottom};
+    if (!f.IsZero() && (left < 0 || top < 0 || right <= left || bottom <= top)) return Fail(err::BadValue, "invalid frame");
+    frame_ = f;
+    frameSet_ = true;
+    if (long code = ApplyWanted(kFrame)) return Fail(code);
+    return true;
+}
+
+bool SaneControl::FeederEnabled() { return open_ && FeederSelected(options_); }
+
+void SaneControl::FeederEnabled(bool value) {
+    RequireIdleOpen("FeederEnabled");
+    feederWanted_ = value;
+    if (!value) duplexWanted_ = false;
+    // A device without a feeder keeps its glass: the value reads back false.
+    if (long code = ApplyWanted(kSource | kResolution | kFrame)) Raise(code, "FeederEnabled: " + std::string(DefaultText(code)));
+}
+
+bool SaneControl::DuplexEnabled() { return open_ && DuplexSelected(options_); }
+
+void SaneControl::DuplexEnabled(bool value) {
+    RequireIdleOpen("DuplexEnabled");
+    duplexWanted_ = value;
+    // Duplex is a way of feeding: it is only switched on together with the feeder.
+    if (!FeederSelected(options_) && !feederWanted_) return;
+    if (long code = ApplyWanted(kSource | kResolution | kFrame)) Raise(code, "DuplexEnabled: " + std::string(DefaultText(code)));
+}
+
+bool SaneControl::FeederLoaded() {
+    RequireIdleOpen("FeederLoaded");
+    if (!FindSources(options_).HasFeeder()) return false;
+    const Sensor sensor = FindFeederSensor(options_);
+    // Without a sensor nothing is known: report no paper, so that automatic selection
+    // falls back to the glass, which always works.
+    if (sensor.name.empty()) return false;
+    std::shared_ptr<SaneDevice> device = device_;
+    const std::string name = sensor.name;
+    auto r = worker_->Call([device, name]() {
+        double v = 0;
+        long code = device->ReadNumber(name, &v);
+        return std::make_pair(code, v);
+    });
+    if (r.first) Raise(r.first, "FeederLoaded: " + std::string(DefaultText(r.first)));
+    return sensor.inverted ? r.second == 0 : r.second != 0;
+}
+
+long SaneControl::DuplexType() {
+    if (!open_) Raise(err::SequenceError, "DuplexType: no source is open");
+    return FindSources(options_).HasDuplex() ? twain::TWDX_2PASSDUPLEX : twain::TWDX_NONE;
+}
+
+// ---- Files ----
+
+bool SaneControl::SaveImageToFile(const std::string& path, long format) {
+    if (!IsSupportedFileFormat(format)) return Fail(err::Unsupported, "file format " + std::to_string(format) + " is not supported");
+    if (!Acquiring() || !page_) {
+        // Before the pages: the default target of file transfers.
+        defaultPath_ = path;
+        defaultFormat_ = format;
+        return true;
+    }
+    const std::string target = path.empty() ? defaultPath_ : path;
+    std::string why;
+    if (!WriteImageFile(page_->image, target, format, &why)) return Fail(err::FileWriteError, why);
+    return true;
+}
+
+// ---- Errors and image information ----
+
+long SaneControl::ErrorCode() { return errorCode_; }
+std::string SaneControl::ErrorString() { return errorText_; }
+
+ImageInfo SaneControl::CurrentImageInfo() { return page_ ? page_->info : ImageInfo{}; }
+float SaneControl::XResolution() { return CurrentImageInfo().xResolution; }
+float SaneControl::YResolution() { return CurrentImageInfo().yResolution; }
+long SaneControl::ImageWidth() { return CurrentImageInfo().imageWidth; }
+long SaneControl::ImageLength() { return CurrentImageInfo().imageLength; }
+short SaneControl::BitsPerPixel() { return CurrentImageInfo().bitsPerPixel; }
+long SaneControl::ImagePixelType() { return CurrentImageInfo().pixelType; }
+float SaneControl::FrameLeft() { return CurrentImageInfo().frameLeft; }
+float SaneControl::FrameTop() { return CurrentImageInfo().frameTop; }
+float SaneControl::FrameRight() { return CurrentImageInfo().frameRight; }
+float SaneControl::FrameBottom() { return CurrentImageInfo().frameBottom; }
+long SaneControl::DocumentNumber() { return CurrentImageInfo().documentNumber; }
+long SaneControl::PageNumber() { return CurrentImageInfo().pageNumber; }
+long SaneControl::FrameNumber() { return CurrentImageInfo().frameNumber; }
+
+} // namespace scancontrol::sanectl
+
+namespace scancontrol {
+
+namespace {
+
+class SaneSourceManager : public ISourceManager {
+public:
+    SaneSourceManager() : worker_(sanectl::SaneWorker::Instance()) {}
+    SourceListing EnumerateSources() override {
+        sanectl::SaneWorker* w = worker_.get();
+        return worker_->Call([w]() { return w->ListDevices(); });
+    }
+
+private:
+    std::shared_ptr<sanectl::SaneWorker> worker_;
+};
+
+} // namespace
+
+std::unique_ptr<CDynamictwain> CreateSaneDynamictwain() { return std::make_unique<sanectl::SaneControl>(); }
+std::unique_ptr<ISourceManager> CreateSaneSourceManager() { return std::make_unique<SaneSourceManager>(); }
+
+} // namespace scancontrol

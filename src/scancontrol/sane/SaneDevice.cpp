@@ -1,0 +1,397 @@
+// One SANE device on the worker thread: options and acquisition. See SaneDevice.h.
+#include "scancontrol/sane/SaneDevice.h"
+
+#include <sane/sane.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "scancontrol/ControlErrors.h"
+#include "scancontrol/ImageFileWriter.h"
+#include "scancontrol/Twain.h"
+#include "scancontrol/sane/PageOps.h"
+#include "scancontrol/sane/SaneStatus.h"
+
+namespace scancontrol::sanectl {
+
+namespace {
+
+SANE_Handle H(void* h) { return static_cast<SANE_Handle>(h); }
+
+// Sends sane_cancel once when the acquisition's scope ends, on every path out.
+class CancelGuard {
+public:
+    explicit CancelGuard(SANE_Handle h) : h_(h) {}
+    ~CancelGuard() { sane_cancel(h_); }
+    CancelGuard(const CancelGuard&) = delete;
+    CancelGuard& operator=(const CancelGuard&) = delete;
+
+private:
+    SANE_Handle h_;
+};
+
+OptUnit Unit(SANE_Unit u) {
+    switch (u) {
+        case SANE_UNIT_PIXEL: return OptUnit::Pixel;
+        case SANE_UNIT_BIT: return OptUnit::Bit;
+        case SANE_UNIT_MM: return OptUnit::Mm;
+        case SANE_UNIT_DPI: return OptUnit::Dpi;
+        case SANE_UNIT_PERCENT: return OptUnit::Percent;
+        case SANE_UNIT_MICROSECOND: return OptUnit::Microsecond;
+        default: return OptUnit::None;
+    }
+}
+
+double FromWord(SANE_Value_Type type, SANE_Word w) { return type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : static_cast<double>(w); }
+
+SANE_Word ToWord(SANE_Value_Type type, double v) {
+    if (type == SANE_TYPE_FIXED) return SANE_FIX(v);
+    if (type == SANE_TYPE_BOOL) return v != 0 ? SANE_TRUE : SANE_FALSE;
+    return static_cast<SANE_Word>(std::lround(v));
+}
+
+constexpr int kPagesInFlight = 2;
+
+} // namespace
+
+SaneDevice::~SaneDevice() { Close(); }
+
+long SaneDevice::Open(const std::string& name) {
+    Close();
+    SANE_Handle h = nullptr;
+    SANE_Status st = sane_open(name.c_str(), &h);
+    if (st != SANE_STATUS_GOOD) return ControlErrorFromSaneStatus(st, SaneStage::Open);
+    handle_ = h;
+    return 0;
+}
+
+void SaneDevice::Close() {
+    if (handle_) sane_close(H(handle_));
+    handle_ = nullptr;
+}
+
+OptionSnapshot SaneDevice::Snapshot() {
+    OptionSnapshot s;
+    if (!handle_) return s;
+    SANE_Int count = 0;
+    if (sane_control_option(H(handle_), 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return s;
+    for (SANE_Int i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
+        if (!d) continue;
+        OptionInfo o;
+        o.index = i;
+        o.name = d->name ? d->name : "";
+        o.title = d->title ? d->title : "";
+        o.description = d->desc ? d->desc : "";
+        switch (d->type) {
+            case SANE_TYPE_BOOL: o.type = OptType::Bool; break;
+            case SANE_TYPE_INT: o.type = OptType::Int; break;
+            case SANE_TYPE_FIXED: o.type = OptType::Fixed; break;
+            case SANE_TYPE_STRING: o.type = OptType::String; break;
+            case SANE_TYPE_BUTTON: o.type = OptType::Button; break;
+            default: o.type = OptType::Group; break;
+        }
+        o.unit = Unit(d->unit);
+        o.size = d->size;
+        o.count = (o.type == OptType::Int || o.type == OptType::Fixed || o.type == OptType::Bool)
+                      ? std::max<int>(1, d->size / static_cast<int>(sizeof(SANE_Word)))
+                      : 1;
+        o.active = SANE_OPTION_IS_ACTIVE(d->cap);
+        o.settable = SANE_OPTION_IS_SETTABLE(d->cap);
+        o.readable = (d->cap & SANE_CAP_SOFT_DETECT) != 0;
+        o.advanced = (d->cap & SANE_CAP_ADVANCED) != 0;
+        o.automatic = (d->cap & SANE_CAP_AUTOMATIC) != 0;
+        switch (d->constraint_type) {
+            case SANE_CONSTRAINT_RANGE:
+                o.constraint = OptConstraint::Range;
+                o.minValue = FromWord(d->type, d->constraint.range->min);
+                o.maxValue = FromWord(d->type, d->constraint.range->max);
+                o.quant = FromWord(d->type, d->constraint.range->quant);
+                break;
+            case SANE_CONSTRAINT_WORD_LIST:
+                o.constraint = OptConstraint::WordList;
+                for (SANE_Int k = 1; k <= d->constraint.word_list[0]; ++k)
+                    o.words.push_back(FromWord(d->type, d->constraint.word_list[k]));
+                break;
+            case SANE_CONSTRAINT_STRING_LIST:
+                o.constraint = OptConstraint::StringList;
+                for (int k = 0; d->constraint.string_list[k]; ++k) o.strings.emplace_back(d->constraint.string_list[k]);
+                break;
+            default: break;
+        }
+        if (o.active && o.readable) {
+            if (o.type == OptType::String && d->size > 0) {
+                std::vector<char> buf(static_cast<size_t>(d->size) + 1, '\0');
+                if (sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, buf.data(), nullptr) == SANE_STATUS_GOOD)
+                    o.text = buf.data();
+            } else if (o.type == OptType::Int || o.type == OptType::Fixed || o.type == OptType::Bool) {
+                std::vector<SANE_Word> words(static_cast<size_t>(o.count), 0);
+                if (sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, words.data(), nullptr) == SANE_STATUS_GOOD)
+                    for (SANE_Word w : words) o.values.push_back(FromWord(d->type, w));
+            }
+        }
+        s.options.push_back(std::move(o));
+    }
+    return s;
+}
+
+int SaneDevice::FindOption(const std::string& name) {
+    if (!handle_) return -1;
+    SANE_Int count = 0;
+    if (sane_control_option(H(handle_), 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return -1;
+    for (SANE_Int i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
+        if (d && d->name && name == d->name) return i;
+    }
+    return -1;
+}
+
+long SaneDevice::Apply(const std::vector<OptionWrite>& writes) {
+    if (!handle_) return err::SequenceError;
+    for (const auto& w : writes) {
+        const int i = FindOption(w.name);
+        if (i < 0) {
+            if (w.optional) continue;
+            return err::CapUnsupported;
+        }
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
+        if (!SANE_OPTION_IS_ACTIVE(d->cap)) {
+            if (w.optional) continue;
+            return err::CapSequenceError;
+        }
+        if (!SANE_OPTION_IS_SETTABLE(d->cap)) return err::CapBadOperation;
+        SANE_Int info = 0;
+        SANE_Status st;
+        if (w.automatic) {
+            st = sane_control_option(H(handle_), i, SANE_ACTION_SET_AUTO, nullptr, &info);
+        } else if (d->type == SANE_TYPE_STRING) {
+            std::vector<char> buf(static_cast<size_t>(std::max<SANE_Int>(d->size, 1)), '\0');
+            std::strncpy(buf.data(), w.text.c_str(), buf.size() - 1);
+            st = sane_control_option(H(handle_), i, SANE_ACTION_SET_VALUE, buf.data(), &info);
+        } else if (d->type == SANE_TYPE_BUTTON) {
+            st = sane_control_option(H(handle_), i, SANE_ACTION_SET_VALUE, nullptr, &info);
+        } else if (d->type == SANE_TYPE_BOOL || d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED) {
+            const size_t n = static_cast<size_t>(std::max<SANE_Int>(1, d->size / static_cast<SANE_Int>(sizeof(SANE_Word))));
+            std::vector<SANE_Word> words(n);
+            for (size_t k = 0; k < n; ++k) {
+                const double v = w.numbers.empty() ? 0.0 : w.numbers[std::min(k, w.numbers.size() - 1)];
+                words[k] = ToWord(d->type, v);
+            }
+            st = sane_control_option(H(handle_), i, SANE_ACTION_SET_VALUE, words.data(), &info);
+        } else {
+            return err::CapBadOperation;
+        }
+        if (st != SANE_STATUS_GOOD) return ControlErrorFromSaneStatus(st, SaneStage::Option);
+    }
+    return 0;
+}
+
+long SaneDevice::ReadNumber(const std::string& name, double* value) {
+    const int i = FindOption(name);
+    if (i < 0) return err::CapUnsupported;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
+    if (!SANE_OPTION_IS_ACTIVE(d->cap)) return err::CapSequenceError;
+    if (d->type != SANE_TYPE_BOOL && d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) return err::CapBadOperation;
+    std::vector<SANE_Word> words(static_cast<size_t>(std::max<SANE_Int>(1, d->size / static_cast<SANE_Int>(sizeof(SANE_Word)))));
+    SANE_Status st = sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, words.data(), nullptr);
+    if (st != SANE_STATUS_GOOD) return ControlErrorFromSaneStatus(st, SaneStage::Option);
+    *value = FromWord(d->type, words[0]);
+    return 0;
+}
+
+namespace {
+
+// Reads one frame whose bytes go straight into the page (grey 1 or 8 bits, RGB 8 bits):
+// no copy of the page is ever made. The buffer is sized from the announced line count;
+// only a backend that sends more (or does not know the height) makes it grow.
+SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, const AcquisitionLink& link, PageImage& page) {
+    const size_t bpl = static_cast<size_t>(p.bytes_per_line);
+    page.stride = p.bytes_per_line;
+    size_t capacity = p.lines > 0 ? static_cast<size_t>(p.lines) * bpl : 1024 * bpl;
+    page.pixels.resize(capacity);
+    size_t filled = 0;
+    uint8_t probe[4096];
+    for (;;) {
+        if (link.Cancelled()) return SANE_STATUS_CANCELLED;
+        SANE_Int got = 0;
+        SANE_Status st;
+        if (filled < page.pixels.size()) {
+            const size_t room = std::min<size_t>(page.pixels.size() - filled, INT_MAX);
+            st = sane_read(h, page.pixels.data() + filled, static_cast<SANE_Int>(room), &got);
+            if (st == SANE_STATUS_GOOD) filled += static_cast<size_t>(got);
+        } else {
+            // Full as announced: look for the end before growing anything.
+            st = sane_read(h, probe, sizeof probe, &got);
+            if (st == SANE_STATUS_GOOD && got > 0) {
+                page.pixels.resize(page.pixels.size() + page.pixels.size() / 2 + bpl);
+                std::memcpy(page.pixels.data() + filled, probe, static_cast<size_t>(got));
+                filled += static_cast<size_t>(got);
+            }
+        }
+        if (st == SANE_STATUS_EOF) break;
+        if (st != SANE_STATUS_GOOD) return st;
+    }
+    const size_t lines = bpl ? filled / bpl : 0;
+    if (lines == 0) return SANE_STATUS_IO_ERROR;  // a page without a single line
+    page.height = static_cast<long>(lines);
+    page.pixels.resize(lines * bpl);
+    return SANE_STATUS_GOOD;
+}
+
+// Reads a frame that needs converting while it arrives: 16-bit samples (to 8 bits) and
+// the single-colour frames of three-pass scanners (into their channel of the page).
+SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, const AcquisitionLink& link,
+                          PageImage& page) {
+    if (p.depth != 8 && p.depth != 16) return SANE_STATUS_UNSUPPORTED;
+    const size_t bytesPerSample = p.depth == 16 ? 2 : 1;
+    const size_t samplesPerLine = static_cast<size_t>(p.pixels_per_line) * (p.format == SANE_FRAME_RGB ? 3 : 1);
+    const size_t bpl = static_cast<size_t>(p.bytes_per_line);
+    if (samplesPerLine * bytesPerSample > bpl) return SANE_STATUS_INVAL;
+    if (channel < 0) page.stride = static_cast<long>(samplesPerLine);
+    else page.stride = p.pixels_per_line * 3;
+    if (p.lines > 0 && page.pixels.size() < static_cast<size_t>(p.lines) * static_cast<size_t>(page.stride))
+        page.pixels.resize(static_cast<size_t>(p.lines) * static_cast<size_t>(page.stride), 0);
+    std::vector<uint8_t> line(bpl), chunk(1 << 16);
+    size_t inLine = 0, lines = 0;
+    for (;;) {
+        if (link.Cancelled()) return SANE_STATUS_CANCELLED;
+        SANE_Int got = 0;
+        SANE_Status st = sane_read(h, chunk.data(), static_cast<SANE_Int>(chunk.size()), &got);
+        if (st == SANE_STATUS_EOF) break;
+        if (st != SANE_STATUS_GOOD) return st;
+        size_t k = 0;
+        while (k < static_cast<size_t>(got)) {
+            const size_t n = std::min(bpl - inLine, static_cast<size_t>(got) - k);
+            std::memcpy(line.data() + inLine, chunk.data() + k, n);
+            inLine += n;
+            k += n;
+            if (inLine < bpl) continue;
+            inLine = 0;
+            const size_t need = (lines + 1) * static_cast<size_t>(page.stride);
+            if (page.pixels.size() < need) page.pixels.resize(std::max(need, page.pixels.size() * 3 / 2), 0);
+            uint8_t* row = page.pixels.data() + lines * static_cast<size_t>(page.stride);
+            for (size_t s = 0; s < samplesPerLine; ++s) {
+                uint8_t v;
+                if (bytesPerSample == 2) {
+                    uint16_t w;
+                    std::memcpy(&w, line.data() + 2 * s, 2);  // host byte order
+                    v = static_cast<uint8_t>(w >> 8);
+                } else {
+                    v = line[s];
+                }
+                if (channel < 0) row[s] = v;
+                else row[3 * s + static_cast<size_t>(channel)] = v;
+            }
+            ++lines;
+        }
+    }
+    if (lines == 0) return SANE_STATUS_IO_ERROR;
+    page.height = std::max<long>(page.height, static_cast<long>(lines));
+    page.pixels.resize(static_cast<size_t>(page.height) * static_cast<size_t>(page.stride));
+    return SANE_STATUS_GOOD;
+}
+
+} // namespace
+
+int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page) {
+    SANE_Handle h = H(handle_);
+    page = PageImage{};
+    page.xResolution = job.xResolution;
+    page.yResolution = job.yResolution;
+    for (bool first = true;; first = false) {
+        SANE_Parameters p;
+        SANE_Status st = sane_get_parameters(h, &p);
+        if (st != SANE_STATUS_GOOD) return st;
+        int channel = -1;
+        short bits = 24;
+        switch (p.format) {
+            case SANE_FRAME_GRAY: bits = p.depth == 1 ? 1 : 8; break;
+            case SANE_FRAME_RGB: bits = 24; break;
+            case SANE_FRAME_RED: channel = 0; break;
+            case SANE_FRAME_GREEN: channel = 1; break;
+            case SANE_FRAME_BLUE: channel = 2; break;
+            default: return SANE_STATUS_UNSUPPORTED;
+        }
+        if (first) {
+            page.width = p.pixels_per_line;
+            page.bitsPerPixel = bits;
+        } else if (channel < 0 || page.width != p.pixels_per_line) {
+            return SANE_STATUS_UNSUPPORTED;  // only three-pass colour has several frames
+        }
+        if (p.pixels_per_line <= 0 || p.bytes_per_line <= 0) return SANE_STATUS_IO_ERROR;
+        const bool direct = channel < 0 && (p.depth == 8 || (p.depth == 1 && p.format == SANE_FRAME_GRAY));
+        st = direct ? ReadDirect(h, p, *job.link, page) : ReadConverted(h, p, channel, *job.link, page);
+        if (st != SANE_STATUS_GOOD) return st;
+        if (p.last_frame) break;
+        st = sane_start(h);
+        if (st != SANE_STATUS_GOOD) return st;
+    }
+    return SANE_STATUS_GOOD;
+}
+
+void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
+    if (!handle_) {
+        sink.Post(job.id, TwainEvent::TransferFailed, err::SequenceError, nullptr);
+        return;
+    }
+    CancelGuard guard(H(handle_));
+    const AcquisitionLink& link = *job.link;
+    long pages = 0;
+    for (;;) {
+        if (link.Cancelled()) return;  // the UI thread has already dropped this acquisition
+        SANE_Status st = sane_start(H(handle_));
+        if (st == SANE_STATUS_GOOD) {
+            if (pages == 0) sink.Post(job.id, TwainEvent::TransferReady, 0, nullptr);
+            auto delivery = std::make_shared<PageDelivery>();
+            st = static_cast<SANE_Status>(ReadPage(job, delivery->image));
+            if (link.Cancelled()) return;
+            if (st == SANE_STATUS_GOOD) {
+                PageImage& page = delivery->image;
+                if (page.bitsPerPixel == 24 && job.targetBits == 8) ColorToGray(page);
+                if (page.bitsPerPixel != 1 && job.targetBits == 1)
+                    GrayToBlackWhite(page, job.conversion == Conversion::Halftone);
+                const bool back = job.duplex && (pages % 2) == 1;
+                Rotate(page, job.orientation * 90 + (back && job.flipBacks ? 180 : 0));
+                ++pages;
+                ImageInfo& info = delivery->info;
+                info.xResolution = page.xResolution;
+                info.yResolution = page.yResolution;
+                info.imageWidth = page.width;
+                info.imageLength = page.height;
+                info.bitsPerPixel = page.bitsPerPixel;
+                info.pixelType = page.PixelType();
+                info.frameLeft = static_cast<float>(job.frame.left);
+                info.frameTop = static_cast<float>(job.frame.top);
+                info.frameRight = static_cast<float>(job.frame.right);
+                info.frameBottom = static_cast<float>(job.frame.bottom);
+                info.pageNumber = pages;
+                info.documentNumber = job.duplex ? (pages + 1) / 2 : pages;
+                info.frameNumber = 1;
+                if (!job.defaultPath.empty() && !WriteImageFile(page, job.defaultPath, job.defaultFormat)) {
+                    sink.Post(job.id, TwainEvent::TransferFailed, err::FileWriteError, nullptr);
+                    return;
+                }
+                if (!job.link->AcquireSlot(kPagesInFlight)) return;
+                sink.Post(job.id, TwainEvent::PageTransferred, 0, std::move(delivery));
+                sink.Post(job.id, TwainEvent::PageEnded, 0, nullptr);
+                if (!job.feeder) break;                                       // the glass holds one page
+                if (job.transferCount > 0 && pages >= job.transferCount) break;
+                continue;
+            }
+        }
+        // sane_start or the page failed.
+        if (st == SANE_STATUS_NO_DOCS && pages > 0) break;  // the feeder ran empty: a normal end
+        if (st == SANE_STATUS_CANCELLED) {
+            sink.Post(job.id, TwainEvent::TransferCancelled, 0, nullptr);  // cancelled at the device
+            return;
+        }
+        sink.Post(job.id, TwainEvent::TransferFailed, ControlErrorFromSaneStatus(st), nullptr);
+        return;
+    }
+    sink.Post(job.id, TwainEvent::AcquisitionEnded, 0, nullptr);
+}
+
+} // namespace scancontrol::sanectl

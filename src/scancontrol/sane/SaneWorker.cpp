@@ -1,0 +1,74 @@
+// The SANE worker thread. See SaneWorker.h.
+#include "scancontrol/sane/SaneWorker.h"
+
+#include <sane/sane.h>
+
+namespace scancontrol::sanectl {
+
+std::shared_ptr<SaneWorker> SaneWorker::Instance() {
+    static std::mutex m;
+    static std::weak_ptr<SaneWorker> current;
+    std::lock_guard<std::mutex> lock(m);
+    std::shared_ptr<SaneWorker> w = current.lock();
+    if (!w) {
+        w.reset(new SaneWorker());
+        current = w;
+    }
+    return w;
+}
+
+SaneWorker::SaneWorker() { thread_ = std::thread([this] { Run(); }); }
+
+SaneWorker::~SaneWorker() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void SaneWorker::Post(std::function<void()> task) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(std::move(task));
+    }
+    wake_.notify_one();
+}
+
+void SaneWorker::Run() {
+    SANE_Int version = 0;
+    initialised_ = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            if (queue_.empty()) break;  // stopping, and every queued task has run
+            task = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        task();
+    }
+    if (initialised_) sane_exit();
+}
+
+SourceListing SaneWorker::ListDevices() {
+    SourceListing l;
+    if (!initialised_) {
+        l.status = 2;
+        return l;
+    }
+    const SANE_Device** devices = nullptr;
+    if (sane_get_devices(&devices, SANE_FALSE) != SANE_STATUS_GOOD || !devices) return l;
+    for (int i = 0; devices[i]; ++i) {
+        SourceEntry e;
+        e.manufacturer = devices[i]->vendor ? devices[i]->vendor : "";
+        e.productFamily = devices[i]->model ? devices[i]->model : "";
+        e.productName = devices[i]->name ? devices[i]->name : "";
+        l.sources.push_back(std::move(e));
+    }
+    return l;
+}
+
+} // namespace scancontrol::sanectl

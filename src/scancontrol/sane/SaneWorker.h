@@ -1,0 +1,57 @@
+#pragma once
+// The one thread that talks to SANE. sane_init runs on it when it starts and sane_exit
+// when it stops; every SANE handle is opened, used and closed only by tasks running on
+// it. The worker lives while any control or source manager holds it.
+//
+// Post() queues a task; Call() queues one and waits for its result (run inline when
+// called on the worker itself). A long task (an acquisition) delays the tasks queued
+// behind it, so the UI thread only Call()s while no acquisition runs.
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "scancontrol/SourceManager.h"
+
+namespace scancontrol::sanectl {
+
+class SaneWorker {
+public:
+    static std::shared_ptr<SaneWorker> Instance();
+    ~SaneWorker();
+    SaneWorker(const SaneWorker&) = delete;
+    SaneWorker& operator=(const SaneWorker&) = delete;
+
+    void Post(std::function<void()> task);
+
+    template <class F>
+    auto Call(F f) -> decltype(f()) {
+        using R = decltype(f());
+        if (std::this_thread::get_id() == thread_.get_id()) return f();
+        auto task = std::make_shared<std::packaged_task<R()>>(std::move(f));
+        std::future<R> result = task->get_future();
+        Post([task] { (*task)(); });
+        return result.get();
+    }
+
+    // Worker thread only.
+    bool Initialised() const { return initialised_; }
+    SourceListing ListDevices();
+
+private:
+    SaneWorker();
+    void Run();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> queue_;
+    bool stop_ = false;
+    bool initialised_ = false;  // written by the worker before it takes its first task
+    std::thread thread_;
+};
+
+} // namespace scancontrol::sanectl
