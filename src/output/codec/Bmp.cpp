@@ -29,7 +29,7 @@ struct Header {
     std::vector<uint8_t> palette;  // blue, green, red triples
 };
 
-double DpiFromPelsPerMetre(int32_t ppm) { return ppm > 0 ? ppm * 0.0254 : 0.0; }
+double DpiFromPelsPerMetre(int32_t ppm) { return DpiFromPixelsPerMetre(ppm); }
 
 // Parses the headers and palette. With `whole` the pixel data must also lie inside
 // `size` bytes; otherwise only the headers are checked (information reads).

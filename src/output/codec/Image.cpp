@@ -1,5 +1,6 @@
 #include "output/codec/Image.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -35,6 +36,13 @@ bool Buffer::Resize(size_t size) {
 void Buffer::Release() {
     data_.reset();
     size_ = capacity_ = 0;
+}
+
+double DpiFromPixelsPerMetre(double perMetre) {
+    if (perMetre <= 0) return 0;
+    const double dpi = perMetre * 0.0254;
+    const double whole = std::floor(dpi + 0.5);
+    return std::fabs(dpi - whole) < 0.05 ? whole : dpi;
 }
 
 size_t RowBytesFor(int width, PixelFormat format) {

@@ -86,6 +86,11 @@ struct ImageInfo {
     double yDpi = 0;
 };
 
+// Resolution from pixels per metre (bitmap and PNG files). Writers store whole dots
+// per inch as the nearest whole number per metre (300 dpi as 11811), so values within
+// 0.05 of a whole number are taken as that number. 0 for no resolution.
+double DpiFromPixelsPerMetre(double perMetre);
+
 size_t RowBytesFor(int width, PixelFormat format);
 int ComponentsOf(PixelFormat format);
 

@@ -14,7 +14,7 @@ namespace {
 void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void OnWarning(png_structp, png_const_charp) {}
 
-double Dpi(png_uint_32 ppu, int unit) { return unit == PNG_RESOLUTION_METER && ppu ? ppu * 0.0254 : 0; }
+double Dpi(png_uint_32 ppu, int unit) { return unit == PNG_RESOLUTION_METER ? DpiFromPixelsPerMetre(ppu) : 0; }
 
 class File {
 public:

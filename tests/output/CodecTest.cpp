@@ -1,0 +1,289 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ostream>
+#include <string>
+
+#include "Pages.h"
+#include "output/codec/Bmp.h"
+#include "output/codec/Codecs.h"
+#include "output/codec/Jpeg.h"
+#include "output/codec/Png.h"
+#include "output/codec/Tiff.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using codec::Image;
+using codec::PixelFormat;
+using codec::Status;
+using testsupport::TempFolder;
+
+bool SamePixels(const Image& a, const Image& b) {
+    if (a.width != b.width || a.height != b.height || a.format != b.format) return false;
+    // Bits beyond the width in a black-and-white row are padding and may differ.
+    const int full = a.format == PixelFormat::Bilevel1 ? a.width / 8 : static_cast<int>(a.RowBytes());
+    for (int y = 0; y < a.height; ++y) {
+        if (std::memcmp(a.Row(y), b.Row(y), size_t(full)) != 0) return false;
+        if (a.format == PixelFormat::Bilevel1 && a.width % 8) {
+            const uint8_t mask = static_cast<uint8_t>(0xFF << (8 - a.width % 8));
+            if ((a.Row(y)[full] & mask) != (b.Row(y)[full] & mask)) return false;
+        }
+    }
+    return true;
+}
+
+enum class Writer { Bmp, Png, TiffNone, TiffLzw, TiffG3, TiffG4, Jpeg };
+
+struct LosslessRow {
+    PixelFormat format;
+    Writer writer;
+    const char* name;
+};
+
+void PrintTo(const LosslessRow& r, std::ostream* os) { *os << r.name; }
+
+class LosslessRoundTrip : public ::testing::TestWithParam<LosslessRow> {};
+
+TEST_P(LosslessRoundTrip, PixelsAndResolutionSurvive) {
+    const LosslessRow& row = GetParam();
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, 203, 61, row.format, 300);
+    const std::string path = dir / "page.out";
+    Status saved = Status::Ok;
+    codec::TiffPageOptions tiff;
+    switch (row.writer) {
+    case Writer::Bmp: saved = codec::SaveBmp(page, path); break;
+    case Writer::Png: saved = codec::SavePng(page, path); break;
+    case Writer::Jpeg: break;
+    case Writer::TiffNone:
+    case Writer::TiffLzw:
+    case Writer::TiffG3:
+    case Writer::TiffG4: {
+        tiff.compression = row.writer == Writer::TiffNone ? codec::TiffCompression::None
+                         : row.writer == Writer::TiffLzw ? codec::TiffCompression::Lzw
+                         : row.writer == Writer::TiffG3 ? codec::TiffCompression::CcittG3
+                                                        : codec::TiffCompression::CcittG4;
+        codec::TiffWriter writer;
+        ASSERT_EQ(writer.Open(path), Status::Ok);
+        saved = writer.AddPage(page, tiff);
+        ASSERT_EQ(writer.Close(), Status::Ok);
+        break;
+    }
+    }
+    ASSERT_EQ(saved, Status::Ok);
+    Image back;
+    ASSERT_EQ(codec::LoadImage(path, back), Status::Ok);
+    EXPECT_TRUE(SamePixels(page, back));
+    EXPECT_NEAR(back.xDpi, 300, 0.01);
+    EXPECT_NEAR(back.yDpi, 300, 0.01);
+    codec::ImageInfo info;
+    ASSERT_EQ(codec::ReadImageInfo(path, info), Status::Ok);
+    EXPECT_EQ(info.width, 203);
+    EXPECT_EQ(info.height, 61);
+    EXPECT_EQ(info.format, page.format);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, LosslessRoundTrip,
+    ::testing::Values(LosslessRow{PixelFormat::Bilevel1, Writer::Bmp, "bw_bmp"},
+                      LosslessRow{PixelFormat::Gray8, Writer::Bmp, "grey_bmp"},
+                      LosslessRow{PixelFormat::Bgr24, Writer::Bmp, "colour_bmp"},
+                      LosslessRow{PixelFormat::Bilevel1, Writer::Png, "bw_png"},
+                      LosslessRow{PixelFormat::Gray8, Writer::Png, "grey_png"},
+                      LosslessRow{PixelFormat::Rgb24, Writer::Png, "colour_png"},
+                      LosslessRow{PixelFormat::Bilevel1, Writer::TiffNone, "bw_tiff"},
+                      LosslessRow{PixelFormat::Gray8, Writer::TiffLzw, "grey_tiff_lzw"},
+                      LosslessRow{PixelFormat::Rgb24, Writer::TiffLzw, "colour_tiff_lzw"},
+                      LosslessRow{PixelFormat::Bilevel1, Writer::TiffG3, "bw_tiff_g3"},
+                      LosslessRow{PixelFormat::Bilevel1, Writer::TiffG4, "bw_tiff_g4"}));
+
+TEST(Bmp, TopDownAndInvertedPaletteRead) {
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, 37, 11, PixelFormat::Bilevel1, 200);
+    ASSERT_EQ(codec::SaveBmp(page, dir / "a.bmp"), Status::Ok);
+    // Rewrite the file top-down (negative height, rows reversed) with the palette
+    // swapped (index 0 black) and every bit inverted: the same picture.
+    std::string file = testpages::ReadFile(dir / "a.bmp");
+    const size_t offset = 54 + 8, stride = 8;
+    std::string flipped = file.substr(0, offset);
+    int32_t negative = -11;
+    std::memcpy(&flipped[22], &negative, 4);
+    const char palette[8] = {0, 0, 0, 0, char(255), char(255), char(255), 0};
+    std::memcpy(&flipped[54], palette, 8);
+    for (int y = 10; y >= 0; --y)
+        for (size_t i = 0; i < stride; ++i) flipped += static_cast<char>(~file[offset + stride * size_t(y) + i]);
+    std::FILE* f = std::fopen((dir / "b.bmp").c_str(), "wb");
+    std::fwrite(flipped.data(), 1, flipped.size(), f);
+    std::fclose(f);
+    Image back;
+    ASSERT_EQ(codec::LoadImage(dir / "b.bmp", back), Status::Ok);
+    EXPECT_TRUE(SamePixels(page, back));
+}
+
+TEST(Jpeg, ColourAndGreyWithinToleranceAndResolutionInInches) {
+    TempFolder dir;
+    for (PixelFormat format : {PixelFormat::Bgr24, PixelFormat::Gray8}) {
+        Image page;
+        testpages::MakePage(page, 160, 120, format, 300);
+        codec::JpegOptions options;
+        options.quality = 90;
+        options.grey = format == PixelFormat::Gray8;
+        ASSERT_EQ(codec::SaveJpeg(page, dir / "p.jpg", options), Status::Ok);
+        Image back;
+        ASSERT_EQ(codec::LoadImage(dir / "p.jpg", back), Status::Ok);
+        EXPECT_EQ(back.format, options.grey ? PixelFormat::Gray8 : PixelFormat::Rgb24);
+        EXPECT_LT(testpages::MeanGreyDifference(page, back), 4.0);
+        EXPECT_DOUBLE_EQ(back.xDpi, 300);
+        ASSERT_TRUE(testpages::HaveTool("djpeg"));
+        EXPECT_EQ(testpages::Run("djpeg -outfile /dev/null " + dir / "p.jpg"), 0);
+    }
+}
+
+TEST(Tiff, EveryFrameOfAMultiPageFileIsRead) {
+    TempFolder dir;
+    codec::TiffWriter writer;
+    ASSERT_EQ(writer.Open(dir / "m.tif"), Status::Ok);
+    Image pages[3];
+    for (unsigned i = 0; i < 3; ++i) {
+        testpages::MakePage(pages[i], 40 + int(i), 30, PixelFormat::Gray8, 150, i + 5);
+        ASSERT_EQ(writer.AddPage(pages[i], {}), Status::Ok);
+    }
+    ASSERT_EQ(writer.Close(), Status::Ok);
+    for (int i = 0; i < 3; ++i) {
+        Image back;
+        int frames = 0;
+        ASSERT_EQ(codec::LoadImage(dir / "m.tif", back, i, &frames), Status::Ok);
+        EXPECT_EQ(frames, 3);
+        EXPECT_TRUE(SamePixels(pages[i], back)) << "frame " << i;
+    }
+    Image none;
+    EXPECT_NE(codec::LoadImage(dir / "m.tif", none, 3), Status::Ok);
+}
+
+TEST(Gif, ReadThroughGiflib) {
+    TempFolder dir;
+    testpages::WriteBmpPage(dir / "g.bmp", 50, 20, PixelFormat::Gray8, 100);
+    ASSERT_TRUE(testpages::HaveTool("convert"));
+    ASSERT_EQ(testpages::Run("convert " + dir / "g.bmp" + " " + dir / "g.gif"), 0);
+    Image page, back;
+    testpages::MakePage(page, 50, 20, PixelFormat::Gray8, 100);
+    ASSERT_EQ(codec::LoadImage(dir / "g.gif", back), Status::Ok);
+    EXPECT_LT(testpages::MeanGreyDifference(page, back), 1.0);
+}
+
+// Damaged files: each is refused with an error status, never read past its end.
+struct CorruptRow {
+    const char* name;
+    std::string (*make)(const TempFolder& dir);
+};
+
+void PrintTo(const CorruptRow& r, std::ostream* os) { *os << r.name; }
+
+std::string Good(const TempFolder& dir, const char* name, Writer writer) {
+    Image page;
+    testpages::MakePage(page, 120, 90, writer == Writer::TiffG4 ? PixelFormat::Bilevel1 : PixelFormat::Rgb24, 200);
+    const std::string path = dir / name;
+    if (writer == Writer::Bmp) codec::SaveBmp(page, path);
+    else if (writer == Writer::Png) codec::SavePng(page, path);
+    else if (writer == Writer::TiffLzw || writer == Writer::TiffG4) {
+        codec::TiffWriter w;
+        w.Open(path);
+        codec::TiffPageOptions options;
+        options.compression = writer == Writer::TiffG4 ? codec::TiffCompression::CcittG4 : codec::TiffCompression::Lzw;
+        w.AddPage(page, options);
+        w.Close();
+    } else {
+        codec::SaveJpeg(page, path, {});
+    }
+    return testpages::ReadFile(path);
+}
+
+std::string Put(const TempFolder& dir, const std::string& content) { return dir.Write("bad.img", content); }
+
+void SetU32(std::string& s, size_t at, uint32_t v) { std::memcpy(&s[at], &v, 4); }
+
+class CorruptInputs : public ::testing::TestWithParam<CorruptRow> {};
+
+TEST_P(CorruptInputs, AreRefused) {
+    TempFolder dir;
+    const std::string path = GetParam().make(dir);
+    Image image;
+    EXPECT_NE(codec::LoadImage(path, image), Status::Ok);
+    codec::ImageInfo info;
+    const Status infoStatus = codec::ReadImageInfo(path, info);
+    if (infoStatus == Status::Ok) {  // a header may be intact; then it must be plausible
+        EXPECT_GT(info.width, 0);
+        EXPECT_GT(info.height, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CorruptInputs,
+    ::testing::Values(
+        CorruptRow{"empty", [](const TempFolder& d) { return Put(d, ""); }},
+        CorruptRow{"missing", [](const TempFolder& d) { return d / "nothing-here.bmp"; }},
+        CorruptRow{"foreign", [](const TempFolder& d) { return Put(d, "%PDF-1.5 not an image at all"); }},
+        CorruptRow{"bmp_truncated", [](const TempFolder& d) {
+            std::string s = Good(d, "a.bmp", Writer::Bmp);
+            return Put(d, s.substr(0, s.size() / 2));
+        }},
+        CorruptRow{"bmp_header_only", [](const TempFolder& d) { return Put(d, Good(d, "a.bmp", Writer::Bmp).substr(0, 20)); }},
+        CorruptRow{"bmp_lying_height", [](const TempFolder& d) {
+            std::string s = Good(d, "a.bmp", Writer::Bmp);
+            SetU32(s, 22, 90000);
+            return Put(d, s);
+        }},
+        CorruptRow{"bmp_lying_width", [](const TempFolder& d) {
+            std::string s = Good(d, "a.bmp", Writer::Bmp);
+            SetU32(s, 18, 5000);
+            return Put(d, s);
+        }},
+        CorruptRow{"bmp_data_offset_beyond_end", [](const TempFolder& d) {
+            std::string s = Good(d, "a.bmp", Writer::Bmp);
+            SetU32(s, 10, 0x7FFFFFF0);
+            return Put(d, s);
+        }},
+        CorruptRow{"bmp_info_size_beyond_end", [](const TempFolder& d) {
+            std::string s = Good(d, "a.bmp", Writer::Bmp);
+            SetU32(s, 14, 0x10000000);
+            return Put(d, s);
+        }},
+        CorruptRow{"bmp_run_length", [](const TempFolder& d) {
+            std::string s = Good(d, "a.bmp", Writer::Bmp);
+            SetU32(s, 30, 1);
+            return Put(d, s);
+        }},
+        CorruptRow{"jpeg_truncated", [](const TempFolder& d) {
+            std::string s = Good(d, "a.jpg", Writer::Jpeg);
+            return Put(d, s.substr(0, s.size() * 2 / 3));
+        }},
+        CorruptRow{"jpeg_scan_garbage", [](const TempFolder& d) {
+            std::string s = Good(d, "a.jpg", Writer::Jpeg);
+            for (size_t i = s.size() / 2; i < s.size() / 2 + 64; ++i) s[i] = static_cast<char>(0xFF);
+            return Put(d, s);
+        }},
+        CorruptRow{"jpeg_header_only", [](const TempFolder& d) { return Put(d, Good(d, "a.jpg", Writer::Jpeg).substr(0, 40)); }},
+        CorruptRow{"tiff_truncated", [](const TempFolder& d) {
+            std::string s = Good(d, "a.tif", Writer::TiffLzw);
+            return Put(d, s.substr(0, s.size() / 3));
+        }},
+        CorruptRow{"tiff_directory_beyond_end", [](const TempFolder& d) {
+            std::string s = Good(d, "a.tif", Writer::TiffLzw);
+            SetU32(s, 4, 0x7FFFFF00);
+            return Put(d, s);
+        }},
+        CorruptRow{"tiff_g4_garbage", [](const TempFolder& d) {
+            std::string s = Good(d, "a.tif", Writer::TiffG4);
+            for (size_t i = 8; i < 200 && i < s.size(); ++i) s[i] = static_cast<char>(i * 37);
+            return Put(d, s);
+        }},
+        CorruptRow{"png_truncated", [](const TempFolder& d) {
+            std::string s = Good(d, "a.png", Writer::Png);
+            return Put(d, s.substr(0, s.size() / 2));
+        }},
+        CorruptRow{"gif_truncated", [](const TempFolder& d) { return Put(d, std::string("GIF89a\x10\x00\x10\x00\x80\x00\x00", 13)); }}));
+
+} // namespace
