@@ -137,6 +137,9 @@ int LowLevelSet(CDynamictwain* control, double value, long id, int containerKind
     try {
         control->Capability(id);
         if (containerKind == settings::kContainerEnumeration) {
+            // The control sets an enumeration by an index into the items of its last
+            // CapGet, so those must be this capability's items.
+            if (!control->CapGet()) return LastCondition(control) == 0 ? 1 : LastCondition(control);
             control->CapType(kTwonEnumeration);
             control->CapCurrentIndex(static_cast<long>(value));
         } else if (containerKind == settings::kContainerRange) {
