@@ -3,6 +3,7 @@
 #include "scan/DriverIdentifer.h"
 #include "scan/MappingHandler.h"
 #include "scan/TwainCap.h"
+#include "output/ImageKinds.h"
 
 namespace scan {
 
@@ -16,6 +17,19 @@ std::unique_ptr<settings::IF_MappingHandler> ScannerServices::CreateMappingHandl
     return scan::CreateMappingHandler();
 }
 
-void InstallScannerServices() { settings::SetScannerModel(std::make_shared<ScannerServices>()); }
+namespace {
+
+// A nonzero model family writes PCX, GIF, TGA, WMF and EMF with its own format codes.
+class SourceFamily : public output::ISourceFamily {
+public:
+    bool CurrentSourceHasOwnFormatCodes() const override { return CurrentDriverEntry().modelFamily != 0; }
+};
+
+} // namespace
+
+void InstallScannerServices() {
+    settings::SetScannerModel(std::make_shared<ScannerServices>());
+    output::SetSourceFamily(std::make_shared<SourceFamily>());
+}
 
 } // namespace scan

@@ -15,7 +15,8 @@ public:
     std::unique_ptr<settings::IF_MappingHandler> CreateMappingHandler() override;
 };
 
-// Installs ScannerServices as the settings' scanner model.
+// Installs ScannerServices as the settings' scanner model, and the current source's
+// model family for the image kinds of the output.
 void InstallScannerServices();
 
 } // namespace scan

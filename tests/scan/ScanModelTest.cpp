@@ -2,6 +2,7 @@
 // the scripted scanning control, and the whole settings model end to end.
 #include <gtest/gtest.h>
 
+#include "output/ImageKinds.h"
 #include "scan/DriverIdentifer.h"
 #include "scan/MappingHandler.h"
 #include "scan/PaperSizeMapping.h"
@@ -114,6 +115,14 @@ TEST_F(ScanModel, KnownSourcesFollowMakerFamilyAndLists) {
     EXPECT_EQ(scan::CheckSource("test:0"), 5);
     control->SetSourceManagerPresent(false);
     EXPECT_EQ(scan::CheckSource("test:1"), 17);
+}
+
+TEST_F(ScanModel, ImageKindsFollowTheCurrentModelFamily) {
+    settings::SetCurrentSource("test:1");  // Vorn family: its own format codes
+    EXPECT_EQ(output::ImageKindForSource("PCX").GetTransferFormat(), 100);
+    settings::SetCurrentSource("test:0");  // Kest family: the plain kinds
+    EXPECT_EQ(output::ImageKindForSource("PCX").GetTransferFormat(), 2);
+    output::SetSourceFamily(nullptr);
 }
 
 TEST_F(ScanModel, CheckSourceWithoutKnownSources) {
