@@ -1,0 +1,66 @@
+#include "app/ButtonTips.h"
+
+#include "app/ScanDispatch.h"
+#include "app/Texts.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kEol = "\r\n";
+constexpr int kMsgNoDisplayText = 109;
+
+std::string Line(int label, const std::string& value = {}) { return LoadMessageText(label) + value + kEol; }
+
+std::string Shown(const std::optional<std::string>& value) {
+    return value ? *value : LoadMessageText(kMsgNoDisplayText);
+}
+
+std::string InputBlock(const TipValues& v) {
+    return Line(125) + Line(126, Shown(v.scanMethod)) + Line(127, Shown(v.colorMode)) +
+           Line(128, Shown(v.paperSize)) + Line(129, Shown(v.resolution));
+}
+
+} // namespace
+
+int DestinationOfCommand(int command) {
+    switch (command) {
+        case kCmdApplication1: return kDestApplication1;
+        case kCmdApplication2: return kDestApplication2;
+        case kCmdEmail: return kDestEmail;
+        case kCmdFolder: return kDestFolder;
+        case kCmdPcFax: return kDestPcFax;
+        default: return -1;
+    }
+}
+
+std::string ShortenForTip(const std::string& text) {
+    if (text.size() < 51) return text;
+    return "..." + text.substr(text.size() - 47);
+}
+
+std::string ComposeButtonTip(int command, const TipValues& v) {
+    int title = 0;
+    switch (command) {
+        case kCmdApplication1: title = 137; break;
+        case kCmdApplication2: title = 138; break;
+        case kCmdFolder: title = 140; break;
+        case kCmdPcFax: title = 141; break;
+        default: return {};
+    }
+    std::string tip = Line(title) + InputBlock(v) + kEol + Line(130);
+    if (command != kCmdPcFax) tip += Line(131, Shown(v.fileType));
+    if (command == kCmdApplication1 || command == kCmdApplication2) tip += Line(132, ShortenForTip(v.applicationName));
+    tip += Line(133, v.fileName + "***");
+    tip += Line(134) + ShortenForTip(v.saveFolder) + kEol;
+    if (command == kCmdFolder && v.openFolder) tip += Line(136);
+    return tip;
+}
+
+DeviceGroup GroupOfStatus(int code) {
+    if (code == 2 || code == 17) return DeviceGroup::Blocked;
+    if ((code >= 3 && code <= 12) || (code >= 14 && code <= 16) || code == 19 || code == 26)
+        return DeviceGroup::Restricted;
+    return DeviceGroup::Free;
+}
+
+} // namespace app

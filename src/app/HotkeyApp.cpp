@@ -1,0 +1,70 @@
+#include "app/HotkeyApp.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QResource>
+#include <cstdio>
+
+#include "app/DataFiles.h"
+#include "app/SingleInstance.h"
+#include "platform/Folders.h"
+
+namespace app {
+
+CHotkeyApp::CHotkeyApp(Hooks hooks) : hooks_(std::move(hooks)) {}
+CHotkeyApp::~CHotkeyApp() = default;
+
+void BringWindowForward(QWidget* window) {
+    if (!window) return;
+    if (window->isMinimized()) window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+bool CHotkeyApp::InitInstance() {
+    // An outside resource file beside the program replaces the built-in resources.
+    resourcePath_ = ProgramFolder() + "Res.rcc";
+    if (QFileInfo::exists(QString::fromStdString(resourcePath_)))
+        resourcesLoaded_ = QResource::registerResource(QString::fromStdString(resourcePath_));
+
+    if (hooks_.recordPushLaunch && hooks_.recordPushLaunch() && hooks_.signalPushEvent) hooks_.signalPushEvent();
+
+    const std::string appName = QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();
+    instance_ = std::make_unique<SingleInstance>(ReadProductValue("Communication", "QuorinExistSem"), appName);
+    first_ = instance_->Settle();
+    if (!first_) {
+        // A window that is still coming up (or going away) may not answer: then this
+        // start ends quietly all the same.
+        cameForward_ = instance_->AskFirstToComeForward(3000);
+        instance_->ReleaseCheck();
+        return false;
+    }
+    instance_->ReleaseCheck();
+
+    std::unique_ptr<QDialog> window = hooks_.createWindow ? hooks_.createWindow() : nullptr;
+    if (!window) return false;
+    QPointer<QDialog> guard(window.get());
+    instance_->OnComeForward([guard] {
+        if (!guard) return false;
+        std::fprintf(stderr, "scanner-utility: started again; bringing the window forward\n");
+        BringWindowForward(guard);
+        return true;
+    });
+    window->exec();
+    instance_->OnComeForward(nullptr);
+    window.reset();
+    return false;
+}
+
+int CHotkeyApp::ExitInstance() {
+    if (resourcesLoaded_) QResource::unregisterResource(QString::fromStdString(resourcePath_));
+    resourcesLoaded_ = false;
+    return 0;
+}
+
+} // namespace app

@@ -1,0 +1,68 @@
+#pragma once
+// What the main window asks of the rest of the program. The window is thin: it turns
+// clicks and menu commands into these calls and shows their results. The program's
+// implementation assembles the scanning control, the acquisition, the dispatch and the
+// settings; tests supply a scripted one.
+
+#include <string>
+#include <vector>
+
+#include "app/ButtonTips.h"
+#include "app/ScanDispatch.h"
+
+namespace delivery {
+class LauncherTaskCollector;
+}
+
+namespace app {
+
+// The usable scanners for the current source name, and the check's result code: 0 the
+// current source is usable, 2 no known scanner, 5 known scanners but not the current
+// one, 17 no source manager.
+struct SourceCheck {
+    std::vector<std::string> sources;
+    int code = 0;
+};
+
+class IMainWindowServices {
+public:
+    virtual ~IMainWindowServices() = default;
+
+    // Called once the window exists; the dispatch is created with it as its window.
+    virtual void Attach(IScanWindow& window) = 0;
+
+    // ---- the dispatch ----
+    // Any thread. False when the request was refused (a scan or a dialog is under way).
+    virtual bool StartScanTask(const ScanRequest& request) = 0;
+    virtual ScanState GetScanState() = 0;
+    virtual bool SetScanState(ScanState state) = 0;
+
+    // ---- scanners ----
+    virtual SourceCheck CheckSources() = 0;
+    // The scanners the selection dialog offers (the source manager reopened first).
+    virtual std::vector<std::string> ListSources() = 0;
+    virtual std::string CurrentSource() = 0;
+    virtual void SetCurrentSource(const std::string& name) = 0;
+    // True when the device identification table knows the source.
+    virtual bool IsIdentified(const std::string& name) = 0;
+    // The device status code (0 ready; see GroupOfStatus), freshly probed when asked.
+    virtual int DeviceStatus(bool probe) = 0;
+    // Asks the device for its duplex unit and refreshes the settings' derived values.
+    virtual void RefreshDeviceKnowledge() = 0;
+
+    // ---- settings ----
+    // The user's Sets.dat (provisioned) and the defaults file Def.dat.
+    virtual std::string UserSettingsFile() = 0;
+    virtual std::string DefaultsFile() = 0;
+    virtual ButtonTipSet LoadButtonTips() = 0;
+    // Runs the button settings dialog modally; false when there is none to run.
+    virtual bool RunButtonSettings(void* parentWindow) = 0;
+
+    // ---- lifetime ----
+    // The queue of deliveries waiting for the user's consent (owned by the services).
+    virtual delivery::LauncherTaskCollector& Collector() = 0;
+    // Exit: the acquisition object goes before the window closes.
+    virtual void ReleaseAcquisition() = 0;
+};
+
+} // namespace app

@@ -1,0 +1,313 @@
+// The main window against a scripted set of services, on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest/QTest>
+
+#include "../ui/QtTestEnv.h"
+#include "app/ButtonTips.h"
+#include "app/DataFiles.h"
+#include "app/HotkeyDlg.h"
+#include "delivery/LaunchTasks.h"
+#include "settings/Profile.h"
+#include "support/TempFolder.h"
+#include "ui/ButtonTip.h"
+#include "ui/DlgSelectSource.h"
+#include "ui/SkinButton.h"
+
+namespace {
+
+using app::ScanState;
+using testsupport::TempFolder;
+
+class RecordingBox : public app::IMessageBox {
+public:
+    int Show(const std::string& text, unsigned, unsigned) override {
+        texts.push_back(text);
+        return app::kIdOk;
+    }
+    std::vector<std::string> texts;
+};
+
+class ScriptedServices : public app::IMainWindowServices {
+public:
+    explicit ScriptedServices(const TempFolder& dir) : userFile(dir / "Sets.dat"), defaultsFile(dir / "Def.dat") {}
+
+    void Attach(app::IScanWindow& w) override { window = &w; }
+    bool StartScanTask(const app::ScanRequest& r) override {
+        requests.push_back(r);
+        return accept;
+    }
+    ScanState GetScanState() override { return state; }
+    bool SetScanState(ScanState s) override {
+        if (s == ScanState::Modal && state != ScanState::Idle) return false;
+        state = s;
+        return true;
+    }
+    app::SourceCheck CheckSources() override { return check; }
+    std::vector<std::string> ListSources() override { return check.sources; }
+    std::string CurrentSource() override { return current; }
+    void SetCurrentSource(const std::string& n) override { current = n, ++sourceChanges; }
+    bool IsIdentified(const std::string& n) override { return identified && !n.empty(); }
+    int DeviceStatus(bool probe) override { return probes += probe, status; }
+    void RefreshDeviceKnowledge() override { ++knowledgeRefreshes; }
+    std::string UserSettingsFile() override { return userFile; }
+    std::string DefaultsFile() override { return defaultsFile; }
+    app::ButtonTipSet LoadButtonTips() override { return tips; }
+    bool RunButtonSettings(void*) override { return ++settingsRuns, true; }
+    delivery::LauncherTaskCollector& Collector() override { return collector; }
+    void ReleaseAcquisition() override { ++releases; }
+
+    app::IScanWindow* window = nullptr;
+    std::vector<app::ScanRequest> requests;
+    bool accept = true;
+    ScanState state = ScanState::Idle;
+    app::SourceCheck check;
+    std::string current = "test:0";
+    int sourceChanges = 0;
+    bool identified = true;
+    int status = 0;
+    int probes = 0;
+    int knowledgeRefreshes = 0;
+    int settingsRuns = 0;
+    int releases = 0;
+    std::string userFile, defaultsFile;
+    app::ButtonTipSet tips;
+    delivery::LauncherTaskCollector collector;
+};
+
+struct Fixture : ::testing::Test {
+    Fixture() : services(dir) {
+        testsupport::QtApp();
+        app::SetProgramFolder("");
+        dir.Write("Def.dat", "[Config]\nIsShowToolTips=true\n");
+        dir.Write("Sets.dat", "[Config]\n");
+    }
+    std::unique_ptr<app::CHotkeyDlg> MakeWindow() {
+        app::CHotkeyDlg::Options options;
+        options.checkSourceOnShow = false;
+        options.messageBox = box;
+        auto w = std::make_unique<app::CHotkeyDlg>(services, options);
+        w->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        return w;
+    }
+    TempFolder dir;
+    ScriptedServices services;
+    std::shared_ptr<RecordingBox> box = std::make_shared<RecordingBox>();
+};
+
+using MainWindow = Fixture;
+
+TEST_F(MainWindow, EachButtonRequestsItsDestinationAndARefusalShowsNothing) {
+    auto w = MakeWindow();
+    EXPECT_EQ(services.window, w.get()) << "the window is the dispatch's window";
+    const std::pair<int, int> expected[] = {{app::kCmdApplication1, app::kDestApplication1},
+                                            {app::kCmdApplication2, app::kDestApplication2},
+                                            {app::kCmdFolder, app::kDestFolder},
+                                            {app::kCmdPcFax, app::kDestPcFax}};
+    for (auto [command, destination] : expected) {
+        ui::CSkinButton* button = w->Button(command);
+        ASSERT_NE(button, nullptr);
+        EXPECT_FALSE(button->Image(0).isNull()) << "picture for " << command << " from the skin folder";
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_FALSE(services.requests.empty());
+        EXPECT_EQ(services.requests.back().destination, destination);
+        EXPECT_EQ(services.requests.back().origin, app::kOriginButton);
+        EXPECT_EQ(services.requests.back().requestedSource, "test:0");
+    }
+    EXPECT_EQ(services.requests.size(), 4u);
+
+    services.accept = false;
+    const auto before = QApplication::topLevelWidgets().size();
+    QTest::mouseClick(w->Button(app::kCmdFolder), Qt::LeftButton);
+    QTest::qWait(50);
+    EXPECT_EQ(services.requests.size(), 5u);
+    EXPECT_TRUE(box->texts.empty());
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainWindow, EscapeAndEnterDoNotCloseIt) {
+    auto w = MakeWindow();
+    for (QWidget* target : {static_cast<QWidget*>(w.get()), static_cast<QWidget*>(w->Button(app::kCmdFolder))}) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter);
+    }
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->result(), 0);
+    EXPECT_TRUE(services.requests.empty()) << "Enter is no click";
+}
+
+TEST_F(MainWindow, TipsShowEachDestinationsSettingsBelowItsButton) {
+    app::TipValues v;
+    v.scanMethod = "Flatbed";
+    v.colorMode = "Color";
+    v.paperSize = std::nullopt;  // no display text for this value
+    v.resolution = "300 dpi";
+    v.fileType = "PDF";
+    v.applicationName = "Viewer";
+    v.fileName = "Scan";
+    v.saveFolder = "/home/user/Pictures/a-rather-long-folder-name/for/scans/xyz/";  // 60 characters
+    ASSERT_EQ(v.saveFolder.size(), 60u);
+    v.openFolder = true;
+    services.tips = {v, v, v, v};
+    services.tips.application2.applicationName = std::string(51, 'a');
+    auto w = MakeWindow();
+    w->RefreshButtons();
+    EXPECT_TRUE(w->TipsReady());
+
+    const std::string input =
+        "[Input Settings]\r\nScan Method:Flatbed\r\nColor mode:Color\r\n"
+        "Paper Size:Error when attempt to connect the twain driver.\r\nResolution:300 dpi\r\n\r\n";
+    const std::string folder = "Save Scan Image to:\r\n...ctures/a-rather-long-folder-name/for/scans/xyz/\r\n";
+    EXPECT_EQ(w->Tip(app::kCmdApplication1)->TipText(),
+              "Scan To Application1\r\n" + input +
+                  "[OutPut Settings]\r\nSave as Type:PDF\r\nApplication:Viewer\r\nFile Name:Scan***\r\n" + folder);
+    EXPECT_EQ(w->Tip(app::kCmdApplication2)->TipText(),
+              "Scan To Application2\r\n" + input + "[OutPut Settings]\r\nSave as Type:PDF\r\nApplication:..." +
+                  std::string(47, 'a') + "\r\nFile Name:Scan***\r\n" + folder);
+    EXPECT_EQ(w->Tip(app::kCmdFolder)->TipText(),
+              "Scan To Folder\r\n" + input + "[OutPut Settings]\r\nSave as Type:PDF\r\nFile Name:Scan***\r\n" +
+                  folder + "Open Current folder when scan is completed\r\n");
+    EXPECT_EQ(w->Tip(app::kCmdPcFax)->TipText(),
+              "Scan To PC-Fax\r\n" + input + "[OutPut Settings]\r\nFile Name:Scan***\r\n" + folder);
+    EXPECT_EQ(app::ShortenForTip(std::string(50, 'b')), std::string(50, 'b'));
+
+    ui::CButtonTip* tip = w->Tip(app::kCmdFolder);
+    tip->ShowNow();
+    ASSERT_TRUE(tip->isVisible());
+    ui::CSkinButton* button = w->Button(app::kCmdFolder);
+    const QPoint bottomLeft = button->mapToGlobal(QPoint(0, button->height()));
+    EXPECT_EQ(tip->geometry().topLeft(), bottomLeft) << "top-left at the button's bottom-left";
+}
+
+TEST_F(MainWindow, ShowTipsOptionComesFromDefaultsUntilTheFirstToggleStoresIt) {
+    dir.Write("Def.dat", "[Config]\nIsShowToolTips= FALSE \n");
+    auto w = MakeWindow();
+    QAction* option = w->Action(app::kCmdShowTips);
+    EXPECT_FALSE(option->isChecked()) << "the user file lacks the key: Def.dat decides";
+    EXPECT_FALSE(w->Tip(app::kCmdFolder)->IsActive());
+    EXPECT_EQ(settings::ReadProfileString(services.userFile, "Config", "IsShowToolTips", "absent"), "absent");
+
+    option->trigger();
+    EXPECT_TRUE(option->isChecked());
+    EXPECT_TRUE(w->Tip(app::kCmdFolder)->IsActive());
+    EXPECT_EQ(settings::ReadProfileString(services.userFile, "Config", "IsShowToolTips"), "true");
+    option->trigger();
+    EXPECT_EQ(settings::ReadProfileString(services.userFile, "Config", "IsShowToolTips"), "false");
+
+    // From now on the user's value wins over the defaults.
+    dir.Write("Def.dat", "[Config]\nIsShowToolTips=true\n");
+    auto again = MakeWindow();
+    EXPECT_FALSE(again->Action(app::kCmdShowTips)->isChecked());
+}
+
+TEST_F(MainWindow, MenuIsGreyedByTheDeviceStatusGroup) {
+    auto w = MakeWindow();
+    struct Case { int status; bool selectOn, settingsOn; } cases[] = {
+        {0, true, true}, {2, false, false}, {17, false, false}, {3, true, false}, {12, true, false},
+        {13, true, true}, {14, true, false}, {19, true, false}, {26, true, false}, {18, true, true}};
+    for (const Case& c : cases) {
+        services.status = c.status;
+        const bool usable = w->UpdateMenuForDevice(true);
+        EXPECT_EQ(usable, c.settingsOn) << "status " << c.status;
+        EXPECT_EQ(w->Action(app::kCmdSelectScanner)->isEnabled(), c.selectOn) << "status " << c.status;
+        EXPECT_EQ(w->Action(app::kCmdButtonSetting)->isEnabled(), c.settingsOn) << "status " << c.status;
+        EXPECT_EQ(w->Action(app::kCmdShowTips)->isEnabled(), c.settingsOn) << "status " << c.status;
+        EXPECT_EQ(w->Tip(app::kCmdApplication1)->IsActive(), c.settingsOn) << "status " << c.status;
+    }
+    // An unknown source is never greyed; an unchecked option keeps the tips off.
+    services.status = 2;
+    services.identified = false;
+    w->Action(app::kCmdShowTips)->setChecked(false);
+    EXPECT_TRUE(w->UpdateMenuForDevice(true));
+    EXPECT_TRUE(w->Action(app::kCmdSelectScanner)->isEnabled());
+    EXPECT_FALSE(w->Tip(app::kCmdApplication1)->IsActive());
+}
+
+TEST_F(MainWindow, ButtonSettingKeepsTheModalStateProtocol) {
+    auto w = MakeWindow();
+    w->OnCommand(app::kCmdButtonSetting);
+    EXPECT_EQ(services.settingsRuns, 1);
+    EXPECT_EQ(services.state, ScanState::Idle);
+    services.state = ScanState::Running;  // a busy window ignores it
+    w->OnCommand(app::kCmdButtonSetting);
+    EXPECT_EQ(services.settingsRuns, 1);
+    services.state = ScanState::Idle;
+    services.status = 5;  // restricted: no dialog, state back to idle
+    w->OnCommand(app::kCmdButtonSetting);
+    EXPECT_EQ(services.settingsRuns, 1);
+    EXPECT_EQ(services.state, ScanState::Idle);
+}
+
+TEST_F(MainWindow, SourceCheckWithoutScannersShowsMessage153AndEnds) {
+    auto w = MakeWindow();
+    services.check = {{}, 2};
+    w->CheckDefaultSource();
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], "The avaiable device is not found.");
+    EXPECT_FALSE(w->isVisible()) << "the program closes";
+    EXPECT_EQ(services.releases, 1);
+}
+
+TEST_F(MainWindow, SourceCheckMakesTheOnlyScannerCurrent) {
+    auto w = MakeWindow();
+    services.current = "gone";
+    services.check = {{"test:1"}, 5};
+    services.tips.folder.fileName = "Only";
+    w->CheckDefaultSource();
+    EXPECT_EQ(services.current, "test:1");
+    EXPECT_TRUE(box->texts.empty());
+    EXPECT_TRUE(w->TipsReady());
+    EXPECT_NE(w->Tip(app::kCmdFolder)->TipText().find("File Name:Only***"), std::string::npos);
+    EXPECT_EQ(services.state, ScanState::Idle);
+    EXPECT_GE(services.probes, 1);
+    EXPECT_TRUE(w->isVisible());
+
+    // A usable current source is kept as it is.
+    services.check = {{"test:0", "test:1"}, 0};
+    w->CheckDefaultSource();
+    EXPECT_EQ(services.current, "test:1");
+    EXPECT_EQ(services.sourceChanges, 1);
+}
+
+TEST_F(MainWindow, SourceCheckWithSeveralScannersAsksTheUser) {
+    auto w = MakeWindow();
+    services.current = "gone";
+    services.check = {{"test:0", "test:1"}, 5};
+    bool couldCancel = true;
+    testsupport::WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<ui::CDlgSelectSource*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        couldCancel = dialog->CancelButton()->isEnabled();
+        dialog->List()->setCurrentRow(1);
+        dialog->OkButton()->click();
+    });
+    w->CheckDefaultSource();
+    EXPECT_FALSE(couldCancel);
+    EXPECT_EQ(services.current, "test:1");
+    EXPECT_EQ(services.state, ScanState::Idle);
+}
+
+TEST_F(MainWindow, DraggingAFreeSpotMovesTheWindow) {
+    auto w = MakeWindow();
+    QLabel* caption = w->Caption(app::kCmdFolder);
+    const QPoint start = w->pos();
+    const QPoint inside = caption->geometry().center() + caption->parentWidget()->pos();
+    QTest::mousePress(w.get(), Qt::LeftButton, {}, inside);
+    QMouseEvent move(QEvent::MouseMove, QPointF(inside + QPoint(40, 25)),
+                     QPointF(w->mapToGlobal(inside + QPoint(40, 25))), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &move);
+    QTest::mouseRelease(w.get(), Qt::LeftButton, {}, inside + QPoint(40, 25));
+    EXPECT_EQ(w->pos(), start + QPoint(40, 25));
+}
+
+} // namespace
