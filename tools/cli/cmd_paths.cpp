@@ -25,6 +25,8 @@ int Run(const cli::Args&) {
     file("Id.dat", app::IdFilePath());
     file("Mapping.dat", app::MappingFilePath());
     file("Str.dat", app::TextFilePath());
+    file("user Prdct.dat", app::UserProductFilePath());
+    file("user Sets.dat", app::UserSettingsFilePath());
     return 0;
 }
 

@@ -1,0 +1,71 @@
+#!/bin/bash
+# A ten-page feeder run of A4 300-dpi colour pages into one multi-page PDF through the
+# headless scan entry, against the same pages scanned by `scanimage --batch` to JPEG and
+# joined by `img2pdf`. One run each; prints the ratio and both peak memories.
+set -euo pipefail
+build="${1:-build}"
+results="${2:-bench-results}"
+here="$(cd "$(dirname "$0")" && pwd)"
+export SANE_CONFIG_DIR="${SANE_CONFIG_DIR:-$here/../data/sane}"
+cli="$(cd "$build/bin" && pwd)/scanner-utility-cli"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$results"
+
+# A private user with Scan To Folder set to: feeder, colour, 300 dpi, A4, Multi-page PDF.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+mkdir -p "$HOME" "$work/out" "$work/yard"
+"$cli" paths > /dev/null
+sets="$(find "$XDG_CONFIG_HOME" -name Sets.dat | head -n 1)"
+python3 - "$sets" "$work/out/" <<'PY'
+import sys
+path, out = sys.argv[1], sys.argv[2]
+want = {"Scanmethod": "ADF", "ScanmethodArr": "Flatbed|left|lr|off|-ADF|left|lr|off|-Auto|left|lr|off|-",
+        "Colormode": "Color", "Resolution": "300", "Papersize": "A4", "Savetype": "Multi-page PDF",
+        "Savefolder": out, "PDFCompression": "Middle|G4", "Openfileoption": "false"}
+lines, section, seen = open(path).read().splitlines(), None, set()
+result = []
+for line in lines:
+    s = line.strip()
+    if s.startswith("["):
+        if section == "folder":
+            result += [f"{k}={v}" for k, v in want.items() if k.lower() not in seen]
+        section = s[1:s.index("]")].lower()
+    elif section == "folder" and "=" in s and s.split("=", 1)[0].strip() in want:
+        key = s.split("=", 1)[0].strip()
+        seen.add(key.lower())
+        line = f"{key}={want[key]}"
+    result.append(line)
+if section == "folder":
+    result += [f"{k}={v}" for k, v in want.items() if k.lower() not in seen]
+open(path, "w").write("\n".join(result) + "\n")
+PY
+
+measure() {  # label, command...: seconds and peak KiB from GNU time
+    local label="$1"; shift
+    /usr/bin/time -f "%e %M" -o "$work/$label.time" "$@" > "$work/$label.out" 2> "$work/$label.err"
+    cat "$work/$label.time"
+}
+
+read -r ours_s ours_kb < <(measure ours "$cli" scan --to folder --source test:0)
+pdf="$(head -n 1 "$work/ours.out")"
+pages=$(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}')
+
+yard() {
+    cd "$work/yard"
+    scanimage -d test:0 --source "Automatic Document Feeder" --mode Color --depth 8 --resolution 300 \
+        -l 0 -t 0 -x 210 -y 297 --format=jpeg --batch='p%02d.jpg' 2> /dev/null || true
+    img2pdf p*.jpg -o yard.pdf
+}
+export -f yard; export work
+read -r yard_s yard_kb < <(measure yard bash -c yard)
+ypages=$(pdfinfo "$work/yard/yard.pdf" | awk '/^Pages:/ {print $2}')
+
+ratio=$(python3 -c "print(f'{$ours_s / $yard_s:.2f}')")
+{
+    echo "ten-page feeder run, A4 300 dpi colour -> one multi-page PDF"
+    printf '%-34s %8s %10s %6s\n' "pipeline" "seconds" "peak MiB" "pages"
+    printf '%-34s %8.2f %10.1f %6s\n' "scanner-utility-cli scan" "$ours_s" "$(python3 -c "print($ours_kb/1024)")" "$pages"
+    printf '%-34s %8.2f %10.1f %6s\n' "scanimage --batch + img2pdf" "$yard_s" "$(python3 -c "print($yard_kb/1024)")" "$ypages"
+    echo "ratio ours / yardstick: $ratio"
+} | tee "$results/scan_to_pdf.txt"
