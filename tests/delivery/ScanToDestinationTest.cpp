@@ -1,0 +1,189 @@
+// Whole scans through the headless entry against the SANE test backend: the real
+// control, settings, encoders and handlers, from a provisioned user folder. Output
+// files are checked with tools we did not write.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "settings/ProductData.h"
+#include "settings/Profile.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using testsupport::TempFolder;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// Runs a tool we did not write; its standard output, or "" when it failed.
+std::string Tool(const std::vector<std::string>& argv) {
+    std::string out;
+    return platform::CaptureOutput(argv, out, 120000) ? out : std::string("FAILED");
+}
+
+class ScanTo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings::ForgetCurrentSourceName();
+        sets = settings::UserSettingsFilePath();  // provisions the user's Sets.dat
+        ASSERT_FALSE(sets.empty());
+        for (const char* section : {"Application1", "Application2", "Folder"}) {
+            Set(section, "Savefolder", out.path());
+            Set(section, "Resolution", "75");
+            Set(section, "Papersize", "A5");
+            Set(section, "Colormode", "Gray");
+            Set(section, "Scanmethod", "Flatbed");
+        }
+        Set("Folder", "Openfileoption", "false");
+        // The recorder stands for the user's application: it notes its working folder and
+        // arguments, one line per start.
+        recorder = tools.Write("recorder",
+            "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" >> \"" + tools.path() + "starts\"\n");
+        ::chmod(recorder.c_str(), 0755);
+        for (const char* section : {"Application1", "Application2"}) {
+            Set(section, "ListMapping", "1|Recorder|" + recorder + "|");
+            Set(section, "AppListID", "1");
+            Set(section, "Appexepath", recorder);
+            Set(section, "AppName", "Recorder");
+        }
+    }
+    void Set(const std::string& section, const std::string& key, const std::string& value) {
+        ASSERT_TRUE(settings::WriteProfileString(sets, section, key, value));
+    }
+    void UseFeeder(const std::string& section) {
+        Set(section, "Scanmethod", "ADF");
+        Set(section, "ScanmethodArr", "Flatbed|left|lr|off|-ADF|left|lr|off|-Auto|left|lr|off|-");
+    }
+    // Runs `scan --to`; the delivered paths.
+    std::vector<std::string> Scan(const std::string& to, bool expectSuccess = true) {
+        std::string stdoutText;
+        bool ok = platform::CaptureOutput({testsupport::ProgramFolder() + "scanner-utility-cli", "scan", "--to", to,
+                                           "--source", "test:0"}, stdoutText, 120000);
+        EXPECT_EQ(ok, expectSuccess) << stdoutText;
+        return Lines(stdoutText);
+    }
+    std::vector<std::string> Starts(size_t expected) {
+        for (int i = 0; i < 400 && Lines(tools.Read("starts")).size() < expected; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // no extra start may follow
+        return Lines(tools.Read("starts"));
+    }
+    std::string Name(const std::string& path) const { return path.substr(path.find_last_of('/') + 1); }
+
+    TempFolder out, tools;
+    std::string sets, recorder;
+};
+
+TEST_F(ScanTo, FolderJpegIsNamedAndDecodes) {
+    Set("Folder", "Savetype", "JPEG");
+    auto files = Scan("folder");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].rfind(out.path() + "Scan(", 0), 0u) << files[0];
+    EXPECT_EQ(files[0].substr(files[0].size() - 9), "0001.JPEG");
+    EXPECT_NE(Tool({"djpeg", "-outfile", "/dev/null", files[0]}), "FAILED");
+    // The second scan of the day takes the next number.
+    auto again = Scan("folder");
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].substr(again[0].size() - 9), "0002.JPEG");
+}
+
+TEST_F(ScanTo, FolderSinglePageTiff) {
+    Set("Folder", "Savetype", "TIFF");
+    Set("Folder", "TifCompression", "G4");
+    auto files = Scan("folder");
+    ASSERT_EQ(files.size(), 1u);
+    std::string info = Tool({"tiffinfo", files[0]});
+    EXPECT_NE(info.find("Image Width: 437"), std::string::npos) << info;  // A5 at 75 dpi
+    EXPECT_EQ(info.find("FAILED"), std::string::npos);
+}
+
+TEST_F(ScanTo, FeederToMultiPageTiffHoldsTenPages) {
+    Set("Folder", "Savetype", "Multi-page TIFF");
+    UseFeeder("Folder");
+    auto files = Scan("folder");
+    ASSERT_EQ(files.size(), 1u);
+    std::string info = Tool({"tiffinfo", files[0]});
+    size_t directories = 0;
+    for (size_t at = info.find("TIFF Directory"); at != std::string::npos; at = info.find("TIFF Directory", at + 1))
+        ++directories;
+    EXPECT_EQ(directories, 10u) << info;
+}
+
+TEST_F(ScanTo, FeederToMultiPagePdfHoldsTenValidPages) {
+    Set("Folder", "Savetype", "Multi-page PDF");
+    UseFeeder("Folder");
+    auto files = Scan("folder");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].substr(files[0].size() - 4), ".PDF");
+    EXPECT_NE(Tool({"qpdf", "--check", files[0]}), "FAILED");
+    auto images = Lines(Tool({"pdfimages", "-list", files[0]}));
+    ASSERT_EQ(images.size(), 12u) << "two header lines and ten images";
+    for (size_t i = 2; i < images.size(); ++i) {
+        EXPECT_NE(images[i].find(" gray "), std::string::npos) << images[i];
+        EXPECT_NE(images[i].find(" jpeg "), std::string::npos) << images[i];
+    }
+    std::vector<std::string> left;
+    ASSERT_TRUE(platform::PosixFileSystem().ListFolder(out.path(), left));
+    EXPECT_EQ(left.size(), 3u) << "only the document, no page files";
+}
+
+TEST_F(ScanTo, ApplicationStartsOncePerPageForSinglePageTypes) {
+    Set("Application1", "Savetype", "JPEG");
+    UseFeeder("Application1");
+    auto files = Scan("app1");
+    ASSERT_EQ(files.size(), 10u);
+    auto starts = Starts(10);
+    ASSERT_EQ(starts.size(), 10u);
+    std::string folder = out.path().substr(0, out.path().size() - 1);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        EXPECT_EQ(starts[i].substr(0, starts[i].find('|')), folder);
+    }
+    // Every delivered file was handed to the application exactly once.
+    for (const auto& f : files) {
+        int seen = 0;
+        for (const auto& s : starts) seen += s.substr(s.find('|') + 1) == f;
+        EXPECT_EQ(seen, 1) << f;
+    }
+}
+
+TEST_F(ScanTo, ApplicationStartsOnceForMultiPageTypes) {
+    Set("Application2", "Savetype", "Multi-page PDF");
+    UseFeeder("Application2");
+    auto files = Scan("app2");
+    ASSERT_EQ(files.size(), 1u);
+    auto starts = Starts(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0], out.path().substr(0, out.path().size() - 1) + "|" + files[0]);
+    EXPECT_EQ(Lines(Tool({"pdfinfo", files[0]})).size() > 0, true);
+    EXPECT_NE(Tool({"pdfinfo", files[0]}).find("Pages:           10"), std::string::npos);
+}
+
+TEST_F(ScanTo, ApplicationWithoutListEntryIsRefused) {
+    Set("Application1", "ListMapping", "");
+    Set("Application1", "AppListID", "0");
+    auto files = Scan("app1", false);
+    EXPECT_TRUE(files.empty());
+    EXPECT_TRUE(Starts(0).empty());
+    std::vector<std::string> left;
+    platform::PosixFileSystem().ListFolder(out.path(), left);
+    EXPECT_EQ(left.size(), 2u) << "no output file";
+}
+
+TEST_F(ScanTo, FaxWithoutFaxQueueFailsWithMessage) {
+    auto files = Scan("fax", false);
+    EXPECT_TRUE(files.empty());
+}
+
+} // namespace
