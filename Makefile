@@ -41,5 +41,8 @@ bench: build
 run: build
 	scripts/run.sh $(BUILD)
 
+screenshots: build
+	scripts/screenshots.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)

@@ -16,6 +16,12 @@ set_target_properties(su_appwindow PROPERTIES AUTOMOC ON)
 # Qt's inline guarded pointers trip GCC's flow-based null check inside Qt's headers.
 target_compile_options(su_appwindow PRIVATE -Wno-null-dereference)
 
+add_executable(scanner-utility main.cpp ProgramWindowServices.cpp ProgramWindowServices.h)
+target_link_libraries(scanner-utility PRIVATE su_appwindow su_scan su_scancontrol su_delivery su_app)
+su_target_policy(scanner-utility)
+target_compile_options(scanner-utility PRIVATE -Wno-null-dereference)
+add_dependencies(scanner-utility scanner-utility-help su_data)
+
 add_executable(scanner-utility-help HelpViewerMain.cpp)
 target_link_libraries(scanner-utility-help PRIVATE su_appwindow Qt6::Widgets Qt6::Network)
 su_target_policy(scanner-utility-help)
@@ -77,7 +83,7 @@ add_dependencies(su_appwindow su_window_data)
 # ---- install: the program folder keeps executables and data together ----
 include(GNUInstallDirs)
 set(SU_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/scanner-utility)
-install(TARGETS scanner-utility-help RUNTIME DESTINATION ${SU_INSTALL_DIR})
+install(TARGETS scanner-utility scanner-utility-help RUNTIME DESTINATION ${SU_INSTALL_DIR})
 install(FILES ${SU_PIC_OUTPUTS} DESTINATION ${SU_INSTALL_DIR}/pics)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/help/ DESTINATION ${SU_INSTALL_DIR}/help)
 install(FILES ${PROJECT_SOURCE_DIR}/data/scanner-utility.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -39,8 +39,8 @@ void CSkinButton::paintEvent(QPaintEvent*) {
     if (image.isNull()) return;
     QPainter painter(this);
     painter.drawPixmap(0, 0, image);
-    if (hasFocus() && !isDown()) {
-        // A quiet focus mark so keyboard users see where Space will act.
+    if (hasFocus() && !isDown() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        // A quiet focus mark, once the keyboard is in use, shows where Space will act.
         QPen pen(palette().color(QPalette::Highlight));
         pen.setStyle(Qt::DotLine);
         painter.setPen(pen);

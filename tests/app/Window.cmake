@@ -9,3 +9,10 @@ target_link_libraries(instance_probe PRIVATE su_appwindow)
 su_target_policy(instance_probe)
 su_test(app_instance_tests SOURCES SingleInstanceTest.cpp DEPS Qt6::Core)
 add_dependencies(app_instance_tests instance_probe)
+
+# `make screenshots`: the windows rendered under a virtual display for review.
+add_executable(screenshot_tool ScreenshotTool.cpp ${PROJECT_SOURCE_DIR}/src/app/ProgramWindowServices.cpp)
+target_link_libraries(screenshot_tool PRIVATE su_appwindow su_scan su_scancontrol su_delivery Qt6::Test)
+su_target_policy(screenshot_tool)
+target_compile_options(screenshot_tool PRIVATE -Wno-null-dereference)
+add_dependencies(screenshot_tool scanner-utility-help su_data)

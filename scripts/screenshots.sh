@@ -1,0 +1,24 @@
+#!/bin/bash
+# `make screenshots`: the main window, a button tip, the About box and the scanner
+# selection, drawn on a virtual display with a window manager, saved under screenshots/.
+set -euo pipefail
+build="${1:-build}"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+export SANE_CONFIG_DIR="${SANE_CONFIG_DIR:-$root/data/sane}"
+out="$root/screenshots"
+mkdir -p "$out"
+# A private home, so the pictures show the settings a new user starts with.
+home="$(mktemp -d)"
+trap 'rm -rf "$home"' EXIT
+export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    openbox >/dev/null 2>&1 &
+    wm=$!
+    sleep 1
+    "$0/bin/screenshot_tool" "$1"
+    rc=$?
+    kill "$wm" 2>/dev/null || true
+    exit $rc' "$build" "$out"
+echo "Screenshots in $out"

@@ -1,0 +1,141 @@
+#include "app/ProgramWindowServices.h"
+
+#include "app/DataFiles.h"
+#include "app/Texts.h"
+#include "delivery/DestinationHandlers.h"
+#include "scan/DriverIdentifer.h"
+#include "scan/ProgramServices.h"
+#include "scan/TwainCap.h"
+#include "scan/TwainScanner.h"
+#include "scancontrol/SaneDynamictwain.h"
+#include "settings/ChoiceList.h"
+#include "settings/Records.h"
+#include "settings/ScannerModel.h"
+
+namespace app {
+namespace {
+
+std::optional<std::string> Shown(const settings::ChoiceList& list, const std::string& key) {
+    if (!settings::HasChoice(list, key)) return std::nullopt;
+    return settings::ChoiceText(list, key);
+}
+
+TipValues ValuesOf(const settings::CommonSetting& record, settings::IF_MappingHandler* model) {
+    TipValues v;
+    if (model) {
+        settings::ChoiceList list;
+        model->GetScanMethods(list);
+        v.scanMethod = Shown(list, record.GetScanMethod());
+        list.clear();
+        model->GetColorModes(list);
+        v.colorMode = Shown(list, record.GetColorMode());
+        list.clear();
+        model->GetPaperSizes(record.GetScanMethod(), list);
+        v.paperSize = Shown(list, record.GetPaperSize());
+        list.clear();
+        model->GetResolutions(list);
+        v.resolution = Shown(list, std::to_string(record.GetResolution()));
+        list.clear();
+        model->GetSaveTypes(list);
+        v.fileType = Shown(list, record.GetSaveType());
+    }
+    v.fileName = record.GetFileName();
+    v.saveFolder = record.GetSaveFolder();
+    return v;
+}
+
+}  // namespace
+
+ProgramWindowServices::ProgramWindowServices()
+    : control_(scancontrol::CreateSaneDynamictwain()), sources_(scancontrol::CreateSaneSourceManager()) {
+    scan::InstallProgramServices(control_.get(), sources_);
+    scanner_ = std::make_unique<scan::TwainScanner>(*control_);
+}
+
+ProgramWindowServices::~ProgramWindowServices() {
+    if (control_) control_->SetEventListener(nullptr);
+    SetScanStatus(nullptr);
+    handler_.reset();
+    scanner_.reset();
+    scan::UninstallProgramServices();
+}
+
+void ProgramWindowServices::Attach(IScanWindow& window) {
+    handler_ = std::make_shared<ScanOperationHandler>(
+        *control_, *scanner_, window,
+        [this](const ScanRequest& request) { return delivery::CreateProcesser(request, &collector_); },
+        SourceServices{[] { return CurrentSourceName(); }, [](const std::string& n) { app::SetCurrentSource(n); },
+                       [] { scan::TwainCapHandler::GetInstance().HasDuplexUnit(); }});
+    control_->SetEventListener(handler_.get());
+    SetScanStatus(handler_);
+}
+
+bool ProgramWindowServices::StartScanTask(const ScanRequest& request) {
+    return handler_ && handler_->StartScanTask(request);
+}
+ScanState ProgramWindowServices::GetScanState() { return handler_ ? handler_->GetScanState() : ScanState::Idle; }
+bool ProgramWindowServices::SetScanState(ScanState state) { return handler_ && handler_->SetScanState(state); }
+
+SourceCheck ProgramWindowServices::CheckSources() {
+    SourceCheck check;
+    check.code = scan::CheckSource(CurrentSourceName());
+    scan::DriverIdentifer::GetInstance().KnownSources(check.sources);
+    return check;
+}
+
+std::vector<std::string> ProgramWindowServices::ListSources() {
+    // The selection lists the scanners present now: reopen the source manager first.
+    control_->CloseSourceManager();
+    control_->OpenSourceManager();
+    std::vector<std::string> names;
+    scan::DriverIdentifer::GetInstance().KnownSources(names);
+    return names;
+}
+
+std::string ProgramWindowServices::CurrentSource() { return CurrentSourceName(); }
+void ProgramWindowServices::SetCurrentSource(const std::string& name) { app::SetCurrentSource(name); }
+
+bool ProgramWindowServices::IsIdentified(const std::string& name) {
+    // A name the table does not hold comes back with the default entry.
+    const scan::DriverEntry entry = scan::DriverIdentifer::GetInstance().Identify(name);
+    const scan::DriverEntry unknown;
+    return entry.driverKind != unknown.driverKind || entry.connectionKind != unknown.connectionKind ||
+           entry.modelFamily != unknown.modelFamily || entry.flag != unknown.flag;
+}
+
+int ProgramWindowServices::DeviceStatus(bool probe) {
+    if (probe) lastStatus_ = scan::TwainCapHandler::GetInstance().Refresh();
+    return lastStatus_;
+}
+
+void ProgramWindowServices::RefreshDeviceKnowledge() { scan::TwainCapHandler::GetInstance().HasDuplexUnit(); }
+
+std::string ProgramWindowServices::UserSettingsFile() { return UserSettingsFilePath(); }
+std::string ProgramWindowServices::DefaultsFile() { return DefaultsFilePath(); }
+
+ButtonTipSet ProgramWindowServices::LoadButtonTips() {
+    settings::DestinationSettings all;
+    all.LoadAll();
+    std::unique_ptr<settings::IF_MappingHandler> model;
+    if (auto scanner = settings::ScannerModel()) model = scanner->CreateMappingHandler();
+    ButtonTipSet tips;
+    tips.application1 = ValuesOf(all.Application1(), model.get());
+    tips.application1.applicationName = all.Application1().GetAppName();
+    tips.application2 = ValuesOf(all.Application2(), model.get());
+    tips.application2.applicationName = all.Application2().GetAppName();
+    tips.folder = ValuesOf(all.Folder(), model.get());
+    tips.folder.openFolder = all.Folder().GetOpenFolder() == "true";
+    tips.fax = ValuesOf(all.Fax(), model.get());
+    return tips;
+}
+
+bool ProgramWindowServices::RunButtonSettings(void*) {
+    // The button settings dialog is not part of this program yet.
+    return false;
+}
+
+void ProgramWindowServices::ReleaseAcquisition() {
+    if (control_) control_->SetEventListener(nullptr);
+}
+
+}  // namespace app

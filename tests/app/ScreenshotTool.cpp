@@ -1,0 +1,88 @@
+// Renders the program's windows under a real (virtual) display into PNG files for
+// review: the main window, a button tip, the About box and the scanner selection.
+//   screenshot_tool OUTPUT_FOLDER
+// Runs on the embedded default scanner (the SANE test devices) with the real services.
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QListWidget>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <cstdio>
+
+#include "app/DataFiles.h"
+#include "app/HotkeyDlg.h"
+#include "app/ProgramWindowServices.h"
+#include "ui/ButtonTip.h"
+#include "ui/DlgAbout.h"
+#include "ui/DlgSelectSource.h"
+#include "ui/SkinButton.h"
+
+namespace {
+
+// The window with its frame (and anything in `extra`), as the screen shows it.
+bool Shoot(const QRect& area, const QString& path) {
+    QTest::qWait(400);  // let the window manager draw the frame
+    QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const bool ok = !shot.isNull() && shot.save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+QRect Framed(QWidget* w) { return w->frameGeometry().adjusted(-12, -36, 12, 12); }
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: screenshot_tool OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(app::SkinImageFolder() + "icon.png")));
+
+    app::ProgramWindowServices services;
+    if (services.CurrentSource().empty()) {
+        auto sources = services.ListSources();
+        if (!sources.empty()) services.SetCurrentSource(sources.front());
+    }
+    app::CHotkeyDlg::Options options;
+    options.checkSourceOnShow = false;
+    options.startWorker = false;
+    app::CHotkeyDlg window(services, options);
+    window.move(60, 60);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not shown\n");
+    window.CheckDefaultSource();
+    bool ok = Shoot(Framed(&window), out + "/main-window.png");
+
+    ui::CSkinButton* folder = window.Button(app::kCmdFolder);
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), folder->mapToGlobal(QPointF(10, 10)));
+    QApplication::sendEvent(folder, &enter);
+    window.Tip(app::kCmdFolder)->ShowNow();
+    QTest::qWait(100);
+    ok &= Shoot(Framed(&window).united(window.Tip(app::kCmdFolder)->geometry().adjusted(-12, -12, 12, 12)),
+                out + "/button-tip.png");
+    window.Tip(app::kCmdFolder)->hide();
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(folder, &leave);
+
+    ui::DlgAbout about(&window);
+    about.show();
+    about.move(120, 120);
+    if (!QTest::qWaitForWindowExposed(&about)) std::fprintf(stderr, "window not shown\n");
+    ok &= Shoot(Framed(&about), out + "/about.png");
+    about.hide();
+
+    ui::CDlgSelectSource select(services.CurrentSource(), [&] { return services.ListSources(); }, nullptr, &window);
+    select.show();
+    select.move(120, 120);
+    if (!QTest::qWaitForWindowExposed(&select)) std::fprintf(stderr, "window not shown\n");
+    ok &= Shoot(Framed(&select), out + "/select-scanner.png");
+    select.hide();
+    return ok ? 0 : 1;
+}
