@@ -1,5 +1,6 @@
-// Shared main for the test executables: run with no display and a private HOME, so
-// that no test reads or writes the settings of the person running it.
+// Shared main for the test executables: run with no display, the repository's SANE
+// configuration (the test backend) and a private HOME, so that no test reads or writes
+// the settings of the person running it or depends on a desktop.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,5 +14,8 @@ int main(int argc, char** argv) {
     ::setenv("HOME", home.path().c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home.path() + ".config").c_str(), 1);
     ::unsetenv("XDG_PICTURES_DIR");
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("SU_SOURCE_DIR", SU_SOURCE_DIR_PATH, 1);
+    ::setenv("SANE_CONFIG_DIR", SU_SOURCE_DIR_PATH "/data/sane", 1);
     return RUN_ALL_TESTS();
 }
