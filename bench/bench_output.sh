@@ -1,0 +1,91 @@
+#!/bin/bash
+# Image output: our encoders (scanner-utility-cli encode, the real encoder code) against
+# public tools on A4 300-dpi pages, as ratios of medians measured in one run, and the
+# peak memory of long documents against that of one page.
+# Usage: bench_output.sh BUILD_DIR RESULTS_DIR   (RUNS=n sets hyperfine's runs, default 10)
+set -euo pipefail
+build=$(realpath "${1:-build}")
+results=$(realpath -m "${2:-bench-results}")
+shared=${SU_BENCH_SHARED:-/work/shared/bench}
+cli="$build/bin/scanner-utility-cli"
+pages="$results/pages"
+out="$results/output"
+mkdir -p "$results" "$out"
+export SANE_CONFIG_DIR="${SANE_CONFIG_DIR:-$(dirname "$0")/../data/sane}"
+# The encoder's temporary page files are hard links to the pages: keep them on one file system.
+export TMPDIR="$results/tmp"
+mkdir -p "$TMPDIR"
+
+if [ ! -e "$pages/doc_bw_g4.tif" ]; then
+    echo "making pages in $pages"
+    sh "$shared/make_pages.sh" "$pages" >/dev/null
+fi
+C=$pages/doc_color.bmp
+W=$pages/doc_bw.bmp
+C100=$(for i in $(seq 100); do printf '%s ' "$C"; done)
+W100=$(for i in $(seq 100); do printf '%s ' "$W"; done)
+
+echo "== inside the program: per page, from the page bitmap to the finished page (no process start-up)"
+SU_BENCH_PAGES="$pages" "$build/bin/bench_output" --benchmark_counters_tabular=true | tee "$results/output_inprocess.txt"
+
+echo "== start-up of scanner-utility-cli alone (it links every subsystem), against cjpeg's"
+hyperfine -N -i --warmup 3 --runs 20 --style basic --export-json "$results/startup.json" \
+    "$cli message 1" "cjpeg -version" >/dev/null 2>&1
+python3 -c "import json; r=json.load(open('$results/startup.json'))['results']; print('startup    | ' + ' | '.join(f\"{x['command']}: median {x['median']*1000:.1f} ms\" for x in r))" | tee "$results/output_startup.txt"
+
+echo "== ours against the public yardsticks (ours/yardstick < 1 means we are faster)"
+# Colour PDF pages use compression kind 2 (JPEG quality 80); the yardsticks use quality 70.
+OURS_JPEG="sh -c 'mkdir -p $out/j && exec $cli encode --type JPEG --level 30 --out $out/j $C >/dev/null'" \
+OURS_PDF1="sh -c 'mkdir -p $out/p && exec $cli encode --type PDF --compression 2 --out $out/p $C >/dev/null'" \
+OURS_PDF100="sh -c 'mkdir -p $out/m && exec $cli encode --type \"Multi-page PDF\" --compression 2 --out $out/m $C100 >/dev/null'" \
+OURS_G4TIFF="sh -c 'mkdir -p $out/t && exec $cli encode --type TIFF --colour 2 --compression 2 --out $out/t $W >/dev/null'" \
+OURS_G4PDF="sh -c 'mkdir -p $out/g && exec $cli encode --type PDF --colour 2 --compression 2 --out $out/g $W >/dev/null'" \
+OURS_TIFF100="sh -c 'mkdir -p $out/n && exec $cli encode --type \"Multi-page TIFF\" --colour 2 --compression 2 --out $out/n $W100 >/dev/null'" \
+OURS_LZW="sh -c 'mkdir -p $out/l && exec $cli encode --type TIFF --colour 0 --out $out/l $C >/dev/null'" \
+RUNS=${RUNS:-10} bash "$shared/bench_public.sh" "$pages" "$results/public" | tee "$results/output_public.txt"
+
+echo "== ours against ImageMagick (Debian's ImageMagick may not write PDF: its policy forbids it)"
+peak() { /usr/bin/time -f '%M' -o "$results/rss" "$@" >/dev/null 2>&1; cat "$results/rss"; }   # KiB
+HF="hyperfine -N --warmup 2 --runs ${RUNS:-10} --style basic"
+im_row() {   # im_row NAME IMAGEMAGICK_CMD OURS_CMD
+    local name=$1
+    $HF --export-json "$results/im_$name.json" -n imagemagick "$2" -n ours "$3" >/dev/null
+    local mi mo
+    mi=$(peak sh -c "$2")
+    mo=$(peak sh -c "$3")
+    python3 - "$results/im_$name.json" "$name" "$mi" "$mo" <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))['results']
+print(f"{sys.argv[2]:8s} | imagemagick {r[0]['median']*1000:8.1f} ms, peak {int(sys.argv[3])/1024:6.1f} MiB"
+      f" | ours {r[1]['median']*1000:8.1f} ms, peak {int(sys.argv[4])/1024:6.1f} MiB | ours/imagemagick {r[1]['median']/r[0]['median']:.2f}")
+PY
+}
+mkdir -p "$out/im"
+{
+im_row JPEG    "convert $C -quality 70 $out/im/a.jpg" \
+               "sh -c 'mkdir -p $out/j && exec $cli encode --type JPEG --level 30 --out $out/j $C'"
+im_row G4TIFF  "convert $W -compress Group4 $out/im/a.tif" \
+               "sh -c 'mkdir -p $out/t && exec $cli encode --type TIFF --colour 2 --compression 2 --out $out/t $W'"
+im_row TIFF100 "convert $W100 -compress Group4 $out/im/m.tif" \
+               "sh -c 'mkdir -p $out/n && exec $cli encode --type \"Multi-page TIFF\" --colour 2 --compression 2 --out $out/n $W100'"
+im_row LZW     "convert $C -compress LZW $out/im/l.tif" \
+               "sh -c 'mkdir -p $out/l && exec $cli encode --type TIFF --colour 0 --out $out/l $C'"
+} | tee "$results/output_imagemagick.txt"
+
+echo "== peak memory: one page against 500 pages in one document (nothing may accumulate per page)"
+C500=$(for i in $(seq 500); do printf '%s ' "$C"; done)
+W500=$(for i in $(seq 500); do printf '%s ' "$W"; done)
+{
+for row in "colour-pdf|Multi-page PDF|0|2|$C|$C500" "bw-pdf-g4|Multi-page PDF|2|2|$W|$W500" "bw-tiff-g4|Multi-page TIFF|2|2|$W|$W500"; do
+    IFS='|' read -r name type colour kind one many <<<"$row"
+    rm -rf "$out/mem"; mkdir -p "$out/mem"
+    p1=$(peak "$cli" encode --type "$type" --colour "$colour" --compression "$kind" --out "$out/mem" $one)
+    rm -rf "$out/mem"; mkdir -p "$out/mem"
+    start=$(date +%s.%N)
+    p500=$(peak "$cli" encode --type "$type" --colour "$colour" --compression "$kind" --out "$out/mem" $many)
+    end=$(date +%s.%N)
+    awk -v n="$name" -v a="$p1" -v b="$p500" -v s="$start" -v e="$end" 'BEGIN {
+        printf "%-11s | 1 page %6.1f MiB | 500 pages %6.1f MiB (+%.1f MiB) in %.1f s\n", n, a/1024, b/1024, (b-a)/1024, e-s }'
+done
+} | tee "$results/output_memory.txt"
+rm -rf "$out/mem" "$TMPDIR"
