@@ -406,6 +406,7 @@ bool FakeDynamictwain::CapGet() {
     CapabilityInfo* c = SourceCap(capId_);
     if (!c) return Fail(err::CapUnsupported);
     cap_ = c->container;
+    capReadId_ = capId_;
     capType_ = ContainerType(cap_);
     capValue_ = CurrentValue(cap_);
     if (auto* en = std::get_if<CapEnumeration>(&cap_)) capCurrentIndex_ = en->currentIndex;
@@ -424,7 +425,8 @@ bool FakeDynamictwain::CapSet() {
         case twain::TWON_ONEVALUE: value = capValue_; break;
         case twain::TWON_RANGE: value = capCurrentValue_; break;
         case twain::TWON_ENUMERATION: {
-            auto* en = std::get_if<CapEnumeration>(&cap_);
+            // The items of the last CapGet of this capability, else the source's own.
+            auto* en = std::get_if<CapEnumeration>(capReadId_ == capId_ ? &cap_ : &c->container);
             if (!en || capCurrentIndex_ < 0 || capCurrentIndex_ >= static_cast<long>(en->items.size()))
                 return Fail(err::BadValue);
             value = en->items[static_cast<size_t>(capCurrentIndex_)];
@@ -451,6 +453,7 @@ bool FakeDynamictwain::CapSet() {
     }
     if (std::holds_alternative<CapArray>(c->container)) return Fail(err::CapBadOperation);
     std::get<CapOneValue>(c->container).value = value;
+    capReadId_ = -1;
     return true;
 }
 

@@ -220,6 +220,7 @@ private:
     double transferCount_ = -1;
 
     long capId_ = 0;
+    long capReadId_ = -1;  // the capability `cap_` was read for by CapGet
     CapContainer cap_;
     long capType_ = twain::TWON_ONEVALUE;
     double capValue_ = 0;

@@ -425,7 +425,7 @@ void WriteWmf(Sink& s, const PageImage& p) {
 
 void WriteEmf(Sink& s, const PageImage& p) {
     const uint32_t infoBytes = DibInfoBytes(p), bitsBytes = DibBitsBytes(p);
-    const uint32_t headerBytes = 88, stretchFixed = 80, eofBytes = 20;
+    const uint32_t headerBytes = 108, stretchFixed = 80, eofBytes = 20;
     const uint32_t stretchBytes = stretchFixed + infoBytes + bitsBytes;  // both multiples of 4
     const uint32_t total = headerBytes + stretchBytes + eofBytes;
     const int32_t w = static_cast<int32_t>(p.width), h = static_cast<int32_t>(p.height);
@@ -452,6 +452,13 @@ void WriteEmf(Sink& s, const PageImage& p) {
     s.I32(h);
     s.I32(static_cast<int32_t>(std::lround(p.width / p.xResolution * 25.4)));
     s.I32(static_cast<int32_t>(std::lround(p.height / p.yResolution * 25.4)));
+    // Header extensions 1 and 2: no pixel format, no OpenGL, and the reference device's
+    // size in micrometres, which keeps the resolution exact for small pages too.
+    s.U32(0);
+    s.U32(0);
+    s.U32(0);
+    s.I32(static_cast<int32_t>(std::lround(p.width / p.xResolution * 25400.0)));
+    s.I32(static_cast<int32_t>(std::lround(p.height / p.yResolution * 25400.0)));
     // EMR_STRETCHDIBITS
     s.U32(81);
     s.U32(stretchBytes);

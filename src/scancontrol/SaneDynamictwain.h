@@ -7,6 +7,7 @@
 // an acquisition runs they are refused (err::SequenceError) instead of waiting.
 
 #include <memory>
+#include <string>
 
 #include "scancontrol/Dynamictwain.h"
 #include "scancontrol/SourceManager.h"
@@ -14,6 +15,13 @@
 namespace scancontrol {
 
 std::unique_ptr<CDynamictwain> CreateSaneDynamictwain();
+
+// A device option by its SANE name, outside the TWAIN-style contract: for checks of a
+// particular backend and for tests (the test backend's `read-return-value` fault
+// injection, its `test-picture`). `value` is the option's text: a string list entry,
+// a number, or yes/no for a bool. Needs an open source and no acquisition running.
+// False when the control is not the SANE control or the device refuses (ErrorCode set).
+bool SetSaneOption(CDynamictwain& control, const std::string& name, const std::string& value);
 
 // The source manager listing (Part 3.4) over sane_get_devices.
 std::unique_ptr<ISourceManager> CreateSaneSourceManager();

@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QObject>
 
+#include <cstdlib>
 #include <mutex>
 #include <utility>
 
@@ -464,6 +465,34 @@ long SaneControl::DuplexType() {
     return FindSources(options_).HasDuplex() ? twain::TWDX_2PASSDUPLEX : twain::TWDX_NONE;
 }
 
+// ---- Any option by name ----
+
+bool SaneControl::SetOptionText(const std::string& name, const std::string& value) {
+    if (!open_ || Acquiring()) return Fail(err::SequenceError);
+    const OptionInfo* o = options_.Find(name);
+    if (!o) return Fail(err::CapUnsupported, "no option " + name);
+    OptionWrite w;
+    w.name = name;
+    if (o->type == OptType::String) {
+        w.text = value;
+    } else if (o->type == OptType::Bool) {
+        w.numbers = {value == "yes" || value == "true" || value == "1" ? 1.0 : 0.0};
+    } else if (o->type == OptType::Int || o->type == OptType::Fixed) {
+        char* end = nullptr;
+        const double v = std::strtod(value.c_str(), &end);
+        if (value.empty() || !end || *end) return Fail(err::BadValue, "not a number: " + value);
+        w.numbers = {v};
+    }
+    std::shared_ptr<SaneDevice> device = device_;
+    auto r = worker_->Call([device, w]() {
+        long code = device->Apply({w});
+        return std::make_pair(code, device->Snapshot());
+    });
+    options_ = std::move(r.second);
+    if (r.first) return Fail(r.first);
+    return true;
+}
+
 // ---- Files ----
 
 bool SaneControl::SaveImageToFile(const std::string& path, long format) {
@@ -519,6 +548,11 @@ private:
 };
 
 } // namespace
+
+bool SetSaneOption(CDynamictwain& control, const std::string& name, const std::string& value) {
+    auto* sane = dynamic_cast<sanectl::SaneControl*>(&control);
+    return sane && sane->SetOptionText(name, value);
+}
 
 std::unique_ptr<CDynamictwain> CreateSaneDynamictwain() { return std::make_unique<sanectl::SaneControl>(); }
 std::unique_ptr<ISourceManager> CreateSaneSourceManager() { return std::make_unique<SaneSourceManager>(); }

@@ -35,6 +35,8 @@ public:
 
     // UI thread: one queued event of acquisition `id`.
     void Deliver(unsigned long id, TwainEvent event, long errorCode, std::shared_ptr<const PageDelivery> page);
+    // SetSaneOption (SaneDynamictwain.h).
+    bool SetOptionText(const std::string& name, const std::string& value);
 
     void SetEventListener(IDynamictwainEvents* listener) override;
     bool OpenSourceManager() override;

@@ -1,0 +1,254 @@
+#include "ControlTestSupport.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "scancontrol/Twain.h"
+
+namespace scantest {
+
+using scancontrol::TwainEvent;
+
+void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "scancontrol_tests";
+    static char* argv[] = {name, nullptr};
+    // No display in CI: draw offscreen unless the environment says otherwise.
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);  // kept for the process
+}
+
+void EventRecorder::OnTwainEvent(TwainEvent event) {
+    events.push_back(static_cast<int>(event));
+    if (onEvent) onEvent(event);
+}
+
+bool EventRecorder::Ended() const {
+    return !events.empty() && (events.back() == 4 || events.back() == 5 || events.back() == 6);
+}
+
+bool EventRecorder::Wait(int milliseconds) {
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (Ended()) loop.quit();
+    });
+    timeout.start(milliseconds);
+    poll.start(1);
+    if (!Ended()) loop.exec();
+    return Ended();
+}
+
+void Pump(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+Queried GenericQuery(scancontrol::CDynamictwain& c, long capability) {
+    Queried q;
+    try {
+        c.Capability(capability);
+        if (!c.CapGet()) {
+            q.condition = c.ErrorCode();
+            return q;
+        }
+        q.containerType = c.CapType();
+        if (q.containerType == twain::TWON_ARRAY) {
+            for (long i = 0; i < c.CapNumItems(); ++i) q.list.push_back(c.CapItemAt(i));
+        } else if (q.containerType == twain::TWON_ENUMERATION) {
+            for (long i = 0; i < c.CapNumItems(); ++i) q.list.push_back(c.CapItemAt(i));
+            q.defaultValue = c.CapItemAt(c.CapDefaultIndex());
+            q.current = c.CapItemAt(c.CapCurrentIndex());
+            q.step = 0;
+        } else if (q.containerType == twain::TWON_RANGE) {
+            q.minValue = c.CapMinValue();
+            q.maxValue = c.CapMaxValue();
+            q.step = c.CapStepSize();
+            q.defaultValue = c.CapDefaultValue();
+            q.current = c.CapCurrentValue();
+            for (double v = q.minValue; v <= q.maxValue && q.step > 0 && q.list.size() < 100000; v += q.step) q.list.push_back(v);
+        } else {
+            const double v = c.CapValue();
+            q.list = {v};
+            q.defaultValue = q.maxValue = q.minValue = q.current = v;
+        }
+        q.valid = true;
+    } catch (const scancontrol::AutomationError&) {
+        q.valid = false;
+        q.condition = c.ErrorCode();
+    }
+    return q;
+}
+
+long LowLevelSet(scancontrol::CDynamictwain& c, double value, long capability, int kind) {
+    try {
+        c.Capability(capability);
+        c.CapType(kind == 2 ? twain::TWON_ENUMERATION : kind == 3 ? twain::TWON_RANGE : twain::TWON_ONEVALUE);
+        if (kind == 2) c.CapCurrentIndex(static_cast<long>(value));
+        else if (kind == 3) c.CapCurrentValue(value);
+        else c.CapValue(value);
+        if (c.CapSet()) return 0;
+        return c.ErrorCode() ? c.ErrorCode() : 1;
+    } catch (const scancontrol::AutomationError& e) {
+        return e.Code();
+    }
+}
+
+int ConditionOf(long e) {
+    if (e == 0) return 0;
+    if (e == -1003) return 6;
+    if (e == -1004 || e == -1015) return 7;
+    if (e == -1006) return 8;
+    if (e == -1013) return 9;
+    if (e == -1009 || e == -1014) return 10;
+    if (e == -1010) return 11;
+    if (e == -1005 || e == -1011 || e == -1031) return 12;
+    if ((e <= -1016 && e >= -1019) || e == -1022 || e == -1036) return 13;
+    if (e == -1020) return 14;
+    if (e == -1021) return 15;
+    if (e == -1023) return 16;
+    if (e == -1012 || e == -1030) return 17;
+    if (e == -1032) return 18;
+    if (e == -1033) return 19;
+    if (e == -1034) return 20;
+    if (e == -1035) return 21;
+    if (e == -1070 || e == -1071 || e == -1073) return 22;
+    if (e == -1080 || e == -1081) return 23;
+    if (e == -1090) return 24;
+    if (e == -1100) return 25;
+    if (e == -1110) return 26;
+    return 1;
+}
+
+std::string Run(const std::string& command, int* status) {
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) {
+        if (status) *status = -1;
+        return out;
+    }
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int rc = ::pclose(p);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+std::string SourceDir() {
+    const char* d = std::getenv("SU_SOURCE_DIR");
+    return d ? std::string(d) : std::string(SU_TEST_SOURCE_DIR);
+}
+
+namespace {
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The pixels of a binary PPM (P6, maxval 255).
+bool ReadPpm(const std::string& ppm, std::string* rgb) {
+    std::istringstream in(ppm);
+    std::string magic;
+    long w = 0, h = 0, maxval = 0;
+    in >> magic >> w >> h >> maxval;
+    if (magic != "P6" || maxval != 255) return false;
+    in.get();
+    const size_t n = static_cast<size_t>(w * h * 3);
+    const size_t at = static_cast<size_t>(in.tellg());
+    if (ppm.size() < at + n) return false;
+    *rgb = ppm.substr(at, n);
+    return true;
+}
+
+} // namespace
+
+Decoded DecodeFile(const std::string& path) {
+    Decoded d;
+    const std::string ext = path.substr(path.rfind('.') + 1);
+    const std::string raw = path + ".decoded.rgb";
+    int status = 0;
+    if (ext == "wmf" || ext == "emf") {
+        d.tool = "metafile_decode.py";
+        std::string line = Run("python3 " + Quote(SourceDir() + "/tests/scancontrol/metafile_decode.py") + " " + Quote(path) + " " +
+                                   Quote(raw) + " 2>&1",
+                               &status);
+        if (status != 0) {
+            d.error = line;
+            return d;
+        }
+        std::istringstream in(line);
+        std::string kind;
+        in >> kind >> d.width >> d.height >> d.depth >> d.xDpi >> d.yDpi;
+    } else {
+        d.tool = "ImageMagick";
+        // %z: bits per sample as stored; %[colorspace]: Gray or sRGB.
+        std::string info = Run("convert " + Quote(path) + " -units PixelsPerInch -format '%w %h %z %x %y %[colorspace]' info: 2>&1", &status);
+        if (status != 0) {
+            d.error = info;
+            return d;
+        }
+        std::istringstream in(info);
+        std::string colorspace;
+        int bitsPerSample = 0;
+        in >> d.width >> d.height >> bitsPerSample >> d.xDpi >> d.yDpi >> colorspace;
+        d.depth = bitsPerSample == 1 ? 1 : colorspace == "Gray" ? 8 : 24;
+        if (ext == "bmp" || ext == "png") {
+            // The stored bit depth as netpbm reads it from the header.
+            std::smatch m;
+            if (ext == "bmp") {
+                const std::string v = Run("bmptopnm -verbose " + Quote(path) + " 2>&1 >/dev/null");
+                if (std::regex_search(v, m, std::regex("Bits per pixel in raster: ([0-9]+)"))) d.depth = std::stoi(m[1]);
+            } else {
+                const std::string v = Run("pngtopnm -verbose " + Quote(path) + " 2>&1 >/dev/null");
+                if (std::regex_search(v, m, std::regex("image, ([0-9]+) bit"))) {
+                    d.depth = std::stoi(m[1]);
+                    if (v.find("truecolor") != std::string::npos) d.depth *= 3;
+                }
+            }
+        }
+        if (ext == "pcx") {
+            // Pixels through netpbm's pcxtoppm, which honours the header palette of
+            // 1-bit files (Debian's ImageMagick 6 shows them inverted).
+            d.tool = "ImageMagick + pcxtoppm";
+            const std::string ppm = Run("pcxtoppm " + Quote(path) + " 2>/dev/null", &status);
+            if (status != 0 || !ReadPpm(ppm, &d.rgb)) {
+                d.error = "pcxtoppm failed";
+                return d;
+            }
+            d.ok = d.rgb.size() == static_cast<size_t>(d.width * d.height * 3);
+            if (!d.ok) d.error = "decoded pixel data has the wrong size";
+            return d;
+        }
+        Run("convert " + Quote(path) + " -depth 8 rgb:" + Quote(raw) + " 2>&1", &status);
+        if (status != 0) {
+            d.error = "convert to raw RGB failed";
+            return d;
+        }
+    }
+    d.rgb = ReadAll(raw);
+    std::remove(raw.c_str());
+    d.ok = d.rgb.size() == static_cast<size_t>(d.width * d.height * 3);
+    if (!d.ok) d.error = "decoded pixel data has the wrong size";
+    return d;
+}
+
+} // namespace scantest

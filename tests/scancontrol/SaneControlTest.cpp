@@ -1,0 +1,471 @@
+// The SANE control against the SANE `test` backend (data/sane: test:0 and test:1, scan
+// area up to 420 mm, feeder empty after 10 pages). Each test drives the control only
+// through its interface, plus SetSaneOption for the backend's fault injection.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "ControlTestSupport.h"
+#include "scancontrol/SaneDynamictwain.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using namespace scancontrol;
+using scantest::EventRecorder;
+
+class SaneControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scantest::EnsureApplication();
+        control = CreateSaneDynamictwain();
+        control->SetEventListener(&rec);
+    }
+    void TearDown() override {
+        if (control) {
+            control->CloseSource();
+            control->CloseSourceManager();
+        }
+    }
+
+    // Opens test:N by name, as the acquisition object does.
+    bool Open(const std::string& name = "test:0") {
+        if (!control->OpenSourceManager()) return false;
+        for (short i = 0; i < control->SourceCount(); ++i)
+            if (control->SourceNameAt(i) == name) return control->SelectSourceByIndex(i) && control->OpenSource();
+        return false;
+    }
+
+    // Runs one acquisition to its end.
+    bool Acquire() {
+        rec.events.clear();
+        if (!control->AcquireImage()) return false;
+        return rec.Wait();
+    }
+
+    std::unique_ptr<CDynamictwain> control;
+    EventRecorder rec;
+};
+
+TEST_F(SaneControlTest, SourceManagerListsTheTestDevices) {
+    const SourceListing listing = CreateSaneSourceManager()->EnumerateSources();
+    ASSERT_EQ(listing.status, 1);
+    ASSERT_EQ(listing.sources.size(), 2u);
+    EXPECT_EQ(listing.sources[0].productName, "test:0");
+    EXPECT_EQ(listing.sources[0].manufacturer, "Noname");
+    EXPECT_EQ(listing.sources[0].productFamily, "frontend-tester");
+    ASSERT_TRUE(control->OpenSourceManager());
+    EXPECT_EQ(control->SourceCount(), 2);
+    EXPECT_EQ(control->SourceNameAt(1), "test:1");
+    EXPECT_EQ(control->SourceNameAt(5), "");
+    EXPECT_FALSE(control->SelectSourceByIndex(5));
+    EXPECT_EQ(scantest::ConditionOf(control->ErrorCode()), 10);
+}
+
+TEST_F(SaneControlTest, FlatbedPageInTheFixedEventOrder) {
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(control->DeviceReady());
+    control->TransferCount(-1);  // a flatbed holds one page whatever the count
+    control->Resolution(50);
+    long progressDuringPage = 0;
+    ImageInfo info;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::PageTransferred) {
+            progressDuringPage = control->ScanInProgress();
+            info = control->CurrentImageInfo();
+        }
+    };
+    rec.events.clear();
+    ASSERT_TRUE(control->AcquireImage());
+    EXPECT_TRUE(rec.events.empty());  // events come from the event loop, never from the call
+    EXPECT_NE(control->ScanInProgress(), 0);
+    ASSERT_TRUE(rec.Wait());
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+    EXPECT_NE(progressDuringPage, 0);
+    EXPECT_EQ(control->ScanInProgress(), 0);
+    EXPECT_EQ(control->ErrorCode(), 0);
+    // The test backend's default frame is A4: 210 x 297 mm at 50 dpi.
+    EXPECT_NEAR(info.imageWidth, 210 / 25.4 * 50, 1.0);
+    EXPECT_NEAR(info.imageLength, 297 / 25.4 * 50, 1.0);
+    EXPECT_EQ(info.xResolution, 50);
+    EXPECT_EQ(info.pageNumber, 1);
+    EXPECT_EQ(info.documentNumber, 1);
+    EXPECT_EQ(info.frameNumber, 1);
+    EXPECT_NEAR(info.frameRight, 210 / 25.4, 0.01);
+}
+
+TEST_F(SaneControlTest, FeederAllPagesThenANormalEnd) {
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    control->FeederEnabled(true);
+    ASSERT_TRUE(control->FeederEnabled());
+    control->TransferCount(-1);
+    std::vector<long> pages;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::PageTransferred) pages.push_back(control->PageNumber());
+    };
+    ASSERT_TRUE(Acquire());
+    std::vector<int> expected{3};
+    for (int i = 0; i < 10; ++i) {
+        expected.push_back(2);
+        expected.push_back(1);
+    }
+    expected.push_back(4);  // the feeder ran empty after ten pages: a normal end
+    EXPECT_EQ(rec.events, expected);
+    EXPECT_EQ(pages, (std::vector<long>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(control->ErrorCode(), 0);
+}
+
+TEST_F(SaneControlTest, FeederWithTransferCountOne) {
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    control->FeederEnabled(true);
+    control->TransferCount(1);
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+    // And the feeder still has pages for the next acquisition.
+    control->TransferCount(3);
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 2, 1, 2, 1, 4}));
+}
+
+TEST_F(SaneControlTest, CancelInTheMiddleOfAFeederRun) {
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    control->FeederEnabled(true);
+    control->TransferCount(-1);
+    int pagesEnded = 0;
+    long progressAfterCancel = -1;
+    size_t eventsAtCancel = 0;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::PageEnded && ++pagesEnded == 3) {
+            EXPECT_TRUE(control->DisableSource());
+            progressAfterCancel = control->ScanInProgress();
+            eventsAtCancel = rec.events.size();
+        }
+    };
+    rec.events.clear();
+    ASSERT_TRUE(control->AcquireImage());
+    scantest::Pump(1500);  // long enough for every page the backend still had
+    EXPECT_EQ(progressAfterCancel, 0);
+    EXPECT_EQ(eventsAtCancel, 7u);                    // 3, (2, 1) x 3
+    EXPECT_EQ(rec.events.size(), eventsAtCancel);     // nothing after the cancel
+    EXPECT_EQ(control->ScanInProgress(), 0);
+    // The device was cancelled and is usable again.
+    rec.onEvent = nullptr;
+    control->TransferCount(1);
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+}
+
+TEST_F(SaneControlTest, CloseSourceFromTheTransferReadyHandlerEndsSilently) {
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::TransferReady) {
+            control->DisableSource();
+            control->CloseSource();
+        }
+    };
+    rec.events.clear();
+    ASSERT_TRUE(control->AcquireImage());
+    scantest::Pump(800);
+    EXPECT_EQ(rec.events, (std::vector<int>{3}));
+    EXPECT_FALSE(control->DeviceReady());
+    rec.onEvent = nullptr;
+    control->CloseSourceManager();
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+}
+
+struct Fault {
+    const char* status;
+    bool feeder;
+    long code;
+    int condition;
+};
+
+void PrintTo(const Fault& f, std::ostream* os) { *os << f.status; }
+
+class SaneFaultTest : public SaneControlTest, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(SaneFaultTest, ReadFaultEndsWithTransferFailedAndTheMappedCode) {
+    const Fault f = GetParam();
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    if (f.feeder) control->FeederEnabled(true);
+    ASSERT_TRUE(SetSaneOption(*control, "read-return-value", f.status));
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 5}));  // ready, then the read fails: no page
+    EXPECT_EQ(control->ErrorCode(), f.code);
+    EXPECT_EQ(scantest::ConditionOf(control->ErrorCode()), f.condition);
+    EXPECT_EQ(control->ScanInProgress(), 0);
+    // The device recovers once the fault is gone.
+    ASSERT_TRUE(SetSaneOption(*control, "read-return-value", "Default"));
+    control->TransferCount(1);
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events.back(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SaneFaultTest,
+                         ::testing::Values(Fault{"SANE_STATUS_JAMMED", true, err::PaperJam, 18},
+                                           Fault{"SANE_STATUS_COVER_OPEN", false, err::CoverOpen, 22},
+                                           Fault{"SANE_STATUS_IO_ERROR", false, err::CheckDeviceOnline, 21},
+                                           Fault{"SANE_STATUS_NO_DOCS", true, err::NoDocuments, 1},  // before the first page
+                                           Fault{"SANE_STATUS_DEVICE_BUSY", false, err::Denied, 14},
+                                           Fault{"SANE_STATUS_ACCESS_DENIED", false, err::Denied, 14},
+                                           Fault{"SANE_STATUS_NO_MEM", false, err::OutOfMemory, 1}),
+                         [](const ::testing::TestParamInfo<Fault>& p) { return std::string(p.param.status + 12); });
+
+TEST_F(SaneControlTest, CancelledAtTheDeviceGivesEventSix) {
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    ASSERT_TRUE(SetSaneOption(*control, "read-return-value", "SANE_STATUS_CANCELLED"));
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 6}));
+    EXPECT_EQ(control->ScanInProgress(), 0);
+}
+
+struct TypeCase {
+    short pixelType;
+    int bits;
+};
+
+void PrintTo(const TypeCase& t, std::ostream* os) { *os << "pixel type " << t.pixelType; }
+
+class SanePixelTypeTest : public SaneControlTest, public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(SanePixelTypeTest, WrittenPagesDecodeToTheExpectedSizeDepthAndResolution) {
+    const TypeCase t = GetParam();
+    testsupport::TempFolder dir;
+    ASSERT_TRUE(Open());
+    control->TransferMode(twain::TWSX_FILE);
+    control->PixelType(t.pixelType);
+    control->BitDepth(static_cast<short>(t.bits));
+    control->Resolution(75);
+    EXPECT_EQ(control->PixelType(), t.pixelType);
+    EXPECT_EQ(control->BitDepth(), t.bits);
+    ImageInfo info;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e != TwainEvent::PageTransferred) return;
+        info = control->CurrentImageInfo();
+        EXPECT_TRUE(control->SaveImageToFile(dir.path() + "page.bmp", twain::TWFF_BMP));
+        EXPECT_TRUE(control->SaveImageToFile(dir.path() + "page.png", twain::TWFF_PNG));
+    };
+    ASSERT_TRUE(Acquire());
+    ASSERT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+    EXPECT_EQ(info.bitsPerPixel, t.bits);
+    EXPECT_EQ(info.pixelType, t.pixelType);
+    for (const char* name : {"page.bmp", "page.png"}) {
+        SCOPED_TRACE(name);
+        const scantest::Decoded d = scantest::DecodeFile(dir.path() + name);
+        ASSERT_TRUE(d.ok) << d.error;
+        EXPECT_EQ(d.width, info.imageWidth);
+        EXPECT_EQ(d.height, info.imageLength);
+        EXPECT_NEAR(d.width, 210 / 25.4 * 75, 1.0);
+        EXPECT_EQ(d.depth, t.bits);
+        EXPECT_NEAR(d.xDpi, 75, 0.05);
+        EXPECT_NEAR(d.yDpi, 75, 0.05);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, SanePixelTypeTest,
+                         ::testing::Values(TypeCase{twain::TWPT_BW, 1}, TypeCase{twain::TWPT_GRAY, 8},
+                                           TypeCase{twain::TWPT_RGB, 24}),
+                         [](const ::testing::TestParamInfo<TypeCase>& p) { return "Bits" + std::to_string(p.param.bits); });
+
+TEST_F(SaneControlTest, FrameAndResolutionAreHonoured) {
+    ASSERT_TRUE(Open());
+    control->Resolution(150);
+    ASSERT_TRUE(control->SetImageLayout(0.5f, 1.0f, 2.5f, 4.0f));
+    ImageInfo info;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::PageTransferred) info = control->CurrentImageInfo();
+    };
+    ASSERT_TRUE(Acquire());
+    // 2 x 3 inches at 150 dpi. The backend takes whole millimetres: each edge goes to
+    // the nearest one, so a side may be up to 1 mm (6 pixels) off.
+    EXPECT_NEAR(info.imageWidth, 300, 6);
+    EXPECT_NEAR(info.imageLength, 450, 6);
+    EXPECT_EQ(info.xResolution, 150);
+    EXPECT_NEAR(info.frameLeft, 0.5, 0.03);
+    EXPECT_NEAR(info.frameTop, 1.0, 0.03);
+    EXPECT_NEAR(info.frameRight, 2.5, 0.03);
+    EXPECT_NEAR(info.frameBottom, 4.0, 0.03);
+    // An all-zero frame is the whole scan area (420 x 420 mm here).
+    control->Resolution(20);
+    ASSERT_TRUE(control->SetImageLayout(0, 0, 0, 0));
+    ASSERT_TRUE(Acquire());
+    EXPECT_NEAR(info.imageWidth, 420 / 25.4 * 20, 1.0);
+    EXPECT_NEAR(info.imageLength, 420 / 25.4 * 20, 1.0);
+    EXPECT_FALSE(control->SetImageLayout(3, 1, 2, 4));  // right before left
+    EXPECT_EQ(control->ErrorCode(), err::BadValue);
+}
+
+TEST_F(SaneControlTest, LandscapeOrientationTurnsThePage) {
+    ASSERT_TRUE(Open());
+    control->Resolution(30);
+    ImageInfo info;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::PageTransferred) info = control->CurrentImageInfo();
+    };
+    ASSERT_TRUE(Acquire());
+    const ImageInfo portrait = info;
+    EXPECT_LT(portrait.imageWidth, portrait.imageLength);
+    ASSERT_EQ(scantest::LowLevelSet(*control, twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, 0), 0);
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(info.imageWidth, portrait.imageLength);
+    EXPECT_EQ(info.imageLength, portrait.imageWidth);
+}
+
+TEST_F(SaneControlTest, EnumerationAndRangeCapabilitiesReadAndSet) {
+    ASSERT_TRUE(Open());
+    control->QueryMode(true);
+    // Resolution: the backend's range 1..1200 dpi in steps of 1.
+    scantest::Queried q = scantest::GenericQuery(*control, twain::ICAP_XRESOLUTION);
+    ASSERT_TRUE(q.valid);
+    EXPECT_EQ(q.containerType, twain::TWON_RANGE);
+    EXPECT_EQ(q.minValue, 1);
+    EXPECT_EQ(q.maxValue, 1200);
+    EXPECT_EQ(q.step, 1);
+    EXPECT_EQ(q.current, 50);
+    EXPECT_EQ(q.defaultValue, 50);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 300, twain::ICAP_XRESOLUTION, 3), 0);
+    EXPECT_EQ(control->Resolution(), 300);
+    EXPECT_EQ(scantest::GenericQuery(*control, twain::ICAP_YRESOLUTION).current, 300);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 1300, twain::ICAP_XRESOLUTION, 3), err::BadValue);  // unknown value refused
+    EXPECT_EQ(scantest::ConditionOf(control->ErrorCode()), 8);
+    EXPECT_EQ(control->Resolution(), 300);
+
+    // Pixel type: an enumeration of what the modes allow (Gray, Color; black-and-white as grey at 1 bit).
+    q = scantest::GenericQuery(*control, twain::ICAP_PIXELTYPE);
+    ASSERT_TRUE(q.valid);
+    EXPECT_EQ(q.containerType, twain::TWON_ENUMERATION);
+    EXPECT_EQ(q.list, (std::vector<double>{0, 1, 2}));
+    EXPECT_EQ(q.current, 1);  // the backend starts in Gray
+    EXPECT_EQ(scantest::LowLevelSet(*control, 2, twain::ICAP_PIXELTYPE, 2), 0);  // index 2: colour
+    EXPECT_EQ(control->PixelType(), twain::TWPT_RGB);
+    EXPECT_EQ(scantest::GenericQuery(*control, twain::ICAP_PIXELTYPE).current, 2);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 7, twain::ICAP_PIXELTYPE, 2), err::BadValue);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 5, twain::ICAP_PIXELTYPE, 0), err::BadValue);  // one value not offered
+
+    // Paper sizes: the standard sizes that fit 420 x 420 mm, as TWAIN size codes.
+    q = scantest::GenericQuery(*control, twain::ICAP_SUPPORTEDSIZES);
+    ASSERT_TRUE(q.valid);
+    EXPECT_EQ(q.containerType, twain::TWON_ENUMERATION);
+    auto has = [&](double v) { return std::find(q.list.begin(), q.list.end(), v) != q.list.end(); };
+    EXPECT_TRUE(has(twain::TWSS_A4));
+    EXPECT_TRUE(has(twain::TWSS_A3));
+    EXPECT_FALSE(has(twain::TWSS_USLEDGER));
+    EXPECT_EQ(q.current, twain::TWSS_A4);
+    const long a5 = static_cast<long>(std::find(q.list.begin(), q.list.end(), twain::TWSS_A5) - q.list.begin());
+    EXPECT_EQ(scantest::LowLevelSet(*control, a5, twain::ICAP_SUPPORTEDSIZES, 2), 0);
+    EXPECT_EQ(scantest::GenericQuery(*control, twain::ICAP_SUPPORTEDSIZES).current, twain::TWSS_A5);
+
+    // One-value capabilities and the rest of the system's list.
+    EXPECT_EQ(scantest::GenericQuery(*control, twain::CAP_DUPLEX).current, 0);
+    EXPECT_EQ(control->DuplexType(), 0);
+    q = scantest::GenericQuery(*control, twain::CAP_FEEDERENABLED);
+    EXPECT_EQ(q.containerType, twain::TWON_ONEVALUE);
+    EXPECT_EQ(q.current, 0);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 1, twain::CAP_FEEDERENABLED, 0), 0);
+    EXPECT_TRUE(control->FeederEnabled());
+    EXPECT_FALSE(control->FeederLoaded());  // the test backend has no paper sensor
+    EXPECT_EQ(scantest::LowLevelSet(*control, -1, twain::CAP_XFERCOUNT, 0), 0);
+    EXPECT_EQ(control->TransferCount(), -1);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 1, twain::ICAP_BITDEPTHREDUCTION, 0), 0);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 1, twain::ICAP_FLIPROTATION, 0), 0);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 7, twain::ICAP_ORIENTATION, 0), err::BadValue);
+    EXPECT_EQ(scantest::LowLevelSet(*control, 1, twain::CAP_FEEDERLOADED, 0), err::CapBadOperation);
+    for (long id : {twain::CAP_XFERCOUNT, twain::ICAP_COMPRESSION, twain::ICAP_PIXELTYPE, twain::CAP_FEEDERENABLED,
+                    twain::CAP_FEEDERLOADED, twain::CAP_DUPLEX, twain::ICAP_IMAGEFILEFORMAT, twain::ICAP_ORIENTATION,
+                    twain::ICAP_XRESOLUTION, twain::ICAP_YRESOLUTION, twain::ICAP_SUPPORTEDSIZES,
+                    twain::ICAP_BITDEPTHREDUCTION, twain::ICAP_FLIPROTATION, twain::CAP_CUSTOM_COMPRESSION,
+                    twain::CAP_CUSTOM_SCANMODE}) {
+        SCOPED_TRACE(id);
+        EXPECT_TRUE(scantest::GenericQuery(*control, id).valid);
+    }
+    q = scantest::GenericQuery(*control, 0x9999);
+    EXPECT_FALSE(q.valid);
+    EXPECT_EQ(scantest::ConditionOf(q.condition), 11);
+    // An array cannot be set.
+    control->Capability(twain::ICAP_PIXELTYPE);
+    control->CapType(twain::TWON_ARRAY);
+    EXPECT_FALSE(control->CapSet());
+    EXPECT_EQ(control->ErrorCode(), err::CapBadOperation);
+}
+
+TEST_F(SaneControlTest, EveryFileFormatReadBackByAnIndependentDecoder) {
+    testsupport::TempFolder dir;
+    const std::pair<long, const char*> formats[] = {{twain::TWFF_BMP, "bmp"}, {twain::TWFF_PNG, "png"}, {twain::FF_PCX, "pcx"},
+                                                    {twain::FF_GIF, "gif"},   {twain::FF_TGA, "tga"},   {twain::FF_WMF, "wmf"},
+                                                    {twain::FF_EMF, "emf"}};
+    ASSERT_TRUE(Open());
+    control->Resolution(40);
+    for (short type : {twain::TWPT_BW, twain::TWPT_GRAY, twain::TWPT_RGB}) {
+        control->PixelType(type);
+        rec.onEvent = [&](TwainEvent e) {
+            if (e != TwainEvent::PageTransferred) return;
+            for (const auto& f : formats)
+                EXPECT_TRUE(control->SaveImageToFile(dir.path() + "t" + std::to_string(type) + "." + f.second, f.first));
+        };
+        ASSERT_TRUE(Acquire());
+        const scantest::Decoded reference = scantest::DecodeFile(dir.path() + "t" + std::to_string(type) + ".png");
+        ASSERT_TRUE(reference.ok) << reference.error;
+        for (const auto& f : formats) {
+            SCOPED_TRACE(std::string(f.second) + " pixel type " + std::to_string(type));
+            const scantest::Decoded d = scantest::DecodeFile(dir.path() + "t" + std::to_string(type) + "." + f.second);
+            ASSERT_TRUE(d.ok) << d.tool << ": " << d.error;
+            EXPECT_EQ(d.width, reference.width);
+            EXPECT_EQ(d.height, reference.height);
+            if (f.first == twain::FF_GIF && type == twain::TWPT_RGB) continue;  // 256 colours only
+            EXPECT_TRUE(d.rgb == reference.rgb) << "pixels differ from the PNG";
+        }
+    }
+    // libwmf (through ImageMagick) also parses the WMF.
+    int status = 0;
+    scantest::Run("identify '" + dir.path() + "t2.wmf' >/dev/null 2>&1", &status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(SaneControlTest, FileTransferWritesTheDefaultTarget) {
+    testsupport::TempFolder dir;
+    ASSERT_TRUE(Open());
+    control->Resolution(30);
+    control->TransferMode(twain::TWSX_FILE);
+    ASSERT_TRUE(control->SaveImageToFile(dir.path() + "~temp", twain::TWFF_BMP));  // before the acquisition
+    ASSERT_TRUE(Acquire());
+    ASSERT_EQ(rec.events.back(), 4);
+    int status = 0;
+    const std::string out = scantest::Run("identify -format '%m %w' '" + dir.path() + "~temp' 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out.substr(0, 3), "BMP");
+}
+
+TEST_F(SaneControlTest, CallsOutOfSequenceFailWithAnErrorCode) {
+    EXPECT_FALSE(control->AcquireImage());
+    EXPECT_EQ(control->ErrorCode(), err::SequenceError);
+    EXPECT_FALSE(control->OpenSource());  // nothing selected
+    try {
+        control->PixelType(twain::TWPT_RGB);
+        FAIL() << "no automation error";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Code(), err::SequenceError);
+        EXPECT_EQ(control->ErrorCode(), err::SequenceError);
+        EXPECT_EQ(scantest::ConditionOf(control->ErrorCode()), 9);
+    }
+    EXPECT_THROW(control->DuplexType(), AutomationError);
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    ASSERT_TRUE(control->AcquireImage());
+    EXPECT_FALSE(control->AcquireImage());  // one at a time
+    EXPECT_THROW(control->Resolution(100), AutomationError);
+    ASSERT_TRUE(rec.Wait());
+    EXPECT_EQ(rec.events.back(), 4);
+}
+
+} // namespace
