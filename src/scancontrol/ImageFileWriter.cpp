@@ -1,6 +1,6 @@
 // The control's page writers. Each writer streams the page row by row through one
 // buffered file sink: a page is never copied whole, so writing a 26 MB colour page
-// costs one 4 MB buffer on top of the page itself.
+// costs one 1 MB buffer on top of the page itself.
 //
 // Pixel conventions of PageImage: 1 bit = black (SANE line-art), grey 0 = black,
 // colour RGB. Each format's own convention is applied while streaming.
@@ -109,7 +109,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBufferSize = 4u << 20;
+    static constexpr size_t kBufferSize = 1u << 20;  // stays in cache between filling and writing
     std::string path_;
     int fd_ = -1;
     std::vector<uint8_t> buffer_;
@@ -117,6 +117,41 @@ private:
     uint64_t total_ = 0;
     std::string error_;
 };
+
+// RGB to BGR for one row. Colour pages are 3 bytes a pixel, a shape compilers do not
+// vectorise; with SSSE3 five pixels are turned per byte shuffle (the 16th byte written
+// is rewritten by the next step), which halves the cost of writing a colour BMP.
+void SwapRedBlueScalar(const uint8_t* __restrict src, uint8_t* __restrict dst, long from, long width) {
+    for (long x = from; x < width; ++x) {
+        dst[3 * x] = src[3 * x + 2];
+        dst[3 * x + 1] = src[3 * x + 1];
+        dst[3 * x + 2] = src[3 * x];
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+
+__attribute__((target("ssse3"))) void SwapRedBlueSsse3(const uint8_t* __restrict src, uint8_t* __restrict dst, long width) {
+    const Bytes16 order = {2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15};
+    long x = 0;
+    for (; x + 6 <= width; x += 5) {  // reads and writes 16 bytes within the row
+        Bytes16 v;
+        std::memcpy(&v, src + 3 * x, 16);
+        v = __builtin_shuffle(v, order);
+        std::memcpy(dst + 3 * x, &v, 16);
+    }
+    SwapRedBlueScalar(src, dst, x, width);
+}
+#endif
+
+void SwapRedBlue(const uint8_t* src, uint8_t* dst, long width) {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) return SwapRedBlueSsse3(src, dst, width);
+#endif
+    SwapRedBlueScalar(src, dst, 0, width);
+}
 
 uint32_t PixelsPerMeter(float dpi) { return static_cast<uint32_t>(std::lround(dpi / 0.0254)); }
 
@@ -156,11 +191,7 @@ void WriteDibBits(Sink& s, const PageImage& p) {
         const uint8_t* src = p.Row(y);
         uint8_t* dst = s.Reserve(rowBytes);
         if (p.bitsPerPixel == 24) {
-            for (long x = 0; x < p.width; ++x) {
-                dst[3 * x] = src[3 * x + 2];
-                dst[3 * x + 1] = src[3 * x + 1];
-                dst[3 * x + 2] = src[3 * x];
-            }
+            SwapRedBlue(src, dst, p.width);
         } else {
             std::memcpy(dst, src, copy);
             if (p.bitsPerPixel == 1 && (p.width % 8) != 0)  // bits past the width: white
@@ -352,11 +383,7 @@ void WriteTga(Sink& s, const PageImage& p) {
         const uint8_t* src = p.Row(y);
         uint8_t* dst = s.Reserve(rowBytes);
         if (color) {
-            for (long x = 0; x < p.width; ++x) {
-                dst[3 * x] = src[3 * x + 2];
-                dst[3 * x + 1] = src[3 * x + 1];
-                dst[3 * x + 2] = src[3 * x];
-            }
+            SwapRedBlue(src, dst, p.width);
         } else if (p.bitsPerPixel == 8) {
             std::memcpy(dst, src, rowBytes);
         } else {

@@ -5,6 +5,7 @@
 // the control return without waiting for page data. Set-up calls (OpenSource, option
 // writes) wait for the worker's answer, which for SANE is an option round trip; while
 // an acquisition runs they are refused (err::SequenceError) instead of waiting.
+// The driver dialog (`ShowUI`) needs InstallSaneDriverDialog() (SaneDriverDialog.h).
 
 #include <memory>
 #include <string>

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "ControlTestSupport.h"
+#include "scancontrol/SaneDriverDialog.h"
 #include "scancontrol/SaneDynamictwain.h"
 
 namespace {
@@ -34,6 +35,7 @@ class SaneDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         scantest::EnsureApplication();
+        InstallSaneDriverDialog();
         control = CreateSaneDynamictwain();
         control->SetEventListener(&rec);
         ASSERT_TRUE(control->OpenSourceManager());

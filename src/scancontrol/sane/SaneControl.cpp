@@ -2,7 +2,6 @@
 // are in SaneCapabilities.cpp. See SaneControl.h for the thread contract.
 #include "scancontrol/sane/SaneControl.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
@@ -234,8 +233,9 @@ long SaneControl::ScanInProgress() const { return scanInProgress_.load(); }
 bool SaneControl::AcquireImage() {
     if (!open_) return Fail(err::SequenceError, "AcquireImage: no source is open");
     if (Acquiring()) return Fail(err::SequenceError, "AcquireImage: an acquisition is running");
-    if (showUI_ && !qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return Fail(err::Unsupported, "the driver dialog needs a window system");
+    if (showUI_ && (!InstalledOptionsDialogRunner() || !QCoreApplication::instance() ||
+                    !QCoreApplication::instance()->inherits("QApplication")))
+        return Fail(err::Unsupported, "the driver dialog needs a window system and InstallSaneDriverDialog()");
     errorCode_ = 0;
     errorText_.clear();
     page_.reset();
@@ -312,7 +312,8 @@ void SaneControl::RunDriverDialog(unsigned long id) {
     if (id != acquisitionId_) return;
     ControlOptionEditor editor(*worker_, device_, options_);
     const std::string name = selected_ >= 0 ? sources_[static_cast<size_t>(selected_)].productName : std::string();
-    const bool scan = RunOptionsDialog(editor, name);
+    const OptionsDialogRunner run = InstalledOptionsDialogRunner();
+    const bool scan = run && run(editor, name);
     if (id != acquisitionId_) return;  // ended meanwhile (DisableSource, CloseSource)
     if (!scan) {
         Deliver(id, TwainEvent::TransferCancelled, 0, nullptr);
@@ -322,6 +323,13 @@ void SaneControl::RunDriverDialog(unsigned long id) {
     TakeStateFromOptions();
     StartWorker(id);
 }
+
+namespace {
+std::atomic<OptionsDialogRunner> dialogRunner{nullptr};
+} // namespace
+
+void SetOptionsDialogRunner(OptionsDialogRunner runner) { dialogRunner = runner; }
+OptionsDialogRunner InstalledOptionsDialogRunner() { return dialogRunner.load(); }
 
 // ---- Transfer set-up ----
 

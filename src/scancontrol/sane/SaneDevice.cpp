@@ -2,6 +2,7 @@
 #include "scancontrol/sane/SaneDevice.h"
 
 #include <sane/sane.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <climits>
@@ -204,14 +205,27 @@ long SaneDevice::ReadNumber(const std::string& name, double* value) {
 
 namespace {
 
+// Sizes the page buffer. A colour page is tens of megabytes: ask for huge pages before
+// the first touch, which turns thousands of page faults into a few dozen.
+void SizePixels(PageImage& page, size_t bytes) {
+    if (bytes > page.pixels.capacity()) {
+        page.pixels.reserve(bytes);
+        const uintptr_t begin = reinterpret_cast<uintptr_t>(page.pixels.data());
+        const uintptr_t huge = 2u << 20;
+        const uintptr_t first = (begin + huge - 1) & ~(huge - 1);
+        const uintptr_t last = (begin + page.pixels.capacity()) & ~(huge - 1);
+        if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+    page.pixels.resize(bytes);
+}
+
 // Reads one frame whose bytes go straight into the page (grey 1 or 8 bits, RGB 8 bits):
 // no copy of the page is ever made. The buffer is sized from the announced line count;
 // only a backend that sends more (or does not know the height) makes it grow.
 SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, const AcquisitionLink& link, PageImage& page) {
     const size_t bpl = static_cast<size_t>(p.bytes_per_line);
     page.stride = p.bytes_per_line;
-    size_t capacity = p.lines > 0 ? static_cast<size_t>(p.lines) * bpl : 1024 * bpl;
-    page.pixels.resize(capacity);
+    SizePixels(page, p.lines > 0 ? static_cast<size_t>(p.lines) * bpl : 1024 * bpl);
     size_t filled = 0;
     uint8_t probe[4096];
     for (;;) {

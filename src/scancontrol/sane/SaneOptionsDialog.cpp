@@ -1,6 +1,8 @@
 // The driver dialog generated from SANE options. See SaneOptionsDialog.h.
 #include "scancontrol/sane/SaneOptionsDialog.h"
 
+#include "scancontrol/SaneDriverDialog.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -166,3 +168,13 @@ bool RunOptionsDialog(OptionEditor& editor, const std::string& deviceName, QWidg
 }
 
 } // namespace scancontrol::sanectl
+
+namespace scancontrol {
+
+void InstallSaneDriverDialog() {
+    sanectl::SetOptionsDialogRunner([](sanectl::OptionEditor& editor, const std::string& deviceName) {
+        return sanectl::RunOptionsDialog(editor, deviceName);
+    });
+}
+
+} // namespace scancontrol

@@ -21,6 +21,14 @@ public:
 };
 
 // Runs the dialog modally; true when the user chose Scan. Needs a QApplication.
+// Defined in su_scancontrol_ui (Qt Widgets).
 bool RunOptionsDialog(OptionEditor& editor, const std::string& deviceName, QWidget* parent = nullptr);
+
+// The control reaches the dialog through this hook, so that su_scancontrol itself needs
+// only Qt Core: programs without windows (the command line tool) never load Qt Widgets.
+// InstallSaneDriverDialog() (SaneDriverDialog.h) installs RunOptionsDialog.
+using OptionsDialogRunner = bool (*)(OptionEditor& editor, const std::string& deviceName);
+void SetOptionsDialogRunner(OptionsDialogRunner runner);
+OptionsDialogRunner InstalledOptionsDialogRunner();
 
 } // namespace scancontrol::sanectl
