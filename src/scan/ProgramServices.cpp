@@ -9,23 +9,12 @@
 #include "scan/TwainCap.h"
 
 namespace scan {
-namespace {
-
-// The model family with its own transfer format codes is the one whose identification
-// entry carries a nonzero model family.
-class CurrentSourceFamily : public output::ISourceFamily {
-public:
-    bool CurrentSourceHasOwnFormatCodes() const override { return CurrentDriverEntry().modelFamily != 0; }
-};
-
-} // namespace
-
 void InstallProgramServices(scancontrol::CDynamictwain* control, std::shared_ptr<scancontrol::ISourceManager> sources) {
     app::BindSettingsFile();
     InstallScannerServices();
     DriverIdentifer::GetInstance().SetSourceManager(std::move(sources));
     TwainCapHandler::GetInstance().SetControl(control);
-    output::SetSourceFamily(std::make_shared<CurrentSourceFamily>());
+    SetMessageSink([](int number) { app::ShowMessage(app::LoadMessageText(number), app::kMbOk | app::kMbIconStop); });
     output::SetWorkingFolderProvider([] { return app::WorkingImageFolder(); });
     output::SetMessageSink([](const std::string& text) { app::ShowMessage(text, app::kMbOk | app::kMbIconStop); });
 }
@@ -34,6 +23,7 @@ void UninstallProgramServices() {
     TwainCapHandler::GetInstance().SetControl(nullptr);
     DriverIdentifer::GetInstance().SetSourceManager(nullptr);
     output::SetSourceFamily(nullptr);
+    SetMessageSink(nullptr);
     output::SetMessageSink(nullptr);
 }
 
