@@ -25,6 +25,10 @@ public:
     std::function<void(scancontrol::TwainEvent)> onEvent;
 };
 
+// Puts an open test backend device back to data/sane/test.conf's values (source,
+// mode, depth, resolution, frame, picture, no fault).
+bool ResetTestBackend(scancontrol::CDynamictwain& control);
+
 // Runs the event loop for a while (to see that nothing more arrives).
 void Pump(int milliseconds);
 

@@ -5,8 +5,14 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
+#include <QSocketNotifier>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
 #include <utility>
 
@@ -18,31 +24,78 @@
 
 namespace scancontrol::sanectl {
 
-// Lets the worker queue events to the UI thread for exactly as long as the control
-// exists: posting and closing take the same lock, and the receiver's destruction
-// discards whatever was queued to it.
+// The worker's reports on their way to the UI thread. The worker appends to a queue
+// under a mutex and wakes the UI thread through an eventfd; a QSocketNotifier on the
+// UI thread drains the queue in order. Events and pages thus cross threads only under
+// our own lock (which ThreadSanitizer sees), never through Qt's cross-thread posting.
+// Close() (the control's destructor) stops delivery; the gate itself lives on while
+// a worker task still holds it.
 class EventGate : public AcquisitionSink {
 public:
-    EventGate(SaneControl* control, QObject* receiver) : control_(control), receiver_(receiver) {}
+    EventGate(SaneControl* control, QObject* receiver) : control_(control) {
+        fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (fd_ >= 0) {
+            notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, receiver);
+            QObject::connect(notifier_, &QSocketNotifier::activated, receiver, [this] { Drain(); });
+        }
+    }
+    ~EventGate() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    EventGate(const EventGate&) = delete;
+    EventGate& operator=(const EventGate&) = delete;
 
+    // UI thread. The notifier goes with the control's receiver object.
     void Close() {
         std::lock_guard<std::mutex> lock(mutex_);
-        receiver_ = nullptr;
+        closed_ = true;
+        queue_.clear();
+        if (notifier_) notifier_->setEnabled(false);  // deleted with the control's receiver
+        notifier_ = nullptr;
     }
 
+    // Worker thread.
     void Post(unsigned long id, TwainEvent event, long errorCode, std::shared_ptr<const PageDelivery> page) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!receiver_) return;
-        SaneControl* control = control_;
-        QMetaObject::invokeMethod(
-            receiver_, [control, id, event, errorCode, page]() { control->Deliver(id, event, errorCode, page); },
-            Qt::QueuedConnection);
+        if (closed_ || fd_ < 0) return;
+        queue_.push_back({id, event, errorCode, std::move(page)});
+        const uint64_t one = 1;
+        ssize_t written = ::write(fd_, &one, sizeof one);
+        (void)written;  // the counter cannot overflow at one write per event
     }
 
 private:
+    struct Pending {
+        unsigned long id;
+        TwainEvent event;
+        long errorCode;
+        std::shared_ptr<const PageDelivery> page;
+    };
+
+    // UI thread: delivers everything queued, one at a time and in order. A listener may
+    // run a nested event loop; a nested Drain then continues with the next event.
+    void Drain() {
+        uint64_t count = 0;
+        ssize_t got = ::read(fd_, &count, sizeof count);
+        (void)got;
+        for (;;) {
+            Pending p;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (closed_ || queue_.empty()) return;
+                p = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            control_->Deliver(p.id, p.event, p.errorCode, std::move(p.page));
+        }
+    }
+
     std::mutex mutex_;
     SaneControl* control_;
-    QObject* receiver_;
+    int fd_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
+    bool closed_ = false;
+    std::deque<Pending> queue_;
 };
 
 namespace {
@@ -100,6 +153,15 @@ void SaneControl::Raise(long code, const std::string& text) {
     throw AutomationError(code, errorText_);
 }
 
+template <class F>
+auto SaneControl::Ask(F f) -> decltype(f()) {
+    try {
+        return worker_->Call(std::move(f));
+    } catch (const AutomationError& e) {
+        Raise(e.Code(), e.what());
+    }
+}
+
 void SaneControl::RequireIdleOpen(const char* what) {
     if (!open_) Raise(err::SequenceError, std::string(what) + ": no source is open");
     if (Acquiring()) Raise(err::SequenceError, std::string(what) + ": an acquisition is running");
@@ -138,7 +200,7 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode, st
 bool SaneControl::OpenSourceManager() {
     if (managerOpen_) return true;
     SaneWorker* w = worker_.get();
-    SourceListing listing = worker_->Call([w]() { return w->ListDevices(); });
+    SourceListing listing = Ask([w]() { return w->ListDevices(); });
     if (listing.status != 1) return Fail(err::NoSourceManager);
     sources_ = std::move(listing.sources);
     managerOpen_ = true;
@@ -175,7 +237,7 @@ bool SaneControl::OpenSource() {
     if (open_) return true;
     const std::string name = sources_[static_cast<size_t>(selected_)].productName;
     std::shared_ptr<SaneDevice> device = device_;
-    std::pair<long, OptionSnapshot> r = worker_->Call([device, name]() {
+    std::pair<long, OptionSnapshot> r = Ask([device, name]() {
         long code = device->Open(name);
         return std::make_pair(code, code ? OptionSnapshot{} : device->Snapshot());
     });
@@ -292,12 +354,16 @@ public:
     OptionSnapshot Options() override { return options_; }
     long Write(const OptionWrite& write) override {
         std::shared_ptr<SaneDevice> device = device_;
-        auto r = worker_.Call([device, write]() {
-            long code = device->Apply({write});
-            return std::make_pair(code, device->Snapshot());
-        });
-        options_ = std::move(r.second);
-        return r.first;
+        try {
+            auto r = worker_.Call([device, write]() {
+                long code = device->Apply({write});
+                return std::make_pair(code, device->Snapshot());
+            });
+            options_ = std::move(r.second);
+            return r.first;
+        } catch (const AutomationError& e) {
+            return e.Code();
+        }
     }
 
 private:
@@ -366,7 +432,7 @@ long SaneControl::ApplyWanted(unsigned steps) {
     const double dpi = resolution_;
     const FrameInches frame = frame_;
     const bool frameSet = frameSet_, resolutionSet = resolutionSet_;
-    auto r = worker_->Call([=]() {
+    auto r = Ask([=]() {
         long code = 0;
         OptionSnapshot s = device->Snapshot();
         auto step = [&](std::vector<OptionWrite> writes) {
@@ -459,7 +525,7 @@ bool SaneControl::FeederLoaded() {
     if (sensor.name.empty()) return false;
     std::shared_ptr<SaneDevice> device = device_;
     const std::string name = sensor.name;
-    auto r = worker_->Call([device, name]() {
+    auto r = Ask([device, name]() {
         double v = 0;
         long code = device->ReadNumber(name, &v);
         return std::make_pair(code, v);
@@ -492,12 +558,13 @@ bool SaneControl::SetOptionText(const std::string& name, const std::string& valu
         w.numbers = {v};
     }
     std::shared_ptr<SaneDevice> device = device_;
-    auto r = worker_->Call([device, w]() {
+    auto r = Ask([device, w]() {
         long code = device->Apply({w});
         return std::make_pair(code, device->Snapshot());
     });
     options_ = std::move(r.second);
     if (r.first) return Fail(r.first);
+    TakeStateFromOptions();  // the device's options now say what the settings are
     return true;
 }
 
@@ -548,7 +615,13 @@ public:
     SaneSourceManager() : worker_(sanectl::SaneWorker::Instance()) {}
     SourceListing EnumerateSources() override {
         sanectl::SaneWorker* w = worker_.get();
-        return worker_->Call([w]() { return w->ListDevices(); });
+        try {
+            return worker_->Call([w]() { return w->ListDevices(); });
+        } catch (const AutomationError&) {
+            SourceListing none;
+            none.status = 2;  // a source manager that does not answer is no source manager
+            return none;
+        }
     }
 
 private:
@@ -559,7 +632,11 @@ private:
 
 bool SetSaneOption(CDynamictwain& control, const std::string& name, const std::string& value) {
     auto* sane = dynamic_cast<sanectl::SaneControl*>(&control);
-    return sane && sane->SetOptionText(name, value);
+    try {
+        return sane && sane->SetOptionText(name, value);
+    } catch (const AutomationError&) {
+        return false;  // recorded in ErrorCode
+    }
 }
 
 std::unique_ptr<CDynamictwain> CreateSaneDynamictwain() { return std::make_unique<sanectl::SaneControl>(); }

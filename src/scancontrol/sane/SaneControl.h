@@ -120,6 +120,10 @@ private:
     enum Step : unsigned { kSource = 1, kImageType = 2, kResolution = 4, kFrame = 8 };
 
     bool Fail(long code, const std::string& text = {});
+    // A task on the SANE worker, waited for; a worker that does not answer becomes an
+    // automation error (err::CheckDeviceOnline) recorded in ErrorCode.
+    template <class F>
+    auto Ask(F f) -> decltype(f());
     [[noreturn]] void Raise(long code, const std::string& text);
     void RequireIdleOpen(const char* what);  // throws SequenceError
     long ApplyWanted(unsigned steps);        // 0 or the error code; refreshes options_

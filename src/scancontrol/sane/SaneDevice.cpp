@@ -2,10 +2,15 @@
 #include "scancontrol/sane/SaneDevice.h"
 
 #include <sane/sane.h>
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <climits>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -22,16 +27,62 @@ namespace {
 
 SANE_Handle H(void* h) { return static_cast<SANE_Handle>(h); }
 
+// The number of threads of this process (/proc/self/stat, field 20); 0 when unknown.
+long ThreadCount() {
+    char buf[1024];
+    const int fd = ::open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+    ::close(fd);
+    if (n <= 0) return 0;
+    buf[n] = '\0';
+    const char* p = std::strrchr(buf, ')');  // after the command name, which may hold blanks
+    if (!p) return 0;
+    // Fields 3.. follow; num_threads is field 20, the 18th after ')'.
+    for (int field = 2; field < 20 && p; ++field) p = std::strchr(p + 1, ' ');
+    return p ? std::strtol(p + 1, nullptr, 10) : 0;
+}
+
 // Sends sane_cancel once when the acquisition's scope ends, on every path out.
+//
+// Device quirk: backends built on sanei_thread read the device in a reader thread that
+// sane_cancel ends with an asynchronous pthread_cancel. Cancelled while it allocates or
+// frees memory (as it starts, or as it ends after the last line), such a reader dies
+// holding the C library's allocator lock, and sane_cancel then waits for it forever
+// (seen with the `test` backend). So before cancelling, the guard lets a reader thread
+// that has delivered its page end by itself (it waits until the process has no more
+// threads than before sane_start, at most 100 ms), and gives one that has not at least
+// 100 ms since sane_start, past its start. Backends that read in a child process or in
+// the caller's thread cost nothing. SaneWorker::Call's time limit keeps the UI thread
+// responsive should a backend hang all the same.
 class CancelGuard {
 public:
     explicit CancelGuard(SANE_Handle h) : h_(h) {}
-    ~CancelGuard() { sane_cancel(h_); }
+    ~CancelGuard() {
+        const auto now = std::chrono::steady_clock::now();
+        const auto limit = pageComplete_ ? now + kSettle : started_ + kSettle;
+        while (std::chrono::steady_clock::now() < limit && threadsBefore_ > 0 && ThreadCount() > threadsBefore_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sane_cancel(h_);
+    }
     CancelGuard(const CancelGuard&) = delete;
     CancelGuard& operator=(const CancelGuard&) = delete;
 
+    // Just before each sane_start.
+    void Started() {
+        started_ = std::chrono::steady_clock::now();
+        threadsBefore_ = ThreadCount();
+        pageComplete_ = false;
+    }
+    // The page has been read to its end.
+    void PageComplete() { pageComplete_ = true; }
+
 private:
+    static constexpr std::chrono::milliseconds kSettle{100};
     SANE_Handle h_;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    long threadsBefore_ = 0;
+    bool pageComplete_ = true;
 };
 
 OptUnit Unit(SANE_Unit u) {
@@ -356,6 +407,7 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
     long pages = 0;
     for (;;) {
         if (link.Cancelled()) return;  // the UI thread has already dropped this acquisition
+        guard.Started();
         SANE_Status st = sane_start(H(handle_));
         if (st == SANE_STATUS_GOOD) {
             if (pages == 0) sink.Post(job.id, TwainEvent::TransferReady, 0, nullptr);
@@ -363,6 +415,7 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
             st = static_cast<SANE_Status>(ReadPage(job, delivery->image));
             if (link.Cancelled()) return;
             if (st == SANE_STATUS_GOOD) {
+                guard.PageComplete();
                 PageImage& page = delivery->image;
                 if (page.bitsPerPixel == 24 && job.targetBits == 8) ColorToGray(page);
                 if (page.bitsPerPixel != 1 && job.targetBits == 1)

@@ -4,9 +4,10 @@
 // it. The worker lives while any control or source manager holds it.
 //
 // Post() queues a task; Call() queues one and waits for its result (run inline when
-// called on the worker itself). A long task (an acquisition) delays the tasks queued
+// called on the worker itself), for a bounded time. A long task (an acquisition) delays the tasks queued
 // behind it, so the UI thread only Call()s while no acquisition runs.
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "scancontrol/ControlErrors.h"
 #include "scancontrol/SourceManager.h"
 
 namespace scancontrol::sanectl {
@@ -28,13 +30,18 @@ public:
 
     void Post(std::function<void()> task);
 
+    // Waits at most `timeout` for the answer: a device that never answers must not
+    // freeze the caller (the UI thread). On timeout it throws AutomationError
+    // (err::CheckDeviceOnline); the task still runs if the worker ever gets to it.
     template <class F>
-    auto Call(F f) -> decltype(f()) {
+    auto Call(F f, std::chrono::seconds timeout = std::chrono::seconds(60)) -> decltype(f()) {
         using R = decltype(f());
         if (std::this_thread::get_id() == thread_.get_id()) return f();
         auto task = std::make_shared<std::packaged_task<R()>>(std::move(f));
         std::future<R> result = task->get_future();
         Post([task] { (*task)(); });
+        if (result.wait_for(timeout) != std::future_status::ready)
+            throw AutomationError(err::CheckDeviceOnline, "the scanner does not answer");
         return result.get();
     }
 
