@@ -10,6 +10,7 @@
 #include "app/HotkeyDlg.h"
 #include "app/ProgramWindowServices.h"
 #include "app/Texts.h"
+#include "platform/SanitizerSupport.h"
 #include "ui/QtMessageBox.h"
 #include "ui/StaticLink.h"
 
@@ -28,6 +29,7 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::KeepSaneBackendsLoadedForLeakReports();
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("scanner-utility"));
     QApplication::setApplicationDisplayName(QStringLiteral("Scanner Utility"));

@@ -7,9 +7,11 @@
 #include <string>
 
 #include "support/TempFolder.h"
+#include "platform/SanitizerSupport.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    platform::KeepSaneBackendsLoadedForLeakReports();
     testsupport::TempFolder home;
     ::setenv("HOME", home.path().c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home.path() + ".config").c_str(), 1);

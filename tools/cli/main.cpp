@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Command.h"
+#include "platform/SanitizerSupport.h"
 
 namespace cli {
 
@@ -69,6 +70,7 @@ void Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::KeepSaneBackendsLoadedForLeakReports();
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         Usage();
         return argc < 2 ? 2 : 0;
