@@ -2,7 +2,7 @@
 // The scanning control's error codes (`ErrorCode`, negative, 0 = no failure) and the
 // automation error that carries them.
 //
-// The codes are chosen against the condition table of Part 3.2 (which turns them into
+// The codes are chosen against the acquisition's condition table (which turns them into
 // the condition codes the rest of the program reads): that table's results 6..26 are
 // read as TWAIN's condition list in its order (6 bad capability, 7 bad protocol, 8 bad
 // value, 9 sequence error, 10 bad destination, 11 capability unsupported, 12 bad

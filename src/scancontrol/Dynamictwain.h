@@ -1,10 +1,10 @@
 #pragma once
-// CDynamictwain: the scanning control's contract (Part 3.1), every property, method and
+// CDynamictwain: the scanning control's contract, every property, method and
 // event named as there. Implementations: the SANE control (SaneDynamictwain.h) and the
 // scripted fake for logic tests (FakeDynamictwain.h).
 //
 // Naming: a property is a pair of overloads of one name, the getter `X()` and the
-// setter `X(value)` (Part 3.1 "G" and "P"); methods keep their names. The DISPID of
+// setter `X(value)` (property get and put); methods keep their names. The DISPID of
 // each member is noted beside it.
 //
 // Threads: every member is called on the thread that created the control (the "UI
@@ -18,7 +18,7 @@
 // AutomationError with the same code. A successful call does not clear `ErrorCode`;
 // only the next failure replaces it, and `AcquireImage` resets it to 0 when it starts.
 //
-// Events (TwainEvent numbers are the event ids of Part 3.1), in this order per
+// Events (TwainEvent numbers are the control's event ids), in this order per
 // acquisition:
 //   3 transfer ready                 once, when the device is ready to deliver pages
 //   2 page transferred, 1 page ended once per page, in that pair; the page's image
@@ -140,7 +140,7 @@ public:
     // also written there as it arrives. An empty path writes to the default target.
     virtual bool SaveImageToFile(const std::string& path, long format) = 0;
 
-    // ---- Generic capability interface (Part 3.3's container model) ----
+    // ---- Generic capability interface (the container model: one value, enumeration, range, array) ----
     virtual long Capability() = 0;                             // 38: capability id
     virtual void Capability(long id) = 0;
     virtual long CapType() = 0;                                // 44: TWON_*

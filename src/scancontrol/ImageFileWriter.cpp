@@ -371,7 +371,7 @@ void WriteTga(Sink& s, const PageImage& p) {
     s.U8(0);                    // no image id
     s.U8(0);                    // no colour map
     s.U8(color ? 2 : 3);        // true colour / grey, uncompressed
-    s.Zeros(5);                 // colour map specification
+    s.Zeros(5);                 // colour map fields (none)
     s.U16(0);
     s.U16(0);
     s.U16(static_cast<uint16_t>(p.width));

@@ -24,7 +24,7 @@ std::unique_ptr<CDynamictwain> CreateSaneDynamictwain();
 // False when the control is not the SANE control or the device refuses (ErrorCode set).
 bool SetSaneOption(CDynamictwain& control, const std::string& name, const std::string& value);
 
-// The source manager listing (Part 3.4) over sane_get_devices.
+// The source manager listing over sane_get_devices.
 std::unique_ptr<ISourceManager> CreateSaneSourceManager();
 
 } // namespace scancontrol

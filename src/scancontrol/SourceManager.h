@@ -1,5 +1,5 @@
 #pragma once
-// The source manager's listing of sources (Part 3.4 EnumerateSources). On Linux the
+// The source manager's listing of sources (EnumerateSources). On Linux the
 // source manager is SANE: Manufacturer = the SANE vendor, ProductFamily = the SANE model,
 // ProductName = the SANE device name (what `scanimage -d` takes).
 

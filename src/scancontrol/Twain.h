@@ -98,7 +98,7 @@ constexpr long TWFF_BMP = 2;
 constexpr long TWFF_JFIF = 4;
 constexpr long TWFF_PNG = 7;
 constexpr long TWFF_PDF = 10;
-// The control's model-specific codes (Part 5.2).
+// The control's model-specific codes (the model family's own image kinds).
 constexpr long FF_PCX = 100;
 constexpr long FF_GIF = 101;
 constexpr long FF_TGA = 102;

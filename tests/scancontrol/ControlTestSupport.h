@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the scanning control's tests: event recording with a Qt event loop, the
-// capability queries of Part 3.3 written against the control's interface, the
-// condition table of Part 3.2, and decoding written files with outside tools.
+// capability queries of the capability handler written against the control's interface, the
+// acquisition's condition table, and decoding written files with outside tools.
 
 #include <functional>
 #include <string>
@@ -32,7 +32,7 @@ bool ResetTestBackend(scancontrol::CDynamictwain& control);
 // Runs the event loop for a while (to see that nothing more arrives).
 void Pump(int milliseconds);
 
-// Part 3.3's generic query over the control (the algorithm the capability handler uses).
+// The handler's generic query over the control (the algorithm the capability handler uses).
 struct Queried {
     bool valid = false;
     long condition = 0;       // the control's ErrorCode on failure
@@ -42,11 +42,11 @@ struct Queried {
 };
 Queried GenericQuery(scancontrol::CDynamictwain& control, long capability);
 
-// Part 3.3's low-level set: container kind 0 one value, 2 enumeration (value = index), 3 range.
+// The handler's low-level set: container kind 0 one value, 2 enumeration (value = index), 3 range.
 // Returns 0 when CapSet returned true, else the control's ErrorCode (1 when none).
 long LowLevelSet(scancontrol::CDynamictwain& control, double value, long capability, int kind);
 
-// Part 3.2's condition table.
+// The acquisition's condition table.
 int ConditionOf(long errorCode);
 
 // Runs a shell command; its standard output, and its exit status in `status`.

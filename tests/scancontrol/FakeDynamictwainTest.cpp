@@ -1,4 +1,4 @@
-// The scripted fake control: the capability container model as Part 3.3's handler reads
+// The scripted fake control: the capability container model as the capability handler reads
 // it (one value, enumeration, range, array), scripted events and injected failures —
 // what later issues' logic tests need instead of a device.
 #include <gtest/gtest.h>

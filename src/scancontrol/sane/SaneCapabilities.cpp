@@ -1,4 +1,4 @@
-// TWAIN's capability containers over the SANE options (Part 3.3's container model).
+// TWAIN's capability containers over the SANE options (the capability handler's container model).
 //
 // Each capability the system uses is described from the device's option descriptors or
 // from the control's own software settings:
