@@ -465,6 +465,26 @@ TEST_F(SaneControlTest, FileTransferWritesTheDefaultTarget) {
     EXPECT_EQ(out.substr(0, 3), "BMP");
 }
 
+TEST_F(SaneControlTest, PagesSavedByTheListenerAreNotWrittenToTheDefaultTargetToo) {
+    testsupport::TempFolder dir;
+    ASSERT_TRUE(Open());
+    control->Resolution(30);
+    control->TransferMode(twain::TWSX_FILE);
+    ASSERT_TRUE(control->SaveImageToFile(dir.path() + "~temp", twain::TWFF_BMP));  // before the acquisition
+    bool saved = false;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::PageTransferred) saved = control->SaveImageToFile(dir.path() + "page.bmp", twain::TWFF_BMP);
+    };
+    ASSERT_TRUE(Acquire());
+    ASSERT_EQ(rec.events.back(), 4);
+    EXPECT_TRUE(saved);
+    int status = 0;
+    scantest::Run("test -s '" + dir.path() + "page.bmp'", &status);
+    EXPECT_EQ(status, 0);
+    scantest::Run("test -e '" + dir.path() + "~temp'", &status);
+    EXPECT_NE(status, 0) << "the page was written twice";
+}
+
 TEST_F(SaneControlTest, CallsOutOfSequenceFailWithAnErrorCode) {
     EXPECT_FALSE(control->AcquireImage());
     EXPECT_EQ(control->ErrorCode(), err::SequenceError);

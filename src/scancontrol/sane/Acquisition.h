@@ -65,8 +65,6 @@ struct AcquireJob {
     bool flipBacks = false;        // turn back sides by 180 degrees (TWFR_FANFOLD)
     float xResolution = 0, yResolution = 0;
     FrameInches frame;             // for the image information
-    std::string defaultPath;       // file transfer target of every page, empty: none
-    long defaultFormat = 2;
     std::shared_ptr<AcquisitionLink> link;
 };
 

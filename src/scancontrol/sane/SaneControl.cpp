@@ -177,6 +177,7 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode, st
     switch (event) {
         case TwainEvent::PageTransferred:
             page_ = std::move(page);
+            pageSaved_ = false;
             break;
         case TwainEvent::AcquisitionEnded:
         case TwainEvent::TransferFailed:
@@ -191,6 +192,13 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode, st
             break;
     }
     if (listener_) listener_->OnTwainEvent(event);
+    // In file transfer mode a page the listener did not save itself goes to the default
+    // target. Writing it only then spares every page a second full-size write.
+    if (event == TwainEvent::PageTransferred && !pageSaved_ && page_ && transferMode_ == twain::TWSX_FILE &&
+        !defaultPath_.empty()) {
+        std::string why;
+        if (!WriteImageFile(page_->image, defaultPath_, defaultFormat_, &why)) Fail(err::FileWriteError, why);
+    }
     // The page has been used: let the worker send the next one.
     if (event == TwainEvent::PageEnded && link) link->ReleaseSlot();
 }
@@ -335,10 +343,6 @@ void SaneControl::StartWorker(unsigned long id) {
     if (const OptionInfo* y = options_.Active("y-resolution"); y && options_.Active("x-resolution"))
         job.yResolution = static_cast<float>(y->Value());
     job.frame = CurrentFrame(options_);
-    if (transferMode_ == twain::TWSX_FILE && !defaultPath_.empty()) {
-        job.defaultPath = defaultPath_;
-        job.defaultFormat = defaultFormat_;
-    }
     job.link = link_;
     std::shared_ptr<SaneDevice> device = device_;
     std::shared_ptr<EventGate> gate = gate_;
@@ -581,6 +585,7 @@ bool SaneControl::SaveImageToFile(const std::string& path, long format) {
     const std::string target = path.empty() ? defaultPath_ : path;
     std::string why;
     if (!WriteImageFile(page_->image, target, format, &why)) return Fail(err::FileWriteError, why);
+    pageSaved_ = true;
     return true;
 }
 

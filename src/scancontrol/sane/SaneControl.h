@@ -179,6 +179,7 @@ private:
 
     std::string defaultPath_;
     long defaultFormat_ = twain::TWFF_BMP;
+    bool pageSaved_ = false;  // the current page was written by SaveImageToFile
 
     std::atomic<long> scanInProgress_{0};
     unsigned long acquisitionId_ = 0;

@@ -437,10 +437,6 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
                 info.pageNumber = pages;
                 info.documentNumber = job.duplex ? (pages + 1) / 2 : pages;
                 info.frameNumber = 1;
-                if (!job.defaultPath.empty() && !WriteImageFile(page, job.defaultPath, job.defaultFormat)) {
-                    sink.Post(job.id, TwainEvent::TransferFailed, err::FileWriteError, nullptr);
-                    return;
-                }
                 if (!job.link->AcquireSlot(kPagesInFlight)) return;
                 sink.Post(job.id, TwainEvent::PageTransferred, 0, std::move(delivery));
                 sink.Post(job.id, TwainEvent::PageEnded, 0, nullptr);
