@@ -10,6 +10,7 @@
 #include "app/Texts.h"
 #include "platform/NamedSemaphore.h"
 #include "scancontrol/FakeDynamictwain.h"
+#include "support/RecordingMessageBox.h"
 
 namespace {
 
@@ -111,14 +112,7 @@ public:
     std::function<void()> onProbe;
 };
 
-class RecordingBox : public IMessageBox {
-public:
-    int Show(const std::string& text, unsigned, unsigned) override {
-        texts.push_back(text);
-        return kIdOk;
-    }
-    std::vector<std::string> texts;
-};
+using RecordingBox = testsupport::RecordingMessageBox;
 
 class Dispatch : public ::testing::Test {
 protected:

@@ -11,6 +11,7 @@
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
 #include "support/TempFolder.h"
+#include "support/RecordingMessageBox.h"
 
 namespace {
 
@@ -30,14 +31,7 @@ public:
     std::vector<std::string> started, shown;
 };
 
-class RecordingBox : public app::IMessageBox {
-public:
-    int Show(const std::string& text, unsigned, unsigned) override {
-        texts.push_back(text);
-        return app::kIdOk;
-    }
-    std::vector<std::string> texts;
-};
+using RecordingBox = testsupport::RecordingMessageBox;
 
 class Handlers : public ::testing::Test {
 protected:

@@ -10,6 +10,7 @@
 #include "platform/Desktop.h"
 #include "platform/Services.h"
 #include "support/TempFolder.h"
+#include "support/RecordingMessageBox.h"
 
 namespace {
 
@@ -33,11 +34,7 @@ public:
     bool startSucceeds = true;
 };
 
-class RecordingBox : public app::IMessageBox {
-public:
-    int Show(const std::string& text, unsigned, unsigned) override { texts.push_back(text); return app::kIdOk; }
-    std::vector<std::string> texts;
-};
+using RecordingBox = testsupport::RecordingMessageBox;
 
 class LaunchTasks : public ::testing::Test {
 protected:

@@ -9,6 +9,7 @@
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
 #include "support/TempFolder.h"
+#include "support/RecordingMessageBox.h"
 
 namespace {
 
@@ -17,14 +18,7 @@ using scancontrol::FakeDynamictwain;
 using scancontrol::FakeSource;
 using testsupport::TempFolder;
 
-class RecordingBox : public app::IMessageBox {
-public:
-    int Show(const std::string& text, unsigned, unsigned) override {
-        texts.push_back(text);
-        return app::kIdOk;
-    }
-    std::vector<std::string> texts;
-};
+using RecordingBox = testsupport::RecordingMessageBox;
 
 class Acquisition : public ::testing::Test {
 protected:
