@@ -18,6 +18,9 @@ void LaunchTaskWorker::Start() {
 void LaunchTaskWorker::Stop() {
     collector_.RequestStop();
     if (thread_.joinable()) thread_.join();
+    // Tasks nobody was asked about are discarded too: their files live in the temporary
+    // folder and would otherwise stay there for good.
+    while (auto task = collector_.Take()) task->Discard();
 }
 
 bool LaunchTaskWorker::RunOnce() {

@@ -28,7 +28,8 @@ public:
     LaunchTaskWorker& operator=(const LaunchTaskWorker&) = delete;
 
     void Start();
-    // Requests the stop (an open question closes with "no") and waits for the thread.
+    // Requests the stop (an open question closes with "no"), waits for the thread, and
+    // discards every task still queued.
     void Stop();
 
     // One pass of the protocol; false when the queue was empty. Public for tests that

@@ -200,4 +200,20 @@ TEST(LaunchTaskWorker, StopWhileAskingDiscardsAndJoins) {
     EXPECT_EQ(discarded, 1);
 }
 
+TEST(LaunchTaskWorker, StopDiscardsTasksNobodyWasAskedAbout) {
+    LauncherTaskCollector collector;
+    int executed = 0, discarded = 0;
+    auto question = std::make_shared<ScriptedQuestion>(true);
+    {
+        LaunchTaskWorker worker(collector, question);
+        collector.Add(std::make_unique<CountingTask>(executed, discarded));
+        collector.Add(std::make_unique<CountingTask>(executed, discarded));
+        worker.Stop();  // never started: nothing was asked
+    }
+    EXPECT_TRUE(question->asked.empty());
+    EXPECT_EQ(executed, 0);
+    EXPECT_EQ(discarded, 2);
+    EXPECT_EQ(collector.Size(), 0u);
+}
+
 } // namespace
