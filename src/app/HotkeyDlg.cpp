@@ -31,7 +31,7 @@ namespace {
 constexpr int kMsgNoDevice = 153;
 
 // The four buttons in the order they are set up, with their pictures and captions.
-struct ButtonSpec {
+struct ButtonPlace {
     int command;
     const char* image;       // base name in the skin image folder
     int x, y, w, h;          // template position, dialog units
@@ -39,7 +39,7 @@ struct ButtonSpec {
     const char* captionKey;  // UIString key of the caption
     int cx, cy, cw, ch;      // caption position, dialog units
 };
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonPlace kButtons[] = {
     {kCmdApplication1, "app1", 15, 8, 50, 14, 1055, "MD_App1", 18, 51, 67, 8},
     {kCmdApplication2, "app2", 101, 8, 50, 14, 1056, "MD_App2", 104, 51, 67, 8},
     {kCmdFolder, "folder", 187, 8, 50, 14, 1058, "MD_Folder", 199, 51, 67, 8},
@@ -126,18 +126,18 @@ void CHotkeyDlg::BuildButtons() {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     const std::string pics = SkinImageFolder();
-    for (const ButtonSpec& spec : kButtons) {
+    for (const ButtonPlace& place : kButtons) {
         auto* button = new ui::CSkinButton(client_);
-        button->setObjectName(QString::fromLatin1(spec.image));
-        button->setGeometry(Dlu(spec.x, true), Dlu(spec.y, false), Dlu(spec.w, true), Dlu(spec.h, false));
-        button->setText(ui::ToQt(LoadUIString(spec.captionKey)));  // read by screen readers
-        const std::string base = pics + spec.image;
+        button->setObjectName(QString::fromLatin1(place.image));
+        button->setGeometry(Dlu(place.x, true), Dlu(place.y, false), Dlu(place.w, true), Dlu(place.h, false));
+        button->setText(ui::ToQt(LoadUIString(place.captionKey)));  // read by screen readers
+        const std::string base = pics + place.image;
         button->SetImages(ui::ToQt(base + "_u.png"), ui::ToQt(base + "_o.png"), QString(),
                           ui::ToQt(base + "_d.png"));
         // Each picture stands centred over its column of the template.
-        const int centre = Dlu(spec.x + spec.w / 2, true);
-        button->move(centre - button->width() / 2, Dlu(spec.y, false));
-        const int command = spec.command;
+        const int centre = Dlu(place.x + place.w / 2, true);
+        button->move(centre - button->width() / 2, Dlu(place.y, false));
+        const int command = place.command;
         connect(button, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
         buttons_[command] = button;
 
@@ -145,11 +145,11 @@ void CHotkeyDlg::BuildButtons() {
         tip->SetDelays(300, 10000, 100);
         tips_[command] = tip;
 
-        auto* caption = new QLabel(Ui(spec.captionKey), client_);
+        auto* caption = new QLabel(Ui(place.captionKey), client_);
         caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        const int width = std::max(Dlu(86, true) - 4, Dlu(spec.cw, true));
-        const int top = std::max(Dlu(spec.cy, false), button->y() + button->height() + 4);
-        caption->setGeometry(centre - width / 2, top, width, Dlu(spec.ch, false) + 4);
+        const int width = std::max(Dlu(86, true) - 4, Dlu(place.cw, true));
+        const int top = std::max(Dlu(place.cy, false), button->y() + button->height() + 4);
+        caption->setGeometry(centre - width / 2, top, width, Dlu(place.ch, false) + 4);
         captions_[command] = caption;
         client_->setFixedHeight(std::max(client_->height(), caption->geometry().bottom() + Dlu(7, false)));
     }
