@@ -32,12 +32,19 @@ namespace scancontrol::sanectl {
 // a worker task still holds it.
 class EventGate : public AcquisitionSink {
 public:
-    EventGate(SaneControl* control, QObject* receiver) : control_(control) {
+    EventGate(SaneControl* control, QObject* receiver) : control_(control), receiver_(receiver) {
         fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (fd_ >= 0) {
-            notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, receiver);
-            QObject::connect(notifier_, &QSocketNotifier::activated, receiver, [this] { Drain(); });
-        }
+    }
+
+    // UI thread, before an acquisition: the notifier needs the thread's Qt event
+    // dispatcher, which exists once the QCoreApplication does (the control itself may be
+    // created earlier). False when events cannot be delivered.
+    bool Arm() {
+        if (notifier_) return true;
+        if (fd_ < 0 || !QCoreApplication::instance()) return false;
+        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, receiver_);
+        QObject::connect(notifier_, &QSocketNotifier::activated, receiver_, [this] { Drain(); });
+        return true;
     }
     ~EventGate() override {
         if (fd_ >= 0) ::close(fd_);
@@ -92,8 +99,9 @@ private:
 
     std::mutex mutex_;
     SaneControl* control_;
+    QObject* receiver_;
     int fd_ = -1;
-    QSocketNotifier* notifier_ = nullptr;
+    QSocketNotifier* notifier_ = nullptr;  // UI thread only
     bool closed_ = false;
     std::deque<Pending> queue_;
 };
@@ -303,6 +311,7 @@ long SaneControl::ScanInProgress() const { return scanInProgress_.load(); }
 bool SaneControl::AcquireImage() {
     if (!open_) return Fail(err::SequenceError, "AcquireImage: no source is open");
     if (Acquiring()) return Fail(err::SequenceError, "AcquireImage: an acquisition is running");
+    if (!gate_->Arm()) return Fail(err::Unsupported, "events need a Qt event loop (create the QCoreApplication first)");
     if (showUI_ && (!InstalledOptionsDialogRunner() || !QCoreApplication::instance() ||
                     !QCoreApplication::instance()->inherits("QApplication")))
         return Fail(err::Unsupported, "the driver dialog needs a window system and InstallSaneDriverDialog()");

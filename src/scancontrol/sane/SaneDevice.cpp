@@ -2,9 +2,8 @@
 #include "scancontrol/sane/SaneDevice.h"
 
 #include <sane/sane.h>
-#include <fcntl.h>
+#include <dirent.h>
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,20 +26,24 @@ namespace {
 
 SANE_Handle H(void* h) { return static_cast<SANE_Handle>(h); }
 
-// The number of threads of this process (/proc/self/stat, field 20); 0 when unknown.
-long ThreadCount() {
-    char buf[1024];
-    const int fd = ::open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
-    ::close(fd);
-    if (n <= 0) return 0;
-    buf[n] = '\0';
-    const char* p = std::strrchr(buf, ')');  // after the command name, which may hold blanks
-    if (!p) return 0;
-    // Fields 3.. follow; num_threads is field 20, the 18th after ')'.
-    for (int field = 2; field < 20 && p; ++field) p = std::strchr(p + 1, ' ');
-    return p ? std::strtol(p + 1, nullptr, 10) : 0;
+// The ids of this process's threads (/proc/self/task); empty when unknown.
+std::vector<long> ThreadIds() {
+    std::vector<long> ids;
+    if (DIR* d = ::opendir("/proc/self/task")) {
+        while (const dirent* e = ::readdir(d))
+            if (e->d_name[0] >= '0' && e->d_name[0] <= '9') ids.push_back(std::strtol(e->d_name, nullptr, 10));
+        ::closedir(d);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// True while a thread that did not exist in `before` is still alive.
+bool NewThreadAlive(const std::vector<long>& before) {
+    if (before.empty()) return false;
+    for (long id : ThreadIds())
+        if (!std::binary_search(before.begin(), before.end(), id)) return true;
+    return false;
 }
 
 // Sends sane_cancel once when the acquisition's scope ends, on every path out.
@@ -50,9 +53,9 @@ long ThreadCount() {
 // frees memory (as it starts, or as it ends after the last line), such a reader dies
 // holding the C library's allocator lock, and sane_cancel then waits for it forever
 // (seen with the `test` backend). So before cancelling, the guard lets a reader thread
-// that has delivered its page end by itself (it waits until the process has no more
-// threads than before sane_start, at most 100 ms), and gives one that has not at least
-// 100 ms since sane_start, past its start. Backends that read in a child process or in
+// that has delivered its page end by itself (it waits until the threads started since
+// the first sane_start are gone: at once normally, at most 1 s), and gives one that has
+// not at least 100 ms since sane_start, past its start. Backends that read in a child process or in
 // the caller's thread cost nothing. SaneWorker::Call's time limit keeps the UI thread
 // responsive should a backend hang all the same.
 class CancelGuard {
@@ -60,28 +63,40 @@ public:
     explicit CancelGuard(SANE_Handle h) : h_(h) {}
     ~CancelGuard() {
         const auto now = std::chrono::steady_clock::now();
-        const auto limit = pageComplete_ ? now + kSettle : started_ + kSettle;
-        while (std::chrono::steady_clock::now() < limit && threadsBefore_ > 0 && ThreadCount() > threadsBefore_)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        AwaitReaders(pageComplete_ ? now + kReaderEnd : started_ + kSettle);
         sane_cancel(h_);
     }
     CancelGuard(const CancelGuard&) = delete;
     CancelGuard& operator=(const CancelGuard&) = delete;
 
-    // Just before each sane_start.
+    // Just before each sane_start. The threads before the first one are the baseline:
+    // any thread beyond them is taken for a backend's reader.
     void Started() {
+        if (!baselineTaken_) {
+            baseline_ = ThreadIds();
+            baselineTaken_ = true;
+        } else {
+            // Between feeder pages the backend ends the previous page's reader itself.
+            AwaitReaders(std::chrono::steady_clock::now() + kReaderEnd);
+        }
         started_ = std::chrono::steady_clock::now();
-        threadsBefore_ = ThreadCount();
         pageComplete_ = false;
     }
     // The page has been read to its end.
     void PageComplete() { pageComplete_ = true; }
 
 private:
-    static constexpr std::chrono::milliseconds kSettle{100};
+    void AwaitReaders(std::chrono::steady_clock::time_point limit) const {
+        while (std::chrono::steady_clock::now() < limit && NewThreadAlive(baseline_))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    static constexpr std::chrono::milliseconds kSettle{100};     // an unfinished page: since sane_start
+    static constexpr std::chrono::milliseconds kReaderEnd{1000}; // a finished page: the reader's own end
     SANE_Handle h_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-    long threadsBefore_ = 0;
+    std::vector<long> baseline_;
+    bool baselineTaken_ = false;
     bool pageComplete_ = true;
 };
 
