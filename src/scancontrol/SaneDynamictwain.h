@@ -1,10 +1,12 @@
 #pragma once
 // The scanning control on SANE (any backend). Create it on the thread that runs the Qt
-// event loop the events should arrive on (the UI thread; the CLI's QCoreApplication).
+// event loop the events should arrive on (the UI thread; the CLI's QCoreApplication);
+// the QCoreApplication must exist by the first AcquireImage.
 // The device is driven by one worker thread that alone owns the SANE handle; calls on
-// the control return without waiting for page data. Set-up calls (OpenSource, option
-// writes) wait for the worker's answer, which for SANE is an option round trip; while
-// an acquisition runs they are refused (err::SequenceError) instead of waiting.
+// the control return without waiting for page data. Set-up calls (OpenSourceManager,
+// OpenSource, option writes) wait for the worker's answer, which for SANE is an option
+// round trip, at most 60 s (then an automation error, err::CheckDeviceOnline); while an
+// acquisition runs they are refused (err::SequenceError) instead of waiting.
 // The driver dialog (`ShowUI`) needs InstallSaneDriverDialog() (SaneDriverDialog.h).
 
 #include <memory>
