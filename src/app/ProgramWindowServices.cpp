@@ -7,6 +7,7 @@
 #include "scan/ProgramServices.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
+#include "scancontrol/SaneDriverDialog.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "settings/ChoiceList.h"
 #include "settings/Records.h"
@@ -48,6 +49,9 @@ TipValues ValuesOf(const settings::CommonSetting& record, settings::IF_MappingHa
 
 ProgramWindowServices::ProgramWindowServices()
     : control_(scancontrol::CreateSaneDynamictwain()), sources_(scancontrol::CreateSaneSourceManager()) {
+    // A destination set to show the scanner's options ("IsShowDriver") opens the
+    // options dialog before scanning; the window is what can show it.
+    scancontrol::InstallSaneDriverDialog();
     scan::InstallProgramServices(control_.get(), sources_);
     scanner_ = std::make_unique<scan::TwainScanner>(*control_);
 }

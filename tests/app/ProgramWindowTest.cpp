@@ -1,9 +1,18 @@
 // The real program's window on the embedded default device: the SANE test backend
 // behind the real control, acquisition, dispatch and handlers. A click on Scan To
-// Folder must leave the scanned file in the configured folder.
+// Folder must leave the scanned file in the configured folder, also when the
+// destination first shows the scanner's options dialog.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QtTest/QTest>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "../ui/QtTestEnv.h"
 #include "app/DataFiles.h"
@@ -28,40 +37,101 @@ public:
     std::vector<std::string> texts;
 };
 
-TEST(ProgramWindow, ScanToFolderClickLeavesTheFileInTheConfiguredFolder) {
-    testsupport::QtApp();
+// The window on the real services, with Scan To Folder set to JPEG at 75 dpi into a
+// fresh folder. `showDriver` sets the destination to open the scanner's options first.
+class ProgramWindowTest : public ::testing::Test {
+protected:
+    void Open(bool showDriver) {
+        testsupport::QtApp();
+        // With the current source set, the start-up check needs no selection dialog.
+        ASSERT_TRUE(app::SetCurrentSource("test:0"));
+        std::string sets = settings::UserSettingsFilePath();
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Savefolder", out.path()));
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Savetype", "JPEG"));
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Resolution", "75"));
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Openfileoption", "false"));
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "IsShowDriver", showDriver ? "true" : "false"));
+        services = std::make_unique<app::ProgramWindowServices>();
+        app::CHotkeyDlg::Options options;
+        options.messageBox = box;
+        window = std::make_unique<app::CHotkeyDlg>(*services, options);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        QTest::qWait(400);  // the start-up check runs shortly after the window shows
+        ASSERT_EQ(services->CurrentSource(), "test:0");
+    }
+    void TearDown() override {
+        window.reset();
+        services.reset();
+    }
+    // The names in the output folder once the scan has ended.
+    std::vector<std::string> FilesAfterScan() {
+        std::vector<std::string> names;
+        auto ended = [&] {
+            names.clear();
+            platform::PosixFileSystem().ListFolder(out.path(), names);
+            return names.size() == 3 && services->GetScanState() == app::ScanState::Idle;
+        };
+        if (!QTest::qWaitFor(ended, 30000)) ADD_FAILURE() << "no file after the click";
+        std::vector<std::string> files;
+        for (const auto& n : names)
+            if (n != "." && n != "..") files.push_back(n);
+        return files;
+    }
+    // Presses the named button of the scanner options dialog once it is up.
+    static void PressInOptionsDialog(const char* button, bool* shown) {
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [timer, button, shown] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            auto* press = dialog->findChild<QPushButton*>(button);
+            if (!press) return;
+            timer->stop();
+            timer->deleteLater();
+            *shown = true;
+            press->click();
+        });
+        timer->start(20);
+    }
+
     TempFolder out;
-    // With the current source set, the start-up check needs no selection dialog.
-    ASSERT_TRUE(app::SetCurrentSource("test:0"));
-    std::string sets = settings::UserSettingsFilePath();
-    ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Savefolder", out.path()));
-    ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Savetype", "JPEG"));
-    ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Resolution", "75"));
-    ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Openfileoption", "false"));
+    std::shared_ptr<CountingBox> box = std::make_shared<CountingBox>();
+    std::unique_ptr<app::ProgramWindowServices> services;
+    std::unique_ptr<app::CHotkeyDlg> window;
+};
 
-    auto box = std::make_shared<CountingBox>();
-    app::ProgramWindowServices services;
-    app::CHotkeyDlg::Options options;
-    options.messageBox = box;
-    app::CHotkeyDlg window(services, options);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::qWait(400);  // the start-up check runs shortly after the window shows
-    ASSERT_EQ(services.CurrentSource(), "test:0");
+TEST_F(ProgramWindowTest, ScanToFolderClickLeavesTheFileInTheConfiguredFolder) {
+    Open(false);
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    std::vector<std::string> files = FilesAfterScan();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].rfind("Scan(", 0), 0u) << files[0];
+    EXPECT_EQ(files[0].substr(files[0].size() - 9), "0001.JPEG") << files[0];
+    EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
+}
 
-    QTest::mouseClick(window.Button(app::kCmdFolder), Qt::LeftButton);
+TEST_F(ProgramWindowTest, ScannerOptionsDialogShowsAndItsScanButtonScans) {
+    Open(true);
+    bool shown = false;
+    PressInOptionsDialog("scanButton", &shown);
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    std::vector<std::string> files = FilesAfterScan();
+    EXPECT_TRUE(shown) << "the scanner options dialog did not appear";
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].substr(files[0].size() - 9), "0001.JPEG") << files[0];
+    EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
+}
+
+TEST_F(ProgramWindowTest, CancellingTheScannerOptionsDialogScansNothing) {
+    Open(true);
+    bool shown = false;
+    PressInOptionsDialog("cancelButton", &shown);
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown; }, 30000)) << "the scanner options dialog did not appear";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return services->GetScanState() == app::ScanState::Idle; }, 30000));
     std::vector<std::string> names;
-    auto scanned = [&] {
-        names.clear();
-        platform::PosixFileSystem().ListFolder(out.path(), names);
-        return names.size() == 3 && services.GetScanState() == app::ScanState::Idle;
-    };
-    ASSERT_TRUE(QTest::qWaitFor(scanned, 30000)) << "no file after the click";
-    std::string file;
-    for (const auto& n : names)
-        if (n != "." && n != "..") file = n;
-    EXPECT_EQ(file.rfind("Scan(", 0), 0u) << file;
-    EXPECT_EQ(file.substr(file.size() - 9), "0001.JPEG") << file;
+    platform::PosixFileSystem().ListFolder(out.path(), names);
+    EXPECT_EQ(names.size(), 2u) << "a cancelled scan left a file";
     EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
 }
 

@@ -12,13 +12,13 @@ add_dependencies(app_instance_tests instance_probe)
 
 # `make screenshots`: the windows rendered under a virtual display for review.
 add_executable(screenshot_tool ScreenshotTool.cpp ${PROJECT_SOURCE_DIR}/src/app/ProgramWindowServices.cpp)
-target_link_libraries(screenshot_tool PRIVATE su_appwindow su_scan su_scancontrol su_delivery Qt6::Test)
+target_link_libraries(screenshot_tool PRIVATE su_appwindow su_scan su_scancontrol_ui su_scancontrol su_delivery Qt6::Test)
 su_target_policy(screenshot_tool)
 target_compile_options(screenshot_tool PRIVATE -Wno-null-dereference)
 add_dependencies(screenshot_tool scanner-utility-help su_data)
 
 # The real program's window scanning from the SANE test backend.
 su_test(app_program_tests SOURCES ProgramWindowTest.cpp ${PROJECT_SOURCE_DIR}/src/app/ProgramWindowServices.cpp
-  DEPS su_appwindow su_scan su_scancontrol su_delivery Qt6::Test)
+  DEPS su_appwindow su_scan su_scancontrol_ui su_scancontrol su_delivery Qt6::Test)
 target_compile_options(app_program_tests PRIVATE -Wno-null-dereference)
 add_dependencies(app_program_tests scanner-utility-help)
