@@ -5,6 +5,7 @@
 
 #include "app/DataFiles.h"
 #include "app/Texts.h"
+#include "platform/Memory.h"
 #include "platform/NamedSemaphore.h"
 #include "platform/Services.h"
 
@@ -174,6 +175,10 @@ void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
     case TwainEvent::TransferFailed:
     case TwainEvent::TransferCancelled: OnTransferFailed(); break;
     }
+    // The scan is over and its pages are gone: the memory they held goes back.
+    if (event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferFailed ||
+        event == TwainEvent::TransferCancelled)
+        platform::ReturnFreeMemory();
 }
 
 void ScanOperationHandler::OnTransferReady() {

@@ -10,6 +10,7 @@
 #include "app/HotkeyDlg.h"
 #include "app/ProgramWindowServices.h"
 #include "app/Texts.h"
+#include "platform/Memory.h"
 #include "platform/SanitizerSupport.h"
 #include "ui/QtMessageBox.h"
 #include "ui/StaticLink.h"
@@ -30,6 +31,7 @@ private:
 
 int main(int argc, char** argv) {
     platform::KeepSaneBackendsLoadedForLeakReports();
+    platform::KeepPageBuffersForReuse();
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("scanner-utility"));
     QApplication::setApplicationDisplayName(QStringLiteral("Scanner Utility"));

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Command.h"
+#include "platform/Memory.h"
 #include "platform/SanitizerSupport.h"
 
 namespace cli {
@@ -71,6 +72,7 @@ void Usage() {
 
 int main(int argc, char** argv) {
     platform::KeepSaneBackendsLoadedForLeakReports();
+    platform::KeepPageBuffersForReuse();
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         Usage();
         return argc < 2 ? 2 : 0;
