@@ -139,6 +139,57 @@ TEST_F(ScanTo, FeederToMultiPagePdfHoldsTenValidPages) {
     EXPECT_EQ(left.size(), 3u) << "only the document, no page files";
 }
 
+// One flatbed page saved as a single-page PDF: the colour mode and the compression
+// choice decide how the page image is stored.
+struct PdfCase {
+    const char* colourMode;
+    const char* compression;  // "colour and grey|black and white"
+    const char* colourColumn; // as pdfimages -list names them
+    const char* bits;
+    const char* encoding;
+};
+
+void PrintTo(const PdfCase& c, std::ostream* out) { *out << c.colourMode << " " << c.compression; }
+
+class ScanToPdf : public ScanTo, public ::testing::WithParamInterface<PdfCase> {};
+
+TEST_P(ScanToPdf, FlatbedPageBecomesOneValidPdfOfThePageSize) {
+    const PdfCase& c = GetParam();
+    Set("Folder", "Savetype", "PDF");
+    Set("Folder", "Colormode", c.colourMode);
+    Set("Folder", "PDFCompression", c.compression);
+    auto files = Scan("folder");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].substr(files[0].size() - 8), "0001.PDF") << files[0];
+    EXPECT_NE(Tool({"qpdf", "--check", files[0]}), "FAILED");
+    auto images = Lines(Tool({"pdfimages", "-list", files[0]}));
+    ASSERT_EQ(images.size(), 3u) << "two header lines and one image";
+    std::istringstream row(images[2]);
+    std::string page, num, type, width, height, colour, components, bits, encoding;
+    row >> page >> num >> type >> width >> height >> colour >> components >> bits >> encoding;
+    EXPECT_EQ(width + "x" + height, "437x620");  // A5 at 75 dpi
+    EXPECT_EQ(colour, c.colourColumn);
+    EXPECT_EQ(bits, c.bits);
+    EXPECT_EQ(encoding, c.encoding);
+    // A5 in points, from the page's pixels and resolution.
+    EXPECT_NE(Tool({"pdfinfo", files[0]}).find("Page size:       419 x 595 pts"), std::string::npos);
+    // The page decodes without complaint from an independent renderer.
+    EXPECT_EQ(Tool({"sh", "-c", "pdftoppm -r 30 -gray \"$1\" 2>&1 >/dev/null", "sh", files[0]}), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(ColourModes, ScanToPdf,
+    ::testing::Values(PdfCase{"Color", "Middle|G4", "rgb", "8", "jpeg"},
+                      PdfCase{"Gray", "High|G4", "gray", "8", "jpeg"},
+                      PdfCase{"BW", "Middle|G4", "gray", "1", "ccitt"},
+                      PdfCase{"BW", "Middle|G3", "gray", "1", "ccitt"},
+                      PdfCase{"BW", "Middle|Raw", "gray", "1", "image"}),
+    [](const ::testing::TestParamInfo<PdfCase>& param) {
+        std::string name = std::string(param.param.colourMode) + "_" + param.param.compression;
+        for (char& ch : name)
+            if (ch == '|') ch = '_';
+        return name;
+    });
+
 TEST_F(ScanTo, ApplicationStartsOncePerPageForSinglePageTypes) {
     Set("Application1", "Savetype", "JPEG");
     UseFeeder("Application1");
