@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -139,6 +140,30 @@ TEST_F(ScanTo, FeederToMultiPagePdfHoldsTenValidPages) {
     EXPECT_EQ(left.size(), 3u) << "only the document, no page files";
 }
 
+// A black-and-white image as pdfimages writes it (binary PBM).
+struct Bitmap {
+    int width = 0, height = 0;
+    size_t stride = 0;
+    std::string bits;
+    bool Black(int x, int y) const {
+        const auto byte = static_cast<unsigned char>(bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x) / 8]);
+        return (byte >> (7 - x % 8)) & 1;
+    }
+};
+
+Bitmap ReadPbm(const std::string& path) {
+    Bitmap b;
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    in >> magic >> b.width >> b.height;
+    in.get();  // the single white space before the bits
+    if (magic != "P4" || b.width <= 0 || b.height <= 0) return {};
+    b.stride = (static_cast<size_t>(b.width) + 7) / 8;
+    b.bits.resize(b.stride * static_cast<size_t>(b.height));
+    in.read(&b.bits[0], static_cast<std::streamsize>(b.bits.size()));
+    return in ? b : Bitmap{};
+}
+
 // One flatbed page saved as a single-page PDF: the colour mode and the compression
 // choice decide how the page image is stored.
 struct PdfCase {
@@ -175,6 +200,22 @@ TEST_P(ScanToPdf, FlatbedPageBecomesOneValidPdfOfThePageSize) {
     EXPECT_NE(Tool({"pdfinfo", files[0]}).find("Page size:       419 x 595 pts"), std::string::npos);
     // The page decodes without complaint from an independent renderer.
     EXPECT_EQ(Tool({"sh", "-c", "pdftoppm -r 30 -gray \"$1\" 2>&1 >/dev/null", "sh", files[0]}), "");
+    // A compressed black-and-white page decodes to exactly the bits of the same page
+    // stored uncompressed.
+    if (std::string(c.colourMode) != "BW" || std::string(c.encoding) == "image") return;
+    Set("Folder", "PDFCompression", "Middle|Raw");
+    auto plain = Scan("folder");
+    ASSERT_EQ(plain.size(), 1u);
+    ASSERT_NE(Tool({"pdfimages", files[0], tools / "compressed"}), "FAILED");
+    ASSERT_NE(Tool({"pdfimages", plain[0], tools / "plain"}), "FAILED");
+    const Bitmap decoded = ReadPbm(tools / "compressed-000.pbm"), reference = ReadPbm(tools / "plain-000.pbm");
+    ASSERT_EQ(reference.width, 437);
+    ASSERT_EQ(decoded.width, reference.width);
+    ASSERT_EQ(decoded.height, reference.height);
+    size_t differing = 0;
+    for (int y = 0; y < reference.height; ++y)
+        for (int x = 0; x < reference.width; ++x) differing += decoded.Black(x, y) != reference.Black(x, y);
+    EXPECT_EQ(differing, 0u) << "the compressed page decodes to other pixels";
 }
 
 INSTANTIATE_TEST_SUITE_P(ColourModes, ScanToPdf,
