@@ -120,7 +120,10 @@ SANE_Word ToWord(SANE_Value_Type type, double v) {
     return static_cast<SANE_Word>(std::lround(v));
 }
 
-constexpr int kPagesInFlight = 2;
+// Pages posted to the UI thread and not yet used. One waiting page while the next is read
+// keeps the scanner and the page's encoding busy at the same time; allowing more only
+// holds more pages (tens of megabytes each) without finishing sooner.
+constexpr int kPagesInFlight = 1;
 
 } // namespace
 
