@@ -42,6 +42,12 @@ protected:
 #endif
         scantest::EnsureApplication();
         InstallSaneDriverDialog();
+        OpenControl();
+    }
+    // A control on the first test device, set to show the dialog when acquiring.
+    void OpenControl() {
+        control.reset();
+        rec = {};
         control = CreateSaneDynamictwain();
         control->SetEventListener(&rec);
         ASSERT_TRUE(control->OpenSourceManager());
@@ -51,6 +57,29 @@ protected:
         control->Resolution(25);
         control->ShowUI(true);
         control->DriverUIOption(true);
+    }
+    // Chooses colour in the dialog as a user does, then presses `button` once the form
+    // has been rebuilt.
+    static void ChooseColourThenPress(QDialog* d, const char* button) {
+        auto* mode = d->findChild<QComboBox*>("mode");
+        ASSERT_NE(mode, nullptr);
+        const int color = mode->findText("Color");
+        ASSERT_GE(color, 0);
+        mode->setCurrentIndex(color);
+        emit mode->textActivated("Color");
+        QTimer::singleShot(50, d, [d, button] { d->findChild<QPushButton*>(button)->click(); });
+    }
+    // Opens the dialog on a fresh control and reads the scan mode it shows; cancels it.
+    std::string ModeShownByTheNextDialog() {
+        OpenControl();
+        std::string shown;
+        WhenDialogShows([&](QDialog* d) {
+            if (auto* mode = d->findChild<QComboBox*>("mode")) shown = mode->currentText().toStdString();
+            d->findChild<QPushButton*>("cancelButton")->click();
+        });
+        EXPECT_TRUE(control->AcquireImage());
+        EXPECT_TRUE(rec.Wait());
+        return shown;
     }
     std::unique_ptr<CDynamictwain> control;
     scantest::EventRecorder rec;
@@ -90,6 +119,26 @@ TEST_F(SaneDialogTest, ScanUsesTheSettingsChosenInTheDialog) {
     EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
     EXPECT_EQ(pixelType, twain::TWPT_RGB);
     EXPECT_EQ(control->PixelType(), twain::TWPT_RGB);
+}
+
+TEST_F(SaneDialogTest, ChoicesConfirmedWithScanAreShownByTheNextDialog) {
+    WhenDialogShows([](QDialog* d) { ChooseColourThenPress(d, "scanButton"); });
+    ASSERT_TRUE(control->AcquireImage());
+    ASSERT_TRUE(rec.Wait());
+    ASSERT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+    // The device itself starts in grey again (the test backend's setting); the dialog
+    // brings back the user's colour.
+    EXPECT_EQ(ModeShownByTheNextDialog(), "Color");
+    // Leaving the dialog with Cancel keeps what was remembered.
+    EXPECT_EQ(ModeShownByTheNextDialog(), "Color");
+}
+
+TEST_F(SaneDialogTest, ChoicesOfACancelledDialogAreNotRemembered) {
+    WhenDialogShows([](QDialog* d) { ChooseColourThenPress(d, "cancelButton"); });
+    ASSERT_TRUE(control->AcquireImage());
+    ASSERT_TRUE(rec.Wait());
+    ASSERT_EQ(rec.events, (std::vector<int>{6}));
+    EXPECT_EQ(ModeShownByTheNextDialog(), "Gray");
 }
 
 } // namespace

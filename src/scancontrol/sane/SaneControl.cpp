@@ -19,6 +19,7 @@
 #include "scancontrol/ImageFileWriter.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "scancontrol/sane/SaneDevice.h"
+#include "scancontrol/sane/RememberedOptions.h"
 #include "scancontrol/sane/SaneOptionsDialog.h"
 #include "scancontrol/sane/SaneWorker.h"
 
@@ -390,7 +391,22 @@ private:
 void SaneControl::RunDriverDialog(unsigned long id) {
     if (id != acquisitionId_) return;
     ControlOptionEditor editor(*worker_, device_, options_);
-    const std::string name = selected_ >= 0 ? sources_[static_cast<size_t>(selected_)].productName : std::string();
+    std::string name, remembered;
+    if (selected_ >= 0) {
+        const SourceEntry& source = sources_[static_cast<size_t>(selected_)];
+        name = source.productName;
+        remembered = RememberedOptionsPath(source.manufacturer, source.productFamily);
+    }
+    // What the device has before the dialog: the user's choices are measured against it.
+    const OptionSnapshot before = options_;
+    // The dialog opens with what the user chose last time for this scanner model. A
+    // value the device no longer accepts is left as the device has it.
+    if (!remembered.empty()) {
+        for (const RememberedOption& option : LoadRemembered(remembered)) {
+            OptionWrite write;
+            if (RestoreWrite(options_, option, write)) editor.Write(write);
+        }
+    }
     const OptionsDialogRunner run = InstalledOptionsDialogRunner();
     const bool scan = run && run(editor, name);
     if (id != acquisitionId_) return;  // ended meanwhile (DisableSource, CloseSource)
@@ -398,6 +414,9 @@ void SaneControl::RunDriverDialog(unsigned long id) {
         Deliver(id, TwainEvent::TransferCancelled, 0, nullptr);
         return;
     }
+    // Choices confirmed with Scan are kept for next time (a cancelled dialog keeps the
+    // earlier ones); failing to store them does not stop the scan.
+    if (!remembered.empty()) SaveRemembered(remembered, ChosenOptions(before, options_));
     // The user's choices become the control's settings.
     TakeStateFromOptions();
     StartWorker(id);
