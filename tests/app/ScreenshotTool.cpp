@@ -1,11 +1,13 @@
 // Renders the program's windows under a real (virtual) display into PNG files for
-// review: the main window, a button tip, the About box and the scanner selection.
+// review: the main window, a button tip, the About box, the scanner selection and the
+// scanner options a destination can show before it scans.
 //   screenshot_tool OUTPUT_FOLDER
 // Runs on the embedded default scanner (the SANE test devices) with the real services.
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -15,6 +17,8 @@
 #include "app/DataFiles.h"
 #include "app/HotkeyDlg.h"
 #include "app/ProgramWindowServices.h"
+#include "settings/ProductData.h"
+#include "settings/Profile.h"
 #include "ui/ButtonTip.h"
 #include "ui/DlgAbout.h"
 #include "ui/DlgSelectSource.h"
@@ -84,5 +88,26 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&select)) std::fprintf(stderr, "window not shown\n");
     ok &= Shoot(Framed(&select), out + "/select-scanner.png");
     select.hide();
+
+    // Scan To Folder set to show the scanner's options first (in the private settings the
+    // script provides): the dialog is photographed, then cancelled.
+    settings::WriteProfileString(settings::UserSettingsFilePath(), "Folder", "IsShowDriver", "true");
+    bool shown = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || shown) return;
+        shown = true;
+        dialog->move(120, 60);
+        ok &= Shoot(Framed(dialog), out + "/scanner-options.png");
+        if (auto* cancel = dialog->findChild<QPushButton*>("cancelButton")) cancel->click();
+    });
+    poll.start(50);
+    QTest::mouseClick(window.Button(app::kCmdFolder), Qt::LeftButton);
+    if (!QTest::qWaitFor([&] { return shown && services.GetScanState() == app::ScanState::Idle; }, 20000)) {
+        std::fprintf(stderr, "the scanner options did not show\n");
+        ok = false;
+    }
+    poll.stop();
     return ok ? 0 : 1;
 }
