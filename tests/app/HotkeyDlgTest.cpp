@@ -15,6 +15,7 @@
 #include "app/HotkeyDlg.h"
 #include "delivery/LaunchTasks.h"
 #include "settings/Profile.h"
+#include "support/RecordingMessageBox.h"
 #include "support/TempFolder.h"
 #include "ui/ButtonTip.h"
 #include "ui/DlgSelectSource.h"
@@ -25,14 +26,7 @@ namespace {
 using app::ScanState;
 using testsupport::TempFolder;
 
-class RecordingBox : public app::IMessageBox {
-public:
-    int Show(const std::string& text, unsigned, unsigned) override {
-        texts.push_back(text);
-        return app::kIdOk;
-    }
-    std::vector<std::string> texts;
-};
+using RecordingBox = testsupport::RecordingMessageBox;
 
 class ScriptedServices : public app::IMainWindowServices {
 public:

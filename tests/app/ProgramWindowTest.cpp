@@ -21,6 +21,7 @@
 #include "platform/FileSystem.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
+#include "support/RecordingMessageBox.h"
 #include "support/TempFolder.h"
 #include "ui/SkinButton.h"
 
@@ -28,14 +29,6 @@ namespace {
 
 using testsupport::TempFolder;
 
-class CountingBox : public app::IMessageBox {
-public:
-    int Show(const std::string& text, unsigned, unsigned) override {
-        texts.push_back(text);
-        return app::kIdOk;
-    }
-    std::vector<std::string> texts;
-};
 
 // The window on the real services, with Scan To Folder set to JPEG at 75 dpi into a
 // fresh folder. `showDriver` sets the destination to open the scanner's options first.
@@ -95,7 +88,7 @@ protected:
     }
 
     TempFolder out;
-    std::shared_ptr<CountingBox> box = std::make_shared<CountingBox>();
+    std::shared_ptr<testsupport::RecordingMessageBox> box = std::make_shared<testsupport::RecordingMessageBox>();
     std::unique_ptr<app::ProgramWindowServices> services;
     std::unique_ptr<app::CHotkeyDlg> window;
 };
