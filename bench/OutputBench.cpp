@@ -51,13 +51,17 @@ void Place(const std::string& page, const std::string& target) {
     if (e) fs::copy_file(page, target, fs::copy_options::overwrite_existing);
 }
 
+// False (and the benchmark skipped) when the benchmark page is missing.
+bool PageFound(benchmark::State& state, const std::string& source) {
+    if (!source.empty() && fs::exists(source)) return true;
+    state.SkipWithError("set SU_BENCH_PAGES to a folder made by make_pages.sh");
+    return false;
+}
+
 // args: 0 JPEG, 1 TIFF; colour mode and compression kind.
 void BM_SinglePageDocument(benchmark::State& state, const char* type, const char* page, int colour, int kind) {
     const std::string source = PagePath(page);
-    if (source.empty() || !fs::exists(source)) {
-        state.SkipWithError("set SU_BENCH_PAGES to a folder made by make_pages.sh");
-        return;
-    }
+    if (!PageFound(state, source)) return;
     Folder folder;
     output::SetWorkingFolderProvider([&folder] { return folder.path + "work/"; });
     for (auto _ : state) {
@@ -76,10 +80,7 @@ void BM_SinglePageDocument(benchmark::State& state, const char* type, const char
 // Pages added to one open multi-page document; a new document every 400 pages.
 void BM_MultiPageDocument(benchmark::State& state, const char* type, const char* page, int colour, int kind) {
     const std::string source = PagePath(page);
-    if (source.empty() || !fs::exists(source)) {
-        state.SkipWithError("set SU_BENCH_PAGES to a folder made by make_pages.sh");
-        return;
-    }
+    if (!PageFound(state, source)) return;
     Folder folder;
     output::SetWorkingFolderProvider([&folder] { return folder.path + "work/"; });
     std::unique_ptr<output::IF_ImageCompressioner> encoder;
