@@ -58,13 +58,19 @@ std::string AppListProvider::Format(const std::vector<std::shared_ptr<AppLaunchI
 
 void AppListProvider::Reload() {
     std::string file = platform::FileSystem().Exists(readFile_) ? readFile_ : DefaultsFilePath();
-    entries_ = Parse(ReadProfileString(file, section_, kListKey));
+    entries_ = Parse(ReadProfileStringWhole(file, section_, kListKey));
 }
 
 bool AppListProvider::Save() {
     bool ok = WriteProfileString(writeFile_, section_, kListKey, Format(entries_));
     readFile_ = writeFile_;
     return ok;
+}
+
+bool AppListProvider::SaveOrReload() {
+    if (Save()) return true;
+    Reload();
+    return false;
 }
 
 std::shared_ptr<AppLaunchInfo> AppListProvider::Find(int id) {
@@ -111,9 +117,11 @@ int AppListProvider::Add(AppLaunchInfo& entry) {
     if (Count() >= maxCount_) return kAppListFull;
     int check = CheckEntry(entry);
     if (check != kAppListDone) return check;
-    entry.SetId(entries_.empty() ? 1 : entries_.back()->GetId() + 1);
-    entries_.push_back(std::make_shared<AppLaunchInfo>(entry));
-    Save();
+    auto added = std::make_shared<AppLaunchInfo>(entry);
+    added->SetId(entries_.empty() ? 1 : entries_.back()->GetId() + 1);
+    entries_.push_back(added);
+    if (!SaveOrReload()) return kAppListNotSaved;
+    entry.SetId(added->GetId());
     return kAppListDone;
 }
 
@@ -130,18 +138,17 @@ int AppListProvider::Modify(const AppLaunchInfo& entry) {
     if (!target) throw std::invalid_argument(kGoneError);
     target->SetTitle(entry.GetTitle());
     target->SetPath(entry.GetPath());
-    Save();
-    return kAppListDone;
+    return SaveOrReload() ? kAppListDone : kAppListNotSaved;
 }
 
-void AppListProvider::Remove(int id) {
+bool AppListProvider::Remove(int id) {
     Reload();
     for (auto it = entries_.begin(); it != entries_.end(); ++it)
         if ((*it)->GetId() == id) {
             entries_.erase(it);
             break;
         }
-    Save();
+    return SaveOrReload();
 }
 
 std::string AppOperateAddMode::GetCaption() const { return ReadUIText("AM_Add_Title"); }

@@ -5,7 +5,9 @@
 //
 // Stored form: key "ListMapping" of the destination's section in the user's Sets.dat,
 // every entry written as "<id>|<title>|<path>|". Paths may hold the placeholders of
-// Placeholders.h; they are expanded on reading.
+// Placeholders.h; they are expanded on reading. The list is always read whole, past the
+// 1023-character cut of ordinary profile values: a few entries with long paths pass
+// that length, and a cut would drop the entries after it for good on the next save.
 
 #include <memory>
 #include <string>
@@ -44,6 +46,7 @@ enum AppListResult : int {
     kAppListTitleInUse = 4,
     kAppListBarInTitle = 5,
     kAppListGone = 6,  // the mode's entry no longer exists (modify only)
+    kAppListNotSaved = 7,  // the settings file could not be written; nothing changed
 };
 
 class AppListProvider {
@@ -65,11 +68,15 @@ public:
     std::shared_ptr<AppLaunchInfo> Find(int id);
     // Reloads; (identifier as decimal text, title) in stored order.
     std::vector<std::pair<std::string, std::string>> GetTitleList();
-    // Add gives the entry its identifier (last identifier + 1) when it is accepted.
+    // Add gives the entry its identifier (last identifier + 1) when it is accepted and
+    // saved. A failed save answers kAppListNotSaved and leaves the entry, the entries
+    // held and the stored list as they were.
     int Add(AppLaunchInfo& entry);
-    // Raises like GetById when the entry's identifier is gone.
+    // Raises like GetById when the entry's identifier is gone. A failed save answers
+    // kAppListNotSaved, as Add does.
     int Modify(const AppLaunchInfo& entry);
-    void Remove(int id);
+    // False when the list could not be saved (the entries held are then the stored ones).
+    bool Remove(int id);
     int Count() const { return static_cast<int>(entries_.size()); }
     int MaxCount() const { return maxCount_; }
     const std::vector<std::shared_ptr<AppLaunchInfo>>& Entries() const { return entries_; }
@@ -82,6 +89,9 @@ public:
 private:
     bool TitleInUse(const AppLaunchInfo& entry) const;
     int CheckEntry(const AppLaunchInfo& entry) const;
+    // Saves the entries held; after a failed save they are read back from the file, so
+    // what the provider holds never differs from what is stored.
+    bool SaveOrReload();
 
     std::string readFile_;
     std::string writeFile_;

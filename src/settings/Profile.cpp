@@ -94,18 +94,22 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-std::string ReadProfileString(const std::string& file, const std::string& section,
-                              const std::string& key, const std::string& fallback) {
+std::string ReadProfileStringWhole(const std::string& file, const std::string& section,
+                                   const std::string& key, const std::string& fallback) {
     std::string content;
-    if (!Load(file, content)) return fallback.substr(0, kProfileValueLimit);
+    if (!Load(file, content)) return fallback;
     auto lines = Parse(content);
     size_t s = FindSection(lines, Trim(section));
-    if (s == lines.size()) return fallback.substr(0, kProfileValueLimit);
+    if (s == lines.size()) return fallback;
     size_t end = SectionEnd(lines, s);
     for (size_t i = s + 1; i < end; ++i)
-        if (lines[i].kind == Line::Entry && EqualsNoCase(lines[i].name, Trim(key)))
-            return lines[i].value.substr(0, kProfileValueLimit);
-    return fallback.substr(0, kProfileValueLimit);
+        if (lines[i].kind == Line::Entry && EqualsNoCase(lines[i].name, Trim(key))) return lines[i].value;
+    return fallback;
+}
+
+std::string ReadProfileString(const std::string& file, const std::string& section,
+                              const std::string& key, const std::string& fallback) {
+    return ReadProfileStringWhole(file, section, key, fallback).substr(0, kProfileValueLimit);
 }
 
 bool WriteProfileString(const std::string& file, const std::string& sectionName,

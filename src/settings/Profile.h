@@ -3,7 +3,7 @@
 // - section and key names match without regard to ASCII case, after trimming blanks;
 // - the first occurrence of a section, and of a key within it, wins;
 // - a missing file, section or key gives the caller's default;
-// - values read are cut at 1023 characters;
+// - values read are cut at 1023 characters (ReadProfileStringWhole excepted);
 // - a write creates the file and the section when they are missing, replaces an
 //   existing key in place and keeps every other line, comment and the order;
 // - the file is replaced atomically (temporary file, flush, rename), so a failed or
@@ -22,6 +22,10 @@ constexpr size_t kProfileValueLimit = 1023;
 
 std::string ReadProfileString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& fallback = {});
+// The same lookup without the cut: for values that grow with the user's data (the
+// application lists), whose tail must never be lost because it was written whole.
+std::string ReadProfileStringWhole(const std::string& file, const std::string& section,
+                                   const std::string& key, const std::string& fallback = {});
 bool WriteProfileString(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value);
 // Removes a key (every line of it in the first matching section). True when the file

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
+#include <tuple>
+#include <vector>
 
 #include "SettingsFixture.h"
+#include "platform/Services.h"
 #include "settings/AppList.h"
 #include "settings/Profile.h"
 
@@ -22,7 +26,7 @@ protected:
     }
     void SetMax(int n) { settings::WriteProfileString(program / "Def.dat", "Config", "MaxAppListCount", std::to_string(n)); }
     void Store(const std::string& list) { settings::WriteProfileString(file, "Application1", "ListMapping", list); }
-    std::string Stored() { return settings::ReadProfileString(file, "Application1", "ListMapping"); }
+    std::string Stored() { return settings::ReadProfileStringWhole(file, "Application1", "ListMapping"); }
     int Add(AppListProvider& p, const std::string& title, const std::string& path) {
         AppLaunchInfo e(0, title, path);
         return p.Add(e);
@@ -91,6 +95,69 @@ TEST_F(AppList, TruncatedLastEntryIsDroppedAndPlaceholdersExpand) {
     ASSERT_EQ(p.Count(), 1);
     EXPECT_EQ(p.Entries()[0]->GetPath(), "/usr/bin/env");
 }
+
+// Ten programs in a deep packaged-software folder: their list passes the 1023 characters
+// an ordinary profile value is cut at.
+TEST_F(AppList, LongListKeepsEveryEntry) {
+    SetMax(12);
+    const std::string folder = "opt/example-vendor/imaging-suite-professional-edition/current/lib/exec/";
+    std::vector<std::string> paths;
+    AppListProvider p("Application1", file);
+    for (int i = 1; i <= 10; ++i) {
+        paths.push_back(home.Write(folder + "image-processing-tool-number-" + std::to_string(i), ""));
+        ASSERT_EQ(Add(p, "Tool " + std::to_string(i), paths.back()), 0) << i;
+    }
+    ASSERT_GT(Stored().size(), settings::kProfileValueLimit);
+
+    AppListProvider fresh("Application1", file);
+    ASSERT_EQ(fresh.GetTitleList().size(), 10u);
+    EXPECT_EQ(fresh.GetById(10)->GetPath(), paths[9]);
+    ASSERT_TRUE(fresh.Remove(1));  // a save after the reload keeps the tail
+    AppListProvider after("Application1", file);
+    after.Reload();
+    ASSERT_EQ(after.Count(), 9);
+    EXPECT_EQ(after.Entries().back()->GetId(), 10);
+    EXPECT_EQ(after.Entries().back()->GetPath(), paths[9]);
+}
+
+// The real file system, except that no file can be replaced (a full or read-only disk).
+class RefusingWrites : public platform::PosixFileSystem {
+public:
+    bool WriteFileAtomic(const std::string&, const std::string&) override { return false; }
+};
+
+// (change, title, whether the disk refuses every write)
+using SaveFailureCase = std::tuple<std::string, std::string, bool>;
+class AppListSaveFailure : public AppList, public ::testing::WithParamInterface<SaveFailureCase> {};
+
+TEST_P(AppListSaveFailure, IsReportedAndChangesNothing) {
+    const auto& [change, title, diskRefuses] = GetParam();
+    Store("1|One|" + exe + "|");
+    const std::string before = Stored();
+    AppListProvider p("Application1", file);
+    {
+        std::unique_ptr<platform::ScopedService<platform::IFileSystem>> disk;
+        if (diskRefuses)
+            disk = std::make_unique<platform::ScopedService<platform::IFileSystem>>(std::make_shared<RefusingWrites>());
+        AppLaunchInfo entry(change == "modify" ? 1 : 0, title, exe);
+        if (change == "add") {
+            EXPECT_EQ(p.Add(entry), settings::kAppListNotSaved);
+            EXPECT_EQ(entry.GetId(), 0);
+        } else if (change == "modify") {
+            EXPECT_EQ(p.Modify(entry), settings::kAppListNotSaved);
+        } else {
+            EXPECT_FALSE(p.Remove(1));
+        }
+    }
+    EXPECT_EQ(Stored(), before);
+    EXPECT_EQ(AppListProvider::Format(p.Entries()), before);  // what it holds is what is stored
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, AppListSaveFailure, ::testing::Values(
+    SaveFailureCase{"add", "Two", true}, SaveFailureCase{"modify", "One again", true},
+    SaveFailureCase{"remove", "", true},
+    // Titles the settings file refuses to hold (they would add a line of their own).
+    SaveFailureCase{"add", "Two\nLines", false}, SaveFailureCase{"modify", "One\nMore", false}));
 
 TEST_F(AppList, GetByIdZeroIsEmptyAndMissingRaises) {
     AppListProvider p("Application1", home.path() + "missing/Sets.dat");

@@ -33,6 +33,9 @@ TEST(Profile, ValuesAreCutAt1023Characters) {
     EXPECT_EQ(read.size(), 1023u);
     EXPECT_EQ(read.back(), 'E');
     EXPECT_EQ(ReadProfileString(f, "S", "k2", std::string(2000, 'd')).size(), 1023u);
+    // The whole read gives back exactly what was written.
+    EXPECT_EQ(ReadProfileStringWhole(f, "s", "K"), value);
+    EXPECT_EQ(ReadProfileStringWhole(f, "S", "k2", "d"), "d");
 }
 
 TEST(Profile, WriteCreatesFileAndSection) {

@@ -22,6 +22,20 @@ TEST_F(Provisioning, FirstRunCopiesBothFilesAndTheDefaultLists) {
     EXPECT_EQ(ReadProfileString(sets, "Fax", "Filename"), "Fax");
 }
 
+TEST_F(Provisioning, InstalledListsAreCopiedWhole) {
+    std::string list;
+    for (int i = 1; i <= 12; ++i)
+        list += std::to_string(i) + "|Viewer " + std::to_string(i) + "|/opt/example/viewer-" + std::to_string(i) +
+                "/bin/a-rather-long-program-name-for-a-packaged-image-viewer|";
+    ASSERT_GT(list.size(), settings::kProfileValueLimit);
+    settings::WriteProfileString(program / "Def.dat", "Application2", "ListMapping", list);
+    std::string sets = settings::UserSettingsFilePath();  // first run: from the template
+    EXPECT_EQ(settings::ReadProfileStringWhole(sets, "Application2", "ListMapping"), list);
+    ASSERT_TRUE(settings::DeleteProfileKey(sets, "Application2", "ListMapping"));
+    settings::UserSettingsFilePath();  // a later run restores the missing list
+    EXPECT_EQ(settings::ReadProfileStringWhole(sets, "Application2", "ListMapping"), list);
+}
+
 TEST_F(Provisioning, UnreachableSaveFolderTakesTheDefaultOnFirstRunOnly) {
     std::string blocker = home.Write("blocker", "a file, not a folder");
     settings::WriteProfileString(program / "Sets.dat", "Folder", "Savefolder", blocker + "/sub/");

@@ -78,6 +78,7 @@ TEST_F(Records, SaveFolderGetsATrailingSlashAndAMissingOneTheDefault) {
     EXPECT_EQ(folder.GetSaveFolder(), pictures.path());
 }
 
+// Runs the test with another current folder, as a program started elsewhere would.
 TEST_F(Records, FaxAlwaysTakesTheDefaultResolutionAndColour) {
     Put("Fax", "Resolution", "300");
     Put("Fax", "Colormode", "Color");
@@ -133,6 +134,24 @@ TEST_F(Records, ApplicationFollowsTheListAndKeepsItsValuesWithoutOne) {
     app.Load();
     EXPECT_EQ(app.GetAppListId(), 2);
     EXPECT_EQ(app.GetAppName(), "Mine");
+}
+
+// A list of ten entries with long paths, longer than an ordinary profile value may be.
+TEST_F(Records, ApplicationKeepsAnEntryFarDownALongList) {
+    const std::string folder = "/opt/example-vendor/imaging-suite-professional-edition/current/lib/exec/";
+    std::string list;
+    for (int i = 1; i <= 10; ++i)
+        list += std::to_string(i) + "|Tool " + std::to_string(i) + "|" + folder + "image-processing-tool-" +
+                std::to_string(i) + "|";
+    ASSERT_GT(list.size(), settings::kProfileValueLimit);
+    Put("Application1", "ListMapping", list);
+    Put("Application1", "AppListID", "10");
+    Put("Application1", "AppName", "Old title");  // the list's title and path win
+    settings::AppElements app("Application1");
+    app.Load();
+    EXPECT_EQ(app.GetAppListId(), 10);
+    EXPECT_EQ(app.GetAppName(), "Tool 10");
+    EXPECT_EQ(app.GetAppPath(), folder + "image-processing-tool-10");
 }
 
 TEST_F(Records, SaveNormalisesTheLevelAndKestKeepsAStoredList) {
