@@ -76,10 +76,11 @@ bool CommonSetting::Save() {
     IniHandler& handler = GetSettingsHandler();
     handler.OpenSection(section_);
     bool ok = SaveExtra(handler);
-    handler.CloseSection();
-    if (!ok) return false;
+    ok = handler.CloseSection() && ok;
+    // A refused destination key must not cost the common keys their save: they are
+    // written all the same, and the failure is still reported.
     auto persistence = ClassInstanceFactory::GetInstance().CreateSettingPersistence();
-    return persistence->SaveSetting(*this);
+    return persistence->SaveSetting(*this) && ok;
 }
 
 void CommonSetting::RepairCommon(const CommonSetting& d, IF_MappingHandler& model) {
@@ -170,8 +171,11 @@ bool AppElements::LoadExtra(ValueHandler& handler) {
 }
 
 bool AppElements::SaveExtra(ValueHandler& handler) {
-    return handler.WriteValue("Appexepath", appPath_) && handler.WriteValue("AppName", appName_) &&
-           handler.WriteValue("AppListID", std::to_string(appListId_));
+    // Every key is attempted: one that is refused leaves the others written.
+    bool ok = handler.WriteValue("Appexepath", appPath_);
+    ok = handler.WriteValue("AppName", appName_) && ok;
+    ok = handler.WriteValue("AppListID", std::to_string(appListId_)) && ok;
+    return ok;
 }
 
 void AppElements::Validate() {

@@ -39,7 +39,9 @@ public:
     // Loads the record from the settings file; true when it is complete afterwards.
     // False (record left as cleared) when the file does not exist.
     bool Load();
-    // Writes the record; false when a write failed.
+    // Writes the destination's own keys, each even when another one is refused, then
+    // the common keys, which a refused own key does not skip. False when any write
+    // failed.
     bool Save();
 
     const std::string& GetSection() const { return section_; }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "SettingsFixture.h"
 #include "settings/AppList.h"
 #include "settings/Persistence.h"
@@ -153,6 +155,42 @@ TEST_F(Records, ApplicationKeepsAnEntryFarDownALongList) {
     EXPECT_EQ(app.GetAppName(), "Tool 10");
     EXPECT_EQ(app.GetAppPath(), folder + "image-processing-tool-10");
 }
+
+class RefusedKey : public Records, public ::testing::WithParamInterface<std::string> {};
+
+// A value with a line break is refused by the settings file; the keys around it are
+// still written, the common ones included, and the save reports the failure.
+TEST_P(RefusedKey, OtherKeysAreStillWritten) {
+    const std::string& refused = GetParam();
+    const char* section = refused == "Openfileoption" ? "Folder" : "Application1";
+    std::map<std::string, std::string> values = {{"Filename", "Written"}};
+    bool saved = false;
+    if (refused == "Openfileoption") {
+        settings::FolderElements folder(section);
+        folder.Load();
+        folder.SetOpenFolder("tr\nue");
+        folder.SetFileName(values["Filename"]);
+        saved = folder.Save();
+    } else {
+        values["Appexepath"] = "/bin/sh";
+        values["AppName"] = "Shell";
+        values["AppListID"] = "3";
+        settings::AppElements app(section);
+        app.Load();
+        app.SetAppPath(refused == "Appexepath" ? "/bin/\nsh" : values["Appexepath"]);
+        app.SetAppName(refused == "AppName" ? "Sh\nell" : values["AppName"]);
+        app.SetAppListId(3);
+        app.SetFileName(values["Filename"]);
+        saved = app.Save();
+    }
+    EXPECT_FALSE(saved);
+    for (const auto& kv : values) {
+        if (kv.first == refused) continue;
+        EXPECT_EQ(ReadProfileString(sets, section, kv.first), kv.second) << kv.first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, RefusedKey, ::testing::Values("Appexepath", "AppName", "Openfileoption"));
 
 TEST_F(Records, SaveNormalisesTheLevelAndKestKeepsAStoredList) {
     settings::FolderElements folder("Folder");
