@@ -145,7 +145,10 @@ void CommonSetting::RepairCommon(const CommonSetting& d, IF_MappingHandler& mode
         if (value <= 0 || value > 100) compressionLevel_ = d.compressionLevel_;
         else compressionLevel_ = std::to_string(value);
     }
-    if (saveFolder_.empty() || !platform::FileSystem().Exists(saveFolder_)) SetSaveFolder(d.saveFolder_);
+    // A folder that is not absolute would be taken relative to wherever the program
+    // happens to run; it counts as a folder that does not exist.
+    if (saveFolder_.empty() || saveFolder_.front() != '/' || !platform::FileSystem().Exists(saveFolder_))
+        SetSaveFolder(d.saveFolder_);
     std::string name = TrimBlanks(fileName_);
     if (name.find_first_of("/\\:*?\"<>|") != std::string::npos || name.size() > kMaxFileNameLength)
         fileName_ = d.fileName_;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <utility>
 
 #include "SettingsFixture.h"
 #include "settings/AppList.h"
@@ -81,6 +83,36 @@ TEST_F(Records, SaveFolderGetsATrailingSlashAndAMissingOneTheDefault) {
 }
 
 // Runs the test with another current folder, as a program started elsewhere would.
+struct CurrentFolder {
+    explicit CurrentFolder(const std::string& folder) { std::filesystem::current_path(folder); }
+    ~CurrentFolder() {
+        std::error_code ignored;
+        std::filesystem::current_path(old, ignored);
+    }
+    std::filesystem::path old = std::filesystem::current_path();
+};
+
+// (stored folder, whether it is kept)
+using FolderCase = std::pair<std::string, bool>;
+class SaveFolder : public Records, public ::testing::WithParamInterface<FolderCase> {};
+
+// Only an absolute folder that exists is kept; "ABS" stands for an existing absolute one.
+TEST_P(SaveFolder, RelativeCountsAsMissing) {
+    home.Write("run/rel/sub/file", "");  // every relative folder below exists from "run"
+    CurrentFolder here(home.path() + "run");
+    auto [stored, kept] = GetParam();
+    if (stored == "ABS") stored = home.path() + "run/rel/";
+    Put("Folder", "Savefolder", stored);
+    settings::FolderElements folder("Folder");
+    folder.Load();
+    EXPECT_EQ(folder.GetSaveFolder(), kept ? stored : pictures.path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, SaveFolder, ::testing::Values(
+    FolderCase{"rel/", false}, FolderCase{"rel", false}, FolderCase{"./rel/", false},
+    FolderCase{"rel/sub/", false}, FolderCase{"../run/rel/", false}, FolderCase{"ABS", true},
+    FolderCase{"/no/such/folder/", false}));
+
 TEST_F(Records, FaxAlwaysTakesTheDefaultResolutionAndColour) {
     Put("Fax", "Resolution", "300");
     Put("Fax", "Colormode", "Color");
