@@ -51,24 +51,22 @@ bool SharedLoad(CommonSetting& record) {
 bool SharedSave(CommonSetting& record, bool writeEmptyList) {
     IniHandler& h = GetSettingsHandler();
     h.OpenSection(record.GetSection());
-    if (!h.WriteValue("Scanmethod", record.GetScanMethod())) return false;
-    if (record.GetScanMethodArr()) {
-        if (!h.WriteValue("ScanmethodArr", record.GetScanMethodArr()->ToText())) return false;
-    } else if (writeEmptyList) {
-        if (!h.WriteValue("ScanmethodArr", "")) return false;
-    }
-    if (!h.WriteValue("Colormode", record.GetColorMode())) return false;
-    if (!h.WriteValue("Resolution", std::to_string(record.GetResolution()))) return false;
-    if (!h.WriteValue("Papersize", record.GetPaperSize())) return false;
-    if (!h.WriteValue("Filename", record.GetFileName())) return false;
+    // Every key is attempted: one refused value must not leave the keys after it stale.
+    bool ok = h.WriteValue("Scanmethod", record.GetScanMethod());
+    if (record.GetScanMethodArr()) ok = h.WriteValue("ScanmethodArr", record.GetScanMethodArr()->ToText()) && ok;
+    else if (writeEmptyList) ok = h.WriteValue("ScanmethodArr", "") && ok;
+    ok = h.WriteValue("Colormode", record.GetColorMode()) && ok;
+    ok = h.WriteValue("Resolution", std::to_string(record.GetResolution())) && ok;
+    ok = h.WriteValue("Papersize", record.GetPaperSize()) && ok;
+    ok = h.WriteValue("Filename", record.GetFileName()) && ok;
     record.SetCompressionLevel(std::to_string(DecimalToInt(record.GetCompressionLevel())));
-    if (!h.WriteValue("Compressionlevel", record.GetCompressionLevel())) return false;
-    if (!h.WriteValue("Savefolder", record.GetSaveFolder())) return false;
-    if (!h.WriteValue("Savetype", record.GetSaveType())) return false;
-    if (!h.WriteValue("IsShowDriver", record.GetShowDriver() ? "true" : "false")) return false;
-    if (!h.WriteValue("PDFCompression", record.GetPDFCompression())) return false;
-    if (!h.WriteValue("TifCompression", record.GetTifCompression())) return false;
-    return h.CloseSection();
+    ok = h.WriteValue("Compressionlevel", record.GetCompressionLevel()) && ok;
+    ok = h.WriteValue("Savefolder", record.GetSaveFolder()) && ok;
+    ok = h.WriteValue("Savetype", record.GetSaveType()) && ok;
+    ok = h.WriteValue("IsShowDriver", record.GetShowDriver() ? "true" : "false") && ok;
+    ok = h.WriteValue("PDFCompression", record.GetPDFCompression()) && ok;
+    ok = h.WriteValue("TifCompression", record.GetTifCompression()) && ok;
+    return h.CloseSection() && ok;
 }
 
 } // namespace

@@ -194,14 +194,18 @@ class RefusedKey : public Records, public ::testing::WithParamInterface<std::str
 // still written, the common ones included, and the save reports the failure.
 TEST_P(RefusedKey, OtherKeysAreStillWritten) {
     const std::string& refused = GetParam();
-    const char* section = refused == "Openfileoption" ? "Folder" : "Application1";
+    const char* section = refused == "Openfileoption" || refused == "Filename" ? "Folder" : "Application1";
     std::map<std::string, std::string> values = {{"Filename", "Written"}};
     bool saved = false;
-    if (refused == "Openfileoption") {
+    if (refused == "Openfileoption" || refused == "Filename") {
+        values["Savetype"] = "PDF";
+        values["PDFCompression"] = "Raw";
         settings::FolderElements folder(section);
         folder.Load();
-        folder.SetOpenFolder("tr\nue");
-        folder.SetFileName(values["Filename"]);
+        folder.SetOpenFolder(refused == "Openfileoption" ? "tr\nue" : "true");
+        folder.SetFileName(refused == "Filename" ? "Writ\nten" : values["Filename"]);
+        folder.SetSaveType(values["Savetype"]);
+        folder.SetPDFCompression(values["PDFCompression"]);
         saved = folder.Save();
     } else {
         values["Appexepath"] = "/bin/sh";
@@ -222,7 +226,7 @@ TEST_P(RefusedKey, OtherKeysAreStillWritten) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, RefusedKey, ::testing::Values("Appexepath", "AppName", "Openfileoption"));
+INSTANTIATE_TEST_SUITE_P(Keys, RefusedKey, ::testing::Values("Appexepath", "AppName", "Openfileoption", "Filename"));
 
 TEST_F(Records, SaveNormalisesTheLevelAndKestKeepsAStoredList) {
     settings::FolderElements folder("Folder");
