@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/Texts.h"
 #include "ui/QtMessageBox.h"
@@ -65,12 +66,20 @@ void CDlgSelectSource::UpdateEnabling() {
     ok_->setEnabled(!empty && selected);
     const bool closable = empty || selected;
     cancel_->setEnabled(closable);
-    if (closable != canClose_) {
-        canClose_ = closable;
-        const bool wasVisible = isVisible();
-        setWindowFlag(Qt::WindowCloseButtonHint, closable);
-        if (wasVisible) show();  // changing the frame's buttons re-creates the window
+    if (closable == canClose_) return;
+    canClose_ = closable;
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowCloseButtonHint, closable);
+    QWindow* shown = isVisible() ? windowHandle() : nullptr;
+    if (!shown) {
+        setWindowFlags(flags);
+        return;
     }
+    // setWindowFlags() on a shown widget re-creates its window: the dialog disappears and
+    // a running exec() ends with it. A shown dialog changes the hint of its window in
+    // place; the window manager updates the frame, and the dialog stays where it is.
+    overrideWindowFlags(flags);
+    shown->setFlags(flags);
 }
 
 void CDlgSelectSource::accept() {

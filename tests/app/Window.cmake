@@ -22,3 +22,8 @@ su_test(app_program_tests SOURCES ProgramWindowTest.cpp ${PROJECT_SOURCE_DIR}/sr
   DEPS su_appwindow su_scan su_scancontrol_ui su_scancontrol su_delivery Qt6::Test)
 target_compile_options(app_program_tests PRIVATE -Wno-null-dereference)
 add_dependencies(app_program_tests scanner-utility-help)
+
+# The program's modal dialogs on a real X server with a window manager, driven by real
+# key and mouse events (Xvfb, openbox, xdotool; screenshots in build/bin/x-screens).
+su_test(app_x11_tests SOURCES DialogsOnXTest.cpp DEPS su_xsession)
+add_dependencies(app_x11_tests scanner-utility)

@@ -1,0 +1,227 @@
+// The real program on a real X server with a window manager, driven by real key presses
+// and mouse clicks as a user would: the window's modal dialogs must stay up while they
+// are used, end with the user's answer, and leave its effect behind (the chosen scanner
+// in the user's Prdct.dat). Offscreen widget tests cannot see a dialog that the window
+// system hides or a modal loop that ends early; these can.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPoint>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+#include <memory>
+
+#include "support/TempFolder.h"
+#include "support/XSession.h"
+
+namespace {
+
+using testsupport::TempFolder;
+using testsupport::XSession;
+
+const QString kMainTitle = QStringLiteral("Scanner Utility");
+const QString kSelectTitle = QStringLiteral("Select Scanner");
+const QString kAboutTitle = QStringLiteral("About");
+
+class DialogsOnX : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString why;
+        if (!x.Start(&why)) {
+            // Without the tools there is nothing to run on; with them, a server or window
+            // manager that does not come up is a failure.
+            if (why.endsWith(QStringLiteral("is not installed"))) GTEST_SKIP() << why.toStdString();
+            FAIL() << why.toStdString();
+        }
+        shots = QString::fromStdString(testsupport::ProgramFolder()) + QStringLiteral("x-screens/");
+        QDir().mkpath(shots);
+    }
+    void TearDown() override {
+        if (program && program->state() != QProcess::NotRunning) {
+            program->kill();
+            program->waitForFinished(5000);
+        }
+    }
+
+    // Starts scanner-utility for a new user (empty home) with the SANE configuration in
+    // `saneConfig` (the repository's: the two test scanners).
+    void StartProgram(const std::string& saneConfig = {}) {
+        QDir().mkpath(QString::fromStdString(home / "run"));
+        QFile::setPermissions(QString::fromStdString(home / "run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QProcessEnvironment env = x.Environment(QProcessEnvironment::systemEnvironment());
+        env.insert(QStringLiteral("HOME"), QString::fromStdString(home.path()));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(home / ".config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(home / "run"));
+        env.remove(QStringLiteral("XDG_PICTURES_DIR"));
+        if (!saneConfig.empty()) env.insert(QStringLiteral("SANE_CONFIG_DIR"), QString::fromStdString(saneConfig));
+        program = std::make_unique<QProcess>();
+        program->setProcessEnvironment(env);
+        program->setProcessChannelMode(QProcess::ForwardedChannels);
+        program->start(QString::fromStdString(testsupport::ProgramFolder() + "scanner-utility"), {});
+        ASSERT_TRUE(program->waitForStarted(10000));
+    }
+
+    // The current source stored in the user's Prdct.dat ("" when none is stored).
+    std::string StoredSource() const {
+        QFile file(QString::fromStdString(home / ".config/ZAV/Quorin/Prdct.dat"));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        const QString text = QString::fromUtf8(file.readAll());
+        const auto match = QRegularExpression(QStringLiteral("^SourceName=(.*?)\\r?$"),
+                                              QRegularExpression::MultilineOption)
+                               .match(text);
+        return match.hasMatch() ? match.captured(1).toStdString() : std::string();
+    }
+
+    // Waits for the program to end by itself; its exit code, or -1.
+    int WaitForExit(int ms = 20000) {
+        if (!program->waitForFinished(ms)) return -1;
+        return program->exitStatus() == QProcess::NormalExit ? program->exitCode() : -1;
+    }
+
+    void Shoot(const char* name) { x.Screenshot(shots + QString::fromLatin1(name) + QStringLiteral(".png")); }
+
+    // The centre of row `row` of the selection dialog's scanner list, inside the dialog.
+    static QPoint ListRow(int row) { return QPoint(40, 38 + 14 * row); }
+    static QPoint OkButton(int width, int height) { return QPoint(width - 137, height - 23); }
+
+    XSession x;
+    TempFolder home;
+    QString shots;
+    std::unique_ptr<QProcess> program;
+};
+
+// A first run with two scanners: the user must choose one. The dialog cannot be closed
+// or cancelled while nothing is chosen; a click on a scanner keeps it open; OK stores it.
+TEST_F(DialogsOnX, FirstRunChoosesAScannerWithTheMouse) {
+    StartProgram();
+    const QString dialog = x.WaitForWindow(kSelectTitle);
+    ASSERT_FALSE(dialog.isEmpty()) << "no scanner selection on a first run with two scanners";
+    ASSERT_TRUE(x.WaitUntilActive(dialog));
+    Shoot("select-scanner-first-run");
+
+    // Nothing chosen yet: Escape and the window manager's close (Alt+F4) are refused.
+    ASSERT_TRUE(x.Keys({QStringLiteral("Escape"), QStringLiteral("alt+F4")}));
+    QThread::msleep(500);
+    EXPECT_TRUE(x.IsVisible(dialog)) << "closed before a scanner was chosen";
+
+    int left = 0, top = 0, width = 0, height = 0;
+    ASSERT_TRUE(x.Geometry(dialog, &left, &top, &width, &height));
+    const QPoint second = ListRow(1);
+    ASSERT_TRUE(x.Click(dialog, second.x(), second.y()));
+    QThread::msleep(500);
+    Shoot("select-scanner-chosen");
+    ASSERT_TRUE(x.IsVisible(dialog)) << "the dialog vanished when a scanner was selected";
+    EXPECT_EQ(x.Windows(kMainTitle).size(), 1) << "a message box came up";
+
+    const QPoint ok = OkButton(width, height);
+    ASSERT_TRUE(x.Click(dialog, ok.x(), ok.y()));
+    EXPECT_TRUE(x.WaitUntilHidden(dialog));
+    EXPECT_EQ(StoredSource(), "test:1");
+
+    // The main window is still there, alone, and closes normally.
+    const QString main = x.WaitForWindow(kMainTitle);
+    ASSERT_FALSE(main.isEmpty());
+    EXPECT_EQ(x.Windows(kMainTitle).size(), 1) << "a message box came up";
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+// The same choice with the keyboard only. The list takes the focus on its first row
+// without choosing it; Down moves to the second and chooses it, Enter confirms.
+TEST_F(DialogsOnX, FirstRunChoosesAScannerWithTheKeyboard) {
+    StartProgram();
+    const QString dialog = x.WaitForWindow(kSelectTitle);
+    ASSERT_FALSE(dialog.isEmpty());
+    ASSERT_TRUE(x.WaitUntilActive(dialog));
+    ASSERT_TRUE(x.Keys({QStringLiteral("Down")}));
+    QThread::msleep(300);
+    ASSERT_TRUE(x.IsVisible(dialog)) << "the dialog vanished when a scanner was selected";
+    ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
+    EXPECT_TRUE(x.WaitUntilHidden(dialog));
+    EXPECT_EQ(StoredSource(), "test:1");
+
+    // Later, Option > Select Scanner offers the list again with the current scanner
+    // chosen; Up and Enter switch to the other one.
+    const QString main = x.WaitForWindow(kMainTitle);
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    QThread::msleep(500);  // the start-up check finishes after the dialog
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+o"), QStringLiteral("s")}));
+    const QString again = x.WaitForWindow(kSelectTitle);
+    ASSERT_FALSE(again.isEmpty()) << "Option > Select Scanner showed no dialog";
+    ASSERT_TRUE(x.WaitUntilActive(again));
+    ASSERT_TRUE(x.Keys({QStringLiteral("Up"), QStringLiteral("Return")}));
+    EXPECT_TRUE(x.WaitUntilHidden(again));
+    EXPECT_EQ(StoredSource(), "test:0");
+
+    // And Cancel (Escape) keeps the current one.
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+o"), QStringLiteral("s")}));
+    const QString third = x.WaitForWindow(kSelectTitle);
+    ASSERT_FALSE(third.isEmpty());
+    ASSERT_TRUE(x.WaitUntilActive(third));
+    ASSERT_TRUE(x.Keys({QStringLiteral("Down"), QStringLiteral("Escape")}));
+    EXPECT_TRUE(x.WaitUntilHidden(third));
+    EXPECT_EQ(StoredSource(), "test:0");
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+// Help > About opens the About box over the window; Enter closes it and the window
+// goes on.
+TEST_F(DialogsOnX, AboutOpensFromTheMenuAndClosesWithEnter) {
+    StartProgram();
+    const QString dialog = x.WaitForWindow(kSelectTitle);
+    ASSERT_FALSE(dialog.isEmpty());
+    ASSERT_TRUE(x.WaitUntilActive(dialog));
+    // Space chooses the row that has the focus.
+    ASSERT_TRUE(x.Keys({QStringLiteral("space"), QStringLiteral("Return")}));
+    ASSERT_TRUE(x.WaitUntilHidden(dialog));
+    EXPECT_EQ(StoredSource(), "test:0");
+
+    const QString main = x.WaitForWindow(kMainTitle);
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    QThread::msleep(500);
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+h"), QStringLiteral("a")}));
+    const QString about = x.WaitForWindow(kAboutTitle);
+    ASSERT_FALSE(about.isEmpty()) << "Help > About showed nothing";
+    ASSERT_TRUE(x.WaitUntilActive(about));
+    Shoot("about");
+    ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
+    EXPECT_TRUE(x.WaitUntilHidden(about));
+    EXPECT_TRUE(x.IsVisible(main));
+    EXPECT_EQ(program->state(), QProcess::Running);
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+// With no scanner at all the window says so in a message box; its OK ends the program.
+TEST_F(DialogsOnX, NoScannerShowsTheMessageAndItsOkEndsTheProgram) {
+    TempFolder sane;
+    sane.Write("dll.conf", "# no backends\n");
+    StartProgram(sane.path());
+    const QString main = x.WaitForWindow(kMainTitle);
+    ASSERT_FALSE(main.isEmpty());
+    QString box;
+    QElapsedTimer timer;
+    timer.start();
+    while (box.isEmpty() && timer.elapsed() < 20000) {
+        for (const QString& w : x.Windows(kMainTitle))
+            if (w != main) box = w;
+        QThread::msleep(50);
+    }
+    ASSERT_FALSE(box.isEmpty()) << "no message box over the window";
+    ASSERT_TRUE(x.WaitUntilActive(box));
+    Shoot("no-scanner-message");
+    EXPECT_EQ(program->state(), QProcess::Running) << "the program must wait for the user's OK";
+    ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+} // namespace
