@@ -1,5 +1,7 @@
 #include "app/ButtonTips.h"
 
+#include <cstddef>
+
 #include "app/ScanDispatch.h"
 #include "app/Texts.h"
 
@@ -33,9 +35,35 @@ int DestinationOfCommand(int command) {
     }
 }
 
+namespace {
+
+// UTF-8 continuation bytes (10xxxxxx) carry no character of their own; every other byte
+// begins one. A stray byte that is not valid UTF-8 counts as one character.
+bool BeginsCharacter(unsigned char byte) { return (byte & 0xC0u) != 0x80u; }
+
+size_t CharacterCount(const std::string& text) {
+    size_t count = 0;
+    for (unsigned char byte : text) count += BeginsCharacter(byte);
+    return count;
+}
+
+// The byte offset where the last `count` characters of the text begin.
+size_t StartOfLastCharacters(const std::string& text, size_t count) {
+    size_t pos = text.size();
+    while (pos > 0 && count > 0) {
+        --pos;
+        if (BeginsCharacter(static_cast<unsigned char>(text[pos]))) --count;
+    }
+    return pos;
+}
+
+} // namespace
+
 std::string ShortenForTip(const std::string& text) {
-    if (text.size() < 51) return text;
-    return "..." + text.substr(text.size() - 47);
+    // Folders and application names are UTF-8: count and cut whole characters, so a
+    // name with accented letters is neither shortened early nor cut inside a letter.
+    if (CharacterCount(text) < 51) return text;
+    return "..." + text.substr(StartOfLastCharacters(text, 47));
 }
 
 std::string ComposeButtonTip(int command, const TipValues& v) {

@@ -48,6 +48,7 @@ struct ButtonTipSet {
 };
 
 // A text of 51 characters or more becomes "..." followed by its last 47 characters.
+// Characters are UTF-8 code points, never bytes.
 std::string ShortenForTip(const std::string& text);
 
 // The tip text of a button command: lines ending with CR LF, the title, the input

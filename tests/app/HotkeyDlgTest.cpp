@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest/QTest>
+#include <ostream>
 
 #include "../ui/QtTestEnv.h"
 #include "app/ButtonTips.h"
@@ -182,6 +183,45 @@ TEST_F(MainWindow, TipsShowEachDestinationsSettingsBelowItsButton) {
     const QPoint bottomLeft = button->mapToGlobal(QPoint(0, button->height()));
     EXPECT_EQ(tip->geometry().topLeft(), bottomLeft) << "top-left at the button's bottom-left";
 }
+
+// Tip shortening counts characters, not bytes: folders and application names in
+// other scripts are neither shortened early nor cut inside a letter.
+struct ShortenCase {
+    const char* text;
+    const char* shown;
+};
+void PrintTo(const ShortenCase& c, std::ostream* os) { *os << c.text; }
+class TipShortening : public ::testing::TestWithParam<ShortenCase> {};
+
+TEST_P(TipShortening, CountsAndCutsWholeCharacters) {
+    EXPECT_EQ(app::ShortenForTip(GetParam().text), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, TipShortening,
+    ::testing::Values(
+        // 50 and 51 plain characters: the edge of the rule.
+        ShortenCase{"/home/user/Pictures/scans-of-the-year/2026/xxxxxx/",
+                    "/home/user/Pictures/scans-of-the-year/2026/xxxxxx/"},
+        ShortenCase{"/home/user/Pictures/scans-of-the-year/2026/xxxxxxx/",
+                    "...e/user/Pictures/scans-of-the-year/2026/xxxxxxx/"},
+        // 48 characters in 82 bytes, 33 characters in 67 bytes: short enough to stay whole.
+        ShortenCase{"/srv/Документы/Сканированные/Счета/Декабрь-2026/",
+                    "/srv/Документы/Сканированные/Счета/Декабрь-2026/"},
+        ShortenCase{"/home/user/スキャン/書類/請求書/二〇二六年/十二月/",
+                    "/home/user/スキャン/書類/請求書/二〇二六年/十二月/"},
+        // 51 characters in 52 bytes: shortened, keeping the last 47 characters.
+        ShortenCase{"/home/jürgen/Bilder/Gescannte Dokumente/Rechnungen/",
+                    "...e/jürgen/Bilder/Gescannte Dokumente/Rechnungen/"},
+        // 54 characters in 90 bytes: the last 47 bytes would begin inside a letter.
+        ShortenCase{"/home/ольга/Документы/Сканы/Счета за 2026 год/декабрь/",
+                    "...льга/Документы/Сканы/Счета за 2026 год/декабрь/"},
+        // A save folder of 60 characters in 65 bytes.
+        ShortenCase{"/home/andré/Images/Numérisations/Reçus/année-2026/décembre/x",
+                    "...mages/Numérisations/Reçus/année-2026/décembre/x"},
+        // Four-byte characters count once.
+        ShortenCase{"/home/zoë/Pictures/📷 Scans from the office 2026/📷 December/",
+                    "...ctures/📷 Scans from the office 2026/📷 December/"}));
 
 TEST_F(MainWindow, ShowTipsOptionComesFromDefaultsUntilTheFirstToggleStoresIt) {
     dir.Write("Def.dat", "[Config]\nIsShowToolTips= FALSE \n");
