@@ -48,7 +48,11 @@ TipValues ValuesOf(const settings::CommonSetting& record, settings::IF_MappingHa
 }  // namespace
 
 ProgramWindowServices::ProgramWindowServices()
-    : control_(scancontrol::CreateSaneDynamictwain()), sources_(scancontrol::CreateSaneSourceManager()) {
+    : ProgramWindowServices(scancontrol::CreateSaneDynamictwain(), scancontrol::CreateSaneSourceManager()) {}
+
+ProgramWindowServices::ProgramWindowServices(std::unique_ptr<scancontrol::CDynamictwain> control,
+                                             std::shared_ptr<scancontrol::ISourceManager> sources)
+    : control_(std::move(control)), sources_(std::move(sources)) {
     // A destination set to show the scanner's options ("IsShowDriver") opens the
     // options dialog before scanning; the window is what can show it.
     scancontrol::InstallSaneDriverDialog();

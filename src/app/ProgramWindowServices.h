@@ -19,7 +19,11 @@ namespace app {
 
 class ProgramWindowServices : public IMainWindowServices {
 public:
+    // On the SANE scanning control.
     ProgramWindowServices();
+    // On the given control and its source listing (a scripted control in tests).
+    ProgramWindowServices(std::unique_ptr<scancontrol::CDynamictwain> control,
+                          std::shared_ptr<scancontrol::ISourceManager> sources);
     ~ProgramWindowServices() override;
 
     void Attach(IScanWindow& window) override;

@@ -16,7 +16,8 @@ set_target_properties(su_appwindow PROPERTIES AUTOMOC ON)
 # Qt's inline guarded pointers trip GCC's flow-based null check inside Qt's headers.
 target_compile_options(su_appwindow PRIVATE -Wno-null-dereference)
 
-add_executable(scanner-utility main.cpp ProgramWindowServices.cpp ProgramWindowServices.h)
+add_executable(scanner-utility main.cpp ProgramWindowServices.cpp ProgramWindowServices.h ProgramStartup.cpp
+  ProgramStartup.h)
 target_link_libraries(scanner-utility PRIVATE su_appwindow su_scan su_scancontrol_ui su_scancontrol su_delivery su_app)
 su_target_policy(scanner-utility)
 target_compile_options(scanner-utility PRIVATE -Wno-null-dereference)

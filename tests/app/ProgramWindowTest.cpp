@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -17,8 +19,11 @@
 #include "../ui/QtTestEnv.h"
 #include "app/DataFiles.h"
 #include "app/HotkeyDlg.h"
+#include "app/ProgramStartup.h"
 #include "app/ProgramWindowServices.h"
+#include "app/Texts.h"
 #include "platform/FileSystem.h"
+#include "scancontrol/FakeDynamictwain.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
 #include "support/RecordingMessageBox.h"
@@ -126,6 +131,36 @@ TEST_F(ProgramWindowTest, CancellingTheScannerOptionsDialogScansNothing) {
     platform::PosixFileSystem().ListFolder(out.path(), names);
     EXPECT_EQ(names.size(), 2u) << "a cancelled scan left a file";
     EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
+}
+
+// Start-up with a source manager that cannot be opened: the acquisition object reports
+// it while the window's services are made, and the user sees message 108 in the
+// program's own message box (the one start-up installs, no test double).
+TEST(ProgramStartup, SourceManagerThatCannotOpenShowsMessage108) {
+    testsupport::QtApp();
+    std::vector<std::string> shown;
+    QTimer answer;  // answers each box as it opens
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        shown.push_back(box->text().toStdString());
+        box->button(QMessageBox::Ok)->click();
+    });
+    answer.start();
+    std::unique_ptr<QDialog> window = app::CreateProgramWindow([] {
+        auto control = std::make_unique<scancontrol::FakeDynamictwain>();
+        control->SetSourceManagerPresent(false);
+        // The scripted control lists its own sources; the services own it through `control`.
+        std::shared_ptr<scancontrol::ISourceManager> sources(control.get(), [](scancontrol::ISourceManager*) {});
+        return std::make_unique<app::ProgramWindowServices>(std::move(control), std::move(sources));
+    });
+    answer.stop();
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(shown.size(), 1u) << "message 108 did not reach the user";
+    EXPECT_EQ(shown[0], app::LoadMessageText(108));
+    EXPECT_EQ(shown[0], "Please make sure twain_32.dll is in your system folder.");
+    window.reset();
 }
 
 } // namespace
