@@ -14,6 +14,7 @@
 #include <QThread>
 #include <memory>
 
+#include "settings/Profile.h"
 #include "support/TempFolder.h"
 #include "support/XSession.h"
 
@@ -25,6 +26,7 @@ using testsupport::XSession;
 const QString kMainTitle = QStringLiteral("Scanner Utility");
 const QString kSelectTitle = QStringLiteral("Select Scanner");
 const QString kAboutTitle = QStringLiteral("About");
+const QString kOptionsTitle = QStringLiteral("Scanner settings: test:0");
 
 class DialogsOnX : public ::testing::Test {
 protected:
@@ -65,6 +67,26 @@ protected:
         ASSERT_TRUE(program->waitForStarted(10000));
     }
 
+    // A returning user: test:0 is the current scanner, and Scan To Folder scans to JPEG
+    // at 75 dpi into `out`, first showing the scanner's options.
+    void PrepareUser(const std::string& out) {
+        const std::string user = home / ".config/ZAV/Quorin/";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(user)));
+        const std::string product = user + "Prdct.dat";
+        const std::string sets = user + "Sets.dat";
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(testsupport::ProgramFolder() + "Prdct.dat"),
+                                QString::fromStdString(product)));
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(testsupport::ProgramFolder() + "Sets.dat"),
+                                QString::fromStdString(sets)));
+        QFile::setPermissions(QString::fromStdString(product), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QFile::setPermissions(QString::fromStdString(sets), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        ASSERT_TRUE(settings::WriteProfileString(product, "Common", "SourceName", "test:0"));
+        const std::pair<const char*, std::string> folder[] = {
+            {"Savefolder", out}, {"Savetype", "JPEG"}, {"Resolution", "75"},
+            {"Openfileoption", "false"}, {"IsShowDriver", "true"}};
+        for (const auto& [key, value] : folder) ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
+    }
+
     // The current source stored in the user's Prdct.dat ("" when none is stored).
     std::string StoredSource() const {
         QFile file(QString::fromStdString(home / ".config/ZAV/Quorin/Prdct.dat"));
@@ -87,6 +109,8 @@ protected:
     // The centre of row `row` of the selection dialog's scanner list, inside the dialog.
     static QPoint ListRow(int row) { return QPoint(40, 38 + 14 * row); }
     static QPoint OkButton(int width, int height) { return QPoint(width - 137, height - 23); }
+    // The centre of the main window's Scan To Folder picture, inside the window.
+    static QPoint FolderButton(int width) { return QPoint(width * 212 / 337, 68); }
 
     XSession x;
     TempFolder home;
@@ -221,6 +245,45 @@ TEST_F(DialogsOnX, NoScannerShowsTheMessageAndItsOkEndsTheProgram) {
     Shoot("no-scanner-message");
     EXPECT_EQ(program->state(), QProcess::Running) << "the program must wait for the user's OK";
     ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+// Scan To Folder set to show the scanner's options: a click on the button opens them
+// over the window; Enter starts the scan, and the page arrives in the save folder.
+TEST_F(DialogsOnX, ScannerOptionsOpenFromTheFolderButtonAndEnterScans) {
+    TempFolder out;
+    PrepareUser(out.path());
+    StartProgram();
+    const QString main = x.WaitForWindow(kMainTitle);
+    ASSERT_FALSE(main.isEmpty());
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    QThread::msleep(800);  // the start-up check runs shortly after the window shows
+    EXPECT_TRUE(x.Windows(kSelectTitle).isEmpty()) << "a known scanner needs no selection";
+
+    int left = 0, top = 0, width = 0, height = 0;
+    ASSERT_TRUE(x.Geometry(main, &left, &top, &width, &height));
+    // The Scan To Folder picture: the third of four columns, below the menu bar.
+    ASSERT_TRUE(x.Click(main, FolderButton(width).x(), FolderButton(width).y()));
+    const QString options = x.WaitForWindow(kOptionsTitle, 30000);
+    ASSERT_FALSE(options.isEmpty()) << "the scanner options did not open";
+    ASSERT_TRUE(x.WaitUntilActive(options));
+    Shoot("scanner-options");
+    ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
+    EXPECT_TRUE(x.WaitUntilHidden(options));
+
+    QStringList files;
+    QElapsedTimer timer;
+    timer.start();
+    while (files.isEmpty() && timer.elapsed() < 60000) {
+        files = QDir(QString::fromStdString(out.path())).entryList({QStringLiteral("*.JPEG")}, QDir::Files);
+        QThread::msleep(100);
+    }
+    ASSERT_EQ(files.size(), 1) << "no page in the save folder";
+    EXPECT_TRUE(files[0].endsWith(QStringLiteral("0001.JPEG"))) << files[0].toStdString();
+    QThread::msleep(500);
+    EXPECT_EQ(x.Windows(kMainTitle).size(), 1) << "a message box came up";
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
     EXPECT_EQ(WaitForExit(), 0);
 }
 

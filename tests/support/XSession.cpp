@@ -189,7 +189,7 @@ bool XSession::Click(const QString& window, int x, int y) const {
 bool XSession::Keys(const QStringList& keys) const {
     for (const QString& key : keys) {
         if (!Xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80"), key})) return false;
-        QThread::msleep(120);  // let the program handle one key before the next arrives
+        QThread::msleep(250);  // let the program handle one key (open a menu) before the next arrives
     }
     return true;
 }
