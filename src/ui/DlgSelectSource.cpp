@@ -77,7 +77,8 @@ void CDlgSelectSource::UpdateEnabling() {
     }
     // setWindowFlags() on a shown widget re-creates its window: the dialog disappears and
     // a running exec() ends with it. A shown dialog changes the hint of its window in
-    // place; the window manager updates the frame, and the dialog stays where it is.
+    // place and stays up. Whether the frame drops its close button is the window
+    // manager's choice; the close request itself is refused (closeEvent) either way.
     overrideWindowFlags(flags);
     shown->setFlags(flags);
 }
