@@ -92,6 +92,18 @@ int ScanOperationHandler::CurrentOrigin() const {
     return request_.origin;
 }
 
+bool ScanOperationHandler::Unattended() const {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    if (request_.origin != kOriginNetworkPush) return false;
+    ScanState state = RefreshLocked();
+    return endPending_ || state == ScanState::Starting || state == ScanState::Running;
+}
+
+void ScanOperationHandler::SetEndPending(bool pending) {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    endPending_ = pending;
+}
+
 ScanRequest ScanOperationHandler::Request() const {
     std::lock_guard<std::mutex> guard(stateLock_);
     return request_;
@@ -106,6 +118,7 @@ bool ScanOperationHandler::StartScanTask(const ScanRequest& request) {
         if (RefreshLocked() != ScanState::Idle) return false;
         scanState_ = ScanState::Starting;
         request_ = request;
+        endPending_ = false;
     }
     std::string current = sources_.currentSource ? sources_.currentSource() : std::string();
     std::string semaphoreName = PushSemaphoreName(request, current);
@@ -163,7 +176,11 @@ void ScanOperationHandler::RunScan(std::unique_ptr<ScanProcesser> processor) {
     transferring_ = false;
     if (Request().origin == kOriginNetworkPush) processor_->SuppressDriverDialog();
     acquisitionClosed_ = false;
-    if (!processor_->Start(acquisition_)) acquisitionClosed_ = true;
+    SetEndPending(true);
+    if (!processor_->Start(acquisition_)) {
+        acquisitionClosed_ = true;
+        SetEndPending(false);
+    }
 }
 
 void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
@@ -175,6 +192,9 @@ void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
     case TwainEvent::TransferFailed:
     case TwainEvent::TransferCancelled: OnTransferFailed(); break;
     }
+    // The end has been handled, delivery included: from here on the scan's messages are
+    // no longer part of it.
+    if (acquisitionClosed_) SetEndPending(false);
     // The scan is over and its pages are gone: the memory they held goes back.
     if (event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferFailed ||
         event == TwainEvent::TransferCancelled)

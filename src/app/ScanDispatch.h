@@ -129,6 +129,10 @@ public:
 
     // IScanStatus, for the message routine.
     int CurrentOrigin() const override;
+    // A network push stays unattended until the end of its acquisition has been handled,
+    // also after the control has stopped reporting an acquisition in progress (it does so
+    // before it reports the end, and when the source is disabled).
+    bool Unattended() const override;
 
     // The steps run on the user-interface thread.
     int OnWMStartPushScan();
@@ -151,6 +155,7 @@ private:
     void OnTransferFailed();
     void DeleteTempFile();
     void EndAcquisitionIfSilent();
+    void SetEndPending(bool pending);
 
     scancontrol::CDynamictwain& control_;
     IAcquisition& acquisition_;
@@ -161,6 +166,9 @@ private:
     mutable std::mutex stateLock_;
     mutable ScanState scanState_ = ScanState::Idle;
     ScanRequest request_;  // guarded by stateLock_ for reads from other threads
+    // An acquisition started for request_ has not had its end handled yet (guarded by
+    // stateLock_).
+    bool endPending_ = false;
 
     // Touched on the user-interface thread only.
     std::unique_ptr<ScanProcesser> processor_;

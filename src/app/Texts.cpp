@@ -31,11 +31,8 @@ void SetMessageBox(std::shared_ptr<IMessageBox> box) { std::atomic_store(&BoxSlo
 void SetScanStatus(std::shared_ptr<IScanStatus> status) { std::atomic_store(&StatusSlot(), std::move(status)); }
 
 int ShowMessage(const std::string& text, unsigned style, unsigned helpContext) {
-    if (auto status = std::atomic_load(&StatusSlot())) {
-        ScanState state = status->GetScanState();
-        bool scanning = state == ScanState::Starting || state == ScanState::Running;
-        if (scanning && status->CurrentOrigin() == kOriginNetworkPush) return 0;
-    }
+    auto status = std::atomic_load(&StatusSlot());
+    if (status && status->Unattended()) return 0;
     auto box = std::atomic_load(&BoxSlot());
     return box ? box->Show(text, style, helpContext) : 0;
 }

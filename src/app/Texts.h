@@ -37,8 +37,9 @@ public:
 void SetMessageBox(std::shared_ptr<IMessageBox> box);
 void SetScanStatus(std::shared_ptr<IScanStatus> status);
 
-// Shows the text unless a network-push scan is starting or running, in which case
-// nothing is shown and 0 is returned: such scans run unattended.
+// Shows the text unless a network-push scan is being served (from its acceptance up to
+// and including the handling of its end), in which case nothing is shown and 0 is
+// returned: such scans run unattended.
 int ShowMessage(const std::string& text, unsigned style, unsigned helpContext = 0);
 
 } // namespace app

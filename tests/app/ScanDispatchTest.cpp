@@ -6,10 +6,12 @@
 #include <future>
 #include <thread>
 
+#include "../scancontrol/ControlTestSupport.h"
 #include "app/ScanDispatch.h"
 #include "app/Texts.h"
 #include "platform/NamedSemaphore.h"
 #include "scancontrol/FakeDynamictwain.h"
+#include "scancontrol/SaneDynamictwain.h"
 #include "support/RecordingMessageBox.h"
 
 namespace {
@@ -24,7 +26,7 @@ using scancontrol::TwainEvent;
 // the control, and records the document calls.
 class RecordingAcquisition : public IAcquisition {
 public:
-    explicit RecordingAcquisition(FakeDynamictwain& control) : control_(control) {}
+    explicit RecordingAcquisition(scancontrol::CDynamictwain& control) : control_(control) {}
     bool Run(const settings::CommonSetting&) override { return RunAny(); }
     bool RunAny() {
         control_.OpenSourceManager();
@@ -64,7 +66,7 @@ public:
     std::string path;
     std::vector<std::string> log, finished;
 private:
-    FakeDynamictwain& control_;
+    scancontrol::CDynamictwain& control_;
 };
 
 class RecordingProcessor : public ScanProcesser {
@@ -73,6 +75,7 @@ public:
         std::vector<std::string> pagesSaved, scansFinished;
         int prepared = 0;
         bool driverSuppressed = false;
+        std::function<void()> onDeliver;  // called for every delivered file
     };
     RecordingProcessor(Record& record, bool multiPage, bool refuse, std::function<void()> onRefuseCheck)
         : record_(record), multiPage_(multiPage), refuse_(refuse), onRefuseCheck_(std::move(onRefuseCheck)) {}
@@ -80,8 +83,16 @@ public:
         if (onRefuseCheck_) onRefuseCheck_();
         return refuse_;
     }
-    void OnPageSaved(const std::string& p) override { if (!multiPage_) record_.pagesSaved.push_back(p); }
-    void OnScanFinished(const std::string& p) override { if (multiPage_) record_.scansFinished.push_back(p); }
+    void OnPageSaved(const std::string& p) override {
+        if (multiPage_) return;
+        record_.pagesSaved.push_back(p);
+        if (record_.onDeliver) record_.onDeliver();
+    }
+    void OnScanFinished(const std::string& p) override {
+        if (!multiPage_) return;
+        record_.scansFinished.push_back(p);
+        if (record_.onDeliver) record_.onDeliver();
+    }
     void ResetSettings() override { ++record_.prepared; }
     bool LoadSettings() override { return true; }
     bool IsMultiPage() const override { return multiPage_; }
@@ -313,6 +324,116 @@ TEST_F(Dispatch, MessagesSuppressedOnlyDuringNetworkPush) {
     ShowMessage("after", kMbOk);
     EXPECT_EQ(box->texts, std::vector<std::string>{"after"});
 }
+
+// Messages raised at the end of a scan — 210 for a full document, and whatever the
+// delivery says — reach the user of a button or local push scan, and are held back for the
+// whole of a network push, its end included. The control stops reporting an acquisition in
+// progress before it reports the end (and at once when the full document disables the
+// source), so the state alone is already Idle when these messages come.
+struct EndMessageCase { const char* name; int origin; bool multiPage; int fullOnPage; };
+class DispatchEndMessages : public Dispatch, public ::testing::WithParamInterface<EndMessageCase> {};
+
+TEST_P(DispatchEndMessages, ShownUnlessNetworkPush) {
+    const EndMessageCase& c = GetParam();
+    multiPage = c.multiPage;
+    if (c.fullOnPage) {
+        acquisition.addResultOnPage = c.fullOnPage;
+        acquisition.addResult = 3;
+    }
+    int deliveries = 0;
+    record.onDeliver = [&] {
+        ++deliveries;
+        ShowMessage("delivered", kMbOk);
+    };
+    ScanRequest r = ScanRequest::ForButton(kDestFolder, "test:0");
+    r.origin = c.origin;
+    ASSERT_TRUE(handler->StartScanTask(r));
+    control.DeliverPendingEvents();
+    ASSERT_GT(deliveries, 0);
+    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    std::vector<std::string> expected;
+    if (c.origin != kOriginNetworkPush) {
+        expected.assign(static_cast<size_t>(deliveries), "delivered");
+        // A full one-page-per-file document delivers its last page before the end says so.
+        if (c.fullOnPage) expected.insert(c.multiPage ? expected.begin() : expected.end(), LoadMessageText(210));
+    }
+    EXPECT_EQ(box->texts, expected);
+    box->texts.clear();
+    ShowMessage("after", kMbOk);
+    EXPECT_EQ(box->texts, std::vector<std::string>{"after"}) << "boxes come back once the scan is over";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, DispatchEndMessages, ::testing::Values(
+    EndMessageCase{"networkMultiPage", kOriginNetworkPush, true, 0},
+    EndMessageCase{"networkSinglePage", kOriginNetworkPush, false, 0},
+    EndMessageCase{"networkMultiPageFull", kOriginNetworkPush, true, 2},
+    EndMessageCase{"networkSinglePageFull", kOriginNetworkPush, false, 2},
+    EndMessageCase{"buttonMultiPageFull", kOriginButton, true, 2},
+    EndMessageCase{"buttonSinglePageFull", kOriginButton, false, 2},
+    EndMessageCase{"localPushMultiPage", kOriginLocalPush, true, 0}),
+    [](const ::testing::TestParamInfo<EndMessageCase>& p) { return std::string(p.param.name); });
+
+// The same on the SANE control with the test backend's flatbed page: the control's own
+// order and threads decide when it stops reporting an acquisition in progress.
+class DispatchEndMessagesOnSane : public ::testing::TestWithParam<EndMessageCase> {};
+
+TEST_P(DispatchEndMessagesOnSane, ShownUnlessNetworkPush) {
+    const EndMessageCase& c = GetParam();
+    scantest::EnsureApplication();
+    std::unique_ptr<scancontrol::CDynamictwain> control = scancontrol::CreateSaneDynamictwain();
+    RecordingAcquisition acquisition(*control);
+    acquisition.feeder = false;
+    if (c.fullOnPage) {
+        acquisition.addResultOnPage = c.fullOnPage;
+        acquisition.addResult = 3;
+    }
+    TestWindow window;
+    RecordingProcessor::Record record;
+    int deliveries = 0;
+    record.onDeliver = [&] {
+        ++deliveries;
+        ShowMessage("delivered", kMbOk);
+    };
+    auto handler = std::make_shared<ScanOperationHandler>(
+        *control, acquisition, window,
+        [&](const ScanRequest&) { return std::make_unique<RecordingProcessor>(record, c.multiPage, false, nullptr); },
+        SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
+    control->SetEventListener(handler.get());
+    auto box = std::make_shared<RecordingBox>();
+    SetMessageBox(box);
+    SetScanStatus(handler);
+
+    ScanRequest r = ScanRequest::ForButton(kDestFolder, "test:0");
+    r.origin = c.origin;
+    ASSERT_TRUE(handler->StartScanTask(r));
+    for (int i = 0; i < 6000 && (deliveries == 0 || control->ScanInProgress() != 0); ++i) scantest::Pump(10);
+    scantest::Pump(50);  // nothing of this scan may come later
+
+    EXPECT_EQ(deliveries, 1);
+    EXPECT_EQ(control->ScanInProgress(), 0);
+    std::vector<std::string> expected;
+    if (c.origin != kOriginNetworkPush) {
+        if (c.fullOnPage) expected.push_back(LoadMessageText(210));
+        expected.push_back("delivered");
+    }
+    EXPECT_EQ(box->texts, expected);
+    box->texts.clear();
+    ShowMessage("after", kMbOk);
+    EXPECT_EQ(box->texts, std::vector<std::string>{"after"});
+
+    SetMessageBox(nullptr);
+    SetScanStatus(nullptr);
+    control->SetEventListener(nullptr);
+    control->CloseSource();
+    control->CloseSourceManager();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, DispatchEndMessagesOnSane, ::testing::Values(
+    EndMessageCase{"networkMultiPage", kOriginNetworkPush, true, 0},
+    EndMessageCase{"networkMultiPageFull", kOriginNetworkPush, true, 1},
+    EndMessageCase{"buttonMultiPage", kOriginButton, true, 0},
+    EndMessageCase{"buttonMultiPageFull", kOriginButton, true, 1}),
+    [](const ::testing::TestParamInfo<EndMessageCase>& p) { return std::string(p.param.name); });
 
 TEST_F(Dispatch, ModalStateBlocksScansUntilReleased) {
     ASSERT_TRUE(handler->SetScanState(ScanState::Modal));
