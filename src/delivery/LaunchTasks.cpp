@@ -41,7 +41,7 @@ void DeleteAll(const std::vector<std::string>& files) {
 } // namespace
 
 std::vector<std::string> CopyIntoSeries(const std::vector<std::string>& files, const std::string& folder,
-                                        const std::string& baseName, std::vector<bool>* copied) {
+                                        const std::string& baseName, const AfterCopy& afterCopy) {
     std::vector<std::string> names;
     bool seriesFull = false;
     auto& fs = platform::FileSystem();
@@ -51,7 +51,7 @@ std::vector<std::string> CopyIntoSeries(const std::vector<std::string>& files, c
                 std::string newName = output::MakeSequencedFileName(folder, baseName, ExtensionOf(file));
                 names.push_back(newName);
                 bool ok = fs.CopyNoOverwrite(file, newName);
-                if (copied) copied->push_back(ok);
+                if (afterCopy) afterCopy(newName, ok);
             } catch (const std::range_error&) {
                 seriesFull = true;
             }
@@ -62,10 +62,10 @@ std::vector<std::string> CopyIntoSeries(const std::vector<std::string>& files, c
 }
 
 int CNetworkAppLauncher::Execute() {
-    std::vector<bool> copied;
-    auto names = CopyIntoSeries(receivedFiles_, workingFolder_, argumentText_, &copied);
-    for (size_t i = 0; i < names.size(); ++i)
-        if (copied[i]) RunApplication(applicationPath_, names[i], workingFolder_, false);
+    // Each copy is handed to the application before the next file is copied.
+    CopyIntoSeries(receivedFiles_, workingFolder_, argumentText_, [this](const std::string& newName, bool copied) {
+        if (copied) RunApplication(applicationPath_, newName, workingFolder_, false);
+    });
     return 1;
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,8 +41,9 @@ protected:
 };
 
 // Copies each received file into the destination folder under the next numbered name
-// of the series (never overwriting), starts the application on each copy without
-// reporting failures, and deletes the received file whatever happened.
+// of the series (never overwriting) and starts the application on that copy before the
+// next file is copied, without reporting failures; the received file is deleted
+// whatever happened.
 class CNetworkAppLauncher : public CAppLauncher {
 public:
     CNetworkAppLauncher(std::vector<std::string> receivedFiles, std::string applicationPath,
@@ -81,11 +83,16 @@ private:
     bool openAfterCopy_;
 };
 
-// Copies files into a folder under numbered names: the shared step of both network tasks.
-// Returns the names formed (one per file until the series is full; a failed copy still
-// forms its name). Every received file is deleted.
+// What a network task does with one file as soon as it has been copied (the name formed
+// and whether the copy succeeded), before the next file is touched.
+using AfterCopy = std::function<void(const std::string& newName, bool copied)>;
+
+// Copies files into a folder under numbered names, one file at a time: name it, copy it,
+// hand it to afterCopy, delete the received file, then the next. The shared step of both
+// network tasks. Returns the names formed (one per file until the series is full; a
+// failed copy still forms its name). Every received file is deleted.
 std::vector<std::string> CopyIntoSeries(const std::vector<std::string>& files, const std::string& folder,
-                                        const std::string& baseName, std::vector<bool>* copied = nullptr);
+                                        const std::string& baseName, const AfterCopy& afterCopy = nullptr);
 
 class IF_OperationCollector {
 public:

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "app/Texts.h"
@@ -23,6 +24,7 @@ class RecordingDesktop : public platform::IDesktop {
 public:
     bool StartProgram(const std::string& p, const std::vector<std::string>& a, const std::string& f) override {
         started.push_back({p, a, f});
+        if (onStart) onStart();
         return startSucceeds;
     }
     bool ShowInFileManager(const std::string& path) override {
@@ -32,6 +34,7 @@ public:
     std::vector<Started> started;
     std::vector<std::string> shown;
     bool startSucceeds = true;
+    std::function<void()> onStart;
 };
 
 using RecordingBox = testsupport::RecordingMessageBox;
@@ -121,6 +124,32 @@ TEST_F(LaunchTasks, NetworkAppTaskStartsOncePerCopiedFileSilently) {
     EXPECT_EQ(desktop->started[1].args[0], dest / "Scan(2026-12-7)0004.jpg");
     EXPECT_EQ(desktop->started[1].folder, dest.path());
     EXPECT_TRUE(box->texts.empty()) << "network tasks fail silently";
+}
+
+TEST_F(LaunchTasks, NetworkAppTaskStartsEachCopyBeforeCopyingTheNext) {
+    std::vector<std::string> files;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) files.push_back(received.Write(name, name));
+    // At each start: which copies are in the destination, and which received files remain.
+    std::vector<std::vector<bool>> copiesAtStart, receivedAtStart;
+    desktop->onStart = [&] {
+        std::vector<bool> copies, left;
+        for (int n = 1; n <= 3; ++n)
+            copies.push_back(platform::FileSystem().Exists(dest / ("Scan(2026-12-7)000" + std::to_string(n) + ".jpg")));
+        for (const auto& f : files) left.push_back(platform::FileSystem().Exists(f));
+        copiesAtStart.push_back(copies);
+        receivedAtStart.push_back(left);
+    };
+    CNetworkAppLauncher task(files, "viewer", "Scan", dest.path());
+    EXPECT_EQ(task.Execute(), 1);
+    ASSERT_EQ(desktop->started.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(desktop->started[i].args[0], dest / ("Scan(2026-12-7)000" + std::to_string(i + 1) + ".jpg"));
+        std::vector<bool> copies(3, false), left(3, true);
+        for (size_t k = 0; k <= i; ++k) copies[k] = true;  // this copy and the earlier ones
+        for (size_t k = 0; k < i; ++k) left[k] = false;     // earlier received files are gone
+        EXPECT_EQ(copiesAtStart[i], copies) << "start " << i;
+        EXPECT_EQ(receivedAtStart[i], left) << "start " << i;
+    }
 }
 
 TEST_F(LaunchTasks, DiscardDeletesReceivedAndLeavesDestination) {
