@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/DesktopEntry.h"
+
 extern char** environ;
 
 namespace platform {
@@ -54,11 +56,8 @@ bool ShowItemsOverDbus(const std::string& uri) {
     return ok;
 }
 
-} // namespace
-
-bool LinuxDesktop::StartProgram(const std::string& program, const std::vector<std::string>& args,
-                                const std::string& workingFolder) {
-    if (program.empty()) return false;
+// Starts argv[0] (a path, or a name looked up on PATH) detached, in the folder.
+bool Spawn(const std::vector<std::string>& args, const std::string& workingFolder) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
@@ -75,11 +74,10 @@ bool LinuxDesktop::StartProgram(const std::string& program, const std::vector<st
     posix_spawnattr_setsigdefault(&attr, &all);
 
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
-    int rc = ::posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    int rc = ::posix_spawnp(&pid, args[0].c_str(), &actions, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return false;
@@ -90,6 +88,25 @@ bool LinuxDesktop::StartProgram(const std::string& program, const std::vector<st
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     }).detach();
     return true;
+}
+
+} // namespace
+
+bool LinuxDesktop::StartProgram(const std::string& program, const std::vector<std::string>& args,
+                                const std::string& workingFolder) {
+    if (program.empty()) return false;
+    DesktopEntry entry;
+    if (IsDesktopEntryPath(program) && LoadDesktopEntry(program, entry)) {
+        // Started as the desktop starts it, on the one file given.
+        std::vector<std::string> argv;
+        if (entry.type != "Application" || args.size() > 1 ||
+            !ExecArguments(entry, args.empty() ? std::string() : args[0], argv))
+            return false;
+        return Spawn(argv, entry.path.empty() ? workingFolder : entry.path);
+    }
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Spawn(argv, workingFolder);
 }
 
 bool LinuxDesktop::ShowInFileManager(const std::string& path) {

@@ -13,7 +13,10 @@ public:
     // Starts a program (a path, or a name looked up on PATH) with the given arguments,
     // one argument each, in the working folder. The program is detached: it gets none
     // of our descriptors, runs in a session of its own and outlives us. False when it
-    // could not be started.
+    // could not be started. A path ending in ".desktop" that holds a desktop entry is
+    // started the way the desktop starts it (DesktopEntry.h): its Exec line on the one
+    // file given (at most one), in the entry's own working folder when it names one;
+    // false when the entry cannot take the file.
     virtual bool StartProgram(const std::string& program, const std::vector<std::string>& args,
                               const std::string& workingFolder) = 0;
     // Opens a file-manager window on the file's folder with the file selected; falls

@@ -3,13 +3,13 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/DesktopEntry.h"
 #include "platform/Environment.h"
 #include "platform/Folders.h"
 #include "platform/Process.h"
 #include "platform/Services.h"
 #include "settings/IniStorage.h"
 #include "settings/ProductData.h"
-#include "settings/Profile.h"
 
 namespace settings {
 namespace {
@@ -44,27 +44,6 @@ std::string FindOnPath(const std::string& program) {
     return {};
 }
 
-// The program named by the Exec line of a desktop entry, looked up in the XDG data folders.
-std::string DesktopEntryProgram(const std::string& desktopId) {
-    if (desktopId.empty() || desktopId.find('/') != std::string::npos) return {};
-    const auto& env = platform::Environment();
-    std::vector<std::string> dirs;
-    auto dataHome = env.Get("XDG_DATA_HOME");
-    dirs.push_back(dataHome && !dataHome->empty() ? *dataHome : platform::HomeFolder(env) + "/.local/share");
-    auto dataDirs = env.Get("XDG_DATA_DIRS");
-    for (const auto& d : SplitPath(dataDirs && !dataDirs->empty() ? *dataDirs : "/usr/local/share:/usr/share"))
-        dirs.push_back(d);
-    for (const auto& dir : dirs) {
-        std::string file = platform::WithSlash(dir) + "applications/" + desktopId;
-        std::string exec = ReadProfileString(file, "Desktop Entry", "Exec");
-        if (exec.empty()) continue;
-        std::string program = exec.substr(0, exec.find(' '));
-        std::string found = FindOnPath(program);
-        if (!found.empty()) return found;
-    }
-    return {};
-}
-
 std::string DefaultMailClient() {
     RegHandlerImp store;
     bool user = CApiWrapper::GetInstance().OsVersion() > 4 && store.Open(RegHandlerImp::Root::CurrentUser,
@@ -92,11 +71,13 @@ PlaceholderTable BuildTable() {
 } // namespace
 
 std::string DesktopImageProgram() {
-    std::string out;
-    if (platform::CaptureOutput({"xdg-mime", "query", "default", "image/png"}, out, 2000)) {
-        while (!out.empty() && (out.back() == '\n' || out.back() == ' ' || out.back() == '\r')) out.pop_back();
-        std::string program = DesktopEntryProgram(out);
-        if (!program.empty()) return program;
+    const auto& env = platform::Environment();
+    // The desktop's default application for PNG images, started through its entry; a
+    // default that cannot be started on a file here gives way to the next one.
+    for (const auto& id : platform::DefaultApplications("image/png", env)) {
+        std::string file = platform::FindDesktopEntry(id, env);
+        platform::DesktopEntry entry;
+        if (!file.empty() && platform::LoadDesktopEntry(file, entry) && platform::CanOpenFiles(entry)) return file;
     }
     for (const char* name : {"gimp", "pinta", "kolourpaint", "mtpaint", "drawing", "eog", "ristretto", "gpicview",
                              "gwenview", "feh", "display"}) {

@@ -4,12 +4,15 @@
 // On this desktop:
 // - "${CURRENT_USER_MYPIC}": the user's pictures folder (XDG user dirs, else
 //   ~/Pictures/, else the home folder), ending with '/'.
-// - "${MSPAINT}": the desktop's image editor or viewer, as an absolute program path: the
-//   program of the desktop's default application for PNG images (xdg-mime), else the
-//   first of a fixed list of common Debian image programs found on PATH (gimp, pinta,
-//   kolourpaint, mtpaint, drawing, eog, ristretto, gpicview, gwenview, feh, display),
-//   else /usr/bin/xdg-open, which hands the file to whatever the desktop opens images
-//   with.
+// - "${MSPAINT}": the desktop's image editor or viewer, as an absolute path: the desktop
+//   entry file of the desktop's default application for PNG images (the mimeapps.list
+//   defaults), which is started through that entry like any ".desktop" application path;
+//   a default that cannot be started on a file here (hidden, needing a terminal, an Exec
+//   line that is not valid or takes no file, its program missing) gives way to the next
+//   default. Without one: the first of a fixed list of common Debian image programs found
+//   on PATH (gimp, pinta, kolourpaint, mtpaint, drawing, eog, ristretto, gpicview,
+//   gwenview, feh, display), else /usr/bin/xdg-open, which hands the file to whatever the
+//   desktop opens images with.
 // - "${DEFAULT_MAILCLIENT}": the default value stored for "software\clients\mail" in the
 //   per-user store (RegHandlerImp), which answers the desktop's default mailto handler
 //   (its desktop file id) when nothing is stored; empty when nothing is known.
