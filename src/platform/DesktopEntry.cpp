@@ -144,7 +144,7 @@ std::string CommandProgram(const std::vector<std::string>& argv) {
             continue;
         }
         // -S splits a further command line of its own: not a plain program.
-        if (w == "-S" || w.compare(0, 2, "-S") == 0 || w.compare(0, 14, "--split-string") == 0) return {};
+        if (w.compare(0, 2, "-S") == 0 || w.compare(0, 14, "--split-string") == 0) return {};
         if (w[0] == '-' || w.find('=') != std::string::npos) continue;
         return w;
     }
