@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "ControlTestSupport.h"
@@ -338,6 +339,61 @@ TEST_F(SaneControlTest, LandscapeOrientationTurnsThePage) {
     EXPECT_EQ(info.imageWidth, portrait.imageLength);
     EXPECT_EQ(info.imageLength, portrait.imageWidth);
 }
+
+// A source session starts from the source's defaults: what one scan set (a count, an
+// orientation, a binding direction) must not steer the next scan of the same window.
+TEST_F(SaneControlTest, AFeederScanAfterAFlatbedScanTakesEveryPage) {
+    ASSERT_TRUE(Open());
+    control->Resolution(25);
+    control->FeederEnabled(false);
+    control->TransferCount(1);  // the flatbed set-up
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+    // The next scan reopens the source, as every scan does, and only switches the feeder
+    // on (the two-sided set-up leaves the count alone).
+    control->CloseSourceManager();
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(control->TransferCount(), -1);
+    control->Resolution(25);
+    control->FeederEnabled(true);
+    ASSERT_TRUE(Acquire());
+    EXPECT_EQ(rec.events.size(), 2u + 2 * 10) << "the feeder's ten pages and the end";
+    EXPECT_EQ(rec.events.back(), 4);
+}
+
+struct SessionSetting {
+    const char* name;
+    long capability;
+    double changed;       // a value other than the source's default
+    double defaultValue;  // what a newly opened source reports
+};
+
+void PrintTo(const SessionSetting& s, std::ostream* out) { *out << s.name; }
+
+class SaneSessionTest : public SaneControlTest, public ::testing::WithParamInterface<SessionSetting> {};
+
+TEST_P(SaneSessionTest, ReopenedSourceReportsItsDefault) {
+    const SessionSetting& s = GetParam();
+    ASSERT_TRUE(Open());
+    control->QueryMode(true);
+    ASSERT_EQ(scantest::LowLevelSet(*control, s.changed, s.capability, 0), 0);
+    ASSERT_EQ(scantest::GenericQuery(*control, s.capability).current, s.changed);
+    control->CloseSourceManager();
+    ASSERT_TRUE(Open());
+    const scantest::Queried q = scantest::GenericQuery(*control, s.capability);
+    ASSERT_TRUE(q.valid);
+    EXPECT_EQ(q.current, s.defaultValue);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, SaneSessionTest,
+    ::testing::Values(SessionSetting{"TransferCount", twain::CAP_XFERCOUNT, 1, -1},
+                      SessionSetting{"Orientation", twain::ICAP_ORIENTATION, twain::TWOR_LANDSCAPE, twain::TWOR_ROT0},
+                      SessionSetting{"FlipRotation", twain::ICAP_FLIPROTATION, twain::TWFR_FANFOLD, twain::TWFR_BOOK},
+                      SessionSetting{"AutoFeed", twain::CAP_AUTOFEED, 1, 0},
+                      SessionSetting{"ImageFileFormat", twain::ICAP_IMAGEFILEFORMAT, twain::TWFF_PNG, twain::TWFF_BMP},
+                      SessionSetting{"CustomCompression", twain::CAP_CUSTOM_COMPRESSION, 40, 0},
+                      SessionSetting{"ScanMode", twain::CAP_CUSTOM_SCANMODE, 0, 1}),
+    [](const ::testing::TestParamInfo<SessionSetting>& param) { return std::string(param.param.name); });
 
 TEST_F(SaneControlTest, EnumerationAndRangeCapabilitiesReadAndSet) {
     ASSERT_TRUE(Open());

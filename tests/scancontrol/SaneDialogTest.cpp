@@ -8,11 +8,13 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
 #include <functional>
 
 #include "ControlTestSupport.h"
 #include "scancontrol/SaneDriverDialog.h"
 #include "scancontrol/SaneDynamictwain.h"
+#include "scancontrol/sane/RememberedOptions.h"
 
 namespace {
 
@@ -42,6 +44,8 @@ protected:
 #endif
         scantest::EnsureApplication();
         InstallSaneDriverDialog();
+        // Each test starts without choices remembered by an earlier one.
+        std::remove(scancontrol::sanectl::RememberedOptionsPath("Noname", "frontend-tester").c_str());
         OpenControl();
     }
     // A control on the first test device, set to show the dialog when acquiring.
@@ -131,6 +135,34 @@ TEST_F(SaneDialogTest, ChoicesConfirmedWithScanAreShownByTheNextDialog) {
     EXPECT_EQ(ModeShownByTheNextDialog(), "Color");
     // Leaving the dialog with Cancel keeps what was remembered.
     EXPECT_EQ(ModeShownByTheNextDialog(), "Color");
+}
+
+// A landscape scan, then a scan through the driver's dialog (which sends no orientation)
+// from the same control: the second source session starts upright.
+TEST_F(SaneDialogTest, DialogScanAfterALandscapeScanIsUpright) {
+    control->ShowUI(false);
+    ASSERT_EQ(scantest::LowLevelSet(*control, twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, 0), 0);
+    ImageInfo info;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::PageTransferred) info = control->CurrentImageInfo();
+    };
+    ASSERT_TRUE(control->AcquireImage());
+    ASSERT_TRUE(rec.Wait());
+    EXPECT_GT(info.imageWidth, info.imageLength);
+    // The next scan reopens the source and shows the dialog.
+    control->CloseSourceManager();
+    ASSERT_TRUE(control->OpenSourceManager());
+    ASSERT_TRUE(control->SelectSourceByIndex(0));
+    ASSERT_TRUE(control->OpenSource());
+    control->ShowUI(true);
+    WhenDialogShows([](QDialog* d) { d->findChild<QPushButton*>("scanButton")->click(); });
+    rec.events.clear();
+    info = {};
+    ASSERT_TRUE(control->AcquireImage());
+    ASSERT_TRUE(rec.Wait());
+    ASSERT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+    EXPECT_GT(info.imageWidth, 0);
+    EXPECT_LT(info.imageWidth, info.imageLength) << "an A4 page scanned upright";
 }
 
 TEST_F(SaneDialogTest, ChoicesOfACancelledDialogAreNotRemembered) {

@@ -61,10 +61,10 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
     const SourceChoice sources = FindSources(options_);
     switch (id) {
         case twain::CAP_XFERCOUNT:
-            *out = One(transferCount_);
+            *out = One(session_.transferCount);
             return true;
         case twain::ICAP_COMPRESSION:
-            *out = Enumeration({twain::TWCP_NONE}, compression_, twain::TWCP_NONE);
+            *out = Enumeration({twain::TWCP_NONE}, session_.compression, twain::TWCP_NONE);
             return true;
         case twain::ICAP_PIXELTYPE:
             *out = Enumeration(OfferedPixelTypes(options_), pixelType_, CurrentPixelType(openedOptions_));
@@ -88,7 +88,7 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
             return true;
         }
         case twain::CAP_AUTOFEED:
-            *out = One(autoFeed_ ? 1 : 0, true, twain::TWTY_BOOL);
+            *out = One(session_.autoFeed ? 1 : 0, true, twain::TWTY_BOOL);
             return true;
         case twain::CAP_DUPLEX:
             *out = One(sources.HasDuplex() ? twain::TWDX_2PASSDUPLEX : twain::TWDX_NONE, false);
@@ -100,10 +100,10 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
         case twain::ICAP_IMAGEFILEFORMAT:
             *out = Enumeration({twain::TWFF_BMP, twain::TWFF_PNG, twain::FF_PCX, twain::FF_GIF, twain::FF_TGA, twain::FF_WMF,
                                 twain::FF_EMF},
-                               imageFileFormat_, twain::TWFF_BMP);
+                               session_.imageFileFormat, twain::TWFF_BMP);
             return true;
         case twain::ICAP_ORIENTATION:
-            *out = Enumeration({twain::TWOR_ROT0, twain::TWOR_ROT90, twain::TWOR_ROT180, twain::TWOR_ROT270}, orientation_,
+            *out = Enumeration({twain::TWOR_ROT0, twain::TWOR_ROT90, twain::TWOR_ROT180, twain::TWOR_ROT270}, session_.orientation,
                                twain::TWOR_ROT0);
             return true;
         case twain::ICAP_XRESOLUTION:
@@ -146,13 +146,13 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
                                twain::TWBR_THRESHOLD);
             return true;
         case twain::ICAP_FLIPROTATION:
-            *out = Enumeration({twain::TWFR_BOOK, twain::TWFR_FANFOLD}, flipRotation_, twain::TWFR_BOOK);
+            *out = Enumeration({twain::TWFR_BOOK, twain::TWFR_FANFOLD}, session_.flipRotation, twain::TWFR_BOOK);
             return true;
         case twain::CAP_CUSTOM_COMPRESSION:
-            *out = One(customCompression_, true, twain::TWTY_INT32);
+            *out = One(session_.customCompression, true, twain::TWTY_INT32);
             return true;
         case twain::CAP_CUSTOM_SCANMODE:
-            *out = sources.HasFeeder() ? Enumeration({0, 1, 2}, scanMode_, 1) : Enumeration({1}, 1, 1);
+            *out = sources.HasFeeder() ? Enumeration({0, 1, 2}, session_.scanMode, 1) : Enumeration({1}, 1, 1);
             return true;
         default:
             return Fail(err::CapUnsupported, "capability " + std::to_string(id) + " is not supported");
@@ -210,7 +210,7 @@ bool SaneControl::ApplyCapability(long id, double v) {
                 TransferCount(static_cast<short>(std::lround(v)));
                 return true;
             case twain::ICAP_COMPRESSION:
-                compression_ = std::lround(v);
+                session_.compression = std::lround(v);
                 return true;
             case twain::ICAP_PIXELTYPE:
                 PixelType(static_cast<short>(std::lround(v)));
@@ -227,13 +227,13 @@ bool SaneControl::ApplyCapability(long id, double v) {
                 DuplexEnabled(v != 0);
                 return true;
             case twain::ICAP_IMAGEFILEFORMAT:
-                imageFileFormat_ = std::lround(v);
+                session_.imageFileFormat = std::lround(v);
                 return true;
             case twain::ICAP_ORIENTATION:
-                orientation_ = static_cast<int>(std::lround(v));
+                session_.orientation = static_cast<int>(std::lround(v));
                 return true;
             case twain::ICAP_FLIPROTATION:
-                flipRotation_ = static_cast<int>(std::lround(v));
+                session_.flipRotation = static_cast<int>(std::lround(v));
                 return true;
             case twain::ICAP_XRESOLUTION:
             case twain::ICAP_YRESOLUTION:
@@ -255,10 +255,10 @@ bool SaneControl::ApplyCapability(long id, double v) {
                 }
                 return true;
             case twain::CAP_CUSTOM_COMPRESSION:
-                customCompression_ = v;
+                session_.customCompression = v;
                 return true;
             case twain::CAP_CUSTOM_SCANMODE:
-                scanMode_ = v;
+                session_.scanMode = v;
                 if (std::lround(v) == 1) FeederEnabled(false);
                 if (std::lround(v) == 2) FeederEnabled(true);
                 return true;

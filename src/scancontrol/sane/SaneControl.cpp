@@ -262,6 +262,7 @@ bool SaneControl::OpenSource() {
     open_ = true;
     options_ = std::move(r.second);
     openedOptions_ = options_;
+    session_ = {};
     TakeStateFromOptions();
     return true;
 }
@@ -286,6 +287,7 @@ bool SaneControl::CloseSource() {
     open_ = false;
     options_ = {};
     openedOptions_ = {};
+    session_ = {};
     page_.reset();
     return true;
 }
@@ -338,15 +340,15 @@ void SaneControl::StartWorker(unsigned long id) {
     job.id = id;
     job.feeder = FeederSelected(options_);
     job.duplex = DuplexSelected(options_);
-    job.transferCount = transferCount_;
+    job.transferCount = session_.transferCount;
     const ImageTypePlan plan = PlanImageType(options_, pixelType_, halftone_);
     job.targetBits = plan.targetBits;
     job.conversion = plan.conversion;
     // When the options no longer say what was asked (e.g. the driver dialog changed the
     // mode), deliver what the device gives.
     if (CurrentPixelType(options_) != pixelType_ && plan.conversion == Conversion::None) job.targetBits = 0;
-    job.orientation = orientation_;
-    job.flipBacks = flipRotation_ == twain::TWFR_FANFOLD;
+    job.orientation = session_.orientation;
+    job.flipBacks = session_.flipRotation == twain::TWFR_FANFOLD;
     const double dpi = CurrentResolution(options_);
     job.xResolution = static_cast<float>(dpi > 0 ? dpi : 72);
     job.yResolution = job.xResolution;
@@ -447,12 +449,12 @@ bool SaneControl::QueryMode() { return queryMode_; }
 // Kept for the callers' save/set/restore pattern; capability queries answer in full
 // whatever its value.
 void SaneControl::QueryMode(bool value) { queryMode_ = value; }
-bool SaneControl::AutoFeed() { return autoFeed_; }
-void SaneControl::AutoFeed(bool value) { autoFeed_ = value; }
-short SaneControl::TransferCount() { return transferCount_; }
+bool SaneControl::AutoFeed() { return session_.autoFeed; }
+void SaneControl::AutoFeed(bool value) { session_.autoFeed = value; }
+short SaneControl::TransferCount() { return session_.transferCount; }
 void SaneControl::TransferCount(short count) {
     if (count == 0 || count < -1) Raise(err::BadValue, "transfer count must be -1 or positive");
-    transferCount_ = count;
+    session_.transferCount = count;
 }
 
 // ---- Settings applied to the device ----

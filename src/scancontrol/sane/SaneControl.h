@@ -158,10 +158,8 @@ private:
     bool showUI_ = false;
     bool driverUIOption_ = false;
     bool queryMode_ = false;
-    bool autoFeed_ = false;
-    short transferCount_ = -1;
 
-    // Wanted settings.
+    // Wanted settings; taken afresh from the device's options when a source opens.
     short pixelType_ = twain::TWPT_RGB;
     bool halftone_ = false;
     double resolution_ = 0;
@@ -170,12 +168,20 @@ private:
     bool frameSet_ = false;
     bool feederWanted_ = false;
     bool duplexWanted_ = false;
-    int orientation_ = twain::TWOR_ROT0;
-    int flipRotation_ = twain::TWFR_BOOK;
-    long imageFileFormat_ = twain::TWFF_BMP;
-    long compression_ = twain::TWCP_NONE;
-    double customCompression_ = 0;
-    double scanMode_ = 1;
+    // The settings the control keeps itself for the open source (capabilities without a
+    // SANE option). They belong to one source session: opening a source starts from
+    // these defaults, so that nothing one scan set steers the next.
+    struct SessionSettings {
+        short transferCount = -1;
+        bool autoFeed = false;
+        int orientation = twain::TWOR_ROT0;
+        int flipRotation = twain::TWFR_BOOK;
+        long imageFileFormat = twain::TWFF_BMP;
+        long compression = twain::TWCP_NONE;
+        double customCompression = 0;
+        double scanMode = 1;
+    };
+    SessionSettings session_;
 
     std::string defaultPath_;
     long defaultFormat_ = twain::TWFF_BMP;
