@@ -255,8 +255,11 @@ bool SaneControl::OpenSource() {
     const std::string name = sources_[static_cast<size_t>(selected_)].productName;
     std::shared_ptr<SaneDevice> device = device_;
     std::pair<long, OptionSnapshot> r = Ask([device, name]() {
+        OptionSnapshot s;
         long code = device->Open(name);
-        return std::make_pair(code, code ? OptionSnapshot{} : device->Snapshot());
+        if (code == 0) code = device->Snapshot(&s);
+        if (code) device->Close();  // a device whose options cannot be read cannot be used
+        return std::make_pair(code, std::move(s));
     });
     if (r.first) return Fail(r.first, "cannot open " + name + ": " + DefaultText(r.first));
     open_ = true;
@@ -371,9 +374,10 @@ public:
     long Write(const OptionWrite& write) override {
         std::shared_ptr<SaneDevice> device = device_;
         try {
-            auto r = worker_.Call([device, write]() {
+            auto r = worker_.Call([device, write, s = options_]() mutable {
                 long code = device->Apply({write});
-                return std::make_pair(code, device->Snapshot());
+                const long read = device->Snapshot(&s);
+                return std::make_pair(code ? code : read, std::move(s));
             });
             options_ = std::move(r.second);
             return r.first;
@@ -466,13 +470,15 @@ long SaneControl::ApplyWanted(unsigned steps) {
     const double dpi = resolution_;
     const FrameInches frame = frame_;
     const bool frameSet = frameSet_, resolutionSet = resolutionSet_;
-    auto r = Ask([=]() {
-        long code = 0;
-        OptionSnapshot s = device->Snapshot();
+    auto r = Ask([=, s = options_]() mutable {
+        // Each step is planned on the options as the previous one left them; a failed
+        // write or read ends the plan with its error.
+        long code = device->Snapshot(&s);
         auto step = [&](std::vector<OptionWrite> writes) {
             if (code || writes.empty()) return;
             code = device->Apply(writes);
-            s = device->Snapshot();
+            const long read = device->Snapshot(&s);
+            if (code == 0) code = read;
         };
         if (steps & kSource) step(PlanSource(s, feeder, duplex));
         if (steps & kImageType) step(PlanImageType(s, pixelType, halftone).writes);
@@ -592,9 +598,10 @@ bool SaneControl::SetOptionText(const std::string& name, const std::string& valu
         w.numbers = {v};
     }
     std::shared_ptr<SaneDevice> device = device_;
-    auto r = Ask([device, w]() {
+    auto r = Ask([device, w, s = options_]() mutable {
         long code = device->Apply({w});
-        return std::make_pair(code, device->Snapshot());
+        const long read = device->Snapshot(&s);
+        return std::make_pair(code ? code : read, std::move(s));
     });
     options_ = std::move(r.second);
     if (r.first) return Fail(r.first);

@@ -143,14 +143,29 @@ void SaneDevice::Close() {
     handle_ = nullptr;
 }
 
-OptionSnapshot SaneDevice::Snapshot() {
+// A write may answer SANE_INFO_RELOAD_OPTIONS: the descriptors have changed and must be
+// fetched again before any option is used. Every use of the options therefore begins
+// here, with descriptor 0, which a backend that forwards to a network daemon takes as
+// the moment to fetch them (until then it refuses every option call). Descriptors are
+// never kept from one use to the next.
+long SaneDevice::OptionCount(int* count) {
+    if (!handle_) return err::SequenceError;
+    if (!sane_get_option_descriptor(H(handle_), 0)) return err::CheckDeviceOnline;
+    SANE_Int n = 0;
+    const SANE_Status st = sane_control_option(H(handle_), 0, SANE_ACTION_GET_VALUE, &n, nullptr);
+    if (st != SANE_STATUS_GOOD) return ControlErrorFromSaneStatus(st, SaneStage::Option);
+    if (n < 1) return err::CheckDeviceOnline;
+    *count = n;
+    return 0;
+}
+
+long SaneDevice::Snapshot(OptionSnapshot* out) {
     OptionSnapshot s;
-    if (!handle_) return s;
-    SANE_Int count = 0;
-    if (sane_control_option(H(handle_), 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return s;
+    int count = 0;
+    if (long code = OptionCount(&count)) return code;
     for (SANE_Int i = 1; i < count; ++i) {
         const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
-        if (!d) continue;
+        if (!d) return err::CheckDeviceOnline;  // an option the device counts but cannot describe
         OptionInfo o;
         o.index = i;
         o.name = d->name ? d->name : "";
@@ -193,41 +208,51 @@ OptionSnapshot SaneDevice::Snapshot() {
             default: break;
         }
         if (o.active && o.readable) {
+            SANE_Status st = SANE_STATUS_GOOD;
             if (o.type == OptType::String && d->size > 0) {
                 std::vector<char> buf(static_cast<size_t>(d->size) + 1, '\0');
-                if (sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, buf.data(), nullptr) == SANE_STATUS_GOOD)
-                    o.text = buf.data();
+                st = sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, buf.data(), nullptr);
+                if (st == SANE_STATUS_GOOD) o.text = buf.data();
             } else if (o.type == OptType::Int || o.type == OptType::Fixed || o.type == OptType::Bool) {
                 std::vector<SANE_Word> words(static_cast<size_t>(o.count), 0);
-                if (sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, words.data(), nullptr) == SANE_STATUS_GOOD)
+                st = sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, words.data(), nullptr);
+                if (st == SANE_STATUS_GOOD)
                     for (SANE_Word w : words) o.values.push_back(FromWord(d->type, w));
             }
+            if (st != SANE_STATUS_GOOD) return ControlErrorFromSaneStatus(st, SaneStage::Option);
         }
         s.options.push_back(std::move(o));
     }
-    return s;
+    *out = std::move(s);
+    return 0;
 }
 
-int SaneDevice::FindOption(const std::string& name) {
-    if (!handle_) return -1;
-    SANE_Int count = 0;
-    if (sane_control_option(H(handle_), 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return -1;
+long SaneDevice::FindOption(const std::string& name, int* index) {
+    *index = -1;
+    int count = 0;
+    if (long code = OptionCount(&count)) return code;
     for (SANE_Int i = 1; i < count; ++i) {
         const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
-        if (d && d->name && name == d->name) return i;
+        if (!d) return err::CheckDeviceOnline;
+        if (d->name && name == d->name) {
+            *index = i;
+            return 0;
+        }
     }
-    return -1;
+    return 0;
 }
 
 long SaneDevice::Apply(const std::vector<OptionWrite>& writes) {
     if (!handle_) return err::SequenceError;
     for (const auto& w : writes) {
-        const int i = FindOption(w.name);
+        int i = -1;
+        if (long code = FindOption(w.name, &i)) return code;
         if (i < 0) {
             if (w.optional) continue;
             return err::CapUnsupported;
         }
         const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
+        if (!d) return err::CheckDeviceOnline;
         if (!SANE_OPTION_IS_ACTIVE(d->cap)) {
             if (w.optional) continue;
             return err::CapSequenceError;
@@ -260,15 +285,40 @@ long SaneDevice::Apply(const std::vector<OptionWrite>& writes) {
 }
 
 long SaneDevice::ReadNumber(const std::string& name, double* value) {
-    const int i = FindOption(name);
+    int i = -1;
+    if (long code = FindOption(name, &i)) return code;
     if (i < 0) return err::CapUnsupported;
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
+    if (!d) return err::CheckDeviceOnline;
     if (!SANE_OPTION_IS_ACTIVE(d->cap)) return err::CapSequenceError;
     if (d->type != SANE_TYPE_BOOL && d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) return err::CapBadOperation;
     std::vector<SANE_Word> words(static_cast<size_t>(std::max<SANE_Int>(1, d->size / static_cast<SANE_Int>(sizeof(SANE_Word)))));
     SANE_Status st = sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, words.data(), nullptr);
     if (st != SANE_STATUS_GOOD) return ControlErrorFromSaneStatus(st, SaneStage::Option);
     *value = FromWord(d->type, words[0]);
+    return 0;
+}
+
+long SaneDevice::ReadResolution(float* x, float* y) {
+    // Not there, inactive, or not a number: the device does not report it by that name.
+    auto absent = [](long code) {
+        return code == err::CapUnsupported || code == err::CapSequenceError || code == err::CapBadOperation;
+    };
+    // The common option first, then the separate horizontal and vertical ones.
+    double value = 0;
+    long code = ReadNumber("resolution", &value);
+    if (code == 0) {
+        *x = *y = static_cast<float>(value);
+        return 0;
+    }
+    if (!absent(code)) return code;
+    code = ReadNumber("x-resolution", &value);
+    if (absent(code)) return 0;  // no resolution at all: the caller's value stands
+    if (code) return code;
+    *x = *y = static_cast<float>(value);
+    code = ReadNumber("y-resolution", &value);
+    if (code == 0) *y = static_cast<float>(value);
+    else if (!absent(code)) return code;
     return 0;
 }
 
@@ -382,8 +432,6 @@ SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, 
 int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page) {
     SANE_Handle h = H(handle_);
     page = PageImage{};
-    page.xResolution = job.xResolution;
-    page.yResolution = job.yResolution;
     for (bool first = true;; first = false) {
         SANE_Parameters p;
         SANE_Status st = sane_get_parameters(h, &p);
@@ -420,6 +468,13 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
         sink.Post(job.id, TwainEvent::TransferFailed, err::SequenceError, nullptr);
         return;
     }
+    // The page's resolution is the one the device is set to scan at, as it reports it
+    // now: the control's own view of the options may be older.
+    float xResolution = job.xResolution, yResolution = job.yResolution;
+    if (long code = ReadResolution(&xResolution, &yResolution)) {
+        sink.Post(job.id, TwainEvent::TransferFailed, code, nullptr);
+        return;
+    }
     CancelGuard guard(H(handle_));
     const AcquisitionLink& link = *job.link;
     long pages = 0;
@@ -435,6 +490,8 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
             if (st == SANE_STATUS_GOOD) {
                 guard.PageComplete();
                 PageImage& page = delivery->image;
+                page.xResolution = xResolution;
+                page.yResolution = yResolution;
                 if (page.bitsPerPixel == 24 && job.targetBits == 8) ColorToGray(page);
                 if (page.bitsPerPixel != 1 && job.targetBits == 1)
                     GrayToBlackWhite(page, job.conversion == Conversion::Halftone);

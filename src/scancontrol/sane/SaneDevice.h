@@ -22,9 +22,12 @@ public:
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
 
-    OptionSnapshot Snapshot();
+    // Reads every option's descriptor and value; 0 or an error code (`out` is then left
+    // as it was).
+    long Snapshot(OptionSnapshot* out);
     // Writes in order; each write sees the options as the previous one left them.
-    // 0 or the error code of the first write that failed.
+    // 0 or the error code of the first write that failed. Only a write marked optional
+    // whose option the device lacks, or has inactive, is passed over.
     long Apply(const std::vector<OptionWrite>& writes);
     // Reads one option afresh (sensors); 0 or an error code.
     long ReadNumber(const std::string& name, double* value);
@@ -33,7 +36,14 @@ public:
     void Acquire(const AcquireJob& job, AcquisitionSink& sink);
 
 private:
-    int FindOption(const std::string& name);
+    // The number of options (option 0), read after asking for the descriptors afresh.
+    long OptionCount(int* count);
+    // The option's index in `index`, -1 when the device has no such option; 0 or the
+    // error code of a lookup that failed.
+    long FindOption(const std::string& name, int* index);
+    // The resolution the device is set to scan at, in `x` and `y`; both left as they are
+    // when the device has no resolution option. 0 or an error code.
+    long ReadResolution(float* x, float* y);
     // Reads one page (all its frames) after a successful sane_start; a SANE status.
     int ReadPage(const AcquireJob& job, PageImage& page);
 
