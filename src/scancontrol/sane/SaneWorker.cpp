@@ -2,6 +2,8 @@
 #include "scancontrol/sane/SaneWorker.h"
 
 #include <sane/sane.h>
+#include <pthread.h>
+#include <signal.h>
 
 namespace scancontrol::sanectl {
 
@@ -37,6 +39,13 @@ void SaneWorker::Post(std::function<void()> task) {
 }
 
 void SaneWorker::Run() {
+    // Backends that talk to a network daemon write to its socket from this thread. A
+    // daemon gone away must come back as a failed call (EPIPE), not as SIGPIPE ending
+    // the program: the signal is blocked here, and only here.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     SANE_Int version = 0;
     initialised_ = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
     for (;;) {
