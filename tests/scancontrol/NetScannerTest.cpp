@@ -63,19 +63,26 @@ std::string ReadFile(const std::string& path) {
 }
 
 // Moves the process into a network namespace of its own and brings its loopback up.
-// Root needs nothing more; anyone else also gets a user namespace in which they are root.
-// Must run while the process has a single thread. Sets `skip` when the system does not
-// allow it, `failure` when it was allowed but did not work.
+// Root needs nothing more where it may administer the system; otherwise (anyone else, or
+// root in a container without that right) a user namespace in which the user is root
+// comes with it. Must run while the process has a single thread. Sets `skip` when the
+// system allows neither, `failure` when it was allowed but did not work.
 void EnterPrivateLoopback(std::string& skip, std::string& failure) {
     const uid_t uid = ::geteuid();
     const gid_t gid = ::getegid();
-    if (::unshare(CLONE_NEWNET | (uid == 0 ? 0 : CLONE_NEWUSER)) != 0) {
+    bool withUser = uid != 0;
+    int result = ::unshare(CLONE_NEWNET | (withUser ? CLONE_NEWUSER : 0));
+    if (result != 0 && !withUser && errno == EPERM) {
+        withUser = true;
+        result = ::unshare(CLONE_NEWNET | CLONE_NEWUSER);
+    }
+    if (result != 0) {
         const int why = errno;
         const bool refused = why == EPERM || why == EACCES || why == EINVAL || why == ENOSPC || why == EUSERS;
         (refused ? skip : failure) = std::string("no network namespace of our own (unshare: ") + std::strerror(why) + ")";
         return;
     }
-    if (uid != 0 && !(WriteFile("/proc/self/setgroups", "deny") &&
+    if (withUser && !(WriteFile("/proc/self/setgroups", "deny") &&
                       WriteFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") &&
                       WriteFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))) {
         failure = "cannot map the user into the new user namespace";
