@@ -104,11 +104,7 @@ std::string ProgramWindowServices::CurrentSource() { return CurrentSourceName();
 void ProgramWindowServices::SetCurrentSource(const std::string& name) { app::SetCurrentSource(name); }
 
 bool ProgramWindowServices::IsIdentified(const std::string& name) {
-    // A name the table does not hold comes back with the default entry.
-    const scan::DriverEntry entry = scan::DriverIdentifer::GetInstance().Identify(name);
-    const scan::DriverEntry unknown;
-    return entry.driverKind != unknown.driverKind || entry.connectionKind != unknown.connectionKind ||
-           entry.modelFamily != unknown.modelFamily || entry.flag != unknown.flag;
+    return scan::DriverIdentifer::GetInstance().Knows(name);
 }
 
 int ProgramWindowServices::DeviceStatus(bool probe) {

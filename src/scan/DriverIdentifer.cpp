@@ -53,6 +53,11 @@ DriverEntry DriverIdentifer::Identify(const std::string& name) const {
     return entry;
 }
 
+bool DriverIdentifer::Knows(const std::string& name) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return entries_.count(name) != 0;
+}
+
 int DriverIdentifer::KnownSources(const std::string& manufacturer, const std::string& familiesText,
                                   std::vector<std::string>& names) {
     names.clear();
@@ -65,16 +70,20 @@ int DriverIdentifer::KnownSources(const std::string& manufacturer, const std::st
         if (source.manufacturer != manufacturer) continue;
         bool inFamilies = false;
         for (const auto& f : families) inFamilies = inFamilies || settings::EqualsNoCase(f, source.productFamily);
-        DriverEntry entry = Identify(inFamilies ? source.productName : source.productFamily);
+        // A model of a listed family is a USB model and must be named in a USB list; any
+        // other model is served only when the product data holds an entry for its family
+        // (a network family). A family the product data does not know is not ours to serve.
+        const std::string& key = inFamilies ? source.productName : source.productFamily;
+        if (!Knows(key)) continue;
+        DriverEntry entry = Identify(key);
         bool accepted = inFamilies ? entry.connectionKind == 0 : (entry.connectionKind == 1 || entry.connectionKind == 2);
-        // A model of the maker outside the USB families is served when its family is a
-        // network model or unknown to the product data (default entry, connection kind
-        // 2); the latter then uses the common settings family.
         if (!accepted) continue;
         names.push_back(source.productName);
         entry.name = source.productName;
+        // The map gains the model; an entry it already holds (a USB list entry) stays,
+        // with the settings family it selects.
         std::lock_guard<std::mutex> guard(lock_);
-        entries_[source.productName] = entry;
+        entries_.emplace(source.productName, entry);
     }
     return kSourcesListed;
 }

@@ -61,8 +61,11 @@ public:
 
     // A copy of the entry of that name, or the default entry (2, 2, 3, false) carrying it.
     DriverEntry Identify(const std::string& name) const;
+    // True when the map holds an entry of that name, whatever its values.
+    bool Knows(const std::string& name) const;
     // The product names of the installed sources of this maker that the product data
-    // knows; returns kSourcesListed or kNoSourceManager. Accepted sources join the map.
+    // knows; returns kSourcesListed or kNoSourceManager. An accepted source the map does
+    // not hold yet joins it; an entry already there is never replaced.
     int KnownSources(const std::string& manufacturer, const std::string& families, std::vector<std::string>& names);
     // KnownSources with Prdct.dat's Manufacturer and ProductFamily.
     int KnownSources(std::vector<std::string>& names);

@@ -117,6 +117,47 @@ TEST_F(ScanModel, KnownSourcesFollowMakerFamilyAndLists) {
     EXPECT_EQ(scan::CheckSource("test:1"), 17);
 }
 
+// One model of the maker listed under product data that names its family (or not).
+struct AcceptCase {
+    const char* families;     // Prdct.dat ProductFamily
+    const char* network;      // Prdct.dat NetworkSeries1
+    const char* name;         // the model's ProductName (its family is "frontend-tester")
+    bool accepted;
+    int driverKind, connectionKind, modelFamily;  // Identify(name) afterwards
+};
+class ModelAcceptance : public ScanModel, public ::testing::WithParamInterface<AcceptCase> {};
+
+TEST_P(ModelAcceptance, OnlyKnownFamiliesAreServedAndListedEntriesStay) {
+    const AcceptCase& c = GetParam();
+    Product("ProductFamily", c.families);
+    Product("NetworkSeries1", c.network);
+    control->AddSource(Source("Noname", "frontend-tester", c.name));
+    auto& id = scan::DriverIdentifer::GetInstance();
+    const bool listedBefore = id.Knows(c.name);
+    std::vector<std::string> names;
+    ASSERT_EQ(id.KnownSources(names), scan::kSourcesListed);
+    EXPECT_EQ(names.size(), c.accepted ? 1u : 0u);
+    EXPECT_EQ(scan::CheckSource(c.name), c.accepted ? 0 : 2);
+    EXPECT_EQ(id.Knows(c.name), c.accepted || listedBefore);
+    const scan::DriverEntry entry = id.Identify(c.name);
+    EXPECT_EQ(entry.driverKind, c.driverKind);
+    EXPECT_EQ(entry.connectionKind, c.connectionKind);
+    EXPECT_EQ(entry.modelFamily, c.modelFamily);
+    EXPECT_EQ(entry.name, c.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ModelAcceptance, ::testing::Values(
+    // A family the product data does not name: refused, its USB entry untouched.
+    AcceptCase{"other-family", "", "test:0", false, 0, 0, 0},
+    AcceptCase{"other-family", "", "test:9", false, 2, 2, 3},
+    // A USB family: the name must be in a USB list.
+    AcceptCase{"frontend-tester", "", "test:1", true, 1, 0, 1},
+    AcceptCase{"frontend-tester", "", "test:9", false, 2, 2, 3},
+    // A network family: the model joins the map with the network entry ...
+    AcceptCase{"other-family", "frontend-tester", "test:9", true, 1, 1, 2},
+    // ... unless the map holds that name already: a listed entry is never replaced.
+    AcceptCase{"other-family", "frontend-tester", "test:0", true, 0, 0, 0}));
+
 TEST_F(ScanModel, ImageKindsFollowTheCurrentModelFamily) {
     settings::SetCurrentSource("test:1");  // Vorn family: its own format codes
     EXPECT_EQ(output::ImageKindForSource("PCX").GetTransferFormat(), 100);
