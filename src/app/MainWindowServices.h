@@ -4,6 +4,7 @@
 // implementation assembles the scanning control, the acquisition, the dispatch and the
 // settings; tests supply a scripted one.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,8 +39,14 @@ public:
     virtual bool SetScanState(ScanState state) = 0;
 
     // ---- scanners ----
+    // Makes sure the scanners have been listed without making the window wait: `ready`
+    // runs on the user-interface thread once a listing is there, at once when one is
+    // kept already. Listing can take seconds when many SANE backends probe their buses.
+    virtual void PrepareSources(std::function<void()> ready) { ready(); }
+    // Checks the current source against the kept listing (listing first when none is kept).
     virtual SourceCheck CheckSources() = 0;
-    // The scanners the selection dialog offers (the source manager reopened first).
+    // The scanners the selection dialog offers, listed afresh (the source manager reopened
+    // first).
     virtual std::vector<std::string> ListSources() = 0;
     virtual std::string CurrentSource() = 0;
     virtual void SetCurrentSource(const std::string& name) = 0;

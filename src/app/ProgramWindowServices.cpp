@@ -1,5 +1,8 @@
 #include "app/ProgramWindowServices.h"
 
+#include <QMetaObject>
+#include <QThread>
+
 #include "app/DataFiles.h"
 #include "app/Texts.h"
 #include "delivery/DestinationHandlers.h"
@@ -9,6 +12,7 @@
 #include "scan/TwainScanner.h"
 #include "scancontrol/SaneDriverDialog.h"
 #include "scancontrol/SaneDynamictwain.h"
+#include "scancontrol/SourceManager.h"
 #include "settings/ChoiceList.h"
 #include "settings/Records.h"
 #include "settings/ScannerModel.h"
@@ -48,11 +52,12 @@ TipValues ValuesOf(const settings::CommonSetting& record, settings::IF_MappingHa
 }  // namespace
 
 ProgramWindowServices::ProgramWindowServices()
-    : ProgramWindowServices(scancontrol::CreateSaneDynamictwain(), scancontrol::CreateSaneSourceManager()) {}
+    : ProgramWindowServices(nullptr, scancontrol::CreateSaneSourceManager()) {}
 
 ProgramWindowServices::ProgramWindowServices(std::unique_ptr<scancontrol::CDynamictwain> control,
                                              std::shared_ptr<scancontrol::ISourceManager> sources)
-    : control_(std::move(control)), sources_(std::move(sources)) {
+    : sources_(std::make_shared<scancontrol::KeptSourceListing>(std::move(sources))),
+      control_(control ? std::move(control) : scancontrol::CreateSaneDynamictwain(sources_)) {
     // A destination set to show the scanner's options ("IsShowDriver") opens the
     // options dialog before scanning; the window is what can show it.
     scancontrol::InstallSaneDriverDialog();
@@ -61,6 +66,8 @@ ProgramWindowServices::ProgramWindowServices(std::unique_ptr<scancontrol::CDynam
 }
 
 ProgramWindowServices::~ProgramWindowServices() {
+    // A listing still running would report to uiThread_, which goes with this object.
+    sources_->WaitForBackground();
     if (control_) control_->SetEventListener(nullptr);
     SetScanStatus(nullptr);
     handler_.reset();
@@ -84,15 +91,27 @@ bool ProgramWindowServices::StartScanTask(const ScanRequest& request) {
 ScanState ProgramWindowServices::GetScanState() { return handler_ ? handler_->GetScanState() : ScanState::Idle; }
 bool ProgramWindowServices::SetScanState(ScanState state) { return handler_ && handler_->SetScanState(state); }
 
+void ProgramWindowServices::PrepareSources(std::function<void()> ready) {
+    QObject* receiver = &uiThread_;
+    sources_->ListInBackground([receiver, ready = std::move(ready)]() mutable {
+        if (QThread::currentThread() == receiver->thread()) {
+            ready();
+            return;
+        }
+        QMetaObject::invokeMethod(receiver, std::move(ready), Qt::QueuedConnection);
+    });
+}
+
 SourceCheck ProgramWindowServices::CheckSources() {
     SourceCheck check;
-    check.code = scan::CheckSource(CurrentSourceName());
-    scan::DriverIdentifer::GetInstance().KnownSources(check.sources);
+    check.code = scan::CheckSource(CurrentSourceName(), &check.sources);
     return check;
 }
 
 std::vector<std::string> ProgramWindowServices::ListSources() {
-    // The selection lists the scanners present now: reopen the source manager first.
+    // The selection lists the scanners present now: reopen the source manager on a
+    // fresh listing.
+    sources_->ForgetListing();
     control_->CloseSourceManager();
     control_->OpenSourceManager();
     std::vector<std::string> names;

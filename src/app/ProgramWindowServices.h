@@ -4,12 +4,15 @@
 
 #include <memory>
 
+#include <QObject>
+
 #include "app/MainWindowServices.h"
 #include "delivery/LaunchTasks.h"
 
 namespace scancontrol {
 class CDynamictwain;
 class ISourceManager;
+class KeptSourceListing;
 }  // namespace scancontrol
 namespace scan {
 class TwainScanner;
@@ -21,7 +24,8 @@ class ProgramWindowServices : public IMainWindowServices {
 public:
     // On the SANE scanning control.
     ProgramWindowServices();
-    // On the given control and its source listing (a scripted control in tests).
+    // On the given control and its source listing (a scripted control in tests); with no
+    // control, the SANE control on that listing. The listing is kept between checks.
     ProgramWindowServices(std::unique_ptr<scancontrol::CDynamictwain> control,
                           std::shared_ptr<scancontrol::ISourceManager> sources);
     ~ProgramWindowServices() override;
@@ -30,6 +34,7 @@ public:
     bool StartScanTask(const ScanRequest& request) override;
     ScanState GetScanState() override;
     bool SetScanState(ScanState state) override;
+    void PrepareSources(std::function<void()> ready) override;
     SourceCheck CheckSources() override;
     std::vector<std::string> ListSources() override;
     std::string CurrentSource() override;
@@ -45,10 +50,16 @@ public:
     void ReleaseAcquisition() override;
 
     ScanOperationHandler* Dispatch() const { return handler_.get(); }
+    // The listing of the scanners, shared by every check of the window and the control.
+    scancontrol::KeptSourceListing& Sources() const { return *sources_; }
 
 private:
+    // Listed once, then kept: refreshed by the scanner selection and after a device
+    // could not be opened or a check failed.
+    std::shared_ptr<scancontrol::KeptSourceListing> sources_;
     std::unique_ptr<scancontrol::CDynamictwain> control_;
-    std::shared_ptr<scancontrol::ISourceManager> sources_;
+    // Receives the end of a background listing on the user-interface thread.
+    QObject uiThread_;
     std::unique_ptr<scan::TwainScanner> scanner_;
     delivery::LauncherTaskCollector collector_;
     std::shared_ptr<ScanOperationHandler> handler_;

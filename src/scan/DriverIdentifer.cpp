@@ -59,11 +59,13 @@ bool DriverIdentifer::Knows(const std::string& name) const {
 }
 
 int DriverIdentifer::KnownSources(const std::string& manufacturer, const std::string& familiesText,
-                                  std::vector<std::string>& names) {
+                                  std::vector<std::string>& names, bool* kept) {
     names.clear();
+    if (kept) *kept = false;
     auto manager = SourceManager();
     if (!manager) return kNoSourceManager;
     scancontrol::SourceListing listing = manager->EnumerateSources();
+    if (kept) *kept = listing.kept;
     if (listing.status == kNoSourceManager) return kNoSourceManager;
     auto families = ProductList(familiesText);
     for (const auto& source : listing.sources) {
@@ -88,18 +90,38 @@ int DriverIdentifer::KnownSources(const std::string& manufacturer, const std::st
     return kSourcesListed;
 }
 
-int DriverIdentifer::KnownSources(std::vector<std::string>& names) {
+int DriverIdentifer::KnownSources(std::vector<std::string>& names, bool* kept) {
     return KnownSources(settings::ReadProductValue("Common", "Manufacturer"),
-                        settings::ReadProductValue("Common", "ProductFamily"), names);
+                        settings::ReadProductValue("Common", "ProductFamily"), names, kept);
 }
 
-int CheckSource(const std::string& name) {
-    std::vector<std::string> names;
-    if (DriverIdentifer::GetInstance().KnownSources(names) == kNoSourceManager) return 17;
+void DriverIdentifer::ForgetSources() {
+    if (auto manager = SourceManager()) manager->ForgetListing();
+}
+
+namespace {
+
+int CheckAgainst(const std::string& name, int status, const std::vector<std::string>& names) {
+    if (status == kNoSourceManager) return 17;
     if (names.empty()) return 2;
     for (const auto& n : names)
         if (settings::EqualsNoCase(n, name)) return 0;
     return 5;
+}
+
+} // namespace
+
+int CheckSource(const std::string& name, std::vector<std::string>* known) {
+    auto& identifier = DriverIdentifer::GetInstance();
+    std::vector<std::string> names;
+    bool kept = false;
+    int code = CheckAgainst(name, identifier.KnownSources(names, &kept), names);
+    if (code != 0 && kept) {
+        identifier.ForgetSources();
+        code = CheckAgainst(name, identifier.KnownSources(names), names);
+    }
+    if (known) *known = std::move(names);
+    return code;
 }
 
 DriverEntry CurrentDriverEntry() { return DriverIdentifer::GetInstance().Identify(settings::CurrentSourceName()); }

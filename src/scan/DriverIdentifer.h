@@ -66,9 +66,13 @@ public:
     // The product names of the installed sources of this maker that the product data
     // knows; returns kSourcesListed or kNoSourceManager. An accepted source the map does
     // not hold yet joins it; an entry already there is never replaced.
-    int KnownSources(const std::string& manufacturer, const std::string& families, std::vector<std::string>& names);
+    // `kept` (optional) tells whether the listing was one kept from an earlier request.
+    int KnownSources(const std::string& manufacturer, const std::string& families, std::vector<std::string>& names,
+                     bool* kept = nullptr);
     // KnownSources with Prdct.dat's Manufacturer and ProductFamily.
-    int KnownSources(std::vector<std::string>& names);
+    int KnownSources(std::vector<std::string>& names, bool* kept = nullptr);
+    // The next listing asks the devices again (a kept listing is dropped).
+    void ForgetSources();
 
 private:
     mutable std::mutex lock_;
@@ -77,8 +81,10 @@ private:
 };
 
 // 0 the name is a known source, 2 there is no known source, 5 known sources exist but
-// not this one, 17 no source manager.
-int CheckSource(const std::string& name);
+// not this one, 17 no source manager. `known` (optional) receives the known sources.
+// A check that fails on a listing kept from an earlier request is made once more on a
+// fresh listing: the scanner may have been connected since.
+int CheckSource(const std::string& name, std::vector<std::string>* known = nullptr);
 
 // The current source's entry.
 DriverEntry CurrentDriverEntry();

@@ -325,21 +325,11 @@ int TwainCapHandler::Refresh() {
 int TwainCapHandler::Fill() {
     CDynamictwain* c = control_;
     const std::string current = sourceName_;
-    std::vector<std::string> known;
-    int status = DriverIdentifer::GetInstance().KnownSources(known);
-    if (status == kNoSourceManager) {
-        Show(108);
-        return 17;
-    }
-    if (known.empty()) {
-        Show(153);
-        return 2;
-    }
-    bool listed = false;
-    for (const auto& name : known) listed = listed || settings::EqualsNoCase(name, current);
-    if (!listed) {
-        Show(109);
-        return 5;
+    switch (CheckSource(current)) {
+    case 0: break;
+    case 17: Show(108); return 17;
+    case 2: Show(153); return 2;
+    default: Show(109); return 5;
     }
     try {
         c->CloseSourceManager();
@@ -367,8 +357,10 @@ int TwainCapHandler::Fill() {
             return 4;
         }
         if (!c->OpenSource()) {
-            // The source is gone or refused: leave nothing open.
+            // The source is gone or refused: leave nothing open, and list the devices
+            // afresh next time.
             c->CloseSourceManager();
+            DriverIdentifer::GetInstance().ForgetSources();
             return 4;
         }
         settings::DataTranslatorCommon translator;

@@ -120,8 +120,11 @@ bool TwainScanner::OpenSelectedSource() {
             return true;
         }
         if (ConditionFromErrorCode(control_.ErrorCode()) == kConditionFileNotFound) control_.CloseSourceManager();
+        // The stored device cannot be opened: the next request lists the devices again.
+        DriverIdentifer::GetInstance().ForgetSources();
         return false;
     }
+    DriverIdentifer::GetInstance().ForgetSources();
     Tell(kMessageNoSource, app::kMbIconStop);
     return false;
 }

@@ -17,7 +17,10 @@
 
 namespace scancontrol {
 
-std::unique_ptr<CDynamictwain> CreateSaneDynamictwain();
+// `sources` lists the devices for the control's source manager (SourceCount,
+// SourceNameAt); share a KeptSourceListing with the other users of the listing so that
+// one listing serves them all. Null: the control lists through SANE itself.
+std::unique_ptr<CDynamictwain> CreateSaneDynamictwain(std::shared_ptr<ISourceManager> sources = nullptr);
 
 // A device option by its SANE name, outside the TWAIN-style contract: for checks of a
 // particular backend and for tests (the test backend's `read-return-value` fault
@@ -28,5 +31,8 @@ bool SetSaneOption(CDynamictwain& control, const std::string& name, const std::s
 
 // The source manager listing over sane_get_devices.
 std::unique_ptr<ISourceManager> CreateSaneSourceManager();
+
+// How many times this process has listed the SANE devices (sane_get_devices).
+unsigned long SaneDeviceListings();
 
 } // namespace scancontrol

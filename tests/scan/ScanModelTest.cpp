@@ -125,6 +125,9 @@ struct AcceptCase {
     bool accepted;
     int driverKind, connectionKind, modelFamily;  // Identify(name) afterwards
 };
+void PrintTo(const AcceptCase& c, std::ostream* os) {
+    *os << c.name << "_families_" << c.families << "_network_" << (*c.network ? c.network : "none");
+}
 class ModelAcceptance : public ScanModel, public ::testing::WithParamInterface<AcceptCase> {};
 
 TEST_P(ModelAcceptance, OnlyKnownFamiliesAreServedAndListedEntriesStay) {
@@ -157,6 +160,34 @@ INSTANTIATE_TEST_SUITE_P(Table, ModelAcceptance, ::testing::Values(
     AcceptCase{"other-family", "frontend-tester", "test:9", true, 1, 1, 2},
     // ... unless the map holds that name already: a listed entry is never replaced.
     AcceptCase{"other-family", "frontend-tester", "test:0", true, 0, 0, 0}));
+
+// The source manager's listing kept between checks, over the scripted control.
+TEST_F(ScanModel, ChecksShareOneListingAndListAgainOnlyWhenTheyFail) {
+    auto kept = std::make_shared<KeptSourceListing>(control);
+    scan::DriverIdentifer::GetInstance().SetSourceManager(kept);
+    auto listings = [this] { return control->CallCount("EnumerateSources"); };
+    // A check that fails on a listing made for it does not list again.
+    EXPECT_EQ(scan::CheckSource("test:1"), 2);
+    EXPECT_EQ(listings(), 1);
+    // The scanner is connected: the kept listing fails the check, a fresh one passes.
+    control->AddSource(TestDevice("test:1"));
+    EXPECT_EQ(scan::CheckSource("test:1"), 0);
+    EXPECT_EQ(listings(), 2);
+    // Passing checks and the capability fill use the kept listing.
+    settings::SetCurrentSource("test:1");
+    auto& handler = scan::TwainCapHandler::GetInstance();
+    EXPECT_EQ(scan::CheckSource("test:1"), 0);
+    EXPECT_EQ(handler.Refresh(), 0);
+    EXPECT_EQ(handler.Refresh(), 0);
+    EXPECT_EQ(listings(), 2);
+    // A source that cannot be opened makes the next check list again.
+    control->FailOn("OpenSource", FakeFailure{});
+    EXPECT_EQ(handler.Refresh(), 4);
+    control->ClearFailures();
+    EXPECT_EQ(handler.Refresh(), 0);
+    EXPECT_EQ(listings(), 3);
+    EXPECT_TRUE(shown.empty());
+}
 
 TEST_F(ScanModel, ImageKindsFollowTheCurrentModelFamily) {
     settings::SetCurrentSource("test:1");  // Vorn family: its own format codes

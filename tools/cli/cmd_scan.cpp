@@ -20,6 +20,7 @@
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
 #include "scancontrol/SaneDynamictwain.h"
+#include "scancontrol/SourceManager.h"
 #include "settings/Profile.h"
 
 namespace {
@@ -96,8 +97,9 @@ int Run(const cli::Args& args) {
 
     auto console = std::make_shared<cli::ConsoleMessageBox>();
     app::SetMessageBox(console);
-    auto control = scancontrol::CreateSaneDynamictwain();
-    std::shared_ptr<scancontrol::ISourceManager> sources = scancontrol::CreateSaneSourceManager();
+    // One listing of the devices serves every check of the scan.
+    auto sources = std::make_shared<scancontrol::KeptSourceListing>(scancontrol::CreateSaneSourceManager());
+    auto control = scancontrol::CreateSaneDynamictwain(sources);
     scan::InstallProgramServices(control.get(), sources);
 
     if (!ChooseSource(options.Value("--source"))) {

@@ -138,8 +138,9 @@ const char* DefaultText(long code) {
 
 } // namespace
 
-SaneControl::SaneControl()
-    : worker_(SaneWorker::Instance()), device_(std::make_shared<SaneDevice>()), receiver_(std::make_unique<QObject>()) {
+SaneControl::SaneControl(std::shared_ptr<ISourceManager> sources)
+    : worker_(SaneWorker::Instance()), device_(std::make_shared<SaneDevice>()), receiver_(std::make_unique<QObject>()),
+      sourceManager_(sources ? std::move(sources) : std::shared_ptr<ISourceManager>(CreateSaneSourceManager())) {
     gate_ = std::make_shared<EventGate>(this, receiver_.get());
 }
 
@@ -216,25 +217,39 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode, st
 
 bool SaneControl::OpenSourceManager() {
     if (managerOpen_) return true;
+    // The manager is there when SANE could be initialised. Listing the devices can take
+    // seconds, so the list is asked for only when a caller needs it.
     SaneWorker* w = worker_.get();
-    SourceListing listing = Ask([w]() { return w->ListDevices(); });
-    if (listing.status != 1) return Fail(err::NoSourceManager);
-    sources_ = std::move(listing.sources);
+    if (!Ask([w]() { return w->Initialised(); })) return Fail(err::NoSourceManager);
     managerOpen_ = true;
+    sourcesLoaded_ = false;
+    sources_.clear();
     return true;
+}
+
+void SaneControl::LoadSources() {
+    if (!managerOpen_ || sourcesLoaded_) return;
+    SourceListing listing = sourceManager_->EnumerateSources();
+    sources_ = listing.status == 1 ? std::move(listing.sources) : std::vector<SourceEntry>();
+    sourcesLoaded_ = true;
 }
 
 bool SaneControl::CloseSourceManager() {
     CloseSource();
     managerOpen_ = false;
+    sourcesLoaded_ = false;
     sources_.clear();
     selected_ = -1;
     return true;
 }
 
-short SaneControl::SourceCount() { return managerOpen_ ? static_cast<short>(sources_.size()) : 0; }
+short SaneControl::SourceCount() {
+    LoadSources();
+    return managerOpen_ ? static_cast<short>(sources_.size()) : 0;
+}
 
 std::string SaneControl::SourceNameAt(short index) {
+    LoadSources();
     if (!managerOpen_ || index < 0 || index >= static_cast<short>(sources_.size())) {
         Fail(err::BadDestination);
         return {};
@@ -243,6 +258,7 @@ std::string SaneControl::SourceNameAt(short index) {
 }
 
 bool SaneControl::SelectSourceByIndex(short index) {
+    LoadSources();
     if (!managerOpen_ || index < 0 || index >= static_cast<short>(sources_.size())) return Fail(err::BadDestination);
     if (open_) return Fail(err::SequenceError, "a source is open");
     selected_ = index;
@@ -681,7 +697,9 @@ bool SetSaneOption(CDynamictwain& control, const std::string& name, const std::s
     }
 }
 
-std::unique_ptr<CDynamictwain> CreateSaneDynamictwain() { return std::make_unique<sanectl::SaneControl>(); }
+std::unique_ptr<CDynamictwain> CreateSaneDynamictwain(std::shared_ptr<ISourceManager> sources) {
+    return std::make_unique<sanectl::SaneControl>(std::move(sources));
+}
 std::unique_ptr<ISourceManager> CreateSaneSourceManager() { return std::make_unique<SaneSourceManager>(); }
 
 } // namespace scancontrol

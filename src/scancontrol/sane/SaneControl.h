@@ -30,7 +30,8 @@ class EventGate;
 
 class SaneControl : public CDynamictwain {
 public:
-    SaneControl();
+    // `sources` lists the devices for the source manager; the SANE listing when null.
+    explicit SaneControl(std::shared_ptr<ISourceManager> sources = nullptr);
     ~SaneControl() override;
 
     // UI thread: one queued event of acquisition `id`.
@@ -131,6 +132,9 @@ private:
     void StartWorker(unsigned long id);
     void RunDriverDialog(unsigned long id);
     bool Acquiring() const { return acquisitionId_ != 0; }
+    // The source manager's list, taken from `sourceManager_` when first needed after the
+    // manager was opened.
+    void LoadSources();
 
     // Capabilities (SaneCapabilities.cpp).
     bool Describe(long id, CapabilityInfo* out);  // false: ErrorCode set
@@ -143,7 +147,9 @@ private:
     std::shared_ptr<EventGate> gate_;
     IDynamictwainEvents* listener_ = nullptr;
 
+    std::shared_ptr<ISourceManager> sourceManager_;
     bool managerOpen_ = false;
+    bool sourcesLoaded_ = false;
     std::vector<SourceEntry> sources_;
     int selected_ = -1;
     bool open_ = false;

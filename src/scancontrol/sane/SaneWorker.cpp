@@ -5,6 +5,18 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
+
+#include "scancontrol/SaneDynamictwain.h"
+
+namespace scancontrol {
+namespace {
+std::atomic<unsigned long> deviceListings{0};
+} // namespace
+
+unsigned long SaneDeviceListings() { return deviceListings.load(); }
+} // namespace scancontrol
+
 namespace scancontrol::sanectl {
 
 std::shared_ptr<SaneWorker> SaneWorker::Instance() {
@@ -69,6 +81,7 @@ SourceListing SaneWorker::ListDevices() {
         return l;
     }
     const SANE_Device** devices = nullptr;
+    ++deviceListings;
     if (sane_get_devices(&devices, SANE_FALSE) != SANE_STATUS_GOOD || !devices) return l;
     for (int i = 0; devices[i]; ++i) {
         SourceEntry e;
