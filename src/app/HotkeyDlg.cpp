@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -236,6 +237,32 @@ void CHotkeyDlg::SelectScanner() {
 
 void CHotkeyDlg::CheckDefaultSource() {
     if (services_.GetScanState() != ScanState::Idle || !services_.SetScanState(ScanState::Modal)) return;
+    ShowLookingForScanners(true);
+    QPointer<CHotkeyDlg> self(this);
+    services_.PrepareSources([self] {
+        if (self) self->CheckListedSources();
+    });
+}
+
+bool CHotkeyDlg::LookingForScanners() const { return looking_ && !looking_->isHidden(); }
+
+void CHotkeyDlg::ShowLookingForScanners(bool on) {
+    if (!looking_) {
+        looking_ = new QLabel(Ui("MD_Searching"), client_);
+        looking_->setObjectName(QStringLiteral("lookingForScanners"));
+        looking_->setAlignment(Qt::AlignCenter);
+        // Across the window between the buttons and their captions.
+        const QRect buttons = buttons_.begin()->second->geometry();
+        const int top = buttons.bottom() + 1;
+        const int bottom = captions_.begin()->second->geometry().top();
+        looking_->setGeometry(0, top, client_->width(), std::max(bottom - top, looking_->sizeHint().height()));
+    }
+    looking_->setVisible(on);
+    if (on) looking_->raise();
+}
+
+void CHotkeyDlg::CheckListedSources() {
+    ShowLookingForScanners(false);
     SourceCheck check = services_.CheckSources();
     if (check.sources.empty()) {
         box_->Show(LoadMessageText(kMsgNoDevice), kMbOk, 0);

@@ -60,7 +60,11 @@ public:
     void RefreshButtonsFrom(const ButtonTipSet& tips);
     void SetButtonTips(bool on);
     // Checks that a usable scanner is selected; ends the program when there is none.
+    // The scanners are listed without blocking the window, which says meanwhile that it
+    // is looking for them; the check goes on when the list is there.
     void CheckDefaultSource();
+    // True while the start-up check waits for the list of scanners.
+    bool LookingForScanners() const;
     // Runs a command of the button and menu tables (HotkeyCommand).
     void OnCommand(int command);
 
@@ -84,6 +88,8 @@ protected:
 private:
     void BuildMenu();
     void BuildButtons();
+    void CheckListedSources();
+    void ShowLookingForScanners(bool on);
     void ReadShowTipsOption();
     void ToggleShowTips(bool on);
     void SelectScanner();
@@ -100,6 +106,7 @@ private:
     std::map<int, ui::CButtonTip*> tips_;
     std::map<int, QLabel*> captions_;
     std::map<int, QAction*> actions_;
+    QLabel* looking_ = nullptr;  // "looking for scanners", shown while they are listed
     std::shared_ptr<ui::LaunchQuestionWindow> question_;
     std::unique_ptr<delivery::LaunchTaskWorker> worker_;
     bool firstMessage_ = true;

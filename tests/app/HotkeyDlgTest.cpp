@@ -44,7 +44,11 @@ public:
         state = s;
         return true;
     }
-    app::SourceCheck CheckSources() override { return check; }
+    void PrepareSources(std::function<void()> ready) override {
+        if (holdListing) pendingListing = std::move(ready);
+        else ready();
+    }
+    app::SourceCheck CheckSources() override { return ++checks, check; }
     std::vector<std::string> ListSources() override { return check.sources; }
     std::string CurrentSource() override { return current; }
     void SetCurrentSource(const std::string& n) override { current = n, ++sourceChanges; }
@@ -63,6 +67,9 @@ public:
     bool accept = true;
     ScanState state = ScanState::Idle;
     app::SourceCheck check;
+    int checks = 0;
+    bool holdListing = false;             // keep the listing "under way" until the test ends it
+    std::function<void()> pendingListing;
     std::string current = "test:0";
     int sourceChanges = 0;
     bool identified = true;
@@ -290,6 +297,24 @@ TEST_F(MainWindow, SourceCheckWithoutScannersShowsMessage153AndEnds) {
     EXPECT_EQ(box->texts[0], "The avaiable device is not found.");
     EXPECT_FALSE(w->isVisible()) << "the program closes";
     EXPECT_EQ(services.releases, 1);
+}
+
+TEST_F(MainWindow, StartUpCheckWaitsForTheListWithoutHoldingTheWindow) {
+    services.holdListing = true;
+    services.check.sources = {"test:0"};
+    auto w = MakeWindow();
+    w->CheckDefaultSource();
+    // The window is back at once and says that it is looking; scans and dialogs wait.
+    EXPECT_TRUE(w->LookingForScanners());
+    EXPECT_EQ(services.checks, 0);
+    EXPECT_EQ(services.state, ScanState::Modal);
+    ASSERT_TRUE(services.pendingListing);
+    services.pendingListing();
+    EXPECT_FALSE(w->LookingForScanners());
+    EXPECT_EQ(services.checks, 1);
+    EXPECT_EQ(services.probes, 1);
+    EXPECT_EQ(services.state, ScanState::Idle);
+    EXPECT_TRUE(box->texts.empty());
 }
 
 TEST_F(MainWindow, SourceCheckMakesTheOnlyScannerCurrent) {

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -24,6 +25,8 @@
 #include "app/Texts.h"
 #include "platform/FileSystem.h"
 #include "scancontrol/FakeDynamictwain.h"
+#include "scancontrol/SaneDynamictwain.h"
+#include "scancontrol/SourceManager.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
 #include "support/RecordingMessageBox.h"
@@ -56,6 +59,7 @@ protected:
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         QTest::qWait(400);  // the start-up check runs shortly after the window shows
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->TipsReady() && !window->LookingForScanners(); }, 30000));
         ASSERT_EQ(services->CurrentSource(), "test:0");
     }
     void TearDown() override {
@@ -106,6 +110,32 @@ TEST_F(ProgramWindowTest, ScanToFolderClickLeavesTheFileInTheConfiguredFolder) {
     EXPECT_EQ(files[0].rfind("Scan(", 0), 0u) << files[0];
     EXPECT_EQ(files[0].substr(files[0].size() - 9), "0001.JPEG") << files[0];
     EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
+}
+
+TEST_F(ProgramWindowTest, StartUpListsTheScannersOnceAndAButtonPressListsNothing) {
+    const unsigned long before = scancontrol::SaneDeviceListings();
+    Open(false);
+    EXPECT_EQ(scancontrol::SaneDeviceListings(), before + 1);
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    ASSERT_EQ(FilesAfterScan().size(), 1u);
+    EXPECT_EQ(scancontrol::SaneDeviceListings(), before + 1);
+    EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
+}
+
+TEST_F(ProgramWindowTest, TheListingArrivesOnTheWindowsThread) {
+    testsupport::QtApp();
+    services = std::make_unique<app::ProgramWindowServices>();
+    QThread* ranOn = nullptr;
+    services->PrepareSources([&] { ranOn = QThread::currentThread(); });
+    // Nothing was listed for the caller to wait on: the answer comes through its event loop.
+    EXPECT_EQ(ranOn, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ranOn != nullptr; }, 30000));
+    EXPECT_EQ(ranOn, QThread::currentThread());
+    EXPECT_TRUE(services->Sources().HasListing());
+    // Once kept, the list is there at once.
+    bool again = false;
+    services->PrepareSources([&] { again = true; });
+    EXPECT_TRUE(again);
 }
 
 TEST_F(ProgramWindowTest, ScannerOptionsDialogShowsAndItsScanButtonScans) {
