@@ -248,17 +248,13 @@ bool CHotkeyDlg::LookingForScanners() const { return looking_ && !looking_->isHi
 
 void CHotkeyDlg::ShowLookingForScanners(bool on) {
     if (!looking_) {
-        looking_ = new QLabel(Ui("MD_Searching"), client_);
+        // At the right end of the menu bar, where it covers nothing of the window.
+        looking_ = new QLabel(Ui("MD_Searching"), menuBar_);
         looking_->setObjectName(QStringLiteral("lookingForScanners"));
-        looking_->setAlignment(Qt::AlignCenter);
-        // Across the window between the buttons and their captions.
-        const QRect buttons = buttons_.begin()->second->geometry();
-        const int top = buttons.bottom() + 1;
-        const int bottom = captions_.begin()->second->geometry().top();
-        looking_->setGeometry(0, top, client_->width(), std::max(bottom - top, looking_->sizeHint().height()));
+        looking_->setContentsMargins(0, 0, Dlu(4, true), 0);
+        menuBar_->setCornerWidget(looking_, Qt::TopRightCorner);
     }
     looking_->setVisible(on);
-    if (on) looking_->raise();
 }
 
 void CHotkeyDlg::CheckListedSources() {
