@@ -62,6 +62,9 @@ int main(int argc, char** argv) {
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "window not shown\n");
     window.CheckDefaultSource();
+    // The check goes on once the scanners have been listed in the background.
+    if (!QTest::qWaitFor([&] { return !window.LookingForScanners(); }, 30000))
+        std::fprintf(stderr, "the scanners were not listed\n");
     bool ok = Shoot(Framed(&window), out + "/main-window.png");
 
     ui::CSkinButton* folder = window.Button(app::kCmdFolder);
