@@ -13,12 +13,13 @@ void KeptSourceListing::WaitForBackground() {
     if (background_.joinable()) background_.join();
 }
 
-SourceListing KeptSourceListing::ListLocked(std::unique_lock<std::mutex>& lock) {
+SourceListing KeptSourceListing::ListLocked(std::unique_lock<std::mutex>& lock, bool use) {
     // Somebody else is listing: their answer is as fresh as ours would be.
     listed_.wait(lock, [this] { return !listing_; });
     if (haveListing_) {
         SourceListing served = kept_;
-        served.kept = true;
+        served.kept = used_;
+        used_ = used_ || use;
         return served;
     }
     listing_ = true;
@@ -36,6 +37,7 @@ SourceListing KeptSourceListing::ListLocked(std::unique_lock<std::mutex>& lock) 
     if (fresh.status == 1) {
         kept_ = fresh;
         haveListing_ = true;
+        used_ = use;
     }
     listed_.notify_all();
     return fresh;
@@ -43,12 +45,13 @@ SourceListing KeptSourceListing::ListLocked(std::unique_lock<std::mutex>& lock) 
 
 SourceListing KeptSourceListing::EnumerateSources() {
     std::unique_lock<std::mutex> lock(mutex_);
-    return ListLocked(lock);
+    return ListLocked(lock, true);
 }
 
 void KeptSourceListing::ForgetListing() {
     std::lock_guard<std::mutex> lock(mutex_);
     haveListing_ = false;
+    used_ = false;
     kept_ = SourceListing();
 }
 
@@ -66,7 +69,10 @@ bool KeptSourceListing::ListInBackground(std::function<void()> ready) {
     // The previous background thread has handed out its calls already and is ending.
     if (background_.joinable()) background_.join();
     background_ = std::thread([this] {
-        EnumerateSources();
+        {
+            std::unique_lock<std::mutex> listingLock(mutex_);
+            ListLocked(listingLock, false);
+        }
         std::vector<std::function<void()>> calls;
         {
             std::lock_guard<std::mutex> guard(mutex_);

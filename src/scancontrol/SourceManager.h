@@ -22,8 +22,8 @@ struct SourceEntry {
 struct SourceListing {
     int status = 1;  // 1 done, 2 source manager missing (SANE could not be initialised)
     std::vector<SourceEntry> sources;
-    // Served from a listing made for an earlier request: the devices may have changed
-    // since. A check that fails on such a listing can ask for a fresh one.
+    // Served from a listing an earlier request has used already: the devices may have
+    // changed since. A check that fails on such a listing can ask for a fresh one.
     bool kept = false;
 };
 
@@ -72,13 +72,15 @@ public:
     unsigned long Listings() const;
 
 private:
-    SourceListing ListLocked(std::unique_lock<std::mutex>& lock);
+    // `use`: the listing goes to a caller (a background listing only prepares it).
+    SourceListing ListLocked(std::unique_lock<std::mutex>& lock, bool use);
 
     std::shared_ptr<ISourceManager> lister_;
     mutable std::mutex mutex_;
     std::condition_variable listed_;
     bool listing_ = false;  // a listing is running (on some thread)
     bool haveListing_ = false;
+    bool used_ = false;  // the kept listing has been handed to a caller
     SourceListing kept_;
     unsigned long listings_ = 0;
     std::vector<std::function<void()>> waiting_;  // `ready` of the background listing

@@ -122,8 +122,10 @@ TEST_F(ProgramWindowTest, StartUpListsTheScannersOnceAndAButtonPressListsNothing
     EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
 }
 
-TEST_F(ProgramWindowTest, TheListingArrivesOnTheWindowsThread) {
+TEST_F(ProgramWindowTest, TheListingArrivesOnTheWindowsThreadAndServesTheStartUpCheck) {
     testsupport::QtApp();
+    ASSERT_TRUE(app::SetCurrentSource("absent:0"));
+    const unsigned long before = scancontrol::SaneDeviceListings();
     services = std::make_unique<app::ProgramWindowServices>();
     QThread* ranOn = nullptr;
     services->PrepareSources([&] { ranOn = QThread::currentThread(); });
@@ -132,6 +134,11 @@ TEST_F(ProgramWindowTest, TheListingArrivesOnTheWindowsThread) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ranOn != nullptr; }, 30000));
     EXPECT_EQ(ranOn, QThread::currentThread());
     EXPECT_TRUE(services->Sources().HasListing());
+    // The check that asked for the listing fails on it without listing again.
+    app::SourceCheck check = services->CheckSources();
+    EXPECT_EQ(check.code, 5);
+    EXPECT_EQ(check.sources, (std::vector<std::string>{"test:0", "test:1"}));
+    EXPECT_EQ(scancontrol::SaneDeviceListings(), before + 1);
     // Once kept, the list is there at once.
     bool again = false;
     services->PrepareSources([&] { again = true; });
