@@ -305,13 +305,4 @@ TEST_F(NetScanner, FolderScanToMultiPagePdfHasEveryPageAtTheChosenResolution) {
     EXPECT_EQ(pages, 10) << images;
 }
 
-// A daemon that stops answering makes the next setting fail; it is never passed over.
-// Last: it stops the daemon of this process.
-TEST_F(NetScanner, ASettingTheScannerCannotTakeFails) {
-    ASSERT_TRUE(OpenControl()) << control->ErrorString();
-    kSetting->saned.Stop();
-    EXPECT_THROW(control->Resolution(150), AutomationError);
-    EXPECT_NE(control->ErrorCode(), 0);
-}
-
 } // namespace
