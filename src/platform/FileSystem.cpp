@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 namespace platform {
@@ -38,6 +39,32 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+// Appends everything left to read from the descriptor.
+bool ReadAll(int fd, std::string& content) {
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        content.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+FileVersion VersionFrom(const struct stat& st) {
+    FileVersion v;
+    v.device = static_cast<std::uint64_t>(st.st_dev);
+    v.inode = static_cast<std::uint64_t>(st.st_ino);
+    v.size = static_cast<std::int64_t>(st.st_size);
+    v.modifiedSec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    v.modifiedNsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    v.changedSec = static_cast<std::int64_t>(st.st_ctim.tv_sec);
+    v.changedNsec = static_cast<std::int64_t>(st.st_ctim.tv_nsec);
+    return v;
+}
+
 std::string FolderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -46,6 +73,18 @@ std::string FolderOf(const std::string& path) {
 }
 
 } // namespace
+
+bool FileVersion::SameAs(const FileVersion& o) const {
+    return device == o.device && inode == o.inode && size == o.size && modifiedSec == o.modifiedSec &&
+           modifiedNsec == o.modifiedNsec && changedSec == o.changedSec && changedNsec == o.changedNsec;
+}
+
+bool IFileSystem::VersionOf(const std::string&, FileVersion&) const { return false; }
+
+bool IFileSystem::ReadFileVersion(const std::string& path, std::string& content, FileVersion& version) const {
+    version = {};
+    return ReadFile(path, content);
+}
 
 bool PosixFileSystem::Exists(const std::string& path) const {
     if (path.empty()) return false;
@@ -110,17 +149,40 @@ bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
 bool PosixFileSystem::ReadFile(const std::string& path, std::string& content) const {
     content.clear();
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.get() >= 0 && ReadAll(fd.get(), content);
+}
+
+bool PosixFileSystem::VersionOf(const std::string& path, FileVersion& version) const {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+    version = VersionFrom(st);
+    return true;
+}
+
+bool PosixFileSystem::ReadFileVersion(const std::string& path, std::string& content,
+                                      FileVersion& version) const {
+    content.clear();
+    version = {};
+    // Taken before the read: a write after this moment gets times no earlier than it,
+    // less the kernel's clock tick and the file system's time granularity.
+    timespec start{};
+    ::clock_gettime(CLOCK_REALTIME, &start);
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return false;
-    char buffer[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        content.append(buffer, static_cast<size_t>(n));
-    }
+    struct stat before, after;
+    if (::fstat(fd.get(), &before) != 0) return false;
+    if (!ReadAll(fd.get(), content)) return false;
+    if (::fstat(fd.get(), &after) != 0) return false;
+    version = VersionFrom(after);
+    const timespec& latest =
+        (after.st_ctim.tv_sec > after.st_mtim.tv_sec ||
+         (after.st_ctim.tv_sec == after.st_mtim.tv_sec && after.st_ctim.tv_nsec >= after.st_mtim.tv_nsec))
+            ? after.st_ctim : after.st_mtim;
+    const bool old = latest.tv_sec + kSettleSeconds < start.tv_sec;
+    // Unchanged during the read, a plain file, and every byte of it read.
+    version.settled = old && S_ISREG(after.st_mode) && VersionFrom(before).SameAs(version) &&
+                      static_cast<std::int64_t>(content.size()) == version.size;
+    return true;
 }
 
 bool PosixFileSystem::WriteFileAtomic(const std::string& path, const std::string& content) {

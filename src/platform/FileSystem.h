@@ -3,10 +3,31 @@
 // substitute a failing or recording implementation. Paths are UTF-8 bytes with '/' as
 // the separator; folder paths handed between components end with '/'.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace platform {
+
+// What tells one version of a file from another: any write to the file, any
+// replacement of it and any change of its times changes at least one of these fields
+// (the change time cannot be set by a program, so even a write that restores the old
+// size and modification time is seen).
+struct FileVersion {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedSec = 0;
+    std::int64_t modifiedNsec = 0;
+    std::int64_t changedSec = 0;
+    std::int64_t changedNsec = 0;
+    // Set by a read: the content read is exactly this version's, and the file's times lie
+    // so far before the read that a later write cannot carry the same times again (file
+    // times are only as fine as the file system keeps them). Not part of the comparison.
+    bool settled = false;
+
+    bool SameAs(const FileVersion& other) const;
+};
 
 class IFileSystem {
 public:
@@ -31,6 +52,17 @@ public:
     // flushed to disk and renamed over the target, so readers and crashes see either
     // the old or the new content, never a mixture.
     virtual bool WriteFileAtomic(const std::string& path, const std::string& content) = 0;
+
+    // Versions let callers keep what they derived from a file for as long as the file
+    // is unchanged. A file system that cannot tell versions answers false from VersionOf
+    // and never "settled" from ReadFileVersion (these defaults), so nothing is kept.
+    // An implementation that serves other content than ReadFile would must override both.
+    //
+    // The current version of the file (symbolic links followed); false when the file
+    // does not exist or versions are not known.
+    virtual bool VersionOf(const std::string& path, FileVersion& version) const;
+    // ReadFile, and the version of the content read.
+    virtual bool ReadFileVersion(const std::string& path, std::string& content, FileVersion& version) const;
 };
 
 // The real file system of this machine.
@@ -45,6 +77,13 @@ public:
     bool Rename(const std::string& from, const std::string& to) override;
     bool ReadFile(const std::string& path, std::string& content) const override;
     bool WriteFileAtomic(const std::string& path, const std::string& content) override;
+    bool VersionOf(const std::string& path, FileVersion& version) const override;
+    bool ReadFileVersion(const std::string& path, std::string& content, FileVersion& version) const override;
+
+    // How far a file's times must lie before a read for the content read to count as
+    // settled: more than the coarsest time stamps in use (two seconds on FAT, one on
+    // older ext file systems) plus the kernel clock's tick.
+    static constexpr int kSettleSeconds = 3;
 };
 
 } // namespace platform

@@ -1,6 +1,10 @@
 #include "settings/Profile.h"
 
 #include <cctype>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/Services.h"
 
@@ -84,6 +88,70 @@ bool Load(const std::string& file, std::string& content) {
     return platform::FileSystem().ReadFile(file, content);
 }
 
+using ParsedFile = std::shared_ptr<const std::vector<Line>>;
+
+// The parsed lines of each file read, kept while the file's version is the one read.
+// A copy is kept only when the read was settled (the file's times lie well before the
+// read, so no later write can leave the version as it was); our own writes drop it.
+// Reads come from several threads (push listeners, launch workers): the table is
+// guarded by one mutex, and the parsed lines are shared read-only.
+class ParsedFiles {
+public:
+    // The file's lines, or null when it cannot be read.
+    ParsedFile Get(const std::string& file) {
+        const platform::IFileSystem& fs = platform::FileSystem();
+        std::uint64_t writesBefore;
+        {
+            platform::FileVersion now;
+            bool known = fs.VersionOf(file, now);
+            std::lock_guard<std::mutex> lock(mutex_);
+            writesBefore = writes_;
+            auto it = entries_.find(file);
+            if (known && it != entries_.end() && it->second.version.SameAs(now)) return it->second.lines;
+        }
+        std::string content;
+        platform::FileVersion read;
+        bool loaded = fs.ReadFileVersion(file, content, read);
+        ParsedFile lines = loaded ? std::make_shared<const std::vector<Line>>(Parse(content)) : nullptr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A write of ours during the read may have left a version that looks the same.
+        if (loaded && read.settled && writes_ == writesBefore)
+            entries_[file] = Entry{read, lines};
+        else
+            entries_.erase(file);
+        return lines;
+    }
+
+    // Called after each write of ours, whether or not it succeeded.
+    void Forget(const std::string& file) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++writes_;
+        entries_.erase(file);
+    }
+
+private:
+    struct Entry {
+        platform::FileVersion version;
+        ParsedFile lines;
+    };
+    std::mutex mutex_;
+    std::unordered_map<std::string, Entry> entries_;
+    std::uint64_t writes_ = 0;
+};
+
+// Never destroyed: threads still reading while the process ends find it intact.
+ParsedFiles& Cache() {
+    static ParsedFiles* cache = new ParsedFiles;
+    return *cache;
+}
+
+// Writes the new content, then drops the kept copy of the file.
+bool Store(const std::string& file, const std::string& content) {
+    bool written = platform::FileSystem().WriteFileAtomic(file, content);
+    Cache().Forget(file);
+    return written;
+}
+
 } // namespace
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
@@ -96,9 +164,9 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
 
 std::string ReadProfileStringWhole(const std::string& file, const std::string& section,
                                    const std::string& key, const std::string& fallback) {
-    std::string content;
-    if (!Load(file, content)) return fallback;
-    auto lines = Parse(content);
+    ParsedFile parsed = Cache().Get(file);
+    if (!parsed) return fallback;
+    const std::vector<Line>& lines = *parsed;
     size_t s = FindSection(lines, Trim(section));
     if (s == lines.size()) return fallback;
     size_t end = SectionEnd(lines, s);
@@ -153,7 +221,7 @@ bool WriteProfileString(const std::string& file, const std::string& sectionName,
             result += entry + eol + content.substr(after.next);
         }
     }
-    return platform::FileSystem().WriteFileAtomic(file, result);
+    return Store(file, result);
 }
 
 bool DeleteProfileKey(const std::string& file, const std::string& section, const std::string& key) {
@@ -174,14 +242,14 @@ bool DeleteProfileKey(const std::string& file, const std::string& section, const
     }
     if (!removed) return true;
     if (end < lines.size()) result += content.substr(lines[end].begin);
-    return platform::FileSystem().WriteFileAtomic(file, result);
+    return Store(file, result);
 }
 
 std::vector<std::string> ListProfileSections(const std::string& file) {
     std::vector<std::string> names;
-    std::string content;
-    if (!Load(file, content)) return names;
-    for (const auto& line : Parse(content)) {
+    ParsedFile parsed = Cache().Get(file);
+    if (!parsed) return names;
+    for (const auto& line : *parsed) {
         if (line.kind != Line::Section || line.name.empty()) continue;
         bool seen = false;
         for (const auto& n : names) seen = seen || EqualsNoCase(n, line.name);
@@ -192,9 +260,9 @@ std::vector<std::string> ListProfileSections(const std::string& file) {
 
 std::vector<std::string> ListProfileKeys(const std::string& file, const std::string& section) {
     std::vector<std::string> names;
-    std::string content;
-    if (!Load(file, content)) return names;
-    auto lines = Parse(content);
+    ParsedFile parsed = Cache().Get(file);
+    if (!parsed) return names;
+    const std::vector<Line>& lines = *parsed;
     size_t s = FindSection(lines, Trim(section));
     if (s == lines.size()) return names;
     size_t end = SectionEnd(lines, s);

@@ -10,8 +10,11 @@
 //   interrupted write leaves the old file as it was;
 // - a write whose section, key or value holds CR or LF (or a key with '=' or a section
 //   with ']') is refused: no text can add lines of its own to the file.
-// Nothing is cached: every call reads the file, so separate users see each other's
-// writes at once.
+// Reads are served from a parsed copy of each file, kept only while the file's version
+// (device, inode, size, modification and change times) is the one that was parsed, and
+// only once the file has been still long enough that a later write must change that
+// version; each write through this layer drops the copy. Separate users therefore still
+// see each other's writes at once. Safe to call from several threads.
 
 #include <string>
 #include <vector>

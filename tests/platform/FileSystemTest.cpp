@@ -63,6 +63,41 @@ TEST(PosixFileSystem, FailedAtomicWriteLeavesNothing) {
     EXPECT_EQ(names.size(), 3u);
 }
 
+TEST(PosixFileSystem, VersionOfAFileJustWrittenIsNotSettled) {
+    TempFolder dir;
+    platform::PosixFileSystem fs;
+    std::string path = dir.Write("a.ini", "[A]\nk=1\n");
+    std::string content;
+    platform::FileVersion read, now;
+    ASSERT_TRUE(fs.ReadFileVersion(path, content, read));
+    EXPECT_EQ(content, "[A]\nk=1\n");
+    EXPECT_EQ(read.size, 8);
+    EXPECT_FALSE(read.settled) << "a write within the same clock tick could leave the version as it is";
+    ASSERT_TRUE(fs.VersionOf(path, now));
+    EXPECT_TRUE(now.SameAs(read));
+
+    dir.Write("a.ini", "[A]\nk=22\n");
+    ASSERT_TRUE(fs.VersionOf(path, now));
+    EXPECT_FALSE(now.SameAs(read));
+    ASSERT_TRUE(fs.WriteFileAtomic(path, "[A]\nk=1\n"));
+    ASSERT_TRUE(fs.VersionOf(path, now));
+    EXPECT_NE(now.inode, read.inode) << "a replaced file is another version even at the same size";
+
+    EXPECT_FALSE(fs.VersionOf(dir / "absent", now));
+    EXPECT_FALSE(fs.ReadFileVersion(dir / "absent", content, now));
+    EXPECT_FALSE(fs.ReadFileVersion(dir.path(), content, now));
+}
+
+TEST(PosixFileSystem, VersionOfAnOldFileIsSettled) {
+    platform::PosixFileSystem fs;
+    const std::string path = "/usr/bin/env";  // installed with the system, never written since
+    std::string content;
+    platform::FileVersion read;
+    ASSERT_TRUE(fs.ReadFileVersion(path, content, read));
+    EXPECT_EQ(static_cast<std::int64_t>(content.size()), read.size);
+    EXPECT_TRUE(read.settled);
+}
+
 TEST(Process, CapturesOutputAndStatus) {
     std::string out;
     EXPECT_TRUE(platform::CaptureOutput({"printf", "%s", "a b"}, out, 5000));
