@@ -1,10 +1,7 @@
 #include "delivery/DestinationHandlers.h"
 
-#include <cups/cups.h>
-
-#include <cstdlib>
-
 #include "app/Texts.h"
+#include "delivery/FaxQueues.h"
 #include "delivery/LaunchTasks.h"
 #include "settings/DefaultLoader.h"
 #include "settings/IniStorage.h"
@@ -122,20 +119,13 @@ void NetPushFolderHandler::OnScanFinished(const std::string& path) {
 FaxHandler::FaxHandler() : DestinationProcesser(std::make_shared<settings::FaxElements>("Fax")) {}
 
 bool FaxHandler::FindFaxPrinter() {
-    cups_dest_t* dests = nullptr;
-    int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    if (count == 0 && cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        lastError_ = kFaxNoPrinterList;
-        return false;
+    switch (FindFaxQueue(faxPrinterName_)) {
+    case FaxQueueLookup::Found: lastError_ = 0; return true;
+    case FaxQueueLookup::NoQueue: lastError_ = kFaxNoPrinter; return false;
+    case FaxQueueLookup::NoPrintSystem: break;
     }
-    faxPrinterName_.clear();
-    for (int i = 0; i < count && faxPrinterName_.empty(); ++i) {
-        const char* type = cupsGetOption("printer-type", dests[i].num_options, dests[i].options);
-        if (type && (std::strtoul(type, nullptr, 10) & CUPS_PRINTER_FAX)) faxPrinterName_ = dests[i].name;
-    }
-    cupsFreeDests(count, dests);
-    lastError_ = faxPrinterName_.empty() ? kFaxNoPrinter : 0;
-    return !faxPrinterName_.empty();
+    lastError_ = kFaxNoPrinterList;
+    return false;
 }
 
 bool FaxHandler::OpenFaxJob() {
