@@ -75,4 +75,11 @@ bool IsOnPath(const std::string& program) {
     return false;
 }
 
+void ReplaceProcess(const std::string& path, const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execv(path.c_str(), args.data());
+}
+
 } // namespace platform

@@ -14,4 +14,9 @@ bool CaptureOutput(const std::vector<std::string>& argv, std::string& output, in
 // True when a program of that name is found on PATH (or the path is executable).
 bool IsOnPath(const std::string& program);
 
+// Runs the program at `path` in place of this process: same process id, environment
+// and standard streams, and its exit status becomes this process's. argv[0] is the
+// name the program is given. Returns only when the program could not be started.
+void ReplaceProcess(const std::string& path, const std::vector<std::string>& argv);
+
 } // namespace platform
