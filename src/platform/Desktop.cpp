@@ -1,6 +1,8 @@
 #include "platform/Desktop.h"
 
+// Types and constants only: the functions are looked up in the library once it is needed.
 #include <dbus/dbus.h>
+#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,38 +23,85 @@ std::shared_ptr<IDesktop>& Slot() {
     return slot;
 }
 
+// The message bus library, loaded the first time a file manager is asked to show items
+// (never at start-up: it brings several libraries of its own) and kept from then on.
+struct MessageBus {
+    decltype(&dbus_error_init) errorInit = nullptr;
+    decltype(&dbus_error_free) errorFree = nullptr;
+    decltype(&dbus_bus_get_private) getPrivate = nullptr;
+    decltype(&dbus_connection_set_exit_on_disconnect) setExitOnDisconnect = nullptr;
+    decltype(&dbus_message_new_method_call) newMethodCall = nullptr;
+    decltype(&dbus_message_iter_init_append) iterInitAppend = nullptr;
+    decltype(&dbus_message_iter_open_container) iterOpenContainer = nullptr;
+    decltype(&dbus_message_iter_append_basic) iterAppendBasic = nullptr;
+    decltype(&dbus_message_iter_close_container) iterCloseContainer = nullptr;
+    decltype(&dbus_connection_send_with_reply_and_block) sendWithReplyAndBlock = nullptr;
+    decltype(&dbus_message_unref) messageUnref = nullptr;
+    decltype(&dbus_connection_close) connectionClose = nullptr;
+    decltype(&dbus_connection_unref) connectionUnref = nullptr;
+    bool complete = false;
+};
+
+template <typename Function>
+bool Bind(void* library, const char* name, Function& function) {
+    function = library ? reinterpret_cast<Function>(::dlsym(library, name)) : nullptr;
+    return function != nullptr;
+}
+
+const MessageBus& LoadedMessageBus() {
+    static const MessageBus bus = [] {
+        MessageBus b;
+        void* library = ::dlopen("libdbus-1.so.3", RTLD_NOW | RTLD_LOCAL);
+        b.complete = Bind(library, "dbus_error_init", b.errorInit) && Bind(library, "dbus_error_free", b.errorFree) &&
+                     Bind(library, "dbus_bus_get_private", b.getPrivate) &&
+                     Bind(library, "dbus_connection_set_exit_on_disconnect", b.setExitOnDisconnect) &&
+                     Bind(library, "dbus_message_new_method_call", b.newMethodCall) &&
+                     Bind(library, "dbus_message_iter_init_append", b.iterInitAppend) &&
+                     Bind(library, "dbus_message_iter_open_container", b.iterOpenContainer) &&
+                     Bind(library, "dbus_message_iter_append_basic", b.iterAppendBasic) &&
+                     Bind(library, "dbus_message_iter_close_container", b.iterCloseContainer) &&
+                     Bind(library, "dbus_connection_send_with_reply_and_block", b.sendWithReplyAndBlock) &&
+                     Bind(library, "dbus_message_unref", b.messageUnref) &&
+                     Bind(library, "dbus_connection_close", b.connectionClose) &&
+                     Bind(library, "dbus_connection_unref", b.connectionUnref);
+        return b;
+    }();
+    return bus;
+}
+
 // Asks the session's file manager to show the items; true when it answered without error.
 bool ShowItemsOverDbus(const std::string& uri) {
+    const MessageBus& d = LoadedMessageBus();
+    if (!d.complete) return false;
     DBusError error;
-    dbus_error_init(&error);
-    DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    d.errorInit(&error);
+    DBusConnection* bus = d.getPrivate(DBUS_BUS_SESSION, &error);
     if (!bus) {
-        dbus_error_free(&error);
+        d.errorFree(&error);
         return false;
     }
-    dbus_connection_set_exit_on_disconnect(bus, FALSE);
+    d.setExitOnDisconnect(bus, FALSE);
     bool ok = false;
-    DBusMessage* call = dbus_message_new_method_call("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-                                                     "org.freedesktop.FileManager1", "ShowItems");
+    DBusMessage* call = d.newMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                        "org.freedesktop.FileManager1", "ShowItems");
     if (call) {
         const char* item = uri.c_str();
         const char* startup = "";
         DBusMessageIter args, array;
-        dbus_message_iter_init_append(call, &args);
-        ok = dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &array) &&
-             dbus_message_iter_append_basic(&array, DBUS_TYPE_STRING, &item) &&
-             dbus_message_iter_close_container(&args, &array) &&
-             dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &startup);
+        d.iterInitAppend(call, &args);
+        ok = d.iterOpenContainer(&args, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &array) &&
+             d.iterAppendBasic(&array, DBUS_TYPE_STRING, &item) && d.iterCloseContainer(&args, &array) &&
+             d.iterAppendBasic(&args, DBUS_TYPE_STRING, &startup);
         if (ok) {
-            DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, call, 5000, &error);
+            DBusMessage* reply = d.sendWithReplyAndBlock(bus, call, 5000, &error);
             ok = reply != nullptr;
-            if (reply) dbus_message_unref(reply);
+            if (reply) d.messageUnref(reply);
         }
-        dbus_message_unref(call);
+        d.messageUnref(call);
     }
-    dbus_error_free(&error);
-    dbus_connection_close(bus);
-    dbus_connection_unref(bus);
+    d.errorFree(&error);
+    d.connectionClose(bus);
+    d.connectionUnref(bus);
     return ok;
 }
 

@@ -96,8 +96,9 @@ INSTANTIATE_TEST_SUITE_P(Table, CommandLibraries, ::testing::Values(
     CommandCase{{"encode"}, {"libjpeg.so.62", "libtiff.so.6"},
                 {"libQt6Core.so.6", "libsane.so.1", "libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
     // Scanning runs on Qt Core and SANE; the print system only for the fax.
+    // The message bus only when a file manager is asked to show a scan.
     CommandCase{{"sources"}, {"libQt6Core.so.6", "libsane.so.1"},
-                {"libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
+                {"libcups.so.2", "libdbus-1.so.3", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
     CommandCase{{"scan", "--to", "folder", "--source", "test:0"}, {"libQt6Core.so.6", "libsane.so.1"},
                 {"libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
     CommandCase{{"scan", "--to", "fax", "--source", "test:0"}, {"libsane.so.1", "libcups.so.2"}, kWindowing}));
