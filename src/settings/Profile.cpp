@@ -190,7 +190,7 @@ bool WriteProfileString(const std::string& file, const std::string& sectionName,
     if (section.find(']') != std::string::npos) return false;
 
     std::string content;
-    Load(file, content);  // a missing file is written from nothing
+    const bool existed = Load(file, content);  // a missing file is written from nothing
     const std::string eol = LineEndOf(content);
     const std::string entry = key + "=" + value;
     auto lines = Parse(content);
@@ -221,6 +221,9 @@ bool WriteProfileString(const std::string& file, const std::string& sectionName,
             result += entry + eol + content.substr(after.next);
         }
     }
+    // The file already says exactly this: replacing it (and flushing it to disk) would
+    // change nothing but its times.
+    if (existed && result == content) return true;
     return Store(file, result);
 }
 

@@ -5,7 +5,8 @@
 // - a missing file, section or key gives the caller's default;
 // - values read are cut at 1023 characters (ReadProfileStringWhole excepted);
 // - a write creates the file and the section when they are missing, replaces an
-//   existing key in place and keeps every other line, comment and the order;
+//   existing key in place and keeps every other line, comment and the order; a write
+//   that would leave the content as it is leaves the file untouched;
 // - the file is replaced atomically (temporary file, flush, rename), so a failed or
 //   interrupted write leaves the old file as it was;
 // - a write whose section, key or value holds CR or LF (or a key with '=' or a section

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "settings/Profile.h"
 #include "support/TempFolder.h"
@@ -129,6 +130,22 @@ TEST(Profile, NonIniContentIsReadAsNothing) {
     EXPECT_EQ(ReadProfileString(f, "A", "k", "d"), "d");
     ASSERT_TRUE(WriteProfileString(f, "A", "k", "v"));
     EXPECT_EQ(ReadProfileString(f, "A", "k"), "v");
+}
+
+TEST(Profile, WriteOfTheStoredValueLeavesTheFileUntouched) {
+    TempFolder dir;
+    std::string f = dir.Write("s.ini", "[A]\nk = 1\nj=2\n");
+    struct stat before, after;
+    ASSERT_EQ(::stat(f.c_str(), &before), 0);
+    ASSERT_TRUE(WriteProfileString(f, "a", "j", "2"));
+    ASSERT_EQ(::stat(f.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+    // A write that changes the spelling of the line is a change.
+    ASSERT_TRUE(WriteProfileString(f, "A", "k", "1"));
+    EXPECT_EQ(dir.Read("s.ini"), "[A]\nk=1\nj=2\n");
+    // So is a write to a file that does not exist yet, even of nothing.
+    ASSERT_TRUE(WriteProfileString(dir / "empty.ini", "A", "k", ""));
+    EXPECT_EQ(dir.Read("empty.ini"), "[A]\nk=\n");
 }
 
 TEST(Profile, DeleteKeyRemovesOnlyThatKey) {
