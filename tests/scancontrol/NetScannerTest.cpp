@@ -251,12 +251,13 @@ TEST_F(NetScanner, SettingsAfterAModeChangeReachTheScanner) {
 // scanner's family as a network model.
 TEST_F(NetScanner, FolderScanToMultiPagePdfHasEveryPageAtTheChosenResolution) {
     TempFolder program, out;
-    for (const char* name : {"scanner-utility-cli", "Prdct.dat", "Sets.dat", "Def.dat", "Id.dat", "Mapping.dat",
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan", "Prdct.dat", "Sets.dat", "Def.dat", "Id.dat", "Mapping.dat",
                              "Str.dat", "libTIFFGenerator.so"}) {
         const std::string from = testsupport::ProgramFolder() + name;
         ASSERT_TRUE(WriteFile(program / name, ReadFile(from))) << from;
     }
-    ASSERT_EQ(::chmod((program / "scanner-utility-cli").c_str(), 0755), 0);
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan"})
+        ASSERT_EQ(::chmod((program / name).c_str(), 0755), 0) << name;
     const std::string product = program / "Prdct.dat";
     ASSERT_TRUE(settings::WriteProfileString(product, "Common", "ProductFamily", "usb-family"));
     ASSERT_TRUE(settings::WriteProfileString(product, "Common", "NetworkSeries1", "frontend-tester"));
