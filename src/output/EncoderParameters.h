@@ -20,8 +20,8 @@ enum class EncoderParameterName {
 enum EncoderValue : int32_t {
     EncoderValueCompressionLZW = 2,
     EncoderValueCompressionCCITT3 = 3,
-    EncoderValueCompressionRle = 4,
-    EncoderValueCompressionCCITT4 = 5,
+    EncoderValueCompressionCCITT4 = 4,
+    EncoderValueCompressionRle = 5,
     EncoderValueCompressionNone = 6,
     EncoderValueScanMethodInterlaced = 7,
     EncoderValueScanMethodNonInterlaced = 8,

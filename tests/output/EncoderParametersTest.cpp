@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "output/EncoderBase.h"
@@ -53,14 +55,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A final comma leaves an empty piece, which is dropped.
         ParseRow{"EncoderColorDepth,24,", true, {{N::ColorDepth, 24}}},
         ParseRow{"  EncoderQuality,5 \t", true, {{N::Quality, 5}}},
-        ParseRow{"EncoderCompression,EncoderValueCompressionCCITT4", true, {{N::Compression, 5}}},
+        ParseRow{"EncoderCompression,EncoderValueCompressionCCITT4", true, {{N::Compression, 4}}},
         ParseRow{"EncoderCompression,EncoderValueCompressionLZW,EncoderSaveFlag,EncoderValueMultiFrame",
                  true, {{N::Compression, 2}, {N::SaveFlag, 18}}},
         ParseRow{"EncoderSaveFlag,EncoderValueFrameDimensionPage", true, {{N::SaveFlag, 23}}},
         ParseRow{"EncoderScanMethod,EncoderValueScanMethodInterlaced,EncoderVersion,EncoderValueVersionGif89,"
                  "EncoderRenderMethod,EncoderValueRenderProgressive,EncoderTransformation,EncoderValueTransformFlipVertical,"
                  "EncoderCompression,EncoderValueCompressionRle",
-                 true, {{N::ScanMethod, 7}, {N::Version, 10}, {N::RenderMethod, 11}, {N::Transformation, 17}, {N::Compression, 4}}},
+                 true, {{N::ScanMethod, 7}, {N::Version, 10}, {N::RenderMethod, 11}, {N::Transformation, 17}, {N::Compression, 5}}},
         // A value that is no number counts as 0; a leading number is read.
         ParseRow{"EncoderQuality,high", true, {{N::Quality, 0}}},
         ParseRow{"EncoderQuality,42abc", true, {{N::Quality, 42}}},
@@ -79,25 +81,43 @@ INSTANTIATE_TEST_SUITE_P(
         ParseRow{"EncoderQuality,1,EncoderQuality,2,EncoderQuality,3,EncoderQuality,4,EncoderQuality,5,EncoderQuality,6",
                  false, {}}));  // six parameters are too many
 
-TEST(ParameterTexts, EveryValueNameHasItsNumber) {
-    const char* names[] = {"EncoderValueCompressionLZW", "EncoderValueCompressionCCITT3", "EncoderValueCompressionRle",
-                           "EncoderValueCompressionCCITT4", "EncoderValueCompressionNone",
-                           "EncoderValueScanMethodInterlaced", "EncoderValueScanMethodNonInterlaced",
-                           "EncoderValueVersionGif87", "EncoderValueVersionGif89", "EncoderValueRenderProgressive",
-                           "EncoderValueRenderNonProgressive", "EncoderValueTransformRotate90",
-                           "EncoderValueTransformRotate180", "EncoderValueTransformRotate270",
-                           "EncoderValueTransformFlipHorizontal", "EncoderValueTransformFlipVertical",
-                           "EncoderValueMultiFrame", "EncoderValueLastFrame", "EncoderValueFlush",
-                           "EncoderValueFrameDimensionTime", "EncoderValueFrameDimensionResolution",
-                           "EncoderValueFrameDimensionPage"};
-    int expected = 2;
-    for (const char* name : names) {
-        std::vector<EncoderParameter> parsed;
-        ASSERT_TRUE(output::ParseEncoderParameters(std::string("EncoderSaveFlag,") + name, parsed)) << name;
-        ASSERT_EQ(parsed.size(), 1u);
-        EXPECT_EQ(parsed[0].value, expected++) << name;
-    }
+// The value names and the numbers the imaging interface gives them, as its value
+// enumeration lists them.
+struct ValueRow {
+    const char* name;
+    int32_t number;
+};
+
+void PrintTo(const ValueRow& r, std::ostream* os) { *os << r.name; }
+
+class ValueNames : public ::testing::TestWithParam<ValueRow> {};
+
+TEST_P(ValueNames, StandForTheirNumbers) {
+    std::vector<EncoderParameter> parsed;
+    ASSERT_TRUE(output::ParseEncoderParameters(std::string("EncoderCompression,") + GetParam().name, parsed));
+    ASSERT_EQ(parsed.size(), 1u);
+    EXPECT_EQ(parsed[0].value, GetParam().number);
+    // The number written as text means the same value.
+    std::vector<EncoderParameter> numeric;
+    ASSERT_TRUE(output::ParseEncoderParameters("EncoderCompression," + std::to_string(GetParam().number), numeric));
+    EXPECT_EQ(numeric, parsed);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Enumeration, ValueNames,
+    ::testing::Values(ValueRow{"EncoderValueCompressionLZW", 2}, ValueRow{"EncoderValueCompressionCCITT3", 3},
+                      ValueRow{"EncoderValueCompressionCCITT4", 4}, ValueRow{"EncoderValueCompressionRle", 5},
+                      ValueRow{"EncoderValueCompressionNone", 6}, ValueRow{"EncoderValueScanMethodInterlaced", 7},
+                      ValueRow{"EncoderValueScanMethodNonInterlaced", 8}, ValueRow{"EncoderValueVersionGif87", 9},
+                      ValueRow{"EncoderValueVersionGif89", 10}, ValueRow{"EncoderValueRenderProgressive", 11},
+                      ValueRow{"EncoderValueRenderNonProgressive", 12}, ValueRow{"EncoderValueTransformRotate90", 13},
+                      ValueRow{"EncoderValueTransformRotate180", 14}, ValueRow{"EncoderValueTransformRotate270", 15},
+                      ValueRow{"EncoderValueTransformFlipHorizontal", 16},
+                      ValueRow{"EncoderValueTransformFlipVertical", 17}, ValueRow{"EncoderValueMultiFrame", 18},
+                      ValueRow{"EncoderValueLastFrame", 19}, ValueRow{"EncoderValueFlush", 20},
+                      ValueRow{"EncoderValueFrameDimensionTime", 21},
+                      ValueRow{"EncoderValueFrameDimensionResolution", 22},
+                      ValueRow{"EncoderValueFrameDimensionPage", 23}));
 
 struct JpegTextRow {
     int colourMode, level;

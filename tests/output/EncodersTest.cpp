@@ -263,6 +263,35 @@ INSTANTIATE_TEST_SUITE_P(
                       TiffRow{0, 2, PixelFormat::Bgr24, "Compression Scheme: LZW"},
                       TiffRow{1, 1, PixelFormat::Gray8, "Compression Scheme: LZW"}));
 
+// A compression written as its number selects the scheme of that value: 3 CCITT group 3,
+// 4 CCITT group 4, 5 run-length, 6 none.
+struct NumericCompressionRow {
+    const char* text;
+    const char* scheme;  // as tiffinfo names it
+};
+void PrintTo(const NumericCompressionRow& r, std::ostream* os) { *os << r.text; }
+
+class NumericCompression : public EncoderJob, public ::testing::WithParamInterface<NumericCompressionRow> {};
+
+TEST_P(NumericCompression, WritesTheSchemeOfThatValue) {
+    const std::string page = testpages::WriteBmpPage(dir_ / "page.bmp", 64, 40, PixelFormat::Bilevel1, 200);
+    const std::string tiff = dir_ / "numbered.tif";
+    output::GdiplusImageSaver saver;
+    ASSERT_EQ(saver.Init(GetParam().text), output::kImagingOk);
+    ASSERT_EQ(saver.PrepareOutput(tiff, ""), output::kImagingOk);
+    ASSERT_EQ(saver.AddImage(page, "", ""), output::kImagingOk);
+    ASSERT_EQ(saver.Close(), output::kImagingOk);
+    std::string info;
+    ASSERT_EQ(testpages::Run("tiffinfo '" + tiff + "' 2>&1", &info), 0) << info;
+    EXPECT_NE(info.find(std::string("Compression Scheme: ") + GetParam().scheme + "\n"), std::string::npos) << info;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, NumericCompression,
+                         ::testing::Values(NumericCompressionRow{"EncoderCompression,3", "CCITT Group 3"},
+                                           NumericCompressionRow{"EncoderCompression,4", "CCITT Group 4"},
+                                           NumericCompressionRow{"EncoderCompression,5", "CCITT RLE"},
+                                           NumericCompressionRow{"EncoderCompression,6", "None"}));
+
 // ---- PDF ----------------------------------------------------------------------------
 
 struct PdfRow {
