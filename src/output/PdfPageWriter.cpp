@@ -1,5 +1,6 @@
 #include "output/PdfPageWriter.h"
 
+#include <charconv>
 #include <cstdarg>
 
 namespace output {
@@ -7,6 +8,14 @@ namespace {
 
 constexpr size_t kIoBuffer = 64 * 1024;
 constexpr size_t kTemplateRoom = 32 * 1024;  // the largest formatted template
+
+// A number in fixed notation with six decimals ("1.000000") and a point whatever the
+// C library's locale: PDF operands never take a decimal comma.
+std::string Fixed6(double value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("1.000000");
+}
 
 } // namespace
 
@@ -115,7 +124,8 @@ bool PdfPageWriter::BeginPage(int k) {
     streamStart_ = bytesWritten_;
     const long long iw = PointsFor(imageWidth_, resolution_);
     const long long ih = PointsFor(imageHeight_, resolution_);
-    Print("q\r\n%lld 0 0 %lld 0 0 cm\r\n1 0 0 1 0 0 cm\r\n %f 0 0 %f 0 0 cm\r\n/Im0 Do\r\nQ", iw, ih, scaleX_, scaleY_);
+    Print("q\r\n%lld 0 0 %lld 0 0 cm\r\n1 0 0 1 0 0 cm\r\n %s 0 0 %s 0 0 cm\r\n/Im0 Do\r\nQ", iw, ih,
+          Fixed6(scaleX_).c_str(), Fixed6(scaleY_).c_str());
     streamEnd_ = bytesWritten_;
     Print("\r\nendstream\r\nendobj\r\n");
     WriteLength(Allocate());

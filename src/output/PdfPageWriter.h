@@ -62,6 +62,8 @@ public:
 
 private:
     void Write(const char* data, size_t size);
+    // Integers and texts only: a locale never changes them. Fractions are formatted
+    // beforehand with a point as the decimal separator.
     void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
     int Allocate();
     void WriteLength(int number);

@@ -28,3 +28,10 @@ add_dependencies(app_program_tests scanner-utility-help)
 # key and mouse events (Xvfb, openbox, xdotool; screenshots in build/bin/x-screens).
 su_test(app_x11_tests SOURCES DialogsOnXTest.cpp DEPS su_xsession su_settings)
 add_dependencies(app_x11_tests scanner-utility)
+
+# The window for a user whose locale writes numbers with a decimal comma: a program of its
+# own, since the application object must be made after the test has set LANG.
+su_test(app_locale_tests SOURCES DecimalCommaWindowTest.cpp ${PROJECT_SOURCE_DIR}/src/app/ProgramWindowServices.cpp
+  DEPS su_appwindow su_scan su_scancontrol_ui su_scancontrol su_delivery Qt6::Test)
+target_compile_options(app_locale_tests PRIVATE -Wno-null-dereference)
+add_dependencies(app_locale_tests scanner-utility-help)

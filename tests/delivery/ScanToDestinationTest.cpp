@@ -14,6 +14,8 @@
 #include "platform/Process.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
+#include "support/Locales.h"
+#include "support/PdfRender.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -230,6 +232,25 @@ INSTANTIATE_TEST_SUITE_P(ColourModes, ScanToPdf,
             if (ch == '|') ch = '_';
         return name;
     });
+
+// A user whose locale writes numbers with a decimal comma gets a page that renders: the
+// scan runs under an application object, which takes the C library's locale from LANG.
+TEST_F(ScanTo, PdfRendersUnderADecimalCommaLocale) {
+    const std::string locale = testsupport::DecimalCommaLocale();
+    ASSERT_FALSE(locale.empty()) << "no locale with a decimal comma (install the locales package)";
+    Set("Folder", "Savetype", "PDF");
+    Set("Folder", "Colormode", "Color");
+    std::vector<std::string> files;
+    {
+        testsupport::LocaleEnvironment german(locale);
+        files = Scan("folder");
+    }
+    ASSERT_EQ(files.size(), 1u);
+    const testsupport::Render render = testsupport::RenderFirstPage(files[0], tools / "render");
+    EXPECT_EQ(render.complaints, "");
+    // The test device's page is solid black: a blank render is a lost page.
+    EXPECT_LT(render.darkest, 128) << "the page rendered blank";
+}
 
 TEST_F(ScanTo, ApplicationStartsOncePerPageForSinglePageTypes) {
     Set("Application1", "Savetype", "JPEG");

@@ -7,6 +7,7 @@
 
 #include "Pages.h"
 #include "output/PdfPageWriter.h"
+#include "support/Locales.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -39,6 +40,35 @@ void ExpectTableMatchesFile(const std::string& pdf, int entries) {
     expected += "trailer\r\n<</Size " + std::to_string(entries) + "\r\n/Root 1 0 R>>\r\nstartxref\r\n" +
                 std::to_string(xref) + "\r\n%%EOF";
     EXPECT_EQ(pdf.substr(xref), expected);
+}
+
+// One colour page with placeholder image data; the file's bytes.
+std::string OnePageDocument(const std::string& path) {
+    PdfPageWriter writer;
+    writer.SetFileName(path);
+    if (!writer.Open()) return {};
+    writer.SetColourKind(0);
+    writer.SetPageSize(1700, 2200);
+    writer.SetResolution(200);
+    writer.SetCompressed(1);
+    if (!writer.BeginPage(-1)) return {};
+    writer.WriteImageData("JPEGDATA", 8);
+    writer.EndImage();
+    return writer.Finish() ? testpages::ReadFile(path) : std::string();
+}
+
+// A program whose C library formats numbers with a decimal comma (as an application
+// object sets it from the user's environment) writes the very same bytes.
+TEST(PdfPageWriter, DecimalCommaLocaleChangesNoByte) {
+    TempFolder dir;
+    const std::string reference = OnePageDocument(dir / "c.pdf");
+    ASSERT_NE(reference.find(" 1.000000 0 0 1.000000 0 0 cm"), std::string::npos);
+    const std::string locale = testsupport::DecimalCommaLocale();
+    ASSERT_FALSE(locale.empty()) << "no locale with a decimal comma (install the locales package)";
+    testsupport::ProcessLocale german(locale);
+    ASSERT_TRUE(german.active());
+    ASSERT_EQ(testsupport::ProcessLocale::DecimalPoint(), ",");
+    EXPECT_EQ(OnePageDocument(dir / "comma.pdf"), reference);
 }
 
 TEST(PdfPageWriter, WorkedExampleOnePageIsByteExact) {

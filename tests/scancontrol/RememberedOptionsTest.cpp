@@ -5,6 +5,7 @@
 
 #include "platform/Folders.h"
 #include "scancontrol/sane/RememberedOptions.h"
+#include "support/Locales.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -64,6 +65,24 @@ TEST(RememberedOptions, OnlyChangedSettableSingleValuesAreKeptInOptionOrder) {
     };
     EXPECT_EQ(Names(ChosenOptions(opened, chosen)), "mode=Color resolution=300 tl-x=12.5 preview=1");
     EXPECT_TRUE(ChosenOptions(opened, opened).empty());
+}
+
+// The file reads the same under every locale: a program whose C library formats numbers
+// with a decimal comma stores and reads "12.5".
+TEST(RememberedOptions, NumbersKeepTheirPointUnderADecimalCommaLocale) {
+    const std::string locale = testsupport::DecimalCommaLocale();
+    ASSERT_FALSE(locale.empty()) << "no locale with a decimal comma (install the locales package)";
+    testsupport::ProcessLocale german(locale);
+    ASSERT_TRUE(german.active());
+    ASSERT_EQ(testsupport::ProcessLocale::DecimalPoint(), ",");
+    OptionSnapshot opened, chosen;
+    opened.options = {Number("tl-x", 0, OptType::Fixed)};
+    chosen.options = {Number("tl-x", 12.5, OptType::Fixed)};
+    EXPECT_EQ(Names(ChosenOptions(opened, chosen)), "tl-x=12.5");
+    OptionWrite write;
+    ASSERT_TRUE(RestoreWrite(opened, {"tl-x", "12.5"}, write));
+    ASSERT_EQ(write.numbers.size(), 1u);
+    EXPECT_DOUBLE_EQ(write.numbers[0], 12.5);
 }
 
 TEST(RememberedOptions, StoredTextReadsBackTheSameList) {

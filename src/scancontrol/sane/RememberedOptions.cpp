@@ -1,10 +1,8 @@
 // Remembered options dialog choices. See RememberedOptions.h.
 #include "scancontrol/sane/RememberedOptions.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"
@@ -18,10 +16,12 @@ bool Kept(const OptionInfo& o) {
     return o.active && o.settable && o.count == 1 && o.type != OptType::Button && o.type != OptType::Group;
 }
 
+// The shortest text that reads back as the same value, with a point as the decimal
+// separator whatever the locale, so a file written under one locale reads under any.
 std::string NumberText(double v) {
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.17g", v);
-    return buffer;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, result.ptr);
 }
 
 bool SameValue(const OptionInfo& a, const OptionInfo& b) {
@@ -89,10 +89,12 @@ bool RestoreWrite(const OptionSnapshot& now, const RememberedOption& option, Opt
         return true;
     }
     if (option.value.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(option.value.c_str(), &end);
-    if (errno != 0 || !end || *end != '\0' || !std::isfinite(v)) return false;
+    const char* first = option.value.data();
+    const char* last = first + option.value.size();
+    if (*first == '+') ++first;  // from_chars takes no plus sign
+    double v = 0;
+    const auto read = std::from_chars(first, last, v);
+    if (read.ec != std::errc() || read.ptr != last || !std::isfinite(v)) return false;
     write.numbers = {v};
     return true;
 }
