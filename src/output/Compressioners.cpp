@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 
@@ -12,20 +13,70 @@ namespace output {
 
 int EncoderBase::Begin(const CompressionRequest& request) {
     request_ = request;
-    CreateDirectoryPath(request_.saveFolder);  // a failure shows when the output is written
+    failureError_ = 0;
+    tempPageName_.clear();
+    CreateDirectoryPath(request_.saveFolder);  // a failure shows when the document is reserved
     try {
-        tempPageName_ = MakeSequencedFileName(request_.tempFolder, "~ImageTempFile", request_.tempExtension);
-        outputName_ = MakeSequencedFileName(request_.saveFolder, request_.fileName, extension_);
+        ReserveTempPage();
+        if (!document_.Reserve(request_.saveFolder, request_.fileName, extension_)) {
+            failureError_ = document_.error();
+            DeleteFile(tempPageName_);
+            return kBeginCannotPrepare;
+        }
     } catch (const std::range_error&) {
+        DeleteFile(tempPageName_);
         return kBeginNamesExhausted;
     }
+    outputName_ = document_.FinalPath();
     const int result = BeginOutput();
-    if (result != kBeginOk) return result;
+    if (result != kBeginOk) {
+        document_.Discard();
+        DeleteFile(tempPageName_);
+        return result;
+    }
     isOpen_ = true;
     firstPagePending_ = true;
     pageCount_ = 0;
     return kBeginOk;
 }
+
+void EncoderBase::ReserveTempPage() {
+    auto& fs = platform::FileSystem();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        int error = 0;
+        if (!tempPageName_.empty() && fs.CreateNew(tempPageName_, &error)) return;
+        // A temporary folder that cannot take the name keeps it: the page write fails
+        // there and says why.
+        if (!tempPageName_.empty() && error != EEXIST) return;
+        tempPageName_ = MakeSequencedFileName(request_.tempFolder, "~ImageTempFile", request_.tempExtension);
+    }
+}
+
+std::string EncoderBase::TakePage(const std::string& pagePath, bool morePages) {
+    auto& fs = platform::FileSystem();
+    std::string taken = platform::HiddenWorkingName(pagePath);
+    if (!fs.Rename(pagePath, taken)) return pagePath;
+    if (morePages && pagePath == tempPageName_) ReserveTempPage();
+    return taken;
+}
+
+std::string EncoderBase::PageFormat(const std::string& pagePath) {
+    const size_t dot = pagePath.find_last_of('.');
+    const size_t slash = pagePath.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return pagePath.substr(dot + 1);
+}
+
+bool EncoderBase::PublishDocument() {
+    if (document_.Publish()) {
+        outputName_ = document_.FinalPath();
+        return true;
+    }
+    failureError_ = document_.error();
+    return false;
+}
+
+void EncoderBase::DiscardDocument() { document_.Discard(); }
 
 void EncoderBase::DeleteFile(const std::string& path) const {
     if (!path.empty()) platform::FileSystem().Remove(path);
@@ -39,14 +90,19 @@ class SaverEncoder : public EncoderBase {
 public:
     int AddPage(const std::string& pagePath) override {
         if (!isOpen_) return kNoOpenJob;
+        failureError_ = 0;
         if (singlePage_ && pageCount_ >= 1) return kSaveFailed;
-        const int result = saver_.AddImage(pagePath, "", "");
+        const std::string page = TakePage(pagePath, !singlePage_);
+        const int result = saver_.AddImage(page, "", PageFormat(pagePath));
         if (result != kImagingOk) {
-            // The user learns of any failed save through the system's out-of-memory text.
-            ShowOutputMessage(OutOfMemoryText());
+            DeleteFile(page);
+            // The user learns of a failed save through the system's text for its cause:
+            // running out of memory, a full disk, a refused file.
+            ShowOutputMessage(SystemErrorText(saver_.systemError()));
+            failureError_ = 0;  // told
             return kSaveFailed;
         }
-        DeleteFile(pagePath);
+        DeleteFile(page);
         firstPagePending_ = false;
         ++pageCount_;
         return kPageAdded;
@@ -55,7 +111,7 @@ public:
     void Abandon() override {
         if (!isOpen_) return;
         saver_.Close();
-        DeleteFile(outputName_);
+        DiscardDocument();
         DeleteFile(tempPageName_);  // a page the control wrote but nobody added
         pageCount_ = 0;
         isOpen_ = false;
@@ -66,9 +122,12 @@ public:
         const bool complete = saver_.Close() == kImagingOk;
         int result = kPageAdded;
         if (pageCount_ == 0) {
-            DeleteFile(outputName_);
+            DiscardDocument();
         } else if (!complete) {
-            DeleteFile(outputName_);
+            failureError_ = saver_.systemError();
+            DiscardDocument();
+            result = kDocumentWriteFailed;
+        } else if (!PublishDocument()) {
             result = kDocumentWriteFailed;
         }
         DeleteFile(tempPageName_);
@@ -82,11 +141,19 @@ protected:
 
     int StartSaver(const std::string& parameterText) {
         if (saver_.Init(parameterText) != kImagingOk) return kBeginCannotPrepare;
-        if (saver_.PrepareOutput(outputName_, "") != kImagingOk) {
+        // The format comes from the final name; the file written is the hidden one.
+        if (saver_.PrepareOutput(document_.WorkingPath(), Extension()) != kImagingOk) {
             saver_.Close();
+            failureError_ = EACCES;
             return kBeginCannotPrepare;
         }
         return kBeginOk;
+    }
+
+    // The output format's name from the final name's extension ("JPEG", "TIFF").
+    std::string Extension() const {
+        const size_t dot = outputName_.find_last_of('.');
+        return dot == std::string::npos ? std::string() : outputName_.substr(dot + 1);
     }
 
 private:

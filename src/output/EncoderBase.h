@@ -3,6 +3,7 @@
 // and the open flag, and the beginning of a job.
 
 #include "output/ImageCompressioner.h"
+#include "output/PendingDocument.h"
 
 namespace output {
 
@@ -11,19 +12,39 @@ public:
     int Begin(const CompressionRequest& request) final;
     const std::string& TempPageName() const final { return tempPageName_; }
     const std::string& OutputName() const final { return outputName_; }
+    int FailureError() const final { return failureError_; }
 
 protected:
     explicit EncoderBase(const char* extension) : extension_(extension) {}
-    // The encoder's own preparation once both names are known.
+    // The encoder's own preparation once both names are known. It writes the document
+    // to document_.WorkingPath().
     virtual int BeginOutput() = 0;
     void DeleteFile(const std::string& path) const;
+    // Claims the temporary page name for the next page: the same name while nobody
+    // else took it since the last page was consumed, else the next free one. Two
+    // programs scanning at once never write their pages to the same file.
+    void ReserveTempPage();
+    // Moves the page the control just wrote at `pagePath` to a name of this job's own
+    // and, in a job that takes more pages, claims the temporary page name again for the
+    // next one, so the name is never free for another program while this job still
+    // uses it. Answers the page's new name (or `pagePath` when it could not be moved).
+    std::string TakePage(const std::string& pagePath, bool morePages);
+    // The format name of a page file: its extension ("BMP").
+    static std::string PageFormat(const std::string& pagePath);
+    // The end of a job whose document is complete: published under its final name
+    // (OutputName() then says which); false, with FailureError() set, when it cannot be.
+    bool PublishDocument();
+    // The end of a job whose document is not kept.
+    void DiscardDocument();
 
     CompressionRequest request_;
     std::string tempPageName_;
     std::string outputName_;
+    PendingDocument document_;
     int pageCount_ = 0;
     bool isOpen_ = false;
     bool firstPagePending_ = false;
+    int failureError_ = 0;
 
 private:
     const char* extension_;

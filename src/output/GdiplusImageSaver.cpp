@@ -1,7 +1,10 @@
 #include "output/GdiplusImageSaver.h"
 
+#include <cerrno>
+
 #include "output/codec/Bmp.h"
 #include "output/codec/Codecs.h"
+#include "output/codec/FileIo.h"
 #include "output/codec/Jpeg.h"
 #include "output/codec/Png.h"
 #include "output/codec/Tiff.h"
@@ -68,6 +71,19 @@ bool ReadSettings(const std::vector<EncoderParameter>& parameters, SaveSettings&
     return true;
 }
 
+// The system error behind a failed result: the one a writer noted, else the one the
+// result stands for.
+int ErrorOf(int result) {
+    if (result == kImagingOutOfMemory) return ENOMEM;
+    if (const int noted = codec::LastWriteError()) return noted;
+    switch (result) {
+    case kImagingAccessDenied: return EACCES;
+    case kImagingSourceMissing: return ENOENT;
+    case kImagingObjectBusy: return EBUSY;
+    default: return EIO;
+    }
+}
+
 codec::TiffCompression TiffCompressionOf(int value) {
     switch (value) {
     case EncoderValueCompressionCCITT3: return codec::TiffCompression::CcittG3;
@@ -124,6 +140,14 @@ int GdiplusImageSaver::PrepareOutput(const std::string& outputPath, const std::s
 
 int GdiplusImageSaver::AddImage(const std::string& sourcePath, const std::string& parameterText,
                                 const std::string& sourceFormat) {
+    codec::ClearWriteError();
+    const int result = AddImageNow(sourcePath, parameterText, sourceFormat);
+    systemError_ = result == kImagingOk ? 0 : ErrorOf(result);
+    return result;
+}
+
+int GdiplusImageSaver::AddImageNow(const std::string& sourcePath, const std::string& parameterText,
+                                   const std::string& sourceFormat) {
     if (!isOpen_ || encoderMime_.empty()) return kImagingNotPrepared;
     if (!parameterText.empty()) parameterText_ = parameterText;
     const std::string format = Lower(NormaliseFormatName(sourceFormat.empty() ? ExtensionOf(sourcePath) : sourceFormat));
@@ -230,7 +254,11 @@ void GdiplusImageSaver::DeleteTemporarySources() {
 int GdiplusImageSaver::Close() {
     int result = kImagingOk;
     if (target_) {
-        if (target_->IsOpen() && target_->Close() != codec::Status::Ok) result = kImagingFailed;
+        codec::ClearWriteError();
+        if (target_->IsOpen() && target_->Close() != codec::Status::Ok) {
+            result = kImagingFailed;
+            systemError_ = ErrorOf(result);
+        }
         target_.reset();
     }
     if (isOpen_ || !firstSourceName_.empty() || !commonSourceName_.empty()) DeleteTemporarySources();

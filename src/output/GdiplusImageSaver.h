@@ -58,10 +58,15 @@ public:
 
     int pageCount() const { return pageCount_; }
     bool isOpen() const { return isOpen_; }
+    // The system error number behind the last failed AddImage or Close (ENOSPC for a
+    // full disk), or the one its result stands for (ENOMEM for kImagingOutOfMemory,
+    // ENOENT for a missing source, ...); EIO when a failure has no system cause.
+    int systemError() const { return systemError_; }
     // The selected encoder's MIME type; empty before PrepareOutput.
     const std::string& encoderMimeType() const { return encoderMime_; }
 
 private:
+    int AddImageNow(const std::string& sourcePath, const std::string& parameterText, const std::string& sourceFormat);
     int SaveFirst(const codec::Image& image, const std::string& parameters);
     int AppendFrames(const std::string& loadedPath, int firstFrame, int frameCount);
     int AppendFrame(const codec::Image& image, const std::string& parameters);
@@ -80,6 +85,7 @@ private:
     codec::Image image_;  // reused from page to page
     int pageCount_ = 0;
     bool isOpen_ = false;
+    int systemError_ = 0;
 };
 
 // "text" + "," + "extra", or "extra" alone when the text is empty.

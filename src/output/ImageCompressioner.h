@@ -2,8 +2,14 @@
 // Encoders: turn the pages of one scan into the output file the user asked for, one
 // JPEG file, one (multi-page) TIFF file or one (multi-page) PDF file. A job is begun
 // with a request, pages are added one by one, and the job is finished (kept) or
-// abandoned. The scanning control writes each page to TempPageName(); after Finish the
+// abandoned. The scanning control writes each page to TempPageName() (read it again for
+// every page: it changes when another program took the name meanwhile); after Finish the
 // document is OutputName().
+//
+// The document is written under a hidden name in the save folder and appears under
+// OutputName() only when Finish completes it, never replacing a file: when that name
+// was taken in the meantime, the document gets the next free number and OutputName()
+// says which.
 
 #include <cstdint>
 #include <memory>
@@ -60,6 +66,10 @@ public:
     virtual int Finish() = 0;
     virtual const std::string& TempPageName() const = 0;
     virtual const std::string& OutputName() const = 0;
+    // The system error number (errno value) of the last failure of Begin, AddPage or
+    // Finish that the encoder has not shown to the user itself: ENOSPC for a full disk,
+    // ERANGE when the day's numbering of the name ran out while publishing. 0 when none.
+    virtual int FailureError() const = 0;
 };
 
 // "...PDF..." gives the PDF encoder, else "...TIFF..." the TIFF encoder, else "JPEG" in

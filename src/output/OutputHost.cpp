@@ -55,12 +55,14 @@ void ShowOutputMessage(const std::string& text) {
     if (sink) sink(text);
 }
 
-std::string OutOfMemoryText() {
+std::string SystemErrorText(int error) {
     char buffer[256];
     // The GNU strerror_r answers a pointer that may or may not be `buffer`.
-    const char* text = strerror_r(ENOMEM, buffer, sizeof buffer);
+    const char* text = strerror_r(error, buffer, sizeof buffer);
     return text;
 }
+
+std::string OutOfMemoryText() { return SystemErrorText(ENOMEM); }
 
 void SetTiffGeneratorLibrary(const std::string& name) {
     std::lock_guard<std::mutex> lock(TheHost().mutex);

@@ -19,7 +19,9 @@ std::string WorkingImageFolder();
 void SetMessageSink(std::function<void(const std::string&)> sink);
 void ShowOutputMessage(const std::string& text);
 
-// The system's text for running out of memory, shown when an image cannot be saved.
+// The system's text for an error number (errno value), as the user's locale words it.
+std::string SystemErrorText(int error);
+// The system's text for running out of memory.
 std::string OutOfMemoryText();
 
 // The library that turns black-and-white pages into fax-coded TIFF files for PDF pages:

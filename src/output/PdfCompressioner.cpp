@@ -1,5 +1,6 @@
 #include "output/PdfCompressioner.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
@@ -10,6 +11,7 @@
 #include "output/PdfPageWriter.h"
 #include "output/TiffStrips.h"
 #include "output/codec/Codecs.h"
+#include "platform/FileSystem.h"
 #include "platform/Services.h"
 
 namespace output {
@@ -23,28 +25,41 @@ public:
 
     int AddPage(const std::string& pagePath) override {
         if (!isOpen_) return kNoOpenJob;
+        failureError_ = 0;
         if (pageCount_ >= kMaxPdfPages) return kDocumentFull;
-        if (damaged_) return kDocumentWriteFailed;
+        if (damaged_) return Failed(kDocumentWriteFailed, writer_.error() ? writer_.error() : EIO);
+        const std::string format = PageFormat(pagePath);
+        // The page under a name of this job's own, removed whatever becomes of it.
+        struct Taken {
+            const PdfCompressioner& owner;
+            const std::string path;
+            ~Taken() { owner.DeleteFile(path); }
+        } taken{*this, TakePage(pagePath, true)};
+        const std::string& page = taken.path;
 
         codec::ImageInfo info;
-        if (codec::ReadImageInfo(pagePath, info) != codec::Status::Ok) return kPageInfoUnreadable;
+        const codec::Status read = codec::ReadImageInfo(page, info);
+        if (read != codec::Status::Ok)
+            return Failed(kPageInfoUnreadable, read == codec::Status::NotFound        ? ENOENT
+                                               : read == codec::Status::OutOfMemory ? ENOMEM
+                                                                                    : EIO);
         const int dpi = RoundHalfUp(info.xDpi);
         // A page needs a resolution that gives it a page box of at least one point.
         if (dpi < 1 || PdfPageWriter::PointsFor(info.width, dpi) < 1 || PdfPageWriter::PointsFor(info.height, dpi) < 1 ||
             PdfPageWriter::PointsFor(info.width, dpi) > INT32_MAX || PdfPageWriter::PointsFor(info.height, dpi) > INT32_MAX)
-            return kNoUsableResolution;
+            return Failed(kNoUsableResolution, EINVAL);
         writer_.SetPageSize(info.width, info.height);
         writer_.SetResolution(dpi);
 
-        const std::string working = WorkingImageFolder() + "~ImageTempFile";
+        const std::string& working = workingPage_;
         int result;
-        if (request_.colourMode == 0 || request_.colourMode == 1) result = AddJpegPage(pagePath, working);
-        else if (request_.colourMode == 2) result = AddFaxPage(pagePath, working);
-        else return kPageInfoUnreadable;  // no form for this colour mode: the page is not taken
+        if (request_.colourMode == 0 || request_.colourMode == 1) result = AddJpegPage(page, format, working);
+        else if (request_.colourMode == 2) result = AddFaxPage(page, working);
+        else return Failed(kPageInfoUnreadable, EINVAL);  // no form for this colour mode: the page is not taken
         if (result != kPageAdded) return result;
         if (writer_.failed()) {
             damaged_ = true;
-            return kDocumentWriteFailed;
+            return Failed(kDocumentWriteFailed, writer_.error() ? writer_.error() : EIO);
         }
         ++pageCount_;
         firstPagePending_ = false;
@@ -54,8 +69,9 @@ public:
     void Abandon() override {
         if (!isOpen_) return;
         writer_.Finish();
-        DeleteFile(outputName_);
+        DiscardDocument();
         DeleteFile(tempPageName_);
+        DeleteFile(workingPage_);
         pageCount_ = 0;
         isOpen_ = false;
     }
@@ -65,23 +81,36 @@ public:
         const bool complete = writer_.Finish() && !damaged_;
         int result = kPageAdded;
         if (pageCount_ == 0) {
-            DeleteFile(outputName_);
+            DiscardDocument();
         } else if (!complete) {
-            DeleteFile(outputName_);
+            failureError_ = writer_.error() ? writer_.error() : EIO;
+            DiscardDocument();
+            result = kDocumentWriteFailed;
+        } else if (!PublishDocument()) {
             result = kDocumentWriteFailed;
         }
         DeleteFile(tempPageName_);
+        DeleteFile(workingPage_);
         pageCount_ = 0;
         isOpen_ = false;
         return result;
     }
 
 private:
+    // A failed AddPage: the result, with the system error the user is to learn.
+    int Failed(int result, int error) {
+        failureError_ = error;
+        return result;
+    }
+
     int BeginOutput() override {
         damaged_ = false;
-        writer_.SetFileName(outputName_);
+        // The converted page of this job: a name of its own, so that two programs
+        // scanning at once never convert into the same file.
+        workingPage_ = platform::HiddenWorkingName(WorkingImageFolder() + "~ImageTempFile");
+        writer_.SetFileName(document_.WorkingPath());
         if (!writer_.Open()) {
-            DeleteFile(outputName_);
+            failureError_ = writer_.error();
             return kBeginCannotPrepare;
         }
         writer_.SetColourKind(request_.colourMode == 1 ? 1 : request_.colourMode == 2 ? 2 : 0);
@@ -91,7 +120,7 @@ private:
     // K for the image: 0 (one-dimensional group 3) for compression kind 1, -1 otherwise.
     int K() const { return request_.compressionKind == 1 ? 0 : -1; }
 
-    int AddJpegPage(const std::string& pagePath, const std::string& working) {
+    int AddJpegPage(const std::string& pagePath, const std::string& format, const std::string& working) {
         std::string text = request_.colourMode == 0 ? "EncoderColorDepth,24," : "EncoderColorDepth,8,";
         if (request_.compressionKind == 0) text += "EncoderQuality,30";
         else if (request_.compressionKind == 1) text += "EncoderQuality,50";
@@ -99,13 +128,17 @@ private:
         int converted;
         {
             GdiplusImageSaver saver;
-            if (saver.Init(text) != kImagingOk) return kJpegConversionFailed;
+            if (saver.Init(text) != kImagingOk) return Failed(kJpegConversionFailed, EIO);
             const int prepared = saver.PrepareOutput(working, "JPEG");
-            if (prepared == kImagingNoEncoder) return kNoJpegEncoder;
-            if (prepared == kImagingCannotReplaceOutput) return kPageExtractFailed;
-            if (prepared != kImagingOk) return kJpegConversionFailed;
-            converted = saver.AddImage(pagePath, "", "");
-            if (converted != kImagingOk) ShowOutputMessage(OutOfMemoryText());
+            if (prepared == kImagingNoEncoder) return Failed(kNoJpegEncoder, EIO);
+            if (prepared == kImagingCannotReplaceOutput) return Failed(kPageExtractFailed, EACCES);
+            if (prepared != kImagingOk) return Failed(kJpegConversionFailed, EIO);
+            converted = saver.AddImage(pagePath, "", format);
+            if (converted != kImagingOk) {
+                // The system's text for the cause: running out of memory, a full disk.
+                ShowOutputMessage(SystemErrorText(saver.systemError()));
+                failureError_ = 0;  // told
+            }
             saver.Close();
         }
         DeleteFile(pagePath);
@@ -117,7 +150,7 @@ private:
         codec::ImageInfo jpeg;
         if (codec::ReadImageInfo(working, jpeg) != codec::Status::Ok) {
             DeleteFile(working);
-            return kJpegConversionFailed;
+            return Failed(kJpegConversionFailed, EIO);
         }
         writer_.SetImageComponents(codec::ComponentsOf(jpeg.format));
         writer_.SetCompressed(1);
@@ -130,22 +163,27 @@ private:
         const int code = request_.compressionKind == 1 ? 3 : request_.compressionKind == 2 ? 4 : 1;
         {
             DynamicLibrary library(TiffGeneratorLibrary());
-            if (!library.IsLoaded()) return kPageExtractFailed;
+            if (!library.IsLoaded()) return Failed(kPageExtractFailed, ELIBACC);
             auto generate = reinterpret_cast<GenerateTiffFunction>(library.Symbol(kGenerateTiffEntry));
-            if (!generate) return kPageInfoUnreadable;
+            if (!generate) return Failed(kPageInfoUnreadable, ELIBBAD);
+            errno = 0;
             const int generated = generate(pagePath.c_str(), working.c_str(), code);
+            const int cause = errno;
             DeleteFile(pagePath);
             if (generated < 0) {
                 DeleteFile(working);
-                return kSaveFailed;
+                return Failed(kSaveFailed, cause ? cause : EIO);
             }
         }
         const std::string strips = working + "~TempTemp";
+        errno = 0;
         const bool extracted = ExtractTiffStrips(working, strips);
+        const int cause = errno;
         DeleteFile(working);
         if (!extracted || !platform::FileSystem().Rename(strips, working)) {
+            const int renameCause = errno;
             DeleteFile(strips);
-            return kPageExtractFailed;
+            return Failed(kPageExtractFailed, !extracted ? (cause ? cause : EIO) : renameCause ? renameCause : EIO);
         }
         writer_.SetCompressed(request_.compressionKind == 0 ? 0 : 1);
         const int result = StreamImage(working);
@@ -156,7 +194,7 @@ private:
     // Copies the prepared image data into the page's image stream in 1 KiB chunks.
     int StreamImage(const std::string& path) {
         std::FILE* in = std::fopen(path.c_str(), "rb");
-        if (!in) return kPageExtractFailed;
+        if (!in) return Failed(kPageExtractFailed, errno);
         if (!writer_.BeginPage(K())) {
             std::fclose(in);
             return kDocumentFull;
@@ -175,13 +213,14 @@ private:
         if (!complete) {
             // The page is half written; the document can no longer be completed.
             damaged_ = true;
-            return kPageDataShort;
+            return Failed(kPageDataShort, EIO);
         }
         writer_.EndImage();
         return kPageAdded;
     }
 
     PdfPageWriter writer_;
+    std::string workingPage_;
     bool damaged_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "output/PdfPageWriter.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdarg>
 
@@ -37,10 +38,12 @@ bool PdfPageWriter::Open() {
     resolution_ = 100;
     compressed_ = 0;
     failed_ = false;
+    error_ = 0;
     pageObjects_.clear();
     objectOffsets_.assign(5, 0);
     if (!file_) {
         failed_ = true;
+        error_ = errno;
         return false;
     }
     // Writes leave in 64 KiB blocks; the byte counter, not the file position, gives
@@ -78,6 +81,7 @@ void PdfPageWriter::Write(const char* data, size_t size) {
     if (!file_ || failed_) return;
     if (std::fwrite(data, 1, size, file_) != size) {
         failed_ = true;
+        error_ = errno ? errno : EIO;
         return;
     }
     bytesWritten_ += static_cast<int64_t>(size);
@@ -90,6 +94,7 @@ void PdfPageWriter::Print(const char* format, ...) {
     const int n = std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     if (n < 0 || static_cast<size_t>(n) >= sizeof text) {
+        if (!failed_) error_ = EOVERFLOW;
         failed_ = true;
         return;
     }
@@ -186,8 +191,15 @@ bool PdfPageWriter::Finish() {
     for (int i = 1; i < entries; ++i) Print("%010lld 00000 n\r\n", static_cast<long long>(objectOffsets_[size_t(i)]));
     Print("trailer\r\n<</Size %d\r\n/Root 1 0 R>>\r\nstartxref\r\n%lld\r\n%%%%EOF", entries, static_cast<long long>(table));
 
-    bool ok = !failed_ && std::fflush(file_) == 0;
-    ok = std::fclose(file_) == 0 && ok;
+    bool ok = !failed_;
+    if (ok && std::fflush(file_) != 0) {
+        error_ = errno ? errno : EIO;
+        ok = false;
+    }
+    if (std::fclose(file_) != 0 && ok) {
+        error_ = errno ? errno : EIO;
+        ok = false;
+    }
     file_ = nullptr;
     failed_ = failed_ || !ok;
     return ok;

@@ -49,6 +49,8 @@ public:
 
     // True once a write has failed (the file is then incomplete).
     bool failed() const { return failed_; }
+    // The system error number of the first failure (ENOSPC for a full disk), 0 when none.
+    int error() const { return error_; }
     bool isOpen() const { return file_ != nullptr; }
     int64_t bytesWritten() const { return bytesWritten_; }
     int pageCount() const { return pageCount_; }
@@ -87,6 +89,7 @@ private:
     int components_ = 3;
     int resolution_ = 100;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 } // namespace output

@@ -115,27 +115,80 @@ bool PosixFileSystem::CopyNoOverwrite(const std::string& from, const std::string
     if (in.get() < 0) return false;
     struct stat st;
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
-    if (out.get() < 0) return false;
+    if (::access(to.c_str(), F_OK) == 0) return false;
+    // Written under a hidden name, published under the target name when complete.
+    std::string working;
+    int raw = -1;
+    for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
+        working = HiddenWorkingName(to);
+        raw = ::open(working.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
+        if (raw < 0 && errno != EEXIST) return false;
+    }
+    if (raw < 0) return false;
+    Fd out(raw);
     char buffer[1 << 16];
+    bool ok = true;
     for (;;) {
         ssize_t n = ::read(in.get(), buffer, sizeof buffer);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::unlink(to.c_str());
-            return false;
+            ok = false;
+            break;
         }
         if (!WriteAll(out.get(), buffer, static_cast<size_t>(n))) {
-            ::unlink(to.c_str());
-            return false;
+            ok = false;
+            break;
         }
     }
-    if (::close(out.release()) != 0) {
-        ::unlink(to.c_str());
+    if (::close(out.release()) != 0) ok = false;
+    if (ok) ok = PublishNoReplace(working, to) == 0;
+    if (!ok) ::unlink(working.c_str());
+    return ok;
+}
+
+bool PosixFileSystem::CreateNew(const std::string& path, int* error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (error) *error = errno;
         return false;
     }
+    ::close(fd);
     return true;
+}
+
+int PosixFileSystem::PublishNoReplace(const std::string& from, const std::string& to) {
+    // One step where the file system offers it: the name appears with the whole file.
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    // File systems without that flag (some network and user-space ones): a second name
+    // for the complete file, which also refuses an existing name, then the first name
+    // goes.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
+    // Neither (file systems without hard links): the name is claimed first, so nothing
+    // existing is replaced; the complete file then takes the claimed name's place.
+    const int claimed = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (claimed < 0) return errno;
+    ::close(claimed);
+    if (::rename(from.c_str(), to.c_str()) == 0) return 0;
+    const int error = errno;
+    ::unlink(to.c_str());
+    return error;
+}
+
+std::string HiddenWorkingName(const std::string& path) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::string suffix(6, 'a');
+    for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + "." + suffix + ".part";
 }
 
 bool PosixFileSystem::Remove(const std::string& path) {

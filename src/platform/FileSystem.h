@@ -43,8 +43,16 @@ public:
     // system gives them. False when the folder cannot be listed.
     virtual bool ListFolder(const std::string& path, std::vector<std::string>& names) const = 0;
     // Copies a file; refuses (false) when the target exists, and never leaves a
-    // partial target behind.
+    // partial target behind. The copy is made under a hidden name beside the target and
+    // published whole, so a program watching the folder never sees it grow.
     virtual bool CopyNoOverwrite(const std::string& from, const std::string& to) = 0;
+    // Creates an empty file; false when the name exists already or the file cannot be
+    // made. The error (errno) is left in *error when given.
+    virtual bool CreateNew(const std::string& path, int* error = nullptr) = 0;
+    // Gives the file `from` the name `to` and drops the name `from`, never replacing
+    // an existing `to`. 0 when done; otherwise the system's error number, EEXIST when
+    // the name `to` is taken (nothing is changed then). Both must be in one folder.
+    virtual int PublishNoReplace(const std::string& from, const std::string& to) = 0;
     virtual bool Remove(const std::string& path) = 0;
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
     virtual bool ReadFile(const std::string& path, std::string& content) const = 0;
@@ -73,6 +81,8 @@ public:
     bool CreateFolder(const std::string& path) override;
     bool ListFolder(const std::string& path, std::vector<std::string>& names) const override;
     bool CopyNoOverwrite(const std::string& from, const std::string& to) override;
+    bool CreateNew(const std::string& path, int* error = nullptr) override;
+    int PublishNoReplace(const std::string& from, const std::string& to) override;
     bool Remove(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;
     bool ReadFile(const std::string& path, std::string& content) const override;
@@ -85,5 +95,10 @@ public:
     // older ext file systems) plus the kernel clock's tick.
     static constexpr int kSettleSeconds = 3;
 };
+
+// A name beside `path` (same folder, hidden, "." + the file name + "." + six random
+// characters + ".part") for a file that is being written and will be published under
+// `path` when complete.
+std::string HiddenWorkingName(const std::string& path);
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -199,23 +200,82 @@ TEST_F(EncoderJob, AddPageWithoutJobAndNamesExhausted) {
     EXPECT_EQ(e->AddPage(dir_ / "x.bmp"), 2);
 }
 
-TEST_F(EncoderJob, UncreatableOutputIsRefusedAtBegin) {
+TEST_F(EncoderJob, UncreatableOutputIsRefusedAtBeginWithItsCause) {
     dir_.Write("file", "x");
     for (const char* type : {"PDF", "JPEG", "TIFF"}) {
         auto e = CreateImageCompressioner(type);
         CompressionRequest r = Request(0, 0);
         r.saveFolder = dir_ / "file/below/";
-        const int begun = e->Begin(r);
-        if (std::string(type) == "PDF") {
-            EXPECT_EQ(begun, 1);
-        } else {
-            // The saver writes the file at the first page: the failure shows there.
-            ASSERT_EQ(begun, 0) << type;
-            EXPECT_EQ(Add(*e, 20, 20, PixelFormat::Bgr24, 100), 8) << type;
-            EXPECT_EQ(messages_.back(), output::OutOfMemoryText());
-            e->Finish();
-        }
+        EXPECT_EQ(e->Begin(r), 1) << type;
+        EXPECT_EQ(e->FailureError(), ENOTDIR) << type;
     }
+    EXPECT_TRUE(LeftoverTemporaries().empty());
+}
+
+// While a job runs, its document is invisible under any final name: the save folder
+// holds only a hidden working file, and the document appears whole at Finish.
+class PublishedWhole : public EncoderJob, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PublishedWhole, NothingUnderAFinalNameUntilFinished) {
+    auto e = CreateImageCompressioner(GetParam());
+    ASSERT_EQ(e->Begin(Request(1, 0)), 0);
+    const bool multi = std::string(GetParam()).rfind("Multi", 0) == 0;
+    for (unsigned page = 0; page < (multi ? 3u : 1u); ++page) {
+        ASSERT_EQ(Add(*e, 80, 60, PixelFormat::Gray8, 100, page + 1), 0);
+        const std::vector<std::string> during = OutputFiles();
+        ASSERT_EQ(during.size(), 1u);
+        EXPECT_EQ(during[0][0], '.') << during[0] << " is visible before the document is complete";
+        EXPECT_FALSE(Exists(e->OutputName()));
+    }
+    ASSERT_EQ(e->Finish(), 0);
+    const std::string name = e->OutputName().substr(e->OutputName().rfind('/') + 1);
+    EXPECT_EQ(OutputFiles(), std::vector<std::string>{name});
+    EXPECT_TRUE(LeftoverTemporaries().empty());
+}
+
+// A file that appears under the chosen name while the job runs is never replaced: the
+// document takes the next number.
+TEST_P(PublishedWhole, NameTakenMeanwhileGivesTheNextNumber) {
+    auto e = CreateImageCompressioner(GetParam());
+    ASSERT_EQ(e->Begin(Request(1, 0)), 0);
+    const std::string chosen = e->OutputName();
+    const size_t number = chosen.rfind('.') - 4;
+    ASSERT_EQ(chosen.substr(number, 4), "0001");
+    dir_.Write("out/" + chosen.substr(chosen.rfind('/') + 1), "planted");
+    ASSERT_EQ(Add(*e, 80, 60, PixelFormat::Gray8, 100), 0);
+    ASSERT_EQ(e->Finish(), 0);
+    EXPECT_EQ(testpages::ReadFile(chosen), "planted");
+    EXPECT_EQ(e->OutputName(), chosen.substr(0, number) + "0002" + chosen.substr(number + 4));
+    codec::ImageInfo info;
+    if (std::string(GetParam()) != "Multi-page PDF")
+        EXPECT_EQ(codec::ReadImageInfo(e->OutputName(), info), codec::Status::Ok);
+    else
+        EXPECT_EQ(testpages::ReadFile(e->OutputName()).rfind("%PDF-1.5", 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, PublishedWhole, ::testing::Values("JPEG", "Multi-page TIFF", "Multi-page PDF"),
+                         [](const ::testing::TestParamInfo<const char*>& p) {
+                             std::string n = p.param;
+                             for (char& c : n)
+                                 if (c == ' ' || c == '-') c = '_';
+                             return n;
+                         });
+
+// Two jobs at once (two programs scanning) never share a temporary page file.
+TEST_F(EncoderJob, TwoJobsAtOnceUseTheirOwnPageFiles) {
+    auto first = CreateImageCompressioner("Multi-page PDF");
+    auto second = CreateImageCompressioner("Multi-page PDF");
+    ASSERT_EQ(first->Begin(Request(1, 0)), 0);
+    ASSERT_EQ(Add(*first, 80, 60, PixelFormat::Gray8, 100, 1), 0);
+    ASSERT_EQ(second->Begin(Request(1, 0)), 0);
+    EXPECT_NE(second->TempPageName(), first->TempPageName());
+    ASSERT_EQ(Add(*second, 80, 60, PixelFormat::Gray8, 100, 2), 0);
+    ASSERT_EQ(Add(*first, 80, 60, PixelFormat::Gray8, 100, 3), 0);
+    ASSERT_EQ(first->Finish(), 0);
+    ASSERT_EQ(second->Finish(), 0);
+    EXPECT_NE(first->OutputName(), second->OutputName());
+    EXPECT_EQ(OutputFiles().size(), 2u);
+    EXPECT_TRUE(LeftoverTemporaries().empty());
 }
 
 struct TiffRow {
@@ -450,7 +510,9 @@ TEST_F(EncoderJob, DocumentThatCannotBeWrittenIsNotKept) {
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_TRUE(result == 9 || finished == 9) << result << " " << finished;
     EXPECT_EQ(finished, 9);
+    EXPECT_EQ(e->FailureError(), EFBIG) << "the cause the user is to learn";
     EXPECT_FALSE(Exists(e->OutputName()));
+    EXPECT_TRUE(OutputFiles().empty()) << "no working file is left behind";
 }
 
 // ---- the image saver's own rules ----------------------------------------------------

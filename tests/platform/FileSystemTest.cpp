@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -34,6 +35,29 @@ TEST(PosixFileSystem, CopyRefusesToOverwrite) {
     EXPECT_EQ(dir.Read("copy"), "new");
     EXPECT_FALSE(fs.CopyNoOverwrite(dir / "absent", dir / "other"));
     EXPECT_FALSE(fs.Exists(dir / "other"));
+    std::vector<std::string> names;
+    ASSERT_TRUE(fs.ListFolder(dir.path(), names));
+    EXPECT_EQ(names.size(), 5u) << "no working copy is left beside the targets";
+}
+
+TEST(PosixFileSystem, PublishNeverReplacesAndCreateNewNeverOpensAnExistingFile) {
+    TempFolder dir;
+    platform::PosixFileSystem fs;
+    dir.Write("taken", "old");
+    const std::string working = platform::HiddenWorkingName(dir / "taken");
+    EXPECT_EQ(working.rfind(dir / ".taken.", 0), 0u) << working;
+    EXPECT_EQ(working.substr(working.size() - 5), ".part");
+    int error = 0;
+    ASSERT_TRUE(fs.CreateNew(working, &error)) << error;
+    EXPECT_FALSE(fs.CreateNew(working, &error));
+    EXPECT_EQ(error, EEXIST);
+    EXPECT_EQ(fs.PublishNoReplace(working, dir / "taken"), EEXIST);
+    EXPECT_EQ(dir.Read("taken"), "old");
+    EXPECT_TRUE(fs.Exists(working)) << "a refused publication changes nothing";
+    EXPECT_EQ(fs.PublishNoReplace(working, dir / "free"), 0);
+    EXPECT_TRUE(fs.Exists(dir / "free"));
+    EXPECT_FALSE(fs.Exists(working));
+    EXPECT_EQ(fs.PublishNoReplace(dir / "absent", dir / "other"), ENOENT);
 }
 
 TEST(PosixFileSystem, AtomicWriteReplacesWholeFileAndKeepsMode) {

@@ -16,6 +16,16 @@ Status StatusFromErrno(int error) {
     }
 }
 
+namespace {
+thread_local int lastWriteError = 0;
+} // namespace
+
+int LastWriteError() { return lastWriteError; }
+void ClearWriteError() { lastWriteError = 0; }
+void NoteWriteError(int error) {
+    if (error != 0) lastWriteError = error;
+}
+
 Status ReadWholeFile(const std::string& path, Buffer& out) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return Status::NotFound;
@@ -49,20 +59,33 @@ FileWriter::~FileWriter() {
 Status FileWriter::Open(const std::string& path) {
     path_ = path;
     file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) return errno == ENOENT ? Status::WriteFailed : StatusFromErrno(errno);
+    if (!file_) {
+        NoteWriteError(errno);
+        return errno == ENOENT ? Status::WriteFailed : StatusFromErrno(errno);
+    }
     failed_ = false;
     return Status::Ok;
 }
 
 void FileWriter::Write(const void* data, size_t size) {
     if (!file_ || failed_ || size == 0) return;
-    if (std::fwrite(data, 1, size, file_) != size) failed_ = true;
+    if (std::fwrite(data, 1, size, file_) != size) {
+        failed_ = true;
+        NoteWriteError(errno);
+    }
 }
 
 Status FileWriter::Commit() {
     if (!file_) return Status::WriteFailed;
-    bool ok = !failed_ && std::fflush(file_) == 0;
-    ok = (std::fclose(file_) == 0) && ok;
+    bool ok = !failed_;
+    if (ok && std::fflush(file_) != 0) {
+        NoteWriteError(errno);
+        ok = false;
+    }
+    if (std::fclose(file_) != 0) {
+        if (ok) NoteWriteError(errno);
+        ok = false;
+    }
     file_ = nullptr;
     if (!ok) {
         std::remove(path_.c_str());

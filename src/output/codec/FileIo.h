@@ -16,6 +16,14 @@ Status ReadHead(const std::string& path, size_t limit, std::string& out);
 // The status that best describes the current errno after a failed open.
 Status StatusFromErrno(int error);
 
+// The system error number (errno value) behind the last failed write of this thread's
+// writers: ENOSPC for a full disk, EACCES for a refused file. 0 when the last failure
+// had no system cause (or after ClearWriteError).
+int LastWriteError();
+void ClearWriteError();
+// Notes the error of a failed write; 0 leaves an earlier note in place.
+void NoteWriteError(int error);
+
 class FileWriter {
 public:
     FileWriter() = default;

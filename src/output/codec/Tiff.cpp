@@ -14,10 +14,13 @@ namespace {
 
 struct Messages {
     bool error = false;
+    int systemError = 0;  // errno when the first error was reported (a failed write's cause)
 };
 
 int OnError(TIFF*, void* user, const char*, const char*, va_list) {
-    static_cast<Messages*>(user)->error = true;
+    auto* messages = static_cast<Messages*>(user);
+    if (!messages->error) messages->systemError = errno;
+    messages->error = true;
     return 1;  // handled: nothing reaches the process-wide handler
 }
 
@@ -172,10 +175,14 @@ bool TiffWriter::IsOpen() const { return impl_->tif != nullptr; }
 Status TiffWriter::Open(const std::string& path) {
     if (impl_->tif) return Status::Busy;
     impl_->messages.error = false;
+    impl_->messages.systemError = 0;
     errno = 0;
     impl_->tif = OpenTiff(path, "w", impl_->messages);
     pages_ = 0;
-    if (!impl_->tif) return errno ? StatusFromErrno(errno) : Status::WriteFailed;
+    if (!impl_->tif) {
+        NoteWriteError(errno);
+        return errno ? StatusFromErrno(errno) : Status::WriteFailed;
+    }
     return Status::Ok;
 }
 
@@ -251,12 +258,16 @@ Status TiffWriter::AddPage(const Image& image, const TiffPageOptions& options) {
             std::memcpy(r, s, rowBytes);
         }
         if (TIFFWriteScanline(tif, r, static_cast<uint32_t>(y), 0) < 0) {
+            const int error = impl_->messages.systemError ? impl_->messages.systemError : errno;
             impl_->messages.error = true;
+            NoteWriteError(error);
             return Status::WriteFailed;
         }
     }
     if (!TIFFWriteDirectory(tif) || impl_->messages.error) {
+        const int error = impl_->messages.systemError ? impl_->messages.systemError : errno;
         impl_->messages.error = true;
+        NoteWriteError(error);
         return Status::WriteFailed;
     }
     ++pages_;
@@ -267,6 +278,8 @@ Status TiffWriter::Close() {
     TIFF* tif = impl_->tif;
     if (!tif) return Status::Busy;
     const bool flushed = TIFFFlush(tif) != 0;
+    if (!flushed || impl_->messages.error)
+        NoteWriteError(impl_->messages.systemError ? impl_->messages.systemError : errno);
     TIFFClose(tif);
     impl_->tif = nullptr;
     impl_->converted.pixels.Release();
