@@ -219,7 +219,9 @@ void ScanOperationHandler::OnPageTransferred() {
     ScanRequest request = Request();
     bool newFile = !(multiPage_ && !transferring_);
     if (!acquisition_.ProcessPage(newFile, control_.CurrentImageInfo(), request.origin, request.destination)) {
-        ShowMessage(LoadMessageText(kMessageSeriesFull), kMbOk | kMbIconStop);
+        // A page that cannot be taken for another reason than a full series says why.
+        const std::string why = acquisition_.TakeFailureMessage();
+        ShowMessage(why.empty() ? LoadMessageText(kMessageSeriesFull) : why, kMbOk | kMbIconStop);
         control_.DisableSource();
         cancelled_ = true;
         control_.CloseSource();
@@ -254,7 +256,19 @@ void ScanOperationHandler::OnPageEnded() {
         std::string path = acquisition_.DocumentPath();
         if (processor_ && !path.empty()) processor_->OnPageSaved(path);
     }
-    if (result != 0) EndAcquisitionIfSilent();
+    // A document that could not be saved ends the scan: the next would fare no better.
+    const bool failed = TellFailure();
+    if (failed && result == 0) {
+        control_.DisableSource();
+        cancelled_ = true;
+    }
+    if (result != 0 || failed) EndAcquisitionIfSilent();
+}
+
+bool ScanOperationHandler::TellFailure() {
+    const std::string why = acquisition_.TakeFailureMessage();
+    if (!why.empty()) ShowMessage(why, kMbOk | kMbIconStop);
+    return !why.empty();
 }
 
 void ScanOperationHandler::EndAcquisitionIfSilent() {
@@ -278,6 +292,7 @@ void ScanOperationHandler::OnAcquisitionEnded() {
         endedEarly_ = false;
     }
     acquisition_.FinishDocument();
+    TellFailure();
     std::string path = acquisition_.DocumentPath();
     if (processor_ && !path.empty()) processor_->OnScanFinished(path);
     control_.CloseSource();

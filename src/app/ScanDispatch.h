@@ -61,6 +61,11 @@ public:
     virtual void FinishDocument() = 0;
     virtual void AbortDocument() = 0;
     virtual std::string DocumentPath() const = 0;
+    // What the user is to be told about the last failure of ProcessPage, AddPage or
+    // FinishDocument (a full disk, a refused folder), once; empty when there is nothing
+    // to add (the user has been told already, or a failed ProcessPage means the series
+    // of names is full).
+    virtual std::string TakeFailureMessage() { return {}; }
 };
 
 // A destination's processor: supplies its settings for the scan, may refuse the scan
@@ -156,6 +161,8 @@ private:
     void DeleteTempFile();
     void EndAcquisitionIfSilent();
     void SetEndPending(bool pending);
+    // Shows what the acquisition says about its last failure; true when it said anything.
+    bool TellFailure();
 
     scancontrol::CDynamictwain& control_;
     IAcquisition& acquisition_;

@@ -1,6 +1,7 @@
 #include "scan/TwainScanner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cstdlib>
 #include <stdexcept>
@@ -8,6 +9,7 @@
 #include "app/Texts.h"
 #include "output/FileNaming.h"
 #include "output/ImageKinds.h"
+#include "output/OutputHost.h"
 #include "platform/Folders.h"
 #include "scan/ConditionCodes.h"
 #include "scan/DriverIdentifer.h"
@@ -26,7 +28,9 @@ namespace {
 constexpr int kMessageNoSourceManager = 108;
 constexpr int kMessageNoSource = 109;
 constexpr int kMessageNoFileTransfer = 110;
+constexpr int kMessageSeriesFull = 113;
 constexpr int kMessageNoDuplexUnit = 152;
+constexpr int kMessageNotSaved = 212;
 constexpr long kFileTransfer = 1;
 constexpr int kConditionFileNotFound = 16;
 
@@ -239,16 +243,12 @@ int TwainScanner::CompressionKind(const settings::CommonSetting& record, int col
 
 bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info, int origin, int destination) {
     if (!settings_) return false;
+    failure_.clear();
     const auto& r = *settings_;
     const std::string folder = OutputFolder(r, origin, destination);
     output::CreateDirectoryPath(folder);
     const auto& kind = output::ImageKindForSource(r.GetSaveType());
     if (newFile) {
-        try {
-            documentPath_ = output::MakeSequencedFileName(folder, r.GetFileName(), kind.GetExtension());
-        } catch (const std::range_error&) {
-            return false;
-        }
         if (kind.NeedsEncoder()) {
             if (encoder_) encoder_->Abandon();
             encoder_ = output::CreateImageCompressioner(r.GetSaveType());
@@ -269,19 +269,41 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
                 request.colourMode = ColourModeFromText(r.GetColorMode());
             }
             request.compressionKind = CompressionKind(r, request.colourMode);
-            if (encoder_->Begin(request) != 0) {
+            const int begun = encoder_->Begin(request);
+            if (begun != 0) {
+                // A full series is message 113, which the dispatch shows.
+                if (begun != output::kBeginNamesExhausted) NoteFailure(encoder_->FailureError());
                 encoder_.reset();
                 documentPath_.clear();
                 return false;
             }
-            documentPath_ = encoder_->TempPageName();
+        } else {
+            // The control writes the page under a hidden name; it is published whole.
+            try {
+                if (!direct_.Reserve(folder, r.GetFileName(), kind.GetExtension())) {
+                    NoteFailure(direct_.error());
+                    documentPath_.clear();
+                    return false;
+                }
+            } catch (const std::range_error&) {
+                return false;
+            }
+            documentPath_ = direct_.WorkingPath();
         }
     }
+    // The encoder names the file of every page anew: another program may have taken the
+    // previous name since.
+    if (kind.NeedsEncoder() && encoder_) documentPath_ = encoder_->TempPageName();
     if (control_.TransferMode() != kFileTransfer) {
         Tell(kMessageNoFileTransfer, app::kMbIconStop);
         return false;
     }
-    if (!control_.SaveImageToFile(documentPath_, transferFormat_)) return false;
+    if (!control_.SaveImageToFile(documentPath_, transferFormat_)) {
+        const std::string why = control_.ErrorString();
+        failure_ = app::LoadMessageText(kMessageNotSaved) + "\n" +
+                   (why.empty() ? "error " + std::to_string(control_.ErrorCode()) : why);
+        return false;
+    }
     const auto& plain = output::ImageKindForType(r.GetSaveType());
     if (&plain != &kind && TwainCapHandler::GetInstance().Set(settings::kKindSaveType, transferFormat_) != 0)
         return false;
@@ -291,22 +313,50 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
 int TwainScanner::AddPage() {
     if (!settings_ || !output::ImageKindForSource(settings_->GetSaveType()).NeedsEncoder()) return 0;
     if (!encoder_) return output::kNoOpenJob;
-    return encoder_->AddPage(documentPath_);
+    const int result = encoder_->AddPage(documentPath_);
+    if (result != output::kPageAdded && result != output::kDocumentFull) NoteFailure(encoder_->FailureError());
+    return result;
 }
 
 void TwainScanner::FinishDocument() {
+    if (direct_.reserved()) {
+        if (direct_.Publish()) {
+            documentPath_ = direct_.FinalPath();
+        } else {
+            NoteFailure(direct_.error());
+            documentPath_.clear();
+        }
+        return;
+    }
     if (!encoder_) return;
     const int result = encoder_->Finish();
     // A document the encoder could not write completely is gone: nothing to deliver.
     documentPath_ = result == 0 ? encoder_->OutputName() : std::string();
+    if (result != 0) NoteFailure(encoder_->FailureError());
     encoder_.reset();
 }
 
 void TwainScanner::AbortDocument() {
+    if (direct_.reserved()) {
+        direct_.Discard();
+        documentPath_.clear();
+    }
     if (!encoder_) return;
     encoder_->Abandon();
     documentPath_.clear();
     encoder_.reset();
+}
+
+void TwainScanner::NoteFailure(int error) {
+    if (error == 0) return;  // nothing to add: the user has been told
+    failure_ = error == ERANGE ? app::LoadMessageText(kMessageSeriesFull)
+                               : app::LoadMessageText(kMessageNotSaved) + "\n" + output::SystemErrorText(error);
+}
+
+std::string TwainScanner::TakeFailureMessage() {
+    std::string message;
+    message.swap(failure_);
+    return message;
 }
 
 void TwainScanner::Close() { control_.CloseSource(); }

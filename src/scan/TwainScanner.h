@@ -9,6 +9,7 @@
 
 #include "app/ScanDispatch.h"
 #include "output/ImageCompressioner.h"
+#include "output/PendingDocument.h"
 #include "scancontrol/Dynamictwain.h"
 #include "settings/Records.h"
 
@@ -31,6 +32,7 @@ public:
     void FinishDocument() override;
     void AbortDocument() override;
     std::string DocumentPath() const override { return documentPath_; }
+    std::string TakeFailureMessage() override;
     void Close();
 
     // What Run prepared from the record (tests and diagnostics).
@@ -55,9 +57,14 @@ private:
     void FlatbedSetUp();
     void FeederSetUp();
     void SetOneValue(long capability, double value);
+    // Notes what the user is to learn about a failure with that system error number.
+    void NoteFailure(int error);
 
     scancontrol::CDynamictwain& control_;
     std::unique_ptr<output::IF_ImageCompressioner> encoder_;
+    // The page file of a file type written without an encoder, published at its end.
+    output::PendingDocument direct_;
+    std::string failure_;
     std::string extension_;
     unsigned resolution_ = 0;
     int colourCode_ = 2;

@@ -13,6 +13,13 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +70,7 @@ protected:
         ASSERT_EQ(services->CurrentSource(), "test:0");
     }
     void TearDown() override {
+        app::SetMessageBox(nullptr);
         window.reset();
         services.reset();
     }
@@ -198,6 +206,37 @@ TEST(ProgramStartup, SourceManagerThatCannotOpenShowsMessage108) {
     EXPECT_EQ(shown[0], app::LoadMessageText(108));
     EXPECT_EQ(shown[0], "Please make sure twain_32.dll is in your system folder.");
     window.reset();
+}
+
+// A scan onto a full disk: the window tells the user that the document was not saved
+// and why, and leaves no file behind.
+TEST_F(ProgramWindowTest, FullDiskShowsWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root (CI runs as root)";
+    // A 64 KiB file system as the save folder, in a mount namespace of this test's own.
+    ASSERT_EQ(::unshare(CLONE_NEWNS), 0) << std::strerror(errno);
+    ASSERT_EQ(::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0) << std::strerror(errno);
+    ASSERT_EQ(::mount("tmpfs", out.path().c_str(), "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
+    Open(false);
+    // The scan's messages reach the user through the program's message routine, which
+    // the program points at its window's box.
+    app::SetMessageBox(box);
+    const std::string sets = settings::UserSettingsFilePath();
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+             {"Savetype", "Multi-page PDF"}, {"Colormode", "BW"}, {"PDFCompression", "Middle|Raw"},
+             {"Resolution", "300"}, {"Papersize", "A4"}})
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    const bool told = QTest::qWaitFor(
+        [&] { return !box->texts.empty() && services->GetScanState() == app::ScanState::Idle; }, 30000);
+    std::vector<std::string> names;
+    platform::PosixFileSystem().ListFolder(out.path(), names);
+    ::umount2(out.path().c_str(), MNT_DETACH);
+    app::SetMessageBox(nullptr);
+    ASSERT_TRUE(told) << "no message after the scan";
+    ASSERT_EQ(box->texts.size(), 1u) << box->texts[0];
+    EXPECT_NE(box->texts[0].find(std::strerror(ENOSPC)), std::string::npos) << box->texts[0];
+    EXPECT_EQ(box->texts[0].find(std::strerror(ENOMEM)), std::string::npos) << box->texts[0];
+    EXPECT_EQ(names.size(), 2u) << "a file was left in the save folder";
 }
 
 } // namespace

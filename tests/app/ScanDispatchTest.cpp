@@ -38,17 +38,26 @@ public:
     }
     bool ProcessPage(bool newFile, const scancontrol::ImageInfo&, int, int) override {
         log.push_back(newFile ? "open-new" : "open-append");
-        if (refusePages) return false;
+        if (refusePages) {
+            failure = reason;
+            return false;
+        }
         if (newFile || path.empty()) path = "/out/doc" + std::to_string(++documents);
         return true;
     }
     int AddPage() override {
         log.push_back("add");
         ++pagesAdded;
-        return pagesAdded == addResultOnPage ? addResult : 0;
+        if (pagesAdded != addResultOnPage) return 0;
+        if (addResult != 3) failure = reason;
+        return addResult;
     }
     void FinishDocument() override {
         log.push_back("finish");
+        if (finishFails && !path.empty()) {
+            path.clear();
+            failure = reason;
+        }
         if (!path.empty()) finished.push_back(path);
     }
     void AbortDocument() override {
@@ -56,8 +65,16 @@ public:
         path.clear();
     }
     std::string DocumentPath() const override { return path; }
+    std::string TakeFailureMessage() override {
+        std::string message;
+        message.swap(failure);
+        return message;
+    }
 
     bool feeder = true;
+    bool finishFails = false;
+    std::string reason;   // what a failure says, when it says something
+    std::string failure;  // not yet taken
     bool refusePages = false;
     int addResultOnPage = 0;
     int addResult = 0;
@@ -259,6 +276,40 @@ TEST_F(Dispatch, PageOpeningRefusedShowsMessage113AndStops) {
     EXPECT_EQ(std::count(acquisition.log.begin(), acquisition.log.end(), "open-new"), 1);
     EXPECT_EQ(control.ScanInProgress(), 0);
 }
+
+// A page or a document that fails for a reason the acquisition states (a full disk)
+// ends the scan with one box saying so, and delivers nothing.
+struct ReasonCase {
+    const char* name;
+    bool multiPage, refusePages, finishFails;
+    int addResultOnPage;
+};
+
+class DispatchReason : public Dispatch, public ::testing::WithParamInterface<ReasonCase> {};
+
+TEST_P(DispatchReason, FailureIsToldOnceWithItsReason) {
+    const ReasonCase& c = GetParam();
+    multiPage = c.multiPage;
+    acquisition.refusePages = c.refusePages;
+    acquisition.finishFails = c.finishFails;
+    acquisition.addResultOnPage = c.addResultOnPage;
+    acquisition.addResult = 9;
+    acquisition.reason = "The scanned document could not be saved.\nNo space left on device";
+    ASSERT_TRUE(Press());
+    control.DeliverPendingEvents();
+    EXPECT_EQ(box->texts, std::vector<std::string>{acquisition.reason});
+    EXPECT_TRUE(record.pagesSaved.empty());
+    EXPECT_TRUE(record.scansFinished.empty());
+    EXPECT_EQ(control.ScanInProgress(), 0);
+    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+}
+
+INSTANTIATE_TEST_SUITE_P(Where, DispatchReason,
+                         ::testing::Values(ReasonCase{"opening", false, true, false, 0},
+                                           ReasonCase{"writing", true, false, false, 2},
+                                           ReasonCase{"finishing", true, false, true, 0},
+                                           ReasonCase{"finishing_a_page", false, false, true, 0}),
+                         [](const ::testing::TestParamInfo<ReasonCase>& p) { return std::string(p.param.name); });
 
 TEST_F(Dispatch, NetworkPushSemaphoreExistsExactlyDuringAcceptance) {
     const std::string name = "Sem_ScannerDriver_PushScanMode_Network_AB12";

@@ -4,9 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -250,6 +256,189 @@ TEST_F(ScanTo, PdfRendersUnderADecimalCommaLocale) {
     EXPECT_EQ(render.complaints, "");
     // The test device's page is solid black: a blank render is a lost page.
     EXPECT_LT(render.darkest, 128) << "the page rendered blank";
+}
+
+// One run of the command line with its standard output, its standard error and its
+// exit status. `prefix` goes before the program (a shell text, e.g. a namespace).
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+CliRun RunCli(const TempFolder& scratch, const std::string& name, const std::string& arguments,
+              const std::string& prefix = "") {
+    const std::string command = prefix + "'" + testsupport::ProgramFolder() + "scanner-utility-cli' " + arguments +
+                                " >'" + (scratch / (name + ".out")) + "' 2>'" + (scratch / (name + ".err")) + "'";
+    CliRun run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = scratch.Read(name + ".out");
+    run.err = scratch.Read(name + ".err");
+    return run;
+}
+
+// The last line of a text.
+std::string LastLine(const std::string& text) {
+    const auto lines = Lines(text);
+    return lines.empty() ? std::string() : lines.back();
+}
+
+// A folder watcher's view of a ten-page feeder scan: no name of the series shows a file
+// before it is complete, and a file planted under the name the scan chose, while it
+// runs, is never overwritten (the document takes the next number). A multi-page PDF is
+// one document; a bitmap file type, written by the scanning control itself, and JPEG
+// make one document a page.
+struct WatchCase {
+    const char* saveType;
+    size_t documents;
+};
+
+void PrintTo(const WatchCase& c, std::ostream* out) { *out << c.saveType; }
+
+class WatchedFolder : public ScanTo, public ::testing::WithParamInterface<WatchCase> {};
+
+TEST_P(WatchedFolder, SeesOnlyCompleteDocuments) {
+    Set("Folder", "Savetype", GetParam().saveType);
+    Set("Folder", "Colormode", "Color");
+    Set("Folder", "Resolution", "150");
+    UseFeeder("Folder");
+    std::atomic<bool> done{false};
+    CliRun run;
+    std::thread scan([&] {
+        run = RunCli(tools, "watched", "scan --to folder --source test:0");
+        done = true;
+    });
+    std::map<std::string, std::vector<long long>> seen;  // visible name -> sizes observed
+    std::string planted;
+    const std::string plantedText = "a file that arrived while the scan ran";
+    while (!done) {
+        std::vector<std::string> names;
+        platform::PosixFileSystem().ListFolder(out.path(), names);
+        for (const auto& n : names) {
+            if (n == "." || n == "..") continue;
+            if (n[0] == '.') {
+                // The scan's hidden working file names the final name it chose.
+                const size_t part = n.rfind(".part");
+                if (planted.empty() && part != std::string::npos && part > 8) {
+                    planted = n.substr(1, part - 8);
+                    std::ofstream(out / planted) << plantedText;
+                }
+                continue;
+            }
+            if (n == planted) continue;
+            struct stat st {};
+            if (::stat((out / n).c_str(), &st) == 0) seen[n].push_back(st.st_size);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    scan.join();
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_FALSE(planted.empty()) << "no hidden working file was seen while the scan ran";
+    EXPECT_EQ(out.Read(planted), plantedText);
+    const auto delivered = Lines(run.out);
+    ASSERT_EQ(delivered.size(), GetParam().documents) << run.err;
+    for (const auto& path : delivered) {
+        EXPECT_NE(Name(path), planted) << "the planted file's name was reused";
+        struct stat complete {};
+        ASSERT_EQ(::stat(path.c_str(), &complete), 0) << path;
+        for (long long size : seen[Name(path)]) EXPECT_EQ(size, complete.st_size) << path << " was seen incomplete";
+    }
+    for (const auto& [name, sizes] : seen) {
+        EXPECT_NE(std::find_if(delivered.begin(), delivered.end(), [&](const std::string& p) { return Name(p) == name; }),
+                  delivered.end())
+            << name << " was seen but not delivered";
+    }
+    if (GetParam().documents == 1) {
+        EXPECT_NE(Tool({"pdfinfo", delivered[0]}).find("Pages:           10"), std::string::npos);
+    }
+    std::vector<std::string> left;
+    platform::PosixFileSystem().ListFolder(out.path(), left);
+    EXPECT_EQ(left.size(), 2u + 1u + GetParam().documents) << "the planted file, the documents and nothing else";
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, WatchedFolder,
+                         ::testing::Values(WatchCase{"Multi-page PDF", 1}, WatchCase{"BMP", 10}, WatchCase{"JPEG", 10}),
+                         [](const ::testing::TestParamInfo<WatchCase>& p) {
+                             std::string n = p.param.saveType;
+                             for (char& c : n)
+                                 if (c == ' ' || c == '-') c = '_';
+                             return n;
+                         });
+
+// A feeder scan onto a full disk: the user learns that the document was not saved, and
+// the system's reason, never "out of memory"; the command line ends with one line why.
+struct FullDiskCase {
+    const char* saveType;
+    const char* colourMode;
+};
+
+void PrintTo(const FullDiskCase& c, std::ostream* out) { *out << c.saveType << " " << c.colourMode; }
+
+class ScanToFullDisk : public ScanTo, public ::testing::WithParamInterface<FullDiskCase> {};
+
+TEST_P(ScanToFullDisk, SaysWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root (CI runs as root)";
+    Set("Folder", "Savetype", GetParam().saveType);
+    Set("Folder", "Colormode", GetParam().colourMode);
+    Set("Folder", "PDFCompression", "Middle|Raw");
+    Set("Folder", "Resolution", "300");
+    Set("Folder", "Papersize", "A4");
+    UseFeeder("Folder");
+    // A 64 KiB file system of the scan's own, in a mount namespace of its own.
+    const CliRun run = RunCli(tools, "full", "scan --to folder --source test:0",
+                              "unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs \"$1\" && shift && exec \"$@\"' sh '" +
+                                  out.path() + "' ");
+    ASSERT_NE(run.err.find("mount"), 0u) << run.err;
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(std::strerror(ENOSPC)), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(std::strerror(ENOMEM)), std::string::npos) << run.err;
+    EXPECT_EQ(LastLine(run.err).rfind("scanner-utility-cli: scan failed: ", 0), 0u) << run.err;
+    EXPECT_NE(LastLine(run.err).find(std::strerror(ENOSPC)), std::string::npos) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, ScanToFullDisk,
+                         ::testing::Values(FullDiskCase{"Multi-page PDF", "BW"}, FullDiskCase{"JPEG", "Color"},
+                                           FullDiskCase{"Multi-page TIFF", "Gray"}, FullDiskCase{"BMP", "Gray"}),
+                         [](const ::testing::TestParamInfo<FullDiskCase>& p) {
+                             std::string n = p.param.saveType;
+                             for (char& c : n)
+                                 if (c == ' ' || c == '-') c = '_';
+                             return n;
+                         });
+
+TEST_F(ScanTo, UnknownSourceSaysWhy) {
+    const CliRun run = RunCli(tools, "unknown", "scan --to folder --source nosuch:7");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(LastLine(run.err).rfind("scanner-utility-cli: scan failed: ", 0), 0u) << run.err;
+    EXPECT_NE(LastLine(run.err).find("nosuch:7"), std::string::npos) << run.err;
+}
+
+// Two scans at once (two programs of the same user): both succeed with documents of
+// their own, each complete.
+TEST_F(ScanTo, TwoScansAtOnceBothSucceed) {
+    Set("Folder", "Savetype", "Multi-page PDF");
+    UseFeeder("Folder");
+    std::vector<std::string> documents;
+    for (int round = 0; round < 3; ++round) {
+        CliRun runs[2];
+        std::thread second([&] { runs[1] = RunCli(tools, "second", "scan --to folder --source test:0"); });
+        runs[0] = RunCli(tools, "first", "scan --to folder --source test:0");
+        second.join();
+        for (const CliRun& run : runs) {
+            EXPECT_EQ(run.status, 0) << run.err;
+            const auto delivered = Lines(run.out);
+            ASSERT_EQ(delivered.size(), 1u) << run.err;
+            documents.push_back(delivered[0]);
+            EXPECT_NE(Tool({"pdfinfo", delivered[0]}).find("Pages:           10"), std::string::npos) << delivered[0];
+        }
+    }
+    std::sort(documents.begin(), documents.end());
+    EXPECT_EQ(std::unique(documents.begin(), documents.end()), documents.end()) << "two scans delivered one file";
+    std::vector<std::string> left;
+    platform::PosixFileSystem().ListFolder(out.path(), left);
+    EXPECT_EQ(left.size(), 2u + 6u) << "six documents and no working files";
 }
 
 TEST_F(ScanTo, ApplicationStartsOncePerPageForSinglePageTypes) {

@@ -21,12 +21,16 @@ bool HeadlessWindow::UpdateMenuForDevice(bool) { return !deviceCheck_ || deviceC
 
 int ConsoleMessageBox::Show(const std::string& text, unsigned style, unsigned) {
     std::string shown;
+    last_.clear();
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+        const bool escaped = text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n';
+        if (escaped || text[i] == '\n') {
             shown += '\n';
-            ++i;
+            last_ += "; ";
+            if (escaped) ++i;
         } else {
             shown += text[i];
+            last_ += text[i];
         }
     }
     std::fprintf(stderr, "scanner-utility: %s\n", shown.c_str());

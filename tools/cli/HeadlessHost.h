@@ -33,6 +33,10 @@ private:
 class ConsoleMessageBox : public app::IMessageBox {
 public:
     int Show(const std::string& text, unsigned style, unsigned helpContext) override;
+    // The last text shown, its lines joined by "; " (empty when none was).
+    const std::string& lastText() const { return last_; }
+private:
+    std::string last_;
 };
 
 } // namespace cli

@@ -1,6 +1,7 @@
 // `scan --to app1|app2|folder|fax [--source NAME]`: one scan as a window button would
 // start it, with the user's stored settings, delivered as the destination delivers.
-// Prints the path of every delivered file; messages go to standard error.
+// Prints the path of every delivered file; messages go to standard error. A scan that
+// fails ends with one line on standard error saying why, and exit status 1.
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -105,12 +106,17 @@ int Run(const cli::Args& args) {
     if (!ChooseSource(options.Value("--source"))) {
         app::ShowMessage(app::LoadMessageText(153), app::kMbOk | app::kMbIconStop);
         scan::UninstallProgramServices();
+        std::fprintf(stderr, "scanner-utility-cli: scan failed: no scanning source of a known model is connected\n");
         return 1;
     }
 
     scan::TwainScanner scanner(*control);
     delivery::LauncherTaskCollector queue;
-    cli::HeadlessWindow window([] { return scan::CheckSource(app::CurrentSourceName()) == 0; });
+    int sourceCheck = 0;
+    cli::HeadlessWindow window([&sourceCheck] {
+        sourceCheck = scan::CheckSource(app::CurrentSourceName());
+        return sourceCheck == 0;
+    });
     std::vector<std::string> delivered;
     NotingProcesser* processor = nullptr;
     auto handler = std::make_shared<app::ScanOperationHandler>(
@@ -139,15 +145,36 @@ int Run(const cli::Args& args) {
         qapp.exec();
     }
 
+    const std::string controlError = control->ErrorString();
     control->SetEventListener(nullptr);
     app::SetScanStatus(nullptr);
     app::SetMessageBox(nullptr);
     scan::UninstallProgramServices();
     for (const auto& path : delivered) std::printf("%s\n", path.c_str());
     bool ok = accepted && processor && processor->started_ && !tap.failed && !delivered.empty();
-    if (accepted && processor && !processor->started_ && !processor->refused_)
-        std::fprintf(stderr, "scanner-utility: the scan could not be started\n");
-    return ok ? 0 : 1;
+    if (ok) return 0;
+    // One line that says why, whatever was or was not said before.
+    std::string why;
+    if (!accepted) {
+        const std::string source = app::CurrentSourceName();
+        why = sourceCheck == 17 ? "the scanner interface (SANE) could not be initialised"
+              : sourceCheck == 2 ? "no scanning source of a known model is connected"
+              : sourceCheck != 0 ? "no usable scanning source named \"" + source +
+                                       "\" (see `scanner-utility-cli sources`)"
+                                 : "another scan is under way";
+    } else if (!processor) {
+        why = "the destination takes no scans";
+    } else if (!console->lastText().empty()) {
+        why = console->lastText();
+    } else if (!processor->started_) {
+        why = "the scan could not be started" + (controlError.empty() ? std::string() : ": " + controlError);
+    } else if (tap.failed) {
+        why = "the scanner reported a failure" + (controlError.empty() ? std::string() : ": " + controlError);
+    } else {
+        why = "no file was delivered";
+    }
+    std::fprintf(stderr, "scanner-utility-cli: scan failed: %s\n", why.c_str());
+    return 1;
 }
 
 const cli::CliCommand command("scan", "--to app1|app2|folder|fax [--source NAME]  scan as a window button does",
