@@ -60,6 +60,12 @@ bool PlacePage(const std::string& page, const std::string& target) {
     return fs::copy_file(page, target, fs::copy_options::overwrite_existing, error) && !error;
 }
 
+// ": <the system's reason>" for the encoder's last failure, when it has one to add.
+std::string Reason(const output::IF_ImageCompressioner& encoder) {
+    const int error = encoder.FailureError();
+    return error ? ": " + output::SystemErrorText(error) : std::string();
+}
+
 int Run(const cli::Args& args) {
     cli::Options options(args);
     const std::string unknown = options.Unknown({}, {"--type", "--colour", "--compression", "--level", "--name", "--out"});
@@ -102,7 +108,8 @@ int Run(const cli::Args& args) {
         if (!encoder) return;
         const int result = encoder->Finish();
         if (result != 0) {
-            std::fprintf(stderr, "encode: %s could not be written completely (%d)\n", encoder->OutputName().c_str(), result);
+            std::fprintf(stderr, "encode: %s could not be written completely (%d)%s\n", encoder->OutputName().c_str(),
+                         result, Reason(*encoder).c_str());
             ++failures;
         } else if (fs::exists(encoder->OutputName())) {
             std::printf("%s\n", encoder->OutputName().c_str());
@@ -115,8 +122,8 @@ int Run(const cli::Args& args) {
             encoder = output::CreateImageCompressioner(type);
             const int begun = encoder->Begin(request);
             if (begun != 0) {
-                std::fprintf(stderr, "encode: cannot begin a %s document in %s (%d)\n", type.c_str(),
-                             request.saveFolder.c_str(), begun);
+                std::fprintf(stderr, "encode: cannot begin a %s document in %s (%d)%s\n", type.c_str(),
+                             request.saveFolder.c_str(), begun, Reason(*encoder).c_str());
                 return 1;
             }
         }
@@ -133,7 +140,7 @@ int Run(const cli::Args& args) {
             if (added == output::kDocumentFull) {
                 full = true;  // the page is in; later pages are not taken
             } else if (added != 0) {
-                std::fprintf(stderr, "encode: %s was not added (%d)\n", page.c_str(), added);
+                std::fprintf(stderr, "encode: %s was not added (%d)%s\n", page.c_str(), added, Reason(*encoder).c_str());
                 ++failures;
             }
         }
