@@ -1,7 +1,8 @@
 #pragma once
 // CDynamictwain: the scanning control's contract, every property, method and
 // event named as there. Implementations: the SANE control (SaneDynamictwain.h) and the
-// scripted fake for logic tests (FakeDynamictwain.h).
+// scripted fake for logic tests (tests/support/FakeDynamictwain.h, built only with the
+// tests).
 //
 // Naming: a property is a pair of overloads of one name, the getter `X()` and the
 // setter `X(value)` (property get and put); methods keep their names. The DISPID of

@@ -10,8 +10,8 @@
 #include "app/ScanDispatch.h"
 #include "app/Texts.h"
 #include "platform/NamedSemaphore.h"
-#include "scancontrol/FakeDynamictwain.h"
 #include "scancontrol/SaneDynamictwain.h"
+#include "support/FakeDynamictwain.h"
 #include "support/RecordingMessageBox.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "scan/PaperSizeMapping.h"
 #include "scan/ScannerServices.h"
 #include "scan/TwainCap.h"
-#include "scancontrol/FakeDynamictwain.h"
+#include "support/FakeDynamictwain.h"
 #include "settings/Persistence.h"
 #include "settings/Profile.h"
 #include "settings/Records.h"

@@ -5,7 +5,7 @@
 #include "app/Texts.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
-#include "scancontrol/FakeDynamictwain.h"
+#include "support/FakeDynamictwain.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
 #include "support/TempFolder.h"

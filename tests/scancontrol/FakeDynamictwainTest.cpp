@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ControlTestSupport.h"
-#include "scancontrol/FakeDynamictwain.h"
+#include "support/FakeDynamictwain.h"
 #include "support/TempFolder.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The scripted scanning control. See FakeDynamictwain.h for the behaviour.
-#include "scancontrol/FakeDynamictwain.h"
+#include "support/FakeDynamictwain.h"
 
 #include <cmath>
 #include <stdexcept>
