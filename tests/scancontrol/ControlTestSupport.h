@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the scanning control's tests: event recording with a Qt event loop, the
-// capability queries of the capability handler written against the control's interface, the
-// acquisition's condition table, and decoding written files with outside tools.
+// test backend's reset, and decoding written files with outside tools. Capability queries
+// and condition codes come from the product itself (scan/TwainCap.h, scan/ConditionCodes.h).
 
 #include <functional>
 #include <string>
@@ -31,23 +31,6 @@ bool ResetTestBackend(scancontrol::CDynamictwain& control);
 
 // Runs the event loop for a while (to see that nothing more arrives).
 void Pump(int milliseconds);
-
-// The handler's generic query over the control (the algorithm the capability handler uses).
-struct Queried {
-    bool valid = false;
-    long condition = 0;       // the control's ErrorCode on failure
-    long containerType = 0;   // TWON_*
-    std::vector<double> list;
-    double defaultValue = 0, maxValue = 0, minValue = 0, step = 0, current = 0;
-};
-Queried GenericQuery(scancontrol::CDynamictwain& control, long capability);
-
-// The handler's low-level set: container kind 0 one value, 2 enumeration (value = index), 3 range.
-// Returns 0 when CapSet returned true, else the control's ErrorCode (1 when none).
-long LowLevelSet(scancontrol::CDynamictwain& control, double value, long capability, int kind);
-
-// The acquisition's condition table.
-int ConditionOf(long errorCode);
 
 // Runs a shell command; its standard output, and its exit status in `status`.
 std::string Run(const std::string& command, int* status = nullptr);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "ControlTestSupport.h"
+#include "scan/ConditionCodes.h"
+#include "scan/TwainCap.h"
 #include "support/FakeDynamictwain.h"
 #include "support/TempFolder.h"
 
@@ -38,48 +40,52 @@ TEST(FakeControl, CapabilitiesReadInTheContainerModel) {
     ASSERT_TRUE(Open(fake));
     fake.QueryMode(true);
 
-    scantest::Queried q = scantest::GenericQuery(fake, twain::ICAP_PIXELTYPE);
+    scan::CapabilityValues q = scan::GenericQuery(&fake, twain::ICAP_PIXELTYPE);
     ASSERT_TRUE(q.valid);
-    EXPECT_EQ(q.containerType, twain::TWON_ENUMERATION);
-    EXPECT_EQ(q.list, (std::vector<double>{0, 1, 2}));
+    EXPECT_EQ(q.containerKind, settings::kContainerEnumeration);
+    EXPECT_EQ(q.values, (std::vector<double>{0, 1, 2}));
     EXPECT_EQ(q.current, 2);
     EXPECT_EQ(q.defaultValue, 2);
 
-    q = scantest::GenericQuery(fake, twain::ICAP_XRESOLUTION);
+    q = scan::GenericQuery(&fake, twain::ICAP_XRESOLUTION);
     ASSERT_TRUE(q.valid);
-    EXPECT_EQ(q.containerType, twain::TWON_RANGE);
-    EXPECT_EQ(q.list, (std::vector<double>{75, 150, 225, 300, 375, 450, 525, 600}));
+    EXPECT_EQ(q.containerKind, settings::kContainerRange);
+    EXPECT_EQ(q.values, (std::vector<double>{75, 150, 225, 300, 375, 450, 525, 600}));
     EXPECT_EQ(q.defaultValue, 300);
     EXPECT_EQ(q.current, 150);
 
-    q = scantest::GenericQuery(fake, twain::CAP_FEEDERLOADED);
+    q = scan::GenericQuery(&fake, twain::CAP_FEEDERLOADED);
     ASSERT_TRUE(q.valid);
-    EXPECT_EQ(q.containerType, twain::TWON_ONEVALUE);
+    EXPECT_EQ(q.containerKind, settings::kContainerOneValue);
     EXPECT_EQ(q.current, 1);
     EXPECT_TRUE(fake.FeederLoaded());
 
-    q = scantest::GenericQuery(fake, twain::ICAP_SUPPORTEDSIZES);
+    q = scan::GenericQuery(&fake, twain::ICAP_SUPPORTEDSIZES);
     ASSERT_TRUE(q.valid);
-    EXPECT_EQ(q.containerType, twain::TWON_ARRAY);
-    EXPECT_EQ(q.list, (std::vector<double>{twain::TWSS_A4, twain::TWSS_USLETTER}));
+    EXPECT_EQ(q.containerKind, settings::kContainerArray);
+    EXPECT_EQ(q.values, (std::vector<double>{twain::TWSS_A4, twain::TWSS_USLETTER}));
 
     // A capability the source does not have: CapGet false, ErrorCode gives condition 11.
-    q = scantest::GenericQuery(fake, twain::ICAP_ORIENTATION);
+    q = scan::GenericQuery(&fake, twain::ICAP_ORIENTATION);
     EXPECT_FALSE(q.valid);
-    EXPECT_EQ(scantest::ConditionOf(q.condition), 11);
+    EXPECT_EQ(q.condition, 11);
 }
 
 TEST(FakeControl, SetsAreCheckedAgainstTheContainer) {
     FakeDynamictwain fake = WithScanner();
     ASSERT_TRUE(Open(fake));
-    EXPECT_EQ(scantest::LowLevelSet(fake, 1, twain::ICAP_PIXELTYPE, 2), 0);  // index 1: grey
+    EXPECT_EQ(scan::LowLevelSet(&fake, 1, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 0);  // index 1: grey
     EXPECT_EQ(fake.PixelType(), 1);
-    EXPECT_EQ(scantest::LowLevelSet(fake, 5, twain::ICAP_PIXELTYPE, 2), err::BadValue);
-    EXPECT_EQ(scantest::LowLevelSet(fake, 450, twain::ICAP_XRESOLUTION, 3), 0);
+    EXPECT_EQ(scan::LowLevelSet(&fake, 5, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 1);
+    EXPECT_EQ(fake.ErrorCode(), err::BadValue);
+    EXPECT_EQ(scan::LowLevelSet(&fake, 450, twain::ICAP_XRESOLUTION, settings::kContainerRange), 0);
     EXPECT_EQ(fake.Resolution(), 450);
-    EXPECT_EQ(scantest::LowLevelSet(fake, 100, twain::ICAP_XRESOLUTION, 3), err::BadValue);  // off the step
-    EXPECT_EQ(scantest::LowLevelSet(fake, 1, twain::ICAP_SUPPORTEDSIZES, 0), err::CapBadOperation);  // array
-    EXPECT_EQ(scantest::LowLevelSet(fake, 0, twain::CAP_FEEDERLOADED, 0), err::CapBadOperation);     // read only
+    EXPECT_EQ(scan::LowLevelSet(&fake, 100, twain::ICAP_XRESOLUTION, settings::kContainerRange), 1);  // off the step
+    EXPECT_EQ(fake.ErrorCode(), err::BadValue);
+    EXPECT_EQ(scan::LowLevelSet(&fake, 1, twain::ICAP_SUPPORTEDSIZES, settings::kContainerOneValue), 1);  // array
+    EXPECT_EQ(fake.ErrorCode(), err::CapBadOperation);
+    EXPECT_EQ(scan::LowLevelSet(&fake, 0, twain::CAP_FEEDERLOADED, settings::kContainerOneValue), 1);     // read only
+    EXPECT_EQ(fake.ErrorCode(), err::CapBadOperation);
 }
 
 TEST(FakeControl, StandardRunDeliversTheScriptedPagesInOrder) {
@@ -112,7 +118,7 @@ TEST(FakeControl, ScriptedFailureAndDisableDropLateEvents) {
     ASSERT_TRUE(fake.AcquireImage());
     fake.DeliverPendingEvents();
     EXPECT_EQ(rec.events, (std::vector<int>{3, 5}));
-    EXPECT_EQ(scantest::ConditionOf(fake.ErrorCode()), 18);
+    EXPECT_EQ(scan::ConditionFromErrorCode(fake.ErrorCode()), 18);
 
     rec.events.clear();
     rec.onEvent = [&](TwainEvent e) {
@@ -130,7 +136,7 @@ TEST(FakeControl, InjectedFailuresRaiseOrReturnFalse) {
     ASSERT_TRUE(fake.OpenSourceManager());
     ASSERT_TRUE(fake.SelectSourceByIndex(0));
     EXPECT_FALSE(fake.OpenSource());
-    EXPECT_EQ(scantest::ConditionOf(fake.ErrorCode()), 16);
+    EXPECT_EQ(scan::ConditionFromErrorCode(fake.ErrorCode()), 16);
     EXPECT_TRUE(fake.OpenSource());  // only once
     fake.FailOn("FeederLoaded", {err::CheckDeviceOnline, true, -1});
     try {

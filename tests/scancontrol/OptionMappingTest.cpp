@@ -4,6 +4,7 @@
 #include <sane/sane.h>
 
 #include "ControlTestSupport.h"
+#include "scan/ConditionCodes.h"
 #include "scancontrol/ControlErrors.h"
 #include "scancontrol/Twain.h"
 #include "scancontrol/sane/OptionMapping.h"
@@ -210,18 +211,18 @@ TEST(PaperSizes, OnlySizesThatFitTheAreaAreOffered) {
 }
 
 TEST(SaneStatusTable, StatusesGiveTheConditionsAUserExpects) {
-    using scantest::ConditionOf;
+    using scan::ConditionFromErrorCode;
     using scancontrol::sanectl::ControlErrorFromSaneStatus;
     EXPECT_EQ(ControlErrorFromSaneStatus(SANE_STATUS_GOOD), 0);
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_JAMMED)), 18);         // paper jam
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_COVER_OPEN)), 22);     // interlock
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_DEVICE_BUSY)), 14);    // denied
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_ACCESS_DENIED)), 14);  // denied
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_IO_ERROR)), 21);       // check device online
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_NO_DOCS)), 1);
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_NO_MEM)), 1);
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_INVAL, SaneStage::Open)), 16);  // no such device
-    EXPECT_EQ(ConditionOf(ControlErrorFromSaneStatus(SANE_STATUS_INVAL, SaneStage::Option)), 8);
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_JAMMED)), 18);         // paper jam
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_COVER_OPEN)), 22);     // interlock
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_DEVICE_BUSY)), 14);    // denied
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_ACCESS_DENIED)), 14);  // denied
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_IO_ERROR)), 21);       // check device online
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_NO_DOCS)), 1);
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_NO_MEM)), 1);
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_INVAL, SaneStage::Open)), 16);  // no such device
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_INVAL, SaneStage::Option)), 8);
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "ControlTestSupport.h"
+#include "scan/ConditionCodes.h"
+#include "scan/TwainCap.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "support/TempFolder.h"
 
@@ -75,7 +77,7 @@ TEST_F(SaneControlTest, SourceManagerListsTheTestDevices) {
     EXPECT_EQ(control->SourceNameAt(1), "test:1");
     EXPECT_EQ(control->SourceNameAt(5), "");
     EXPECT_FALSE(control->SelectSourceByIndex(5));
-    EXPECT_EQ(scantest::ConditionOf(control->ErrorCode()), 10);
+    EXPECT_EQ(scan::ConditionFromErrorCode(control->ErrorCode()), 10);
 }
 
 TEST_F(SaneControlTest, FlatbedPageInTheFixedEventOrder) {
@@ -219,7 +221,7 @@ TEST_P(SaneFaultTest, ReadFaultEndsWithTransferFailedAndTheMappedCode) {
     ASSERT_TRUE(Acquire());
     EXPECT_EQ(rec.events, (std::vector<int>{3, 5}));  // ready, then the read fails: no page
     EXPECT_EQ(control->ErrorCode(), f.code);
-    EXPECT_EQ(scantest::ConditionOf(control->ErrorCode()), f.condition);
+    EXPECT_EQ(scan::ConditionFromErrorCode(control->ErrorCode()), f.condition);
     EXPECT_EQ(control->ScanInProgress(), 0);
     // The device recovers once the fault is gone.
     ASSERT_TRUE(SetSaneOption(*control, "read-return-value", "Default"));
@@ -334,7 +336,7 @@ TEST_F(SaneControlTest, LandscapeOrientationTurnsThePage) {
     ASSERT_TRUE(Acquire());
     const ImageInfo portrait = info;
     EXPECT_LT(portrait.imageWidth, portrait.imageLength);
-    ASSERT_EQ(scantest::LowLevelSet(*control, twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, 0), 0);
+    ASSERT_EQ(scan::LowLevelSet(control.get(), twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, settings::kContainerOneValue), 0);
     ASSERT_TRUE(Acquire());
     EXPECT_EQ(info.imageWidth, portrait.imageLength);
     EXPECT_EQ(info.imageLength, portrait.imageWidth);
@@ -376,11 +378,11 @@ TEST_P(SaneSessionTest, ReopenedSourceReportsItsDefault) {
     const SessionSetting& s = GetParam();
     ASSERT_TRUE(Open());
     control->QueryMode(true);
-    ASSERT_EQ(scantest::LowLevelSet(*control, s.changed, s.capability, 0), 0);
-    ASSERT_EQ(scantest::GenericQuery(*control, s.capability).current, s.changed);
+    ASSERT_EQ(scan::LowLevelSet(control.get(), s.changed, s.capability, settings::kContainerOneValue), 0);
+    ASSERT_EQ(scan::GenericQuery(control.get(), s.capability).current, s.changed);
     control->CloseSourceManager();
     ASSERT_TRUE(Open());
-    const scantest::Queried q = scantest::GenericQuery(*control, s.capability);
+    const scan::CapabilityValues q = scan::GenericQuery(control.get(), s.capability);
     ASSERT_TRUE(q.valid);
     EXPECT_EQ(q.current, s.defaultValue);
 }
@@ -399,74 +401,79 @@ TEST_F(SaneControlTest, EnumerationAndRangeCapabilitiesReadAndSet) {
     ASSERT_TRUE(Open());
     control->QueryMode(true);
     // Resolution: the backend's range 1..1200 dpi in steps of 1.
-    scantest::Queried q = scantest::GenericQuery(*control, twain::ICAP_XRESOLUTION);
+    scan::CapabilityValues q = scan::GenericQuery(control.get(), twain::ICAP_XRESOLUTION);
     ASSERT_TRUE(q.valid);
-    EXPECT_EQ(q.containerType, twain::TWON_RANGE);
-    EXPECT_EQ(q.minValue, 1);
-    EXPECT_EQ(q.maxValue, 1200);
+    EXPECT_EQ(q.containerKind, settings::kContainerRange);
+    EXPECT_EQ(q.minimum, 1);
+    EXPECT_EQ(q.maximum, 1200);
     EXPECT_EQ(q.step, 1);
     EXPECT_EQ(q.current, 50);
     // The default is the value the device had when it was opened (SANE has no defaults).
-    EXPECT_GE(q.defaultValue, q.minValue);
-    EXPECT_LE(q.defaultValue, q.maxValue);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 300, twain::ICAP_XRESOLUTION, 3), 0);
+    EXPECT_GE(q.defaultValue, q.minimum);
+    EXPECT_LE(q.defaultValue, q.maximum);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 300, twain::ICAP_XRESOLUTION, settings::kContainerRange), 0);
     EXPECT_EQ(control->Resolution(), 300);
-    EXPECT_EQ(scantest::GenericQuery(*control, twain::ICAP_YRESOLUTION).current, 300);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 1300, twain::ICAP_XRESOLUTION, 3), err::BadValue);  // unknown value refused
-    EXPECT_EQ(scantest::ConditionOf(control->ErrorCode()), 8);
+    EXPECT_EQ(scan::GenericQuery(control.get(), twain::ICAP_YRESOLUTION).current, 300);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 1300, twain::ICAP_XRESOLUTION, settings::kContainerRange), 1);  // unknown value refused
+    EXPECT_EQ(control->ErrorCode(), err::BadValue);
+    EXPECT_EQ(scan::ConditionFromErrorCode(control->ErrorCode()), 8);
     EXPECT_EQ(control->Resolution(), 300);
 
     // Pixel type: an enumeration of what the modes allow (Gray, Color; black-and-white as grey at 1 bit).
-    q = scantest::GenericQuery(*control, twain::ICAP_PIXELTYPE);
+    q = scan::GenericQuery(control.get(), twain::ICAP_PIXELTYPE);
     ASSERT_TRUE(q.valid);
-    EXPECT_EQ(q.containerType, twain::TWON_ENUMERATION);
-    EXPECT_EQ(q.list, (std::vector<double>{0, 1, 2}));
+    EXPECT_EQ(q.containerKind, settings::kContainerEnumeration);
+    EXPECT_EQ(q.values, (std::vector<double>{0, 1, 2}));
     EXPECT_EQ(q.current, 1);  // the backend starts in Gray
-    EXPECT_EQ(scantest::LowLevelSet(*control, 2, twain::ICAP_PIXELTYPE, 2), 0);  // index 2: colour
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 2, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 0);  // index 2: colour
     EXPECT_EQ(control->PixelType(), twain::TWPT_RGB);
-    EXPECT_EQ(scantest::GenericQuery(*control, twain::ICAP_PIXELTYPE).current, 2);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 7, twain::ICAP_PIXELTYPE, 2), err::BadValue);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 5, twain::ICAP_PIXELTYPE, 0), err::BadValue);  // one value not offered
+    EXPECT_EQ(scan::GenericQuery(control.get(), twain::ICAP_PIXELTYPE).current, 2);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 7, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 1);
+    EXPECT_EQ(control->ErrorCode(), err::BadValue);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 5, twain::ICAP_PIXELTYPE, settings::kContainerOneValue), 1);  // one value not offered
+    EXPECT_EQ(control->ErrorCode(), err::BadValue);
 
     // Paper sizes: the standard sizes that fit 420 x 420 mm, as TWAIN size codes.
-    q = scantest::GenericQuery(*control, twain::ICAP_SUPPORTEDSIZES);
+    q = scan::GenericQuery(control.get(), twain::ICAP_SUPPORTEDSIZES);
     ASSERT_TRUE(q.valid);
-    EXPECT_EQ(q.containerType, twain::TWON_ENUMERATION);
-    auto has = [&](double v) { return std::find(q.list.begin(), q.list.end(), v) != q.list.end(); };
+    EXPECT_EQ(q.containerKind, settings::kContainerEnumeration);
+    auto has = [&](double v) { return std::find(q.values.begin(), q.values.end(), v) != q.values.end(); };
     EXPECT_TRUE(has(twain::TWSS_A4));
     EXPECT_TRUE(has(twain::TWSS_A3));
     EXPECT_FALSE(has(twain::TWSS_USLEDGER));
     EXPECT_EQ(q.current, twain::TWSS_A4);
-    const long a5 = static_cast<long>(std::find(q.list.begin(), q.list.end(), twain::TWSS_A5) - q.list.begin());
-    EXPECT_EQ(scantest::LowLevelSet(*control, a5, twain::ICAP_SUPPORTEDSIZES, 2), 0);
-    EXPECT_EQ(scantest::GenericQuery(*control, twain::ICAP_SUPPORTEDSIZES).current, twain::TWSS_A5);
+    const long a5 = static_cast<long>(std::find(q.values.begin(), q.values.end(), twain::TWSS_A5) - q.values.begin());
+    EXPECT_EQ(scan::LowLevelSet(control.get(), a5, twain::ICAP_SUPPORTEDSIZES, settings::kContainerEnumeration), 0);
+    EXPECT_EQ(scan::GenericQuery(control.get(), twain::ICAP_SUPPORTEDSIZES).current, twain::TWSS_A5);
 
     // One-value capabilities and the rest of the system's list.
-    EXPECT_EQ(scantest::GenericQuery(*control, twain::CAP_DUPLEX).current, 0);
+    EXPECT_EQ(scan::GenericQuery(control.get(), twain::CAP_DUPLEX).current, 0);
     EXPECT_EQ(control->DuplexType(), 0);
-    q = scantest::GenericQuery(*control, twain::CAP_FEEDERENABLED);
-    EXPECT_EQ(q.containerType, twain::TWON_ONEVALUE);
+    q = scan::GenericQuery(control.get(), twain::CAP_FEEDERENABLED);
+    EXPECT_EQ(q.containerKind, settings::kContainerOneValue);
     EXPECT_EQ(q.current, 0);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 1, twain::CAP_FEEDERENABLED, 0), 0);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 1, twain::CAP_FEEDERENABLED, settings::kContainerOneValue), 0);
     EXPECT_TRUE(control->FeederEnabled());
     EXPECT_FALSE(control->FeederLoaded());  // the test backend has no paper sensor
-    EXPECT_EQ(scantest::LowLevelSet(*control, -1, twain::CAP_XFERCOUNT, 0), 0);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), -1, twain::CAP_XFERCOUNT, settings::kContainerOneValue), 0);
     EXPECT_EQ(control->TransferCount(), -1);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 1, twain::ICAP_BITDEPTHREDUCTION, 0), 0);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 1, twain::ICAP_FLIPROTATION, 0), 0);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 7, twain::ICAP_ORIENTATION, 0), err::BadValue);
-    EXPECT_EQ(scantest::LowLevelSet(*control, 1, twain::CAP_FEEDERLOADED, 0), err::CapBadOperation);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 1, twain::ICAP_BITDEPTHREDUCTION, settings::kContainerOneValue), 0);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 1, twain::ICAP_FLIPROTATION, settings::kContainerOneValue), 0);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 7, twain::ICAP_ORIENTATION, settings::kContainerOneValue), 1);
+    EXPECT_EQ(control->ErrorCode(), err::BadValue);
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 1, twain::CAP_FEEDERLOADED, settings::kContainerOneValue), 1);
+    EXPECT_EQ(control->ErrorCode(), err::CapBadOperation);
     for (long id : {twain::CAP_XFERCOUNT, twain::ICAP_COMPRESSION, twain::ICAP_PIXELTYPE, twain::CAP_FEEDERENABLED,
                     twain::CAP_FEEDERLOADED, twain::CAP_DUPLEX, twain::ICAP_IMAGEFILEFORMAT, twain::ICAP_ORIENTATION,
                     twain::ICAP_XRESOLUTION, twain::ICAP_YRESOLUTION, twain::ICAP_SUPPORTEDSIZES,
                     twain::ICAP_BITDEPTHREDUCTION, twain::ICAP_FLIPROTATION, twain::CAP_CUSTOM_COMPRESSION,
                     twain::CAP_CUSTOM_SCANMODE}) {
         SCOPED_TRACE(id);
-        EXPECT_TRUE(scantest::GenericQuery(*control, id).valid);
+        EXPECT_TRUE(scan::GenericQuery(control.get(), id).valid);
     }
-    q = scantest::GenericQuery(*control, 0x9999);
+    q = scan::GenericQuery(control.get(), 0x9999);
     EXPECT_FALSE(q.valid);
-    EXPECT_EQ(scantest::ConditionOf(q.condition), 11);
+    EXPECT_EQ(q.condition, 11);
     // An array cannot be set.
     control->Capability(twain::ICAP_PIXELTYPE);
     control->CapType(twain::TWON_ARRAY);
@@ -551,7 +558,7 @@ TEST_F(SaneControlTest, CallsOutOfSequenceFailWithAnErrorCode) {
     } catch (const AutomationError& e) {
         EXPECT_EQ(e.Code(), err::SequenceError);
         EXPECT_EQ(control->ErrorCode(), err::SequenceError);
-        EXPECT_EQ(scantest::ConditionOf(control->ErrorCode()), 9);
+        EXPECT_EQ(scan::ConditionFromErrorCode(control->ErrorCode()), 9);
     }
     EXPECT_THROW(control->DuplexType(), AutomationError);
     ASSERT_TRUE(Open());

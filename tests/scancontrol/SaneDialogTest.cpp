@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "ControlTestSupport.h"
+#include "scan/TwainCap.h"
 #include "scancontrol/SaneDriverDialog.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "scancontrol/sane/RememberedOptions.h"
@@ -141,7 +142,7 @@ TEST_F(SaneDialogTest, ChoicesConfirmedWithScanAreShownByTheNextDialog) {
 // from the same control: the second source session starts upright.
 TEST_F(SaneDialogTest, DialogScanAfterALandscapeScanIsUpright) {
     control->ShowUI(false);
-    ASSERT_EQ(scantest::LowLevelSet(*control, twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, 0), 0);
+    ASSERT_EQ(scan::LowLevelSet(control.get(), twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, settings::kContainerOneValue), 0);
     ImageInfo info;
     rec.onEvent = [&](TwainEvent e) {
         if (e == TwainEvent::PageTransferred) info = control->CurrentImageInfo();
