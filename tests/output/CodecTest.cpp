@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -7,6 +9,7 @@
 #include "Pages.h"
 #include "output/codec/Bmp.h"
 #include "output/codec/Codecs.h"
+#include "output/codec/Gif.h"
 #include "output/codec/Jpeg.h"
 #include "output/codec/Png.h"
 #include "output/codec/Tiff.h"
@@ -172,6 +175,81 @@ TEST(Gif, ReadThroughGiflib) {
     testpages::MakePage(page, 50, 20, PixelFormat::Gray8, 100);
     ASSERT_EQ(codec::LoadImage(dir / "g.gif", back), Status::Ok);
     EXPECT_LT(testpages::MeanGreyDifference(page, back), 1.0);
+}
+
+// The largest difference of any sample between two pages, compared as colour.
+int MaxSampleDifference(const Image& a, const Image& b) {
+    if (a.width != b.width || a.height != b.height) return 256;
+    Image ca, cb;
+    codec::Convert(a, PixelFormat::Rgb24, ca);
+    codec::Convert(b, PixelFormat::Rgb24, cb);
+    int worst = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (size_t i = 0; i < ca.RowBytes(); ++i) worst = std::max(worst, std::abs(ca.Row(y)[i] - cb.Row(y)[i]));
+    return worst;
+}
+
+struct ViewRow {
+    PixelFormat format;
+    Status (*save)(const codec::ImageView&, const std::string&);
+    int tolerance;  // GIF holds 256 colours: colour is reduced to the 3-3-2 table
+    const char* name;
+};
+
+void PrintTo(const ViewRow& r, std::ostream* os) { *os << r.name; }
+
+class WriteFromView : public ::testing::TestWithParam<ViewRow> {};
+
+// Pages handed over as a view of rows held elsewhere (padded with junk, stored bottom-up)
+// and read back by ImageMagick.
+TEST_P(WriteFromView, DecodesToThePagePixels) {
+    const ViewRow& row = GetParam();
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, 45, 17, row.format, 300);
+    const size_t stride = page.RowBytes() + 5;
+    std::string held(stride * 17, '\xA5');
+    for (int y = 0; y < 17; ++y) std::memcpy(&held[stride * size_t(16 - y)], page.Row(y), page.RowBytes());
+    codec::ImageView view = codec::ViewOf(page);
+    view.top = reinterpret_cast<const uint8_t*>(held.data()) + stride * 16;
+    view.rowStep = -static_cast<std::ptrdiff_t>(stride);
+    ASSERT_EQ(row.save(view, dir / "page.out"), Status::Ok);
+    ASSERT_EQ(testpages::Run("convert " + dir / "page.out" + " -depth 8 ppm:" + dir / "back.ppm"), 0);
+    Image back;
+    ASSERT_TRUE(testpages::ReadPnm(dir / "back.ppm", back));
+    EXPECT_LE(MaxSampleDifference(page, back), row.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, WriteFromView,
+    ::testing::Values(ViewRow{PixelFormat::Bilevel1, codec::SaveBmp, 0, "bw_bmp"},
+                      ViewRow{PixelFormat::Gray8, codec::SaveBmp, 0, "grey_bmp"},
+                      ViewRow{PixelFormat::Rgb24, codec::SaveBmp, 0, "colour_bmp"},
+                      ViewRow{PixelFormat::Bilevel1, codec::SavePng, 0, "bw_png"},
+                      ViewRow{PixelFormat::Bgr24, codec::SavePng, 0, "bgr_png"},
+                      ViewRow{PixelFormat::Bilevel1, codec::SaveGif, 0, "bw_gif"},
+                      ViewRow{PixelFormat::Gray8, codec::SaveGif, 0, "grey_gif"},
+                      ViewRow{PixelFormat::Rgb24, codec::SaveGif, 43, "colour_gif"},
+                      ViewRow{PixelFormat::Bgr24, codec::SaveGif, 43, "bgr_gif"}));
+
+TEST(Bmp, BitsPastTheWidthAreStoredWhite) {
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, 37, 9, PixelFormat::Bilevel1, 200);
+    for (int y = 0; y < 9; ++y) page.Row(y)[4] |= 0x07;  // 37 = 4 * 8 + 5: three spare bits
+    ASSERT_EQ(codec::SaveBmp(page, dir / "a.bmp"), Status::Ok);
+    const std::string file = testpages::ReadFile(dir / "a.bmp");
+    ASSERT_EQ(file.size(), 54u + 8u + 9u * 8u);
+    for (size_t y = 0; y < 9; ++y) EXPECT_EQ(file[54 + 8 + 8 * y + 4] & 0x07, 0) << "row " << y;
+}
+
+TEST(Gif, SidesBeyondTheFormatAreRefusedWithoutAFile) {
+    TempFolder dir;
+    Image wide;
+    ASSERT_TRUE(wide.Allocate(65536, 1, PixelFormat::Gray8));
+    std::memset(wide.Row(0), 0x80, wide.RowBytes());
+    EXPECT_EQ(codec::SaveGif(codec::ViewOf(wide), dir / "w.gif"), Status::Unsupported);
+    EXPECT_NE(testpages::Run("test -e " + dir / "w.gif"), 0);
 }
 
 // Damaged files: each is refused with an error status, never read past its end.

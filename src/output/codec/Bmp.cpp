@@ -1,5 +1,6 @@
 #include "output/codec/Bmp.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -237,7 +238,9 @@ Status ReadBmpInfo(const std::string& path, ImageInfo& info) {
     return Status::Ok;
 }
 
-Status SaveBmp(const Image& image, const std::string& path) {
+Status SaveBmp(const Image& image, const std::string& path) { return SaveBmp(ViewOf(image), path); }
+
+Status SaveBmp(const ImageView& image, const std::string& path) {
     const int bits = image.format == PixelFormat::Bilevel1 ? 1 : image.format == PixelFormat::Gray8 ? 8 : 24;
     const size_t stride = ((size_t(image.width) * size_t(bits) + 31) / 32) * 4;
     const uint32_t paletteBytes = bits == 1 ? 8 : bits == 8 ? 1024 : 0;
@@ -273,19 +276,28 @@ Status SaveBmp(const Image& image, const std::string& path) {
         }
         out.Write(palette, sizeof palette);
     }
-    std::vector<uint8_t> row(stride, 0);
+    // Rows are gathered into blocks of about 1 MB: one write per block, not one or two
+    // per row, keeps writing a large page cheap.
+    const size_t rowsPerBlock = stride ? std::max<size_t>(1, (size_t(1) << 20) / stride) : 1;
+    std::vector<uint8_t> block(stride * std::min(rowsPerBlock, size_t(image.height)), 0);
+    const size_t rowBytes = image.RowBytes();
+    const int spareBits = image.format == PixelFormat::Bilevel1 ? (8 - image.width % 8) % 8 : 0;
+    size_t used = 0;
     for (int y = image.height - 1; y >= 0; --y) {
         const uint8_t* s = image.Row(y);
+        uint8_t* row = block.data() + used;
         if (image.format == PixelFormat::Rgb24) {
-            for (int x = 0; x < image.width; ++x) {
-                row[3 * x] = s[3 * x + 2];
-                row[3 * x + 1] = s[3 * x + 1];
-                row[3 * x + 2] = s[3 * x];
-            }
+            SwapRedBlue(s, row, size_t(image.width));
         } else {
-            std::memcpy(row.data(), s, image.RowBytes());
+            std::memcpy(row, s, rowBytes);
+            // Bits past the width are not the page's: stored as 0, which is white.
+            if (spareBits) row[rowBytes - 1] &= static_cast<uint8_t>(0xFF << spareBits);
         }
-        out.Write(row.data(), stride);
+        used += stride;  // the row's padding bytes stay 0
+        if (used == block.size() || y == 0) {
+            out.Write(block.data(), used);
+            used = 0;
+        }
     }
     return out.Commit();
 }

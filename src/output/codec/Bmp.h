@@ -16,7 +16,9 @@ namespace codec {
 Status DecodeBmp(Buffer& file, Image& out);
 Status LoadBmp(const std::string& path, Image& out);
 Status ReadBmpInfo(const std::string& path, ImageInfo& info);
-// Writes 24-bit colour, 8-bit grey (grey palette) or 1-bit (white, black palette).
+// Writes 24-bit colour, 8-bit grey (grey palette) or 1-bit (white, black palette), with
+// the resolution in the header.
 Status SaveBmp(const Image& image, const std::string& path);
+Status SaveBmp(const ImageView& image, const std::string& path);
 
 } // namespace codec

@@ -1,6 +1,11 @@
 #include "output/codec/Gif.h"
 
+#include <cstring>
+#include <vector>
+
 #include <gif_lib.h>
+
+#include "output/codec/FileIo.h"
 
 namespace codec {
 namespace {
@@ -24,6 +29,68 @@ private:
     GifFileType* gif_ = nullptr;
     int openError_ = 0;
 };
+
+int WriteData(GifFileType* gif, const GifByteType* data, int size) {
+    auto* file = static_cast<FileWriter*>(gif->UserData);
+    file->Write(data, static_cast<size_t>(size));
+    return file->failed() ? 0 : size;
+}
+
+void MakeTable(PixelFormat format, std::vector<GifColorType>& table) {
+    table.resize(format == PixelFormat::Bilevel1 ? 2 : 256);
+    for (size_t i = 0; i < table.size(); ++i) {
+        GifColorType& c = table[i];
+        if (format == PixelFormat::Bilevel1) {
+            c.Red = c.Green = c.Blue = i == 0 ? 255 : 0;  // index 1 black, as the page's bits
+        } else if (format == PixelFormat::Gray8) {
+            c.Red = c.Green = c.Blue = static_cast<GifByteType>(i);
+        } else {
+            c.Red = static_cast<GifByteType>(((i >> 5) & 7) * 255 / 7);
+            c.Green = static_cast<GifByteType>(((i >> 2) & 7) * 255 / 7);
+            c.Blue = static_cast<GifByteType>((i & 3) * 255 / 3);
+        }
+    }
+}
+
+// One row as indexes into the table of MakeTable.
+void IndexRow(const ImageView& image, int y, GifPixelType* line) {
+    const uint8_t* s = image.Row(y);
+    const int w = image.width;
+    switch (image.format) {
+    case PixelFormat::Bilevel1:
+        for (int x = 0; x < w; ++x) line[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
+        break;
+    case PixelFormat::Gray8: std::memcpy(line, s, size_t(w)); break;
+    case PixelFormat::Rgb24:
+    case PixelFormat::Bgr24: {
+        const int r = image.format == PixelFormat::Rgb24 ? 0 : 2, b = 2 - r;
+        for (int x = 0; x < w; ++x)
+            line[x] = static_cast<GifPixelType>((((s[3 * x + r] * 7 + 127) / 255) << 5) |
+                                                (((s[3 * x + 1] * 7 + 127) / 255) << 2) |
+                                                ((s[3 * x + b] * 3 + 127) / 255));
+        break;
+    }
+    }
+}
+
+Status Write(const ImageView& image, FileWriter& file) {
+    int error = 0;
+    GifFileType* gif = EGifOpen(&file, WriteData, &error);
+    if (!gif) return Status::OutOfMemory;
+    std::vector<GifColorType> table;
+    MakeTable(image.format, table);
+    ColorMapObject* map = GifMakeMapObject(static_cast<int>(table.size()), table.data());
+    bool ok = map && EGifPutScreenDesc(gif, image.width, image.height, 8, 0, map) == GIF_OK &&
+              EGifPutImageDesc(gif, 0, 0, image.width, image.height, false, nullptr) == GIF_OK;
+    std::vector<GifPixelType> line(size_t(image.width));
+    for (int y = 0; ok && y < image.height; ++y) {
+        IndexRow(image, y, line.data());
+        ok = EGifPutLine(gif, line.data(), image.width) == GIF_OK;
+    }
+    if (map) GifFreeMapObject(map);
+    if (EGifCloseFile(gif, &error) != GIF_OK) ok = false;
+    return ok ? Status::Ok : Status::WriteFailed;
+}
 
 } // namespace
 
@@ -70,6 +137,16 @@ Status ReadGifInfo(const std::string& path, ImageInfo& info) {
     if (gif->SWidth <= 0 || gif->SHeight <= 0) return Status::Corrupt;
     info = ImageInfo{gif->SWidth, gif->SHeight, PixelFormat::Rgb24, 0, 0};
     return Status::Ok;
+}
+
+Status SaveGif(const ImageView& image, const std::string& path) {
+    if (image.width <= 0 || image.height <= 0 || image.width > 65535 || image.height > 65535) return Status::Unsupported;
+    FileWriter file;
+    Status status = file.Open(path);
+    if (status != Status::Ok) return status;
+    status = Write(image, file);
+    if (status != Status::Ok) return status;  // the writer removes what it wrote
+    return file.Commit();
 }
 
 } // namespace codec

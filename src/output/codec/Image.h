@@ -77,6 +77,22 @@ struct Image {
     bool Allocate(int w, int h, PixelFormat f);
 };
 
+// A read-only look at rows held elsewhere: what the writers need of a page, so that a
+// caller's own page buffer is written without being copied.
+struct ImageView {
+    int width = 0;
+    int height = 0;
+    PixelFormat format = PixelFormat::Rgb24;
+    double xDpi = 0;
+    double yDpi = 0;
+    const uint8_t* top = nullptr;  // the top row
+    std::ptrdiff_t rowStep = 0;    // bytes from one row to the one below it
+
+    const uint8_t* Row(int y) const { return top + rowStep * y; }
+    size_t RowBytes() const;
+};
+ImageView ViewOf(const Image& image);
+
 // What a file's header says of its first frame, without decoding the pixels.
 struct ImageInfo {
     int width = 0;
@@ -93,6 +109,10 @@ double DpiFromPixelsPerMetre(double perMetre);
 
 size_t RowBytesFor(int width, PixelFormat format);
 int ComponentsOf(PixelFormat format);
+
+// Copies `pixels` three-byte pixels from `src` to `dst` (which must not overlap) with the
+// first and third byte exchanged: red-green-blue to blue-green-red and back.
+void SwapRedBlue(const uint8_t* src, uint8_t* dst, size_t pixels);
 
 // Largest page the codecs accept: 2^16 pixels a side and 1 GiB of pixel data, well
 // beyond any scanner page; larger claims in a header are treated as damage.

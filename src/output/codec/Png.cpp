@@ -89,7 +89,7 @@ struct WriteState {
     ~WriteState() { png_destroy_write_struct(&png, info ? &info : nullptr); }
 };
 
-Status Write(const Image& image, FileWriter& file) {
+Status Write(const ImageView& image, FileWriter& file) {
     WriteState s;
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
     if (!s.png) return Status::OutOfMemory;
@@ -130,7 +130,9 @@ Status ReadPngInfo(const std::string& path, ImageInfo& info) {
     return Read(f.get(), true, nullptr, &info, rows);
 }
 
-Status SavePng(const Image& image, const std::string& path) {
+Status SavePng(const Image& image, const std::string& path) { return SavePng(ViewOf(image), path); }
+
+Status SavePng(const ImageView& image, const std::string& path) {
     FileWriter file;
     Status status = file.Open(path);
     if (status != Status::Ok) return status;
