@@ -1,24 +1,26 @@
-// The control's page writers. Each writer streams the page row by row through one
-// buffered file sink: a page is never copied whole, so writing a 26 MB colour page
-// costs one 1 MB buffer on top of the page itself.
+// The control's page writers. BMP, PNG and GIF are the codec layer's writers, given a
+// view of the page's own rows. PCX, TGA and the metafiles stream the page row by row
+// through one buffered file sink. Either way a page is never copied whole, so writing a
+// 26 MB colour page costs a row or a 1 MB buffer on top of the page itself.
 //
 // Pixel conventions of PageImage: 1 bit = black (SANE line-art), grey 0 = black,
 // colour RGB. Each format's own convention is applied while streaming.
 #include "scancontrol/ImageFileWriter.h"
 
 #include <fcntl.h>
-#include <png.h>
-#include <gif_lib.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "output/codec/Bmp.h"
+#include "output/codec/Gif.h"
+#include "output/codec/Png.h"
 #include "scancontrol/Twain.h"
 
 namespace scancontrol {
@@ -118,44 +120,9 @@ private:
     std::string error_;
 };
 
-// RGB to BGR for one row. Colour pages are 3 bytes a pixel, a shape compilers do not
-// vectorise; with SSSE3 five pixels are turned per byte shuffle (the 16th byte written
-// is rewritten by the next step), which halves the cost of writing a colour BMP.
-void SwapRedBlueScalar(const uint8_t* __restrict src, uint8_t* __restrict dst, long from, long width) {
-    for (long x = from; x < width; ++x) {
-        dst[3 * x] = src[3 * x + 2];
-        dst[3 * x + 1] = src[3 * x + 1];
-        dst[3 * x + 2] = src[3 * x];
-    }
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-typedef uint8_t Bytes16 __attribute__((vector_size(16)));
-
-__attribute__((target("ssse3"))) void SwapRedBlueSsse3(const uint8_t* __restrict src, uint8_t* __restrict dst, long width) {
-    const Bytes16 order = {2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15};
-    long x = 0;
-    for (; x + 6 <= width; x += 5) {  // reads and writes 16 bytes within the row
-        Bytes16 v;
-        std::memcpy(&v, src + 3 * x, 16);
-        v = __builtin_shuffle(v, order);
-        std::memcpy(dst + 3 * x, &v, 16);
-    }
-    SwapRedBlueScalar(src, dst, x, width);
-}
-#endif
-
-void SwapRedBlue(const uint8_t* src, uint8_t* dst, long width) {
-#if defined(__x86_64__) || defined(__i386__)
-    static const bool ssse3 = __builtin_cpu_supports("ssse3");
-    if (ssse3) return SwapRedBlueSsse3(src, dst, width);
-#endif
-    SwapRedBlueScalar(src, dst, 0, width);
-}
-
 uint32_t PixelsPerMeter(float dpi) { return static_cast<uint32_t>(std::lround(dpi / 0.0254)); }
 
-// ---- DIB (device-independent bitmap), shared by BMP, WMF and EMF ----
+// ---- DIB (device-independent bitmap) inside the WMF and EMF records ----
 
 uint32_t DibRowBytes(const PageImage& p) { return ((static_cast<uint32_t>(p.width) * static_cast<uint32_t>(p.bitsPerPixel) + 31u) / 32u) * 4u; }
 uint32_t DibPaletteEntries(const PageImage& p) { return p.bitsPerPixel == 1 ? 2u : p.bitsPerPixel == 8 ? 256u : 0u; }
@@ -191,7 +158,7 @@ void WriteDibBits(Sink& s, const PageImage& p) {
         const uint8_t* src = p.Row(y);
         uint8_t* dst = s.Reserve(rowBytes);
         if (p.bitsPerPixel == 24) {
-            SwapRedBlue(src, dst, p.width);
+            codec::SwapRedBlue(src, dst, static_cast<size_t>(p.width));
         } else {
             std::memcpy(dst, src, copy);
             if (p.bitsPerPixel == 1 && (p.width % 8) != 0)  // bits past the width: white
@@ -200,51 +167,6 @@ void WriteDibBits(Sink& s, const PageImage& p) {
         std::memset(dst + copy, 0, rowBytes - copy);
         s.Commit(rowBytes);
     }
-}
-
-void WriteBmp(Sink& s, const PageImage& p) {
-    const uint32_t offset = 14u + DibInfoBytes(p);
-    s.U8('B');
-    s.U8('M');
-    s.U32(offset + DibBitsBytes(p));
-    s.U32(0);
-    s.U32(offset);
-    WriteDibInfo(s, p);
-    WriteDibBits(s, p);
-}
-
-// ---- PNG (libpng; its longjmp error model is handled inside this function only) ----
-
-void PngWrite(png_structp png, png_bytep data, png_size_t n) {
-    static_cast<Sink*>(png_get_io_ptr(png))->Write(data, n);
-}
-void PngFlush(png_structp) {}
-
-void WritePng(Sink& s, const PageImage& p) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png) return s.Fail("libpng: out of memory");
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return s.Fail("libpng: out of memory");
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return s.Fail("libpng: write failed");
-    }
-    png_set_write_fn(png, &s, PngWrite, PngFlush);
-    png_set_compression_level(png, 6);
-    const int colorType = p.bitsPerPixel == 24 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY;
-    const int depth = p.bitsPerPixel == 1 ? 1 : 8;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(p.width), static_cast<png_uint_32>(p.height), depth, colorType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_pHYs(png, info, PixelsPerMeter(p.xResolution), PixelsPerMeter(p.yResolution), PNG_RESOLUTION_METER);
-    png_write_info(png, info);
-    if (p.bitsPerPixel == 1) png_set_invert_mono(png);  // PNG grey 1 bit: 0 is black
-    for (long y = 0; y < p.height && s.ok(); ++y)
-        png_write_row(png, const_cast<png_bytep>(p.Row(y)));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
 }
 
 // ---- PCX (ZSoft version 5, run-length encoded) ----
@@ -315,55 +237,6 @@ void WritePcx(Sink& s, const PageImage& p) {
     }
 }
 
-// ---- GIF (giflib). Colour pages use the fixed 3-3-2 palette: GIF holds 256 colours. ----
-
-int GifOut(GifFileType* gif, const GifByteType* data, int n) {
-    auto* s = static_cast<Sink*>(gif->UserData);
-    s->Write(data, static_cast<size_t>(n));
-    return s->ok() ? n : 0;
-}
-
-void WriteGif(Sink& s, const PageImage& p) {
-    int error = 0;
-    GifFileType* gif = EGifOpen(&s, GifOut, &error);
-    if (!gif) return s.Fail(std::string("giflib: ") + GifErrorString(error));
-    const int colors = p.bitsPerPixel == 1 ? 2 : 256;
-    std::vector<GifColorType> entries(static_cast<size_t>(colors));
-    for (int i = 0; i < colors; ++i) {
-        GifColorType& c = entries[static_cast<size_t>(i)];
-        if (p.bitsPerPixel == 1) {
-            c.Red = c.Green = c.Blue = i == 0 ? 255 : 0;  // index 1 black, as the page bits
-        } else if (p.bitsPerPixel == 8) {
-            c.Red = c.Green = c.Blue = static_cast<GifByteType>(i);
-        } else {
-            c.Red = static_cast<GifByteType>(((i >> 5) & 7) * 255 / 7);
-            c.Green = static_cast<GifByteType>(((i >> 2) & 7) * 255 / 7);
-            c.Blue = static_cast<GifByteType>((i & 3) * 255 / 3);
-        }
-    }
-    ColorMapObject* map = GifMakeMapObject(colors, entries.data());
-    bool ok = map && EGifPutScreenDesc(gif, static_cast<int>(p.width), static_cast<int>(p.height), 8, 0, map) == GIF_OK &&
-              EGifPutImageDesc(gif, 0, 0, static_cast<int>(p.width), static_cast<int>(p.height), false, nullptr) == GIF_OK;
-    std::vector<GifPixelType> line(static_cast<size_t>(p.width));
-    for (long y = 0; ok && y < p.height; ++y) {
-        const uint8_t* src = p.Row(y);
-        if (p.bitsPerPixel == 1) {
-            for (long x = 0; x < p.width; ++x) line[static_cast<size_t>(x)] = (src[x >> 3] >> (7 - (x & 7))) & 1;
-        } else if (p.bitsPerPixel == 8) {
-            std::memcpy(line.data(), src, static_cast<size_t>(p.width));
-        } else {
-            for (long x = 0; x < p.width; ++x)
-                line[static_cast<size_t>(x)] = static_cast<GifPixelType>((((src[3 * x] * 7 + 127) / 255) << 5) |
-                                                                         (((src[3 * x + 1] * 7 + 127) / 255) << 2) |
-                                                                         ((src[3 * x + 2] * 3 + 127) / 255));
-        }
-        ok = EGifPutLine(gif, line.data(), static_cast<int>(p.width)) == GIF_OK;
-    }
-    if (map) GifFreeMapObject(map);
-    if (EGifCloseFile(gif, &error) != GIF_OK) ok = false;
-    if (!ok) s.Fail("giflib: write failed");
-}
-
 // ---- TGA (uncompressed; top-left origin; line-art stored as 8-bit grey) ----
 
 void WriteTga(Sink& s, const PageImage& p) {
@@ -383,7 +256,7 @@ void WriteTga(Sink& s, const PageImage& p) {
         const uint8_t* src = p.Row(y);
         uint8_t* dst = s.Reserve(rowBytes);
         if (color) {
-            SwapRedBlue(src, dst, p.width);
+            codec::SwapRedBlue(src, dst, static_cast<size_t>(p.width));
         } else if (p.bitsPerPixel == 8) {
             std::memcpy(dst, src, rowBytes);
         } else {
@@ -510,6 +383,21 @@ void WriteEmf(Sink& s, const PageImage& p) {
     s.U32(eofBytes);
 }
 
+// A look at the page's rows for the codec layer (same pixel conventions).
+codec::ImageView ViewOf(const PageImage& p) {
+    codec::ImageView v;
+    v.width = static_cast<int>(p.width);
+    v.height = static_cast<int>(p.height);
+    v.format = p.bitsPerPixel == 1   ? codec::PixelFormat::Bilevel1
+               : p.bitsPerPixel == 8 ? codec::PixelFormat::Gray8
+                                     : codec::PixelFormat::Rgb24;
+    v.xDpi = p.xResolution;
+    v.yDpi = p.yResolution;
+    v.top = p.pixels.data();
+    v.rowStep = static_cast<std::ptrdiff_t>(p.stride);
+    return v;
+}
+
 } // namespace
 
 bool IsSupportedFileFormat(long format) {
@@ -540,16 +428,26 @@ bool WriteImageFile(const PageImage& page, const std::string& path, long format,
     if ((format == twain::FF_PCX || format == twain::FF_TGA || format == twain::FF_WMF) && (page.width > 32767 || page.height > 32767))
         return fail("page too large for this format");
     if (path.empty()) return fail("no file name");
+    if (format == twain::TWFF_BMP || format == twain::TWFF_PNG || format == twain::FF_GIF) {
+        if (page.width > INT_MAX || page.height > INT_MAX) return fail("page too large for this format");
+        const codec::ImageView view = ViewOf(page);
+        errno = 0;
+        const codec::Status status = format == twain::TWFF_BMP   ? codec::SaveBmp(view, path)
+                                     : format == twain::TWFF_PNG ? codec::SavePng(view, path)
+                                                                 : codec::SaveGif(view, path);
+        const int cause = errno;  // the failed open or write, when the system refused it
+        // A failed codec writer has removed what it wrote.
+        if (status != codec::Status::Ok)
+            return fail("cannot write " + path + ": " + (cause ? std::strerror(cause) : codec::StatusText(status)));
+        return true;
+    }
     bool ok = false;
     std::string why;
     {
         Sink sink(path);
         if (sink.ok()) {
             switch (format) {
-                case twain::TWFF_BMP: WriteBmp(sink, page); break;
-                case twain::TWFF_PNG: WritePng(sink, page); break;
                 case twain::FF_PCX: WritePcx(sink, page); break;
-                case twain::FF_GIF: WriteGif(sink, page); break;
                 case twain::FF_TGA: WriteTga(sink, page); break;
                 case twain::FF_WMF: WriteWmf(sink, page); break;
                 default: WriteEmf(sink, page); break;

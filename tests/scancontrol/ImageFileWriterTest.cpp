@@ -124,7 +124,12 @@ TEST(ImageFileWriter, RefusesUnknownFormatsAndLeavesNoFileOnFailure) {
     std::string error;
     EXPECT_FALSE(scancontrol::WriteImageFile(page, dir.path() + "x.jpg", twain::TWFF_JFIF, &error));
     EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(scancontrol::WriteImageFile(page, dir.path() + "missing/x.bmp", twain::TWFF_BMP, &error));
+    for (const auto& f : kFormats) {  // a folder that does not exist: no file, and a reason naming it
+        const std::string path = dir.path() + "missing/x." + f.ext;
+        error.clear();
+        EXPECT_FALSE(scancontrol::WriteImageFile(page, path, f.format, &error)) << f.ext;
+        EXPECT_NE(error.find(path), std::string::npos) << f.ext << ": " << error;
+    }
     EXPECT_FALSE(scancontrol::IsSupportedFileFormat(twain::TWFF_TIFF));
     PageImage empty;
     EXPECT_FALSE(scancontrol::WriteImageFile(empty, dir.path() + "e.bmp", twain::TWFF_BMP, &error));
