@@ -3,7 +3,10 @@
 
 #include <sane/sane.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,7 +14,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
+#include <iterator>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "scancontrol/ControlErrors.h"
@@ -38,12 +45,37 @@ std::vector<long> ThreadIds() {
     return ids;
 }
 
-// True while a thread that did not exist in `before` is still alive.
-bool NewThreadAlive(const std::vector<long>& before) {
-    if (before.empty()) return false;
-    for (long id : ThreadIds())
-        if (!std::binary_search(before.begin(), before.end(), id)) return true;
-    return false;
+// The threads of `now` that are not in `before` (both sorted).
+std::vector<long> NewThreads(const std::vector<long>& before, const std::vector<long>& now) {
+    std::vector<long> added;
+    std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::back_inserter(added));
+    return added;
+}
+
+// Where one of this process's threads is, as far as cancelling it goes.
+enum class ThreadPlace {
+    Gone,        // it has ended
+    Waiting,     // blocked in a system call other than a lock wait (a pipe write, a read)
+    Busy,        // running, or waiting for a lock (the allocator's, say)
+    Unknown,     // the kernel does not say
+};
+
+ThreadPlace PlaceOf(long id) {
+    const std::string path = "/proc/self/task/" + std::to_string(id) + "/syscall";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ThreadPlace::Gone : ThreadPlace::Unknown;
+    char text[64] = {};
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    const int readError = errno;
+    ::close(fd);
+    if (got < 0) return readError == ESRCH ? ThreadPlace::Gone : ThreadPlace::Unknown;
+    if (got == 0) return ThreadPlace::Gone;
+    if (std::strncmp(text, "running", 7) == 0) return ThreadPlace::Busy;
+    char* end = nullptr;
+    const long call = std::strtol(text, &end, 10);
+    if (end == text) return ThreadPlace::Unknown;
+    // -1: asleep outside a system call (a page fault); a futex: waiting for a lock.
+    return call < 0 || call == SYS_futex ? ThreadPlace::Busy : ThreadPlace::Waiting;
 }
 
 // Sends sane_cancel once when the acquisition's scope ends, on every path out.
@@ -51,52 +83,77 @@ bool NewThreadAlive(const std::vector<long>& before) {
 // Device quirk: backends built on sanei_thread read the device in a reader thread that
 // sane_cancel ends with an asynchronous pthread_cancel. Cancelled while it allocates or
 // frees memory (as it starts, or as it ends after the last line), such a reader dies
-// holding the C library's allocator lock, and sane_cancel then waits for it forever
-// (seen with the `test` backend). So before cancelling, the guard lets a reader thread
-// that has delivered its page end by itself (it waits until the threads started since
-// the first sane_start are gone: at once normally, at most 1 s), and gives one that has
-// not at least 100 ms since sane_start, past its start. Backends that read in a child process or in
-// the caller's thread cost nothing. SaneWorker::Call's time limit keeps the UI thread
-// responsive should a backend hang all the same.
+// holding the C library's allocator lock, and the process later waits for that lock
+// forever: in sane_cancel, in the next sane_start, or at exit (seen with the `test`
+// backend on a loaded machine). So the guard cancels only when every reader thread the
+// last sane_start created has ended or is blocked in a system call that is not a lock
+// wait (a reader with an unfinished page blocks writing to its full pipe; one that has
+// delivered its page ends by itself). It waits for that at most 5 s; where the kernel
+// does not say what a thread is doing, it falls back to waiting for the readers to end
+// (finished page, at most 1 s) or to 100 ms since sane_start. Backends that read in a
+// child process or in the caller's thread cost nothing. SaneWorker::Call's time limit
+// keeps the UI thread responsive should a backend hang all the same.
 class CancelGuard {
 public:
     explicit CancelGuard(SANE_Handle h) : h_(h) {}
     ~CancelGuard() {
-        const auto now = std::chrono::steady_clock::now();
-        AwaitReaders(pageComplete_ ? now + kReaderEnd : started_ + kSettle);
+        AwaitReadersSettled();
         sane_cancel(h_);
     }
     CancelGuard(const CancelGuard&) = delete;
     CancelGuard& operator=(const CancelGuard&) = delete;
 
-    // Just before each sane_start. The threads before the first one are the baseline:
-    // any thread beyond them is taken for a backend's reader.
-    void Started() {
-        if (!baselineTaken_) {
-            baseline_ = ThreadIds();
-            baselineTaken_ = true;
-        } else {
-            // Between feeder pages the backend ends the previous page's reader itself.
-            AwaitReaders(std::chrono::steady_clock::now() + kReaderEnd);
-        }
+    // Around each sane_start: the threads that appear during it are the backend's readers.
+    void Starting() {
+        // Between feeder pages the backend ends the previous page's reader itself.
+        AwaitReadersSettled();
+        before_ = ThreadIds();
         started_ = std::chrono::steady_clock::now();
         pageComplete_ = false;
     }
+    void Started() { readers_ = before_.empty() ? std::vector<long>{} : NewThreads(before_, ThreadIds()); }
     // The page has been read to its end.
     void PageComplete() { pageComplete_ = true; }
 
 private:
-    void AwaitReaders(std::chrono::steady_clock::time_point limit) const {
-        while (std::chrono::steady_clock::now() < limit && NewThreadAlive(baseline_))
+    // True when every reader has ended or waits in a system call; empty when unknown.
+    std::optional<bool> ReadersSettled() const {
+        for (long id : readers_) switch (PlaceOf(id)) {
+                case ThreadPlace::Gone:
+                case ThreadPlace::Waiting: break;
+                case ThreadPlace::Busy: return false;
+                case ThreadPlace::Unknown: return std::nullopt;
+            }
+        return true;
+    }
+    bool ReadersGone() const {
+        for (long id : readers_)
+            if (PlaceOf(id) != ThreadPlace::Gone) return false;
+        return true;
+    }
+    void AwaitReadersSettled() const {
+        const auto now = std::chrono::steady_clock::now();
+        const auto limit = now + kSettleLimit;
+        for (;;) {
+            const std::optional<bool> settled = ReadersSettled();
+            if (settled.value_or(false)) return;
+            const auto t = std::chrono::steady_clock::now();
+            if (t >= limit) return;
+            if (!settled.has_value()) {
+                // The kernel does not say: the older rule, by the clock.
+                if (pageComplete_ ? ReadersGone() || t >= now + kReaderEnd : t >= started_ + kStartSettle) return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 
-    static constexpr std::chrono::milliseconds kSettle{100};     // an unfinished page: since sane_start
-    static constexpr std::chrono::milliseconds kReaderEnd{1000}; // a finished page: the reader's own end
+    static constexpr std::chrono::milliseconds kSettleLimit{5000};
+    static constexpr std::chrono::milliseconds kStartSettle{100};  // unfinished page, unknown state
+    static constexpr std::chrono::milliseconds kReaderEnd{1000};   // finished page, unknown state
     SANE_Handle h_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-    std::vector<long> baseline_;
-    bool baselineTaken_ = false;
+    std::vector<long> before_;
+    std::vector<long> readers_;
     bool pageComplete_ = true;
 };
 
@@ -480,8 +537,9 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
     long pages = 0;
     for (;;) {
         if (link.Cancelled()) return;  // the UI thread has already dropped this acquisition
-        guard.Started();
+        guard.Starting();
         SANE_Status st = sane_start(H(handle_));
+        guard.Started();
         if (st == SANE_STATUS_GOOD) {
             if (pages == 0) sink.Post(job.id, TwainEvent::TransferReady, 0, nullptr);
             auto delivery = std::make_shared<PageDelivery>();
