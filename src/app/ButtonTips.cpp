@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "app/ScanDispatch.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 namespace app {
 namespace {
@@ -11,10 +11,10 @@ namespace {
 constexpr const char* kEol = "\r\n";
 constexpr int kMsgNoDisplayText = 109;
 
-std::string Line(int label, const std::string& value = {}) { return LoadMessageText(label) + value + kEol; }
+std::string Line(int label, const std::string& value = {}) { return core::LoadMessageText(label) + value + kEol; }
 
 std::string Shown(const std::optional<std::string>& value) {
-    return value ? *value : LoadMessageText(kMsgNoDisplayText);
+    return value ? *value : core::LoadMessageText(kMsgNoDisplayText);
 }
 
 std::string InputBlock(const TipValues& v) {
@@ -26,11 +26,11 @@ std::string InputBlock(const TipValues& v) {
 
 int DestinationOfCommand(int command) {
     switch (command) {
-        case kCmdApplication1: return kDestApplication1;
-        case kCmdApplication2: return kDestApplication2;
-        case kCmdEmail: return kDestEmail;
-        case kCmdFolder: return kDestFolder;
-        case kCmdPcFax: return kDestPcFax;
+        case kCmdApplication1: return core::kDestApplication1;
+        case kCmdApplication2: return core::kDestApplication2;
+        case kCmdEmail: return core::kDestEmail;
+        case kCmdFolder: return core::kDestFolder;
+        case kCmdPcFax: return core::kDestPcFax;
         default: return -1;
     }
 }

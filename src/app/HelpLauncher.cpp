@@ -6,11 +6,11 @@
 #include <QUuid>
 #include <mutex>
 
-#include "app/DataFiles.h"
 #include "app/HelpTarget.h"
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"
 #include "platform/Services.h"
+#include "settings/ProductData.h"
 
 namespace app {
 namespace {
@@ -41,7 +41,7 @@ std::string HelpViewerSocket(const std::string& id) {
 }
 
 bool ShowHelp(const std::string& request) {
-    HelpPage page = ResolveHelpTarget(request, HelpFolder());
+    HelpPage page = ResolveHelpTarget(request, settings::HelpFolder());
     if (page.file.empty() || !platform::FileSystem().Exists(page.file)) return false;
 
     std::lock_guard<std::mutex> guard(State().lock);
@@ -52,7 +52,7 @@ bool ShowHelp(const std::string& request) {
     const std::string id = QUuid::createUuid().toString(QUuid::Id128).toStdString();
     QString target = QString::fromStdString(page.file);
     if (!page.anchor.empty()) target += QLatin1Char('#') + QString::fromStdString(page.anchor);
-    const QString viewer = QString::fromStdString(ProgramFolder() + "scanner-utility-help");
+    const QString viewer = QString::fromStdString(settings::ProgramFolder() + "scanner-utility-help");
     if (!QProcess::startDetached(viewer, {QStringLiteral("--id"), QString::fromStdString(id), target})) return false;
     State().lastId = id;
     return true;

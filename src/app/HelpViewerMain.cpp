@@ -18,14 +18,14 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "app/DataFiles.h"
 #include "app/HelpLauncher.h"
 #include "app/HelpTarget.h"
+#include "settings/ProductData.h"
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("scanner-utility-help"));
-    QApplication::setWindowIcon(QIcon(QString::fromStdString(app::SkinImageFolder() + "icon.png")));
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(settings::SkinImageFolder() + "icon.png")));
 
     QString id;
     QString target;
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
             target = args[i];
         }
     }
-    const std::string helpFolder = app::HelpFolder();
+    const std::string helpFolder = settings::HelpFolder();
     app::HelpPage page = app::ResolveHelpTarget(target.isEmpty() ? std::string(app::kHelpContentsPage)
                                                                   : target.toStdString(), helpFolder);
     if (page.file.empty() || !QFileInfo::exists(QString::fromStdString(page.file))) return 2;

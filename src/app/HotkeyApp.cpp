@@ -6,9 +6,9 @@
 #include <QResource>
 #include <cstdio>
 
-#include "app/DataFiles.h"
 #include "app/SingleInstance.h"
 #include "platform/Folders.h"
+#include "settings/ProductData.h"
 
 namespace app {
 
@@ -28,14 +28,14 @@ void BringWindowForward(QWidget* window) {
 
 bool CHotkeyApp::InitInstance() {
     // An outside resource file beside the program replaces the built-in resources.
-    resourcePath_ = ProgramFolder() + "Res.rcc";
+    resourcePath_ = settings::ProgramFolder() + "Res.rcc";
     if (QFileInfo::exists(QString::fromStdString(resourcePath_)))
         resourcesLoaded_ = QResource::registerResource(QString::fromStdString(resourcePath_));
 
     if (hooks_.recordPushLaunch && hooks_.recordPushLaunch() && hooks_.signalPushEvent) hooks_.signalPushEvent();
 
     const std::string appName = QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();
-    instance_ = std::make_unique<SingleInstance>(ReadProductValue("Communication", "QuorinExistSem"), appName);
+    instance_ = std::make_unique<SingleInstance>(settings::ReadProductValue("Communication", "QuorinExistSem"), appName);
     first_ = instance_->Settle();
     if (!first_) {
         // A window that is still coming up (or going away) may not answer: then this

@@ -14,10 +14,10 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "app/DataFiles.h"
 #include "app/HelpLauncher.h"
 #include "delivery/LaunchTaskWorker.h"
 #include "settings/IniStorage.h"
+#include "settings/ProductData.h"
 #include "ui/ButtonTip.h"
 #include "ui/DlgAbout.h"
 #include "ui/DlgSelectSource.h"
@@ -49,7 +49,7 @@ constexpr ButtonPlace kButtons[] = {
 constexpr int kClientWidthDlu = 337;
 constexpr int kClientHeightDlu = 66;
 
-QString Ui(const char* key) { return ui::ToQt(LoadUIString(key)); }
+QString Ui(const char* key) { return ui::ToQt(core::LoadUIString(key)); }
 
 }  // namespace
 
@@ -126,12 +126,12 @@ void CHotkeyDlg::BuildButtons() {
     layout->addWidget(client_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    const std::string pics = SkinImageFolder();
+    const std::string pics = settings::SkinImageFolder();
     for (const ButtonPlace& place : kButtons) {
         auto* button = new ui::CSkinButton(client_);
         button->setObjectName(QString::fromLatin1(place.image));
         button->setGeometry(Dlu(place.x, true), Dlu(place.y, false), Dlu(place.w, true), Dlu(place.h, false));
-        button->setText(ui::ToQt(LoadUIString(place.captionKey)));  // read by screen readers
+        button->setText(ui::ToQt(core::LoadUIString(place.captionKey)));  // read by screen readers
         const std::string base = pics + place.image;
         button->SetImages(ui::ToQt(base + "_u.png"), ui::ToQt(base + "_o.png"), QString(),
                           ui::ToQt(base + "_d.png"));
@@ -194,7 +194,7 @@ void CHotkeyDlg::OnCommand(int command) {
     const int destination = DestinationOfCommand(command);
     if (destination >= 0) {
         // A refused request (a scan or dialog under way) is ignored without a word.
-        services_.StartScanTask(ScanRequest::ForButton(destination, services_.CurrentSource()));
+        services_.StartScanTask(core::ScanRequest::ForButton(destination, services_.CurrentSource()));
         return;
     }
     switch (command) {
@@ -205,7 +205,7 @@ void CHotkeyDlg::OnCommand(int command) {
             services_.ReleaseAcquisition();
             close();
             break;
-        case kCmdHelpTopics: options_.showHelp(ProgramFolder() + "Help.chm"); break;
+        case kCmdHelpTopics: options_.showHelp(settings::ProgramFolder() + "Help.chm"); break;
         case kCmdAbout: {
             ui::DlgAbout about(this);
             about.exec();
@@ -216,27 +216,27 @@ void CHotkeyDlg::OnCommand(int command) {
 }
 
 void CHotkeyDlg::ButtonSetting() {
-    if (!services_.SetScanState(ScanState::Modal)) return;
+    if (!services_.SetScanState(core::ScanState::Modal)) return;
     if (UpdateMenuForDevice(true)) {
         services_.RunButtonSettings(this);
         RefreshButtons();
     }
-    services_.SetScanState(ScanState::Idle);
+    services_.SetScanState(core::ScanState::Idle);
 }
 
 void CHotkeyDlg::SelectScanner() {
-    if (!services_.SetScanState(ScanState::Modal)) return;
+    if (!services_.SetScanState(core::ScanState::Modal)) return;
     ui::CDlgSelectSource dialog(services_.CurrentSource(), [this] { return services_.ListSources(); }, nullptr, this);
     if (dialog.exec() == QDialog::Accepted) services_.SetCurrentSource(dialog.Result());
     if (UpdateMenuForDevice(true)) {
         RefreshButtons();
         services_.RefreshDeviceKnowledge();
     }
-    services_.SetScanState(ScanState::Idle);
+    services_.SetScanState(core::ScanState::Idle);
 }
 
 void CHotkeyDlg::CheckDefaultSource() {
-    if (services_.GetScanState() != ScanState::Idle || !services_.SetScanState(ScanState::Modal)) return;
+    if (services_.GetScanState() != core::ScanState::Idle || !services_.SetScanState(core::ScanState::Modal)) return;
     ShowLookingForScanners(true);
     QPointer<CHotkeyDlg> self(this);
     services_.PrepareSources([self] {
@@ -261,7 +261,7 @@ void CHotkeyDlg::CheckListedSources() {
     ShowLookingForScanners(false);
     SourceCheck check = services_.CheckSources();
     if (check.sources.empty()) {
-        box_->Show(LoadMessageText(kMsgNoDevice), kMbOk, 0);
+        box_->Show(core::LoadMessageText(kMsgNoDevice), core::kMbOk, 0);
         OnCommand(kCmdExit);
         return;
     }
@@ -278,7 +278,7 @@ void CHotkeyDlg::CheckListedSources() {
     RefreshButtons();
     SetButtonTips(true);
     UpdateMenuForDevice(false);
-    services_.SetScanState(ScanState::Idle);
+    services_.SetScanState(core::ScanState::Idle);
 }
 
 bool CHotkeyDlg::UpdateMenuForDevice(bool probe) {

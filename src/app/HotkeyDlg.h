@@ -13,7 +13,7 @@
 #include "app/ButtonTips.h"
 #include "app/MainWindowServices.h"
 #include "app/ScanDispatch.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 class QAction;
 class QLabel;
@@ -41,7 +41,7 @@ public:
         // Start the delivery worker with the window.
         bool startWorker = true;
         // Shows the window's own message boxes (the Qt box when null).
-        std::shared_ptr<IMessageBox> messageBox;
+        std::shared_ptr<core::IMessageBox> messageBox;
         // Opens the help (the help launcher when null).
         std::function<bool(const std::string&)> showHelp;
     };
@@ -99,7 +99,7 @@ private:
 
     IMainWindowServices& services_;
     Options options_;
-    std::shared_ptr<IMessageBox> box_;
+    std::shared_ptr<core::IMessageBox> box_;
     QMenuBar* menuBar_ = nullptr;
     QWidget* client_ = nullptr;
     std::map<int, ui::CSkinButton*> buttons_;

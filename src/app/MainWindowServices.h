@@ -34,9 +34,9 @@ public:
 
     // ---- the dispatch ----
     // Any thread. False when the request was refused (a scan or a dialog is under way).
-    virtual bool StartScanTask(const ScanRequest& request) = 0;
-    virtual ScanState GetScanState() = 0;
-    virtual bool SetScanState(ScanState state) = 0;
+    virtual bool StartScanTask(const core::ScanRequest& request) = 0;
+    virtual core::ScanState GetScanState() = 0;
+    virtual bool SetScanState(core::ScanState state) = 0;
 
     // ---- scanners ----
     // Makes sure the scanners have been listed without making the window wait: `ready`

@@ -2,7 +2,7 @@
 
 #include "app/HotkeyDlg.h"
 #include "app/ProgramWindowServices.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "ui/QtMessageBox.h"
 
 namespace app {
@@ -20,7 +20,7 @@ class ProgramWindow : private ServicesOwner, public CHotkeyDlg {
 public:
     explicit ProgramWindow(std::unique_ptr<ProgramWindowServices> s)
         : ServicesOwner(std::move(s)), CHotkeyDlg(*services) {}
-    ~ProgramWindow() override { SetMessageBox(nullptr); }
+    ~ProgramWindow() override { core::SetMessageBox(nullptr); }
 };
 
 } // namespace
@@ -29,7 +29,7 @@ std::unique_ptr<QDialog> CreateProgramWindow(
     const std::function<std::unique_ptr<ProgramWindowServices>()>& makeServices) {
     // Messages of the start-up (before the window exists) are shown without an owner.
     auto box = std::make_shared<ui::QtMessageBox>();
-    SetMessageBox(box);
+    core::SetMessageBox(box);
     std::unique_ptr<ProgramWindowServices> services =
         makeServices ? makeServices() : std::make_unique<ProgramWindowServices>();
     auto window = std::make_unique<ProgramWindow>(std::move(services));

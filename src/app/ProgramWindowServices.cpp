@@ -3,17 +3,17 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include "app/DataFiles.h"
-#include "app/Texts.h"
+#include "app/ProgramServices.h"
+#include "core/Texts.h"
 #include "delivery/DestinationHandlers.h"
 #include "scan/DriverIdentifer.h"
-#include "scan/ProgramServices.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
 #include "scancontrol/SaneDriverDialog.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "scancontrol/SourceManager.h"
 #include "settings/ChoiceList.h"
+#include "settings/ProductData.h"
 #include "settings/Records.h"
 #include "settings/ScannerModel.h"
 
@@ -58,10 +58,11 @@ ProgramWindowServices::ProgramWindowServices(std::unique_ptr<scancontrol::CDynam
                                              std::shared_ptr<scancontrol::ISourceManager> sources)
     : sources_(std::make_shared<scancontrol::KeptSourceListing>(std::move(sources))),
       control_(control ? std::move(control) : scancontrol::CreateSaneDynamictwain(sources_)) {
+    services_ = std::make_unique<ProgramServices>(control_.get(), sources_);
     // A destination set to show the scanner's options ("IsShowDriver") opens the
     // options dialog before scanning; the window is what can show it.
-    scancontrol::InstallSaneDriverDialog();
-    scan::InstallProgramServices(control_.get(), sources_);
+    services_->AddHook([] { scancontrol::InstallSaneDriverDialog(); },
+                       [] { scancontrol::UninstallSaneDriverDialog(); });
     scanner_ = std::make_unique<scan::TwainScanner>(*control_);
 }
 
@@ -69,27 +70,27 @@ ProgramWindowServices::~ProgramWindowServices() {
     // A listing still running would report to uiThread_, which goes with this object.
     sources_->WaitForBackground();
     if (control_) control_->SetEventListener(nullptr);
-    SetScanStatus(nullptr);
+    services_->SetScanStatus(nullptr);
     handler_.reset();
     scanner_.reset();
-    scan::UninstallProgramServices();
+    services_.reset();
 }
 
 void ProgramWindowServices::Attach(IScanWindow& window) {
     handler_ = std::make_shared<ScanOperationHandler>(
         *control_, *scanner_, window,
-        [this](const ScanRequest& request) { return delivery::CreateProcesser(request, &collector_); },
-        SourceServices{[] { return CurrentSourceName(); }, [](const std::string& n) { app::SetCurrentSource(n); },
+        [this](const core::ScanRequest& request) { return delivery::CreateProcesser(request, &collector_); },
+        SourceServices{[] { return settings::CurrentSourceName(); }, [](const std::string& n) { settings::SetCurrentSource(n); },
                        [] { scan::TwainCapHandler::GetInstance().HasDuplexUnit(); }});
     control_->SetEventListener(handler_.get());
-    SetScanStatus(handler_);
+    services_->SetScanStatus(handler_);
 }
 
-bool ProgramWindowServices::StartScanTask(const ScanRequest& request) {
+bool ProgramWindowServices::StartScanTask(const core::ScanRequest& request) {
     return handler_ && handler_->StartScanTask(request);
 }
-ScanState ProgramWindowServices::GetScanState() { return handler_ ? handler_->GetScanState() : ScanState::Idle; }
-bool ProgramWindowServices::SetScanState(ScanState state) { return handler_ && handler_->SetScanState(state); }
+core::ScanState ProgramWindowServices::GetScanState() { return handler_ ? handler_->GetScanState() : core::ScanState::Idle; }
+bool ProgramWindowServices::SetScanState(core::ScanState state) { return handler_ && handler_->SetScanState(state); }
 
 void ProgramWindowServices::PrepareSources(std::function<void()> ready) {
     QObject* receiver = &uiThread_;
@@ -104,7 +105,7 @@ void ProgramWindowServices::PrepareSources(std::function<void()> ready) {
 
 SourceCheck ProgramWindowServices::CheckSources() {
     SourceCheck check;
-    check.code = scan::CheckSource(CurrentSourceName(), &check.sources);
+    check.code = scan::CheckSource(settings::CurrentSourceName(), &check.sources);
     return check;
 }
 
@@ -119,8 +120,8 @@ std::vector<std::string> ProgramWindowServices::ListSources() {
     return names;
 }
 
-std::string ProgramWindowServices::CurrentSource() { return CurrentSourceName(); }
-void ProgramWindowServices::SetCurrentSource(const std::string& name) { app::SetCurrentSource(name); }
+std::string ProgramWindowServices::CurrentSource() { return settings::CurrentSourceName(); }
+void ProgramWindowServices::SetCurrentSource(const std::string& name) { settings::SetCurrentSource(name); }
 
 bool ProgramWindowServices::IsIdentified(const std::string& name) {
     return scan::DriverIdentifer::GetInstance().Knows(name);
@@ -133,8 +134,8 @@ int ProgramWindowServices::DeviceStatus(bool probe) {
 
 void ProgramWindowServices::RefreshDeviceKnowledge() { scan::TwainCapHandler::GetInstance().HasDuplexUnit(); }
 
-std::string ProgramWindowServices::UserSettingsFile() { return UserSettingsFilePath(); }
-std::string ProgramWindowServices::DefaultsFile() { return DefaultsFilePath(); }
+std::string ProgramWindowServices::UserSettingsFile() { return settings::UserSettingsFilePath(); }
+std::string ProgramWindowServices::DefaultsFile() { return settings::DefaultsFilePath(); }
 
 ButtonTipSet ProgramWindowServices::LoadButtonTips() {
     settings::DestinationSettings all;

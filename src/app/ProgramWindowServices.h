@@ -20,6 +20,8 @@ class TwainScanner;
 
 namespace app {
 
+class ProgramServices;
+
 class ProgramWindowServices : public IMainWindowServices {
 public:
     // On the SANE scanning control.
@@ -31,9 +33,9 @@ public:
     ~ProgramWindowServices() override;
 
     void Attach(IScanWindow& window) override;
-    bool StartScanTask(const ScanRequest& request) override;
-    ScanState GetScanState() override;
-    bool SetScanState(ScanState state) override;
+    bool StartScanTask(const core::ScanRequest& request) override;
+    core::ScanState GetScanState() override;
+    bool SetScanState(core::ScanState state) override;
     void PrepareSources(std::function<void()> ready) override;
     SourceCheck CheckSources() override;
     std::vector<std::string> ListSources() override;
@@ -58,6 +60,8 @@ private:
     // could not be opened or a check failed.
     std::shared_ptr<scancontrol::KeptSourceListing> sources_;
     std::unique_ptr<scancontrol::CDynamictwain> control_;
+    // Every process-wide hook the window's parts call through, removed with the services.
+    std::unique_ptr<ProgramServices> services_;
     // Receives the end of a background listing on the user-interface thread.
     QObject uiThread_;
     std::unique_ptr<scan::TwainScanner> scanner_;

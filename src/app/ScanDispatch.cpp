@@ -1,13 +1,10 @@
 #include "app/ScanDispatch.h"
 
-#include <algorithm>
-#include <cctype>
-
-#include "app/DataFiles.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "platform/Memory.h"
 #include "platform/NamedSemaphore.h"
 #include "platform/Services.h"
+#include "settings/ProductData.h"
 
 namespace app {
 
@@ -21,67 +18,40 @@ constexpr int kMessageSeriesFull = 113;
 constexpr int kMessageEndedEarly = 210;
 constexpr int kEncoderDocumentFull = 3;
 
-std::string TrimUpper(const std::string& text) {
-    size_t b = text.find_first_not_of(" \t\r\n\f\v");
-    if (b == std::string::npos) return {};
-    size_t e = text.find_last_not_of(" \t\r\n\f\v");
-    std::string result = text.substr(b, e - b + 1);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return result;
-}
-
 } // namespace
 
-ScanRequest ScanRequest::ForButton(int destination, const std::string& currentSource) {
-    ScanRequest r;
-    r.origin = kOriginButton;
-    r.destination = destination;
-    r.requestedSource = currentSource;
-    r.activeSource = currentSource;
-    return r;
-}
+std::string ScanTempFilePath() { return settings::WorkingImageFolder() + "~temp"; }
 
-std::string PushSemaphoreName(const ScanRequest& request, const std::string& currentSource) {
-    switch (request.origin) {
-    case kOriginLocalPush: return "Sem_ScannerDriver_PushScanMode_USB_" + currentSource;
-    case kOriginNetworkPush: return "Sem_ScannerDriver_PushScanMode_Network_" + TrimUpper(request.deviceKey);
-    default: return {};
-    }
-}
-
-std::string ScanTempFilePath() { return WorkingImageFolder() + "~temp"; }
-
-ScanOperationHandler::ScanOperationHandler(scancontrol::CDynamictwain& control, IAcquisition& acquisition,
-                                           IScanWindow& window, ProcesserFactory createProcesser,
+ScanOperationHandler::ScanOperationHandler(scancontrol::CDynamictwain& control, core::IAcquisition& acquisition,
+                                           IScanWindow& window, core::ProcesserFactory createProcesser,
                                            SourceServices sources)
     : control_(control), acquisition_(acquisition), window_(window),
       createProcesser_(std::move(createProcesser)), sources_(std::move(sources)) {}
 
 ScanOperationHandler::~ScanOperationHandler() = default;
 
-ScanState ScanOperationHandler::RefreshLocked() const {
-    if (scanState_ == ScanState::Running && control_.ScanInProgress() == 0) scanState_ = ScanState::Idle;
+core::ScanState ScanOperationHandler::RefreshLocked() const {
+    if (scanState_ == core::ScanState::Running && control_.ScanInProgress() == 0) scanState_ = core::ScanState::Idle;
     return scanState_;
 }
 
-ScanState ScanOperationHandler::GetScanState() const {
+core::ScanState ScanOperationHandler::GetScanState() const {
     std::lock_guard<std::mutex> guard(stateLock_);
     return RefreshLocked();
 }
 
-bool ScanOperationHandler::IsBusy() const { return GetScanState() != ScanState::Idle; }
+bool ScanOperationHandler::IsBusy() const { return GetScanState() != core::ScanState::Idle; }
 
-bool ScanOperationHandler::SetScanState(ScanState state) {
+bool ScanOperationHandler::SetScanState(core::ScanState state) {
     std::lock_guard<std::mutex> guard(stateLock_);
-    ScanState current = RefreshLocked();
+    core::ScanState current = RefreshLocked();
     if (state == current) return true;
     bool allowed = false;
     switch (state) {
-    case ScanState::Idle: allowed = true; break;
-    case ScanState::Modal:
-    case ScanState::Starting: allowed = current == ScanState::Idle; break;
-    case ScanState::Running: allowed = current == ScanState::Starting; break;
+    case core::ScanState::Idle: allowed = true; break;
+    case core::ScanState::Modal:
+    case core::ScanState::Starting: allowed = current == core::ScanState::Idle; break;
+    case core::ScanState::Running: allowed = current == core::ScanState::Starting; break;
     }
     if (allowed) scanState_ = state;
     return allowed;
@@ -94,9 +64,9 @@ int ScanOperationHandler::CurrentOrigin() const {
 
 bool ScanOperationHandler::Unattended() const {
     std::lock_guard<std::mutex> guard(stateLock_);
-    if (request_.origin != kOriginNetworkPush) return false;
-    ScanState state = RefreshLocked();
-    return endPending_ || state == ScanState::Starting || state == ScanState::Running;
+    if (request_.origin != core::kOriginNetworkPush) return false;
+    core::ScanState state = RefreshLocked();
+    return endPending_ || state == core::ScanState::Starting || state == core::ScanState::Running;
 }
 
 void ScanOperationHandler::SetEndPending(bool pending) {
@@ -104,24 +74,24 @@ void ScanOperationHandler::SetEndPending(bool pending) {
     endPending_ = pending;
 }
 
-ScanRequest ScanOperationHandler::Request() const {
+core::ScanRequest ScanOperationHandler::Request() const {
     std::lock_guard<std::mutex> guard(stateLock_);
     return request_;
 }
 
-bool ScanOperationHandler::StartScanTask(const ScanRequest& request) {
+bool ScanOperationHandler::StartScanTask(const core::ScanRequest& request) {
     if (IsBusy()) return false;
     {
         // Only an idle handler takes a request: two callers that both saw Idle above
         // cannot both go on, the second finds Starting here and is refused.
         std::lock_guard<std::mutex> guard(stateLock_);
-        if (RefreshLocked() != ScanState::Idle) return false;
-        scanState_ = ScanState::Starting;
+        if (RefreshLocked() != core::ScanState::Idle) return false;
+        scanState_ = core::ScanState::Starting;
         request_ = request;
         endPending_ = false;
     }
     std::string current = sources_.currentSource ? sources_.currentSource() : std::string();
-    std::string semaphoreName = PushSemaphoreName(request, current);
+    std::string semaphoreName = core::PushSemaphoreName(request, current);
     std::unique_ptr<platform::NamedSemaphore> semaphore;
     // The semaphore exists exactly while the request is being accepted: the driver reads
     // its presence as "a push scan is being served for this device".
@@ -130,15 +100,15 @@ bool ScanOperationHandler::StartScanTask(const ScanRequest& request) {
     bool accepted = window_.RunOnUiThread([this] { return OnWMStartPushScan(); }) == kAccepted;
     if (accepted) {
         std::lock_guard<std::mutex> guard(stateLock_);
-        if (RefreshLocked() == ScanState::Starting) scanState_ = ScanState::Running;
+        if (RefreshLocked() == core::ScanState::Starting) scanState_ = core::ScanState::Running;
     } else {
-        SetScanState(ScanState::Idle);
+        SetScanState(core::ScanState::Idle);
     }
     return accepted;
 }
 
 int ScanOperationHandler::OnWMStartPushScan() {
-    ScanRequest request = Request();
+    core::ScanRequest request = Request();
     std::string previous;
     if (!SelectRequestedSource(request.requestedSource, previous)) return kRefused;
     {
@@ -159,12 +129,12 @@ bool ScanOperationHandler::SelectRequestedSource(const std::string& name, std::s
     return true;
 }
 
-std::unique_ptr<ScanProcesser> ScanOperationHandler::CreateProcesser() {
+std::unique_ptr<core::ScanProcesser> ScanOperationHandler::CreateProcesser() {
     if (!createProcesser_) return nullptr;
     return createProcesser_(Request());
 }
 
-void ScanOperationHandler::RunScan(std::unique_ptr<ScanProcesser> processor) {
+void ScanOperationHandler::RunScan(std::unique_ptr<core::ScanProcesser> processor) {
     if (!processor || control_.ScanInProgress() != 0) return;
     cancelled_ = false;
     processor_ = std::move(processor);
@@ -174,7 +144,7 @@ void ScanOperationHandler::RunScan(std::unique_ptr<ScanProcesser> processor) {
     multiPage_ = processor_->IsMultiPage();
     endedEarly_ = false;
     transferring_ = false;
-    if (Request().origin == kOriginNetworkPush) processor_->SuppressDriverDialog();
+    if (Request().origin == core::kOriginNetworkPush) processor_->SuppressDriverDialog();
     acquisitionClosed_ = false;
     SetEndPending(true);
     if (!processor_->Start(acquisition_)) {
@@ -216,12 +186,12 @@ void ScanOperationHandler::OnTransferReady() {
 void ScanOperationHandler::OnPageTransferred() {
     endedEarly_ = false;
     if (cancelled_) return;
-    ScanRequest request = Request();
+    core::ScanRequest request = Request();
     bool newFile = !(multiPage_ && !transferring_);
     if (!acquisition_.ProcessPage(newFile, control_.CurrentImageInfo(), request.origin, request.destination)) {
         // A page that cannot be taken for another reason than a full series says why.
         const std::string why = acquisition_.TakeFailureMessage();
-        ShowMessage(why.empty() ? LoadMessageText(kMessageSeriesFull) : why, kMbOk | kMbIconStop);
+        core::ShowMessage(why.empty() ? core::LoadMessageText(kMessageSeriesFull) : why, core::kMbOk | core::kMbIconStop);
         control_.DisableSource();
         cancelled_ = true;
         control_.CloseSource();
@@ -267,7 +237,7 @@ void ScanOperationHandler::OnPageEnded() {
 
 bool ScanOperationHandler::TellFailure() {
     const std::string why = acquisition_.TakeFailureMessage();
-    if (!why.empty()) ShowMessage(why, kMbOk | kMbIconStop);
+    if (!why.empty()) core::ShowMessage(why, core::kMbOk | core::kMbIconStop);
     return !why.empty();
 }
 
@@ -288,7 +258,7 @@ void ScanOperationHandler::OnAcquisitionEnded() {
         return;
     }
     if (endedEarly_) {
-        ShowMessage(LoadMessageText(kMessageEndedEarly), kMbOk | kMbIconInformation);
+        core::ShowMessage(core::LoadMessageText(kMessageEndedEarly), core::kMbOk | core::kMbIconInformation);
         endedEarly_ = false;
     }
     acquisition_.FinishDocument();

@@ -3,12 +3,12 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/DataFiles.h"
 #include "app/HelpLauncher.h"
 #include "app/HotkeyApp.h"
 #include "app/ProgramStartup.h"
 #include "platform/Memory.h"
 #include "platform/SanitizerSupport.h"
+#include "settings/ProductData.h"
 #include "ui/StaticLink.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("scanner-utility"));
     QApplication::setApplicationDisplayName(QStringLiteral("Scanner Utility"));
     QApplication::setDesktopFileName(QStringLiteral("scanner-utility"));
-    QApplication::setWindowIcon(QIcon(QString::fromStdString(app::SkinImageFolder() + "icon.png")));
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(settings::SkinImageFolder() + "icon.png")));
     ui::CStaticLink::SetDefaultOpener([](const std::string& target) { return app::ShowHelp(target); });
 
     app::CHotkeyApp::Hooks hooks;

@@ -1,6 +1,6 @@
 #include "delivery/DestinationHandlers.h"
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "delivery/FaxQueues.h"
 #include "delivery/LaunchTasks.h"
 #include "settings/DefaultLoader.h"
@@ -62,7 +62,7 @@ settings::AppElements AppHandler::LookUpApplication() {
 
 bool AppHandler::RefuseScan() {
     if (LookUpApplication().GetAppListId() != 0) return false;
-    app::ShowMessage(app::LoadMessageText(kMessageNoApplication), app::kMbOk | app::kMbIconStop);
+    core::ShowMessage(core::LoadMessageText(kMessageNoApplication), core::kMbOk | core::kMbIconStop);
     return true;
 }
 
@@ -143,7 +143,7 @@ bool FaxHandler::OpenFaxJob() {
 bool FaxHandler::RefuseScan() {
     lastError_ = 0;
     if (OpenFaxJob()) return false;
-    app::ShowMessage(app::LoadMessageText(kMessageFaxFailed), app::kMbOk | app::kMbIconStop);
+    core::ShowMessage(core::LoadMessageText(kMessageFaxFailed), core::kMbOk | core::kMbIconStop);
     return lastError_ != 0;
 }
 
@@ -152,19 +152,19 @@ void FaxHandler::OnScanFinished(const std::string&) {}
 
 // ---- the class table ---------------------------------------------------------------------
 
-std::unique_ptr<app::ScanProcesser> CreateProcesser(const app::ScanRequest& request, IF_OperationCollector* queue) {
+std::unique_ptr<core::ScanProcesser> CreateProcesser(const core::ScanRequest& request, IF_OperationCollector* queue) {
     const int origin = request.origin;
     switch (request.destination) {
-    case app::kDestApplication2:
-        if (origin == app::kOriginNetworkPush) return std::make_unique<NetPushScanAppHandler>("Application2", queue);
+    case core::kDestApplication2:
+        if (origin == core::kOriginNetworkPush) return std::make_unique<NetPushScanAppHandler>("Application2", queue);
         return std::make_unique<AppHandler>("Application2");
-    case app::kDestApplication1:
-        if (origin == app::kOriginButton) return std::make_unique<AppHandler>("Application1");
+    case core::kDestApplication1:
+        if (origin == core::kOriginButton) return std::make_unique<AppHandler>("Application1");
         return std::make_unique<NetPushScanAppHandler>("Application1", queue);
-    case app::kDestFolder:
-        if (origin == app::kOriginButton) return std::make_unique<FolderHandler>();
+    case core::kDestFolder:
+        if (origin == core::kOriginButton) return std::make_unique<FolderHandler>();
         return std::make_unique<NetPushFolderHandler>(queue);
-    case app::kDestPcFax: return std::make_unique<FaxHandler>();
+    case core::kDestPcFax: return std::make_unique<FaxHandler>();
     default: return nullptr;
     }
 }

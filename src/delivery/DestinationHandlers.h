@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ScanDispatch.h"
+#include "core/ScanJob.h"
 #include "settings/Records.h"
 
 namespace delivery {
@@ -16,13 +16,13 @@ namespace delivery {
 class IF_OperationCollector;
 
 // The part every destination shares: its own record, loaded for each scan.
-class DestinationProcesser : public app::ScanProcesser {
+class DestinationProcesser : public core::ScanProcesser {
 public:
     void ResetSettings() override { record_->Clear(); }
     bool LoadSettings() override { return record_->Load(); }
     bool IsMultiPage() const override;
     void SuppressDriverDialog() override { record_->SetShowDriver(false); }
-    bool Start(app::IAcquisition& acquisition) override { return acquisition.Run(*record_); }
+    bool Start(core::IAcquisition& acquisition) override { return acquisition.Run(*record_); }
 
     // All four records as stored now.
     settings::DestinationSettings GetSettings() const;
@@ -127,6 +127,6 @@ private:
 
 // The processor for a request, by destination and origin; none for the Email
 // destination and unknown indexes. The push variants get the task queue.
-std::unique_ptr<app::ScanProcesser> CreateProcesser(const app::ScanRequest& request, IF_OperationCollector* queue);
+std::unique_ptr<core::ScanProcesser> CreateProcesser(const core::ScanRequest& request, IF_OperationCollector* queue);
 
 } // namespace delivery

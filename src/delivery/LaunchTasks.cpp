@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "output/FileNaming.h"
 #include "platform/Desktop.h"
 #include "platform/Services.h"
@@ -14,7 +14,7 @@ int RunApplication(const std::string& applicationPath, const std::string& fileTe
     if (applicationPath.empty() || fileText.empty() || workingFolder.empty()) return 0;
     // The file is passed as one argument, so no quoting is needed for names with blanks.
     if (platform::Desktop().StartProgram(applicationPath, {fileText}, workingFolder)) return 1;
-    if (reportFailure) app::ShowMessage(app::LoadMessageText(119), app::kMbOk | app::kMbIconStop);
+    if (reportFailure) core::ShowMessage(core::LoadMessageText(119), core::kMbOk | core::kMbIconStop);
     return 0;
 }
 

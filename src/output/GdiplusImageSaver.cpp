@@ -2,12 +2,12 @@
 
 #include <cerrno>
 
-#include "output/codec/Bmp.h"
-#include "output/codec/Codecs.h"
-#include "output/codec/FileIo.h"
-#include "output/codec/Jpeg.h"
-#include "output/codec/Png.h"
-#include "output/codec/Tiff.h"
+#include "codec/Bmp.h"
+#include "codec/Codecs.h"
+#include "codec/FileIo.h"
+#include "codec/Jpeg.h"
+#include "codec/Png.h"
+#include "codec/Tiff.h"
 #include "platform/Services.h"
 
 namespace output {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/Image.h"
 #include "output/EncoderParameters.h"
-#include "output/codec/Image.h"
 
 namespace codec {
 class TiffWriter;

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "codec/Codecs.h"
 #include "output/DynamicLibrary.h"
 #include "output/EncoderBase.h"
 #include "output/GdiplusImageSaver.h"
 #include "output/OutputHost.h"
 #include "output/PdfPageWriter.h"
 #include "output/TiffStrips.h"
-#include "output/codec/Codecs.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
 

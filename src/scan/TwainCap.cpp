@@ -1,8 +1,9 @@
 #include "scan/TwainCap.h"
 
 #include <cmath>
-#include <mutex>
 
+#include "core/Ids.h"
+#include "core/Texts.h"
 #include "scan/ConditionCodes.h"
 #include "scan/DriverIdentifer.h"
 #include "scan/PaperSizeMapping.h"
@@ -35,22 +36,9 @@ int LastCondition(CDynamictwain* control) {
     }
 }
 
-std::mutex& SinkLock() {
-    static std::mutex lock;
-    return lock;
-}
-MessageSink& Sink() {
-    static MessageSink sink;
-    return sink;
-}
-
-void Show(int number) {
-    MessageSink sink;
-    {
-        std::lock_guard<std::mutex> guard(SinkLock());
-        sink = Sink();
-    }
-    if (sink) sink(number);
+// The checks' messages go the one message route, with a stop icon.
+void Show(core::MessageNumber number) {
+    core::ShowMessage(core::LoadMessageText(number), core::kMbOk | core::kMbIconStop);
 }
 
 bool Near(double a, double b) { return a - b < 1e-6 && b - a < 1e-6; }
@@ -65,11 +53,6 @@ CapabilityValues SingleValue(double v) {
 }
 
 } // namespace
-
-void SetMessageSink(MessageSink sink) {
-    std::lock_guard<std::mutex> guard(SinkLock());
-    Sink() = std::move(sink);
-}
 
 // ---- generic operations ----------------------------------------------------------------
 
@@ -327,19 +310,19 @@ int TwainCapHandler::Fill() {
     const std::string current = sourceName_;
     switch (CheckSource(current)) {
     case 0: break;
-    case 17: Show(108); return 17;
-    case 2: Show(153); return 2;
-    default: Show(109); return 5;
+    case 17: Show(core::MessageNumber::NoSourceManager); return 17;
+    case 2: Show(core::MessageNumber::NoDevice); return 2;
+    default: Show(core::MessageNumber::NoSource); return 5;
     }
     try {
         c->CloseSourceManager();
         if (!c->OpenSourceManager()) {
-            Show(108);
+            Show(core::MessageNumber::NoSourceManager);
             return 17;
         }
         short count = c->SourceCount();
         if (count <= 0) {
-            Show(153);
+            Show(core::MessageNumber::NoDevice);
             c->CloseSourceManager();
             return 2;
         }
@@ -348,11 +331,11 @@ int TwainCapHandler::Fill() {
             if (settings::EqualsNoCase(c->SourceNameAt(i), current)) index = i;
         if (index < 0) {
             c->CloseSourceManager();
-            Show(109);
+            Show(core::MessageNumber::NoSource);
             return 5;
         }
         if (!c->SelectSourceByIndex(index)) {
-            Show(109);
+            Show(core::MessageNumber::NoSource);
             c->CloseSourceManager();
             return 4;
         }

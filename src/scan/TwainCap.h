@@ -117,12 +117,6 @@ CapabilityValues GenericQuery(scancontrol::CDynamictwain* control, long capabili
 int LowLevelSet(scancontrol::CDynamictwain* control, double value, long capabilityId, int containerKind);
 int GenericApply(scancontrol::CDynamictwain* control, double value, long capabilityId, int containerKind);
 
-// Receives the numbers of the messages the handler shows (108, 109, 153). The
-// application installs one that looks the text up and shows it; without one nothing is
-// shown.
-using MessageSink = std::function<void(int messageNumber)>;
-void SetMessageSink(MessageSink sink);
-
 class TwainCapHandler : public settings::IF_Singleton<TwainCapHandler> {
 public:
     TwainCapHandler();

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "output/FileNaming.h"
 #include "output/ImageKinds.h"
 #include "output/OutputHost.h"
@@ -34,7 +34,7 @@ constexpr int kMessageNotSaved = 212;
 constexpr long kFileTransfer = 1;
 constexpr int kConditionFileNotFound = 16;
 
-void Tell(int message, unsigned icon) { app::ShowMessage(app::LoadMessageText(message), app::kMbOk | icon); }
+void Tell(int message, unsigned icon) { core::ShowMessage(core::LoadMessageText(message), core::kMbOk | icon); }
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -49,7 +49,7 @@ int Decimal(const std::string& text) { return std::atoi(text.c_str()); }
 } // namespace
 
 TwainScanner::TwainScanner(scancontrol::CDynamictwain& control) : control_(control) {
-    if (!control_.OpenSourceManager()) Tell(kMessageNoSourceManager, app::kMbIconStop);
+    if (!control_.OpenSourceManager()) Tell(kMessageNoSourceManager, core::kMbIconStop);
 }
 
 TwainScanner::~TwainScanner() {
@@ -110,7 +110,7 @@ void TwainScanner::RecordDuplexUnit() {
 bool TwainScanner::OpenSelectedSource() {
     control_.CloseSourceManager();
     if (!control_.OpenSourceManager()) {
-        Tell(kMessageNoSourceManager, app::kMbIconStop);
+        Tell(kMessageNoSourceManager, core::kMbIconStop);
         return false;
     }
     const std::string current = settings::CurrentSourceName();
@@ -129,7 +129,7 @@ bool TwainScanner::OpenSelectedSource() {
         return false;
     }
     DriverIdentifer::GetInstance().ForgetSources();
-    Tell(kMessageNoSource, app::kMbIconStop);
+    Tell(kMessageNoSource, core::kMbIconStop);
     return false;
 }
 
@@ -198,7 +198,7 @@ bool TwainScanner::ApplyScanMethod() {
         if (method && method->duplexOff) {
             FeederSetUp();
         } else if (control_.DuplexType() != 2) {
-            Tell(kMessageNoDuplexUnit, app::kMbIconStop);
+            Tell(kMessageNoDuplexUnit, core::kMbIconStop);
             return false;
         } else {
             control_.DuplexEnabled(true);
@@ -209,8 +209,8 @@ bool TwainScanner::ApplyScanMethod() {
 }
 
 std::string TwainScanner::OutputFolder(const settings::CommonSetting& record, int origin, int destination) {
-    const bool push = origin == app::kOriginLocalPush || origin == app::kOriginNetworkPush;
-    const bool collected = destination == app::kDestApplication1 || destination == app::kDestFolder;
+    const bool push = origin == core::kOriginLocalPush || origin == core::kOriginNetworkPush;
+    const bool collected = destination == core::kDestApplication1 || destination == core::kDestFolder;
     if (push && collected) return platform::TempFolder() + "Quorin/" + record.GetSection() + "/";
     return record.GetSaveFolder();
 }
@@ -295,12 +295,12 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
     // previous name since.
     if (kind.NeedsEncoder() && encoder_) documentPath_ = encoder_->TempPageName();
     if (control_.TransferMode() != kFileTransfer) {
-        Tell(kMessageNoFileTransfer, app::kMbIconStop);
+        Tell(kMessageNoFileTransfer, core::kMbIconStop);
         return false;
     }
     if (!control_.SaveImageToFile(documentPath_, transferFormat_)) {
         const std::string why = control_.ErrorString();
-        failure_ = app::LoadMessageText(kMessageNotSaved) + "\n" +
+        failure_ = core::LoadMessageText(kMessageNotSaved) + "\n" +
                    (why.empty() ? "error " + std::to_string(control_.ErrorCode()) : why);
         return false;
     }
@@ -349,8 +349,8 @@ void TwainScanner::AbortDocument() {
 
 void TwainScanner::NoteFailure(int error) {
     if (error == 0) return;  // nothing to add: the user has been told
-    failure_ = error == ERANGE ? app::LoadMessageText(kMessageSeriesFull)
-                               : app::LoadMessageText(kMessageNotSaved) + "\n" + output::SystemErrorText(error);
+    failure_ = error == ERANGE ? core::LoadMessageText(kMessageSeriesFull)
+                               : core::LoadMessageText(kMessageNotSaved) + "\n" + output::SystemErrorText(error);
 }
 
 std::string TwainScanner::TakeFailureMessage() {

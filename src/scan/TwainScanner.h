@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ScanDispatch.h"
+#include "core/ScanJob.h"
 #include "output/ImageCompressioner.h"
 #include "output/PendingDocument.h"
 #include "scancontrol/Dynamictwain.h"
@@ -15,7 +15,7 @@
 
 namespace scan {
 
-class TwainScanner : public app::IAcquisition {
+class TwainScanner : public core::IAcquisition {
 public:
     // Opens the source manager; tells the user (message 108) when there is none. The
     // object is usable either way: every scan opens the manager again.

@@ -18,9 +18,9 @@
 #include <cstring>
 #include <vector>
 
-#include "output/codec/Bmp.h"
-#include "output/codec/Gif.h"
-#include "output/codec/Png.h"
+#include "codec/Bmp.h"
+#include "codec/Gif.h"
+#include "codec/Png.h"
 #include "scancontrol/Twain.h"
 
 namespace scancontrol {

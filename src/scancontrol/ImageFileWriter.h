@@ -2,7 +2,7 @@
 // Writes one page image in one of the control's file formats: TWFF_BMP (1, 8 or 24 bits,
 // resolution in the header), TWFF_PNG (with pHYs), FF_PCX, FF_GIF, FF_TGA, FF_WMF and
 // FF_EMF (metafiles holding the bitmap as one stretch-DIB record). Used by the controls'
-// SaveImageToFile. BMP, PNG and GIF are written by the codec layer (output/codec).
+// SaveImageToFile. BMP, PNG and GIF are written by the codec layer (src/codec).
 
 #include <string>
 

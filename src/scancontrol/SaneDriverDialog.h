@@ -9,5 +9,7 @@
 namespace scancontrol {
 
 void InstallSaneDriverDialog();
+// Removes it again: AcquireImage with ShowUI set then fails as before the install.
+void UninstallSaneDriverDialog();
 
 } // namespace scancontrol

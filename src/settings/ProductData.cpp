@@ -90,6 +90,15 @@ std::string UserFolder() {
     return folder;
 }
 
+std::string WorkingImageFolder() {
+    std::string folder = UserFolder() + "TempImage/";
+    EnsureFolderPath(folder);
+    return folder;
+}
+
+std::string SkinImageFolder() { return ProgramFolder() + "pics/"; }
+std::string HelpFolder() { return ProgramFolder() + "help/"; }
+
 std::string PicturesFolderPath() {
     std::string folder = platform::PicturesFolder();
     if (folder.empty()) folder = platform::WithSlash(platform::HomeFolder(platform::Environment()));

@@ -23,6 +23,8 @@ std::string DefaultsFilePath();     // Def.dat
 std::string IdFilePath();           // Id.dat
 std::string MappingFilePath();      // Mapping.dat
 std::string TextFilePath();         // Str.dat
+std::string SkinImageFolder();      // program folder's pics/
+std::string HelpFolder();           // program folder's help/
 
 // A value of the program folder's Prdct.dat; empty when missing.
 std::string ReadProductValue(const std::string& section, const std::string& key);
@@ -33,6 +35,8 @@ std::string ReadUIText(const std::string& key);
 // company value that is empty or would leave the configuration folder is replaced by
 // "scanner-utility".
 std::string UserFolder();
+// The user folder's TempImage/, created on every request: where pages wait to be encoded.
+std::string WorkingImageFolder();
 // The user's pictures folder (XDG), else the home folder.
 std::string PicturesFolderPath();
 

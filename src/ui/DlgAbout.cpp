@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/DataFiles.h"
+#include "settings/ProductData.h"
 #include "ui/UiText.h"
 
 namespace ui {
@@ -43,7 +43,7 @@ DlgAbout::DlgAbout(QWidget* parent) : QDialog(parent) {
     }
 
     // The logo, drawn at its own size when the program folder supplies one.
-    const QString logoPath = ToQt(app::ProgramFolder() + "logo.bmp");
+    const QString logoPath = ToQt(settings::ProgramFolder() + "logo.bmp");
     hasLogo_ = QFileInfo::exists(logoPath);
     if (hasLogo_) {
         QPixmap logo(logoPath);

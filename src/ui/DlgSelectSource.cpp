@@ -9,14 +9,14 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "ui/QtMessageBox.h"
 #include "ui/UiText.h"
 
 namespace ui {
 
 CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
-                                   std::shared_ptr<app::IMessageBox> box, QWidget* parent)
+                                   std::shared_ptr<core::IMessageBox> box, QWidget* parent)
     : QDialog(parent), original_(std::move(currentName)), result_(original_), box_(std::move(box)) {
     if (!box_) box_ = std::make_shared<QtMessageBox>(this);
     setWindowTitle(UiString("DS_Caption"));
@@ -86,7 +86,7 @@ void CDlgSelectSource::UpdateEnabling() {
 void CDlgSelectSource::accept() {
     const auto selected = list_->selectedItems();
     if (selected.isEmpty()) {
-        box_->Show(app::LoadMessageText(109), app::kMbOk | app::kMbIconStop, 0);
+        box_->Show(core::LoadMessageText(109), core::kMbOk | core::kMbIconStop, 0);
         return;
     }
     result_ = FromQt(selected.first()->text());

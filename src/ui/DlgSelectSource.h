@@ -12,7 +12,7 @@
 class QListWidget;
 class QPushButton;
 
-namespace app {
+namespace core {
 class IMessageBox;
 }
 
@@ -28,7 +28,7 @@ public:
     // `currentName` is the caller's current source; it is preselected when it begins
     // one of the listed names (case ignored), and restored on Cancel. `box` shows the
     // dialog's error message (the Qt message box when null).
-    CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<app::IMessageBox> box = nullptr,
+    CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<core::IMessageBox> box = nullptr,
                      QWidget* parent = nullptr);
 
     // The chosen name after OK, the name given at construction otherwise.
@@ -51,7 +51,7 @@ private:
 
     std::string original_;
     std::string result_;
-    std::shared_ptr<app::IMessageBox> box_;
+    std::shared_ptr<core::IMessageBox> box_;
     QListWidget* list_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;

@@ -53,14 +53,14 @@ void LaunchQuestionWindow::Open(const std::shared_ptr<Question>& q, const QStrin
         std::lock_guard<std::mutex> guard(q->lock);
         if (q->abandoned) return;
     }
-    QMessageBox* box = CreateMessageBox(std::string(), app::kMbYesNo | app::kMbIconQuestion, owner_);
+    QMessageBox* box = CreateMessageBox(std::string(), core::kMbYesNo | core::kMbIconQuestion, owner_);
     box->setText(text);
     box->setWindowModality(Qt::NonModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, box, [box, q] {
         std::lock_guard<std::mutex> guard(q->lock);
         q->answered = true;
-        q->yes = MessageResultOf(*box) == app::kIdYes;
+        q->yes = MessageResultOf(*box) == core::kIdYes;
         q->changed.notify_all();
     });
     box_ = box;

@@ -21,23 +21,23 @@ QMessageBox* CreateMessageBox(const std::string& text, unsigned style, QWidget* 
     box->setWindowTitle(BoxTitle());
     box->setText(DisplayText(text));
     switch (style & 0xF0u) {
-        case app::kMbIconStop: box->setIcon(QMessageBox::Critical); break;
-        case app::kMbIconQuestion: box->setIcon(QMessageBox::Question); break;
-        case app::kMbIconExclamation: box->setIcon(QMessageBox::Warning); break;
-        case app::kMbIconInformation: box->setIcon(QMessageBox::Information); break;
+        case core::kMbIconStop: box->setIcon(QMessageBox::Critical); break;
+        case core::kMbIconQuestion: box->setIcon(QMessageBox::Question); break;
+        case core::kMbIconExclamation: box->setIcon(QMessageBox::Warning); break;
+        case core::kMbIconInformation: box->setIcon(QMessageBox::Information); break;
         default: box->setIcon(QMessageBox::NoIcon); break;
     }
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton escape = QMessageBox::NoButton;
     switch (style & 0x0Fu) {
-        case app::kMbOkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; escape = QMessageBox::Cancel; break;
+        case core::kMbOkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; escape = QMessageBox::Cancel; break;
         case 0x2: buttons = QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore; break;
-        case app::kMbYesNoCancel:
+        case core::kMbYesNoCancel:
             buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
             escape = QMessageBox::Cancel;
             break;
-        case app::kMbYesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
-        case app::kMbRetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; escape = QMessageBox::Cancel; break;
+        case core::kMbYesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
+        case core::kMbRetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; escape = QMessageBox::Cancel; break;
         default: buttons = QMessageBox::Ok; escape = QMessageBox::Ok; break;
     }
     box->setStandardButtons(buttons);
@@ -56,13 +56,13 @@ QMessageBox* CreateMessageBox(const std::string& text, unsigned style, QWidget* 
 
 int MessageResultOf(QMessageBox& box) {
     switch (box.standardButton(box.clickedButton())) {
-        case QMessageBox::Ok: return app::kIdOk;
-        case QMessageBox::Yes: return app::kIdYes;
-        case QMessageBox::No: return app::kIdNo;
+        case QMessageBox::Ok: return core::kIdOk;
+        case QMessageBox::Yes: return core::kIdYes;
+        case QMessageBox::No: return core::kIdNo;
         case QMessageBox::Abort: return kIdAbort;
         case QMessageBox::Retry: return kIdRetry;
         case QMessageBox::Ignore: return kIdIgnore;
-        default: return app::kIdCancel;
+        default: return core::kIdCancel;
     }
 }
 

@@ -5,13 +5,13 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 class QMessageBox;
 
 namespace ui {
 
-class QtMessageBox : public app::IMessageBox {
+class QtMessageBox : public core::IMessageBox {
 public:
     // Boxes are owned by `owner` (the main window), or by the active window when none.
     explicit QtMessageBox(QWidget* owner = nullptr) : owner_(owner) {}

@@ -1,6 +1,6 @@
 #include "ui/UiText.h"
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 namespace ui {
 
@@ -12,7 +12,7 @@ QString DisplayText(const std::string& stored) {
 }
 
 QString UiString(const char* key, const QString& fallback) {
-    std::string value = app::LoadUIString(key);
+    std::string value = core::LoadUIString(key);
     return value.empty() ? fallback : ToQt(value);
 }
 

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "../ui/QtTestEnv.h"
-#include "app/DataFiles.h"
 #include "app/HotkeyDlg.h"
 #include "app/ProgramWindowServices.h"
 #include "platform/FileSystem.h"
@@ -36,7 +35,7 @@ TEST(DecimalCommaWindow, ScanToFolderPdfRenders) {
     ASSERT_EQ(testsupport::ProcessLocale::DecimalPoint(), ",") << "the application object did not take LANG";
 
     TempFolder out, renders;
-    ASSERT_TRUE(app::SetCurrentSource("test:0"));
+    ASSERT_TRUE(settings::SetCurrentSource("test:0"));
     const std::string sets = settings::UserSettingsFilePath();
     for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
              {"Savefolder", out.path()}, {"Savetype", "PDF"}, {"Colormode", "Color"}, {"Resolution", "75"},
@@ -57,7 +56,7 @@ TEST(DecimalCommaWindow, ScanToFolderPdfRenders) {
         [&] {
             names.clear();
             platform::PosixFileSystem().ListFolder(out.path(), names);
-            return names.size() == 3 && services->GetScanState() == app::ScanState::Idle;
+            return names.size() == 3 && services->GetScanState() == core::ScanState::Idle;
         },
         30000);
     window.reset();

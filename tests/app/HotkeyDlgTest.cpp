@@ -12,9 +12,9 @@
 
 #include "../ui/QtTestEnv.h"
 #include "app/ButtonTips.h"
-#include "app/DataFiles.h"
 #include "app/HotkeyDlg.h"
 #include "delivery/LaunchTasks.h"
+#include "settings/ProductData.h"
 #include "settings/Profile.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TempFolder.h"
@@ -24,7 +24,7 @@
 
 namespace {
 
-using app::ScanState;
+using core::ScanState;
 using testsupport::TempFolder;
 
 using RecordingBox = testsupport::RecordingMessageBox;
@@ -34,13 +34,13 @@ public:
     explicit ScriptedServices(const TempFolder& dir) : userFile(dir / "Sets.dat"), defaultsFile(dir / "Def.dat") {}
 
     void Attach(app::IScanWindow& w) override { window = &w; }
-    bool StartScanTask(const app::ScanRequest& r) override {
+    bool StartScanTask(const core::ScanRequest& r) override {
         requests.push_back(r);
         return accept;
     }
-    ScanState GetScanState() override { return state; }
-    bool SetScanState(ScanState s) override {
-        if (s == ScanState::Modal && state != ScanState::Idle) return false;
+    core::ScanState GetScanState() override { return state; }
+    bool SetScanState(core::ScanState s) override {
+        if (s == core::ScanState::Modal && state != core::ScanState::Idle) return false;
         state = s;
         return true;
     }
@@ -63,9 +63,9 @@ public:
     void ReleaseAcquisition() override { ++releases; }
 
     app::IScanWindow* window = nullptr;
-    std::vector<app::ScanRequest> requests;
+    std::vector<core::ScanRequest> requests;
     bool accept = true;
-    ScanState state = ScanState::Idle;
+    core::ScanState state = core::ScanState::Idle;
     app::SourceCheck check;
     int checks = 0;
     bool holdListing = false;             // keep the listing "under way" until the test ends it
@@ -86,7 +86,7 @@ public:
 struct Fixture : ::testing::Test {
     Fixture() : services(dir) {
         testsupport::QtApp();
-        app::SetProgramFolder("");
+        settings::SetProgramFolder("");
         dir.Write("Def.dat", "[Config]\nIsShowToolTips=true\n");
         dir.Write("Sets.dat", "[Config]\n");
     }
@@ -109,10 +109,10 @@ using MainWindow = Fixture;
 TEST_F(MainWindow, EachButtonRequestsItsDestinationAndARefusalShowsNothing) {
     auto w = MakeWindow();
     EXPECT_EQ(services.window, w.get()) << "the window is the dispatch's window";
-    const std::pair<int, int> expected[] = {{app::kCmdApplication1, app::kDestApplication1},
-                                            {app::kCmdApplication2, app::kDestApplication2},
-                                            {app::kCmdFolder, app::kDestFolder},
-                                            {app::kCmdPcFax, app::kDestPcFax}};
+    const std::pair<int, int> expected[] = {{app::kCmdApplication1, core::kDestApplication1},
+                                            {app::kCmdApplication2, core::kDestApplication2},
+                                            {app::kCmdFolder, core::kDestFolder},
+                                            {app::kCmdPcFax, core::kDestPcFax}};
     for (auto [command, destination] : expected) {
         ui::CSkinButton* button = w->Button(command);
         ASSERT_NE(button, nullptr);
@@ -120,7 +120,7 @@ TEST_F(MainWindow, EachButtonRequestsItsDestinationAndARefusalShowsNothing) {
         QTest::mouseClick(button, Qt::LeftButton);
         ASSERT_FALSE(services.requests.empty());
         EXPECT_EQ(services.requests.back().destination, destination);
-        EXPECT_EQ(services.requests.back().origin, app::kOriginButton);
+        EXPECT_EQ(services.requests.back().origin, core::kOriginButton);
         EXPECT_EQ(services.requests.back().requestedSource, "test:0");
     }
     EXPECT_EQ(services.requests.size(), 4u);
@@ -278,15 +278,15 @@ TEST_F(MainWindow, ButtonSettingKeepsTheModalStateProtocol) {
     auto w = MakeWindow();
     w->OnCommand(app::kCmdButtonSetting);
     EXPECT_EQ(services.settingsRuns, 1);
-    EXPECT_EQ(services.state, ScanState::Idle);
-    services.state = ScanState::Running;  // a busy window ignores it
+    EXPECT_EQ(services.state, core::ScanState::Idle);
+    services.state = core::ScanState::Running;  // a busy window ignores it
     w->OnCommand(app::kCmdButtonSetting);
     EXPECT_EQ(services.settingsRuns, 1);
-    services.state = ScanState::Idle;
+    services.state = core::ScanState::Idle;
     services.status = 5;  // restricted: no dialog, state back to idle
     w->OnCommand(app::kCmdButtonSetting);
     EXPECT_EQ(services.settingsRuns, 1);
-    EXPECT_EQ(services.state, ScanState::Idle);
+    EXPECT_EQ(services.state, core::ScanState::Idle);
 }
 
 TEST_F(MainWindow, SourceCheckWithoutScannersShowsMessage153AndEnds) {
@@ -307,13 +307,13 @@ TEST_F(MainWindow, StartUpCheckWaitsForTheListWithoutHoldingTheWindow) {
     // The window is back at once and says that it is looking; scans and dialogs wait.
     EXPECT_TRUE(w->LookingForScanners());
     EXPECT_EQ(services.checks, 0);
-    EXPECT_EQ(services.state, ScanState::Modal);
+    EXPECT_EQ(services.state, core::ScanState::Modal);
     ASSERT_TRUE(services.pendingListing);
     services.pendingListing();
     EXPECT_FALSE(w->LookingForScanners());
     EXPECT_EQ(services.checks, 1);
     EXPECT_EQ(services.probes, 1);
-    EXPECT_EQ(services.state, ScanState::Idle);
+    EXPECT_EQ(services.state, core::ScanState::Idle);
     EXPECT_TRUE(box->texts.empty());
 }
 
@@ -327,7 +327,7 @@ TEST_F(MainWindow, SourceCheckMakesTheOnlyScannerCurrent) {
     EXPECT_TRUE(box->texts.empty());
     EXPECT_TRUE(w->TipsReady());
     EXPECT_NE(w->Tip(app::kCmdFolder)->TipText().find("File Name:Only***"), std::string::npos);
-    EXPECT_EQ(services.state, ScanState::Idle);
+    EXPECT_EQ(services.state, core::ScanState::Idle);
     EXPECT_GE(services.probes, 1);
     EXPECT_TRUE(w->isVisible());
 
@@ -353,7 +353,7 @@ TEST_F(MainWindow, SourceCheckWithSeveralScannersAsksTheUser) {
     w->CheckDefaultSource();
     EXPECT_FALSE(couldCancel);
     EXPECT_EQ(services.current, "test:1");
-    EXPECT_EQ(services.state, ScanState::Idle);
+    EXPECT_EQ(services.state, core::ScanState::Idle);
 }
 
 TEST_F(MainWindow, DraggingAFreeSpotMovesTheWindow) {

@@ -25,11 +25,10 @@
 #include <vector>
 
 #include "../ui/QtTestEnv.h"
-#include "app/DataFiles.h"
 #include "app/HotkeyDlg.h"
 #include "app/ProgramStartup.h"
 #include "app/ProgramWindowServices.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "platform/FileSystem.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "scancontrol/SourceManager.h"
@@ -52,7 +51,7 @@ protected:
     void Open(bool showDriver) {
         testsupport::QtApp();
         // With the current source set, the start-up check needs no selection dialog.
-        ASSERT_TRUE(app::SetCurrentSource("test:0"));
+        ASSERT_TRUE(settings::SetCurrentSource("test:0"));
         std::string sets = settings::UserSettingsFilePath();
         ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Savefolder", out.path()));
         ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Savetype", "JPEG"));
@@ -70,7 +69,7 @@ protected:
         ASSERT_EQ(services->CurrentSource(), "test:0");
     }
     void TearDown() override {
-        app::SetMessageBox(nullptr);
+        core::SetMessageBox(nullptr);
         window.reset();
         services.reset();
     }
@@ -80,7 +79,7 @@ protected:
         auto ended = [&] {
             names.clear();
             platform::PosixFileSystem().ListFolder(out.path(), names);
-            return names.size() == 3 && services->GetScanState() == app::ScanState::Idle;
+            return names.size() == 3 && services->GetScanState() == core::ScanState::Idle;
         };
         if (!QTest::qWaitFor(ended, 30000)) ADD_FAILURE() << "no file after the click";
         std::vector<std::string> files;
@@ -132,7 +131,7 @@ TEST_F(ProgramWindowTest, StartUpListsTheScannersOnceAndAButtonPressListsNothing
 
 TEST_F(ProgramWindowTest, TheListingArrivesOnTheWindowsThreadAndServesTheStartUpCheck) {
     testsupport::QtApp();
-    ASSERT_TRUE(app::SetCurrentSource("absent:0"));
+    ASSERT_TRUE(settings::SetCurrentSource("absent:0"));
     const unsigned long before = scancontrol::SaneDeviceListings();
     services = std::make_unique<app::ProgramWindowServices>();
     QThread* ranOn = nullptr;
@@ -171,7 +170,7 @@ TEST_F(ProgramWindowTest, CancellingTheScannerOptionsDialogScansNothing) {
     PressInOptionsDialog("cancelButton", &shown);
     QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown; }, 30000)) << "the scanner options dialog did not appear";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return services->GetScanState() == app::ScanState::Idle; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return services->GetScanState() == core::ScanState::Idle; }, 30000));
     std::vector<std::string> names;
     platform::PosixFileSystem().ListFolder(out.path(), names);
     EXPECT_EQ(names.size(), 2u) << "a cancelled scan left a file";
@@ -203,7 +202,7 @@ TEST(ProgramStartup, SourceManagerThatCannotOpenShowsMessage108) {
     answer.stop();
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(shown.size(), 1u) << "message 108 did not reach the user";
-    EXPECT_EQ(shown[0], app::LoadMessageText(108));
+    EXPECT_EQ(shown[0], core::LoadMessageText(108));
     EXPECT_EQ(shown[0], "Please make sure twain_32.dll is in your system folder.");
     window.reset();
 }
@@ -219,7 +218,7 @@ TEST_F(ProgramWindowTest, FullDiskShowsWhy) {
     Open(false);
     // The scan's messages reach the user through the program's message routine, which
     // the program points at its window's box.
-    app::SetMessageBox(box);
+    core::SetMessageBox(box);
     const std::string sets = settings::UserSettingsFilePath();
     for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
              {"Savetype", "Multi-page PDF"}, {"Colormode", "BW"}, {"PDFCompression", "Middle|Raw"},
@@ -227,11 +226,11 @@ TEST_F(ProgramWindowTest, FullDiskShowsWhy) {
         ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
     QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
     const bool told = QTest::qWaitFor(
-        [&] { return !box->texts.empty() && services->GetScanState() == app::ScanState::Idle; }, 30000);
+        [&] { return !box->texts.empty() && services->GetScanState() == core::ScanState::Idle; }, 30000);
     std::vector<std::string> names;
     platform::PosixFileSystem().ListFolder(out.path(), names);
     ::umount2(out.path().c_str(), MNT_DETACH);
-    app::SetMessageBox(nullptr);
+    core::SetMessageBox(nullptr);
     ASSERT_TRUE(told) << "no message after the scan";
     ASSERT_EQ(box->texts.size(), 1u) << box->texts[0];
     EXPECT_NE(box->texts[0].find(std::strerror(ENOSPC)), std::string::npos) << box->texts[0];

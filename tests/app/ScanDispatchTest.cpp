@@ -8,7 +8,7 @@
 
 #include "../scancontrol/ControlTestSupport.h"
 #include "app/ScanDispatch.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "platform/NamedSemaphore.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "support/FakeDynamictwain.h"
@@ -24,7 +24,7 @@ using scancontrol::TwainEvent;
 
 // The acquisition object's side as the dispatch sees it: opens the source and starts
 // the control, and records the document calls.
-class RecordingAcquisition : public IAcquisition {
+class RecordingAcquisition : public core::IAcquisition {
 public:
     explicit RecordingAcquisition(scancontrol::CDynamictwain& control) : control_(control) {}
     bool Run(const settings::CommonSetting&) override { return RunAny(); }
@@ -86,7 +86,7 @@ private:
     scancontrol::CDynamictwain& control_;
 };
 
-class RecordingProcessor : public ScanProcesser {
+class RecordingProcessor : public core::ScanProcesser {
 public:
     struct Record {
         std::vector<std::string> pagesSaved, scansFinished;
@@ -114,7 +114,7 @@ public:
     bool LoadSettings() override { return true; }
     bool IsMultiPage() const override { return multiPage_; }
     void SuppressDriverDialog() override { record_.driverSuppressed = true; }
-    bool Start(IAcquisition& acquisition) override {
+    bool Start(core::IAcquisition& acquisition) override {
         return static_cast<RecordingAcquisition&>(acquisition).RunAny();
     }
 private:
@@ -153,24 +153,24 @@ protected:
         control.SetWriteFiles(false);
         handler = std::make_shared<ScanOperationHandler>(
             control, acquisition, window,
-            [this](const ScanRequest& r) -> std::unique_ptr<ScanProcesser> {
+            [this](const core::ScanRequest& r) -> std::unique_ptr<core::ScanProcesser> {
                 ++processorsCreated;
                 lastRequest = r;
-                if (r.destination == kDestEmail) return nullptr;
+                if (r.destination == core::kDestEmail) return nullptr;
                 return std::make_unique<RecordingProcessor>(record, multiPage, refuse, onRefuseCheck);
             },
             SourceServices{[this] { return current; }, [this](const std::string& n) { current = n; },
                            [this] { ++deviceRefreshes; }});
         control.SetEventListener(handler.get());
-        SetMessageBox(box);
-        SetScanStatus(handler);
+        core::SetMessageBox(box);
+        core::SetScanStatus(handler);
     }
     void TearDown() override {
-        SetMessageBox(nullptr);
-        SetScanStatus(nullptr);
+        core::SetMessageBox(nullptr);
+        core::SetScanStatus(nullptr);
         control.SetEventListener(nullptr);
     }
-    bool Press(int destination = kDestFolder) { return handler->StartScanTask(ScanRequest::ForButton(destination, current)); }
+    bool Press(int destination = core::kDestFolder) { return handler->StartScanTask(core::ScanRequest::ForButton(destination, current)); }
 
     FakeDynamictwain control;
     RecordingAcquisition acquisition{control};
@@ -182,12 +182,12 @@ protected:
     bool multiPage = false, refuse = false;
     std::function<void()> onRefuseCheck;
     int processorsCreated = 0, deviceRefreshes = 0;
-    ScanRequest lastRequest;
+    core::ScanRequest lastRequest;
 };
 
 TEST_F(Dispatch, BusyWhileAcquiringAcceptedOnceControlReportsIdle) {
     ASSERT_TRUE(Press());
-    EXPECT_EQ(handler->GetScanState(), ScanState::Running);
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Running);
     EXPECT_NE(control.ScanInProgress(), 0);
     EXPECT_FALSE(Press()) << "refused while the control is acquiring";
     EXPECT_EQ(processorsCreated, 1);
@@ -205,7 +205,7 @@ TEST_F(Dispatch, SinglePageTypeDeliversEachPageThenIgnoresFinish) {
     EXPECT_TRUE(record.scansFinished.empty());
     EXPECT_EQ(acquisition.log.front(), "open-new");
     EXPECT_EQ(std::count(acquisition.log.begin(), acquisition.log.end(), "open-new"), 3);
-    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
 }
 
 TEST_F(Dispatch, MultiPageTypeAppendsAndFinishesOnce) {
@@ -235,7 +235,7 @@ TEST_P(DispatchCancel, DeliversNothingAndAbandonsTheDocument) {
     EXPECT_TRUE(acquisition.finished.empty());
     EXPECT_TRUE(acquisition.path.empty()) << "the open document was abandoned";
     EXPECT_EQ(control.ScanInProgress(), 0);
-    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, DispatchCancel, ::testing::Values(
@@ -253,8 +253,8 @@ TEST_F(Dispatch, DocumentFullKeepsDocumentAndShowsMessage210) {
     EXPECT_EQ(record.scansFinished, std::vector<std::string>{"/out/doc1"});
     EXPECT_EQ(acquisition.pagesAdded, 2) << "no page after the full document";
     ASSERT_EQ(box->texts.size(), 1u);
-    EXPECT_EQ(box->texts[0], LoadMessageText(210));
-    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(210));
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
 }
 
 TEST_F(Dispatch, FailedPageWriteAbandonsAndDeliversNothing) {
@@ -271,7 +271,7 @@ TEST_F(Dispatch, PageOpeningRefusedShowsMessage113AndStops) {
     ASSERT_TRUE(Press());
     control.DeliverPendingEvents();
     ASSERT_EQ(box->texts.size(), 1u);
-    EXPECT_EQ(box->texts[0], LoadMessageText(113));
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(113));
     EXPECT_TRUE(record.pagesSaved.empty());
     EXPECT_EQ(std::count(acquisition.log.begin(), acquisition.log.end(), "open-new"), 1);
     EXPECT_EQ(control.ScanInProgress(), 0);
@@ -301,7 +301,7 @@ TEST_P(DispatchReason, FailureIsToldOnceWithItsReason) {
     EXPECT_TRUE(record.pagesSaved.empty());
     EXPECT_TRUE(record.scansFinished.empty());
     EXPECT_EQ(control.ScanInProgress(), 0);
-    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
 }
 
 INSTANTIATE_TEST_SUITE_P(Where, DispatchReason,
@@ -315,12 +315,12 @@ TEST_F(Dispatch, NetworkPushSemaphoreExistsExactlyDuringAcceptance) {
     const std::string name = "Sem_ScannerDriver_PushScanMode_Network_AB12";
     bool existedDuringProbe = false;
     window.onProbe = [&] { existedDuringProbe = platform::NamedSemaphoreExists(name); };
-    ScanRequest r;
-    r.origin = kOriginNetworkPush;
-    r.destination = kDestFolder;
+    core::ScanRequest r;
+    r.origin = core::kOriginNetworkPush;
+    r.destination = core::kDestFolder;
     r.requestedSource = "test:0";
     r.deviceKey = " ab12 ";
-    EXPECT_EQ(PushSemaphoreName(r, current), name);
+    EXPECT_EQ(core::PushSemaphoreName(r, current), name);
     ASSERT_TRUE(handler->StartScanTask(r));
     EXPECT_TRUE(existedDuringProbe);
     EXPECT_FALSE(platform::NamedSemaphoreExists(name));
@@ -328,11 +328,11 @@ TEST_F(Dispatch, NetworkPushSemaphoreExistsExactlyDuringAcceptance) {
 }
 
 TEST_F(Dispatch, ButtonRequestCreatesNoSemaphoreLocalPushNamesCurrentSource) {
-    ScanRequest button = ScanRequest::ForButton(kDestFolder, "test:0");
-    EXPECT_EQ(PushSemaphoreName(button, "test:0"), "");
-    ScanRequest local = button;
-    local.origin = kOriginLocalPush;
-    EXPECT_EQ(PushSemaphoreName(local, "test:0"), "Sem_ScannerDriver_PushScanMode_USB_test:0");
+    core::ScanRequest button = core::ScanRequest::ForButton(core::kDestFolder, "test:0");
+    EXPECT_EQ(core::PushSemaphoreName(button, "test:0"), "");
+    core::ScanRequest local = button;
+    local.origin = core::kOriginLocalPush;
+    EXPECT_EQ(core::PushSemaphoreName(local, "test:0"), "Sem_ScannerDriver_PushScanMode_USB_test:0");
     bool any = true;
     window.onProbe = [&] {
         any = platform::NamedSemaphoreExists("Sem_ScannerDriver_PushScanMode_USB_test:0") ||
@@ -345,34 +345,34 @@ TEST_F(Dispatch, ButtonRequestCreatesNoSemaphoreLocalPushNamesCurrentSource) {
 
 TEST_F(Dispatch, RefusedSourceCheckLeavesIdleWithoutProcessor) {
     window.deviceUsable = false;
-    ScanRequest r = ScanRequest::ForButton(kDestApplication1, "test:0");
+    core::ScanRequest r = core::ScanRequest::ForButton(core::kDestApplication1, "test:0");
     r.requestedSource = "other:1";
     EXPECT_FALSE(handler->StartScanTask(r));
-    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
     EXPECT_EQ(processorsCreated, 0);
     EXPECT_EQ(current, "other:1") << "the requested source stays current";
 }
 
 TEST_F(Dispatch, EmailIsAcceptedWithoutScan) {
-    EXPECT_TRUE(Press(kDestEmail));
+    EXPECT_TRUE(Press(core::kDestEmail));
     EXPECT_EQ(processorsCreated, 1);
     EXPECT_EQ(control.CallCount("AcquireImage"), 0);
-    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
 }
 
 TEST_F(Dispatch, MessagesSuppressedOnlyDuringNetworkPush) {
-    onRefuseCheck = [] { ShowMessage("during scan", kMbOk); };
+    onRefuseCheck = [] { core::ShowMessage("during scan", core::kMbOk); };
     ASSERT_TRUE(Press());
     control.DeliverPendingEvents();
     EXPECT_EQ(box->texts, std::vector<std::string>{"during scan"});
     box->texts.clear();
-    ScanRequest r = ScanRequest::ForButton(kDestFolder, "test:0");
-    r.origin = kOriginNetworkPush;
+    core::ScanRequest r = core::ScanRequest::ForButton(core::kDestFolder, "test:0");
+    r.origin = core::kOriginNetworkPush;
     ASSERT_TRUE(handler->StartScanTask(r));
     control.DeliverPendingEvents();
     EXPECT_TRUE(box->texts.empty());
-    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
-    ShowMessage("after", kMbOk);
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
+    core::ShowMessage("after", core::kMbOk);
     EXPECT_EQ(box->texts, std::vector<std::string>{"after"});
 }
 
@@ -394,34 +394,34 @@ TEST_P(DispatchEndMessages, ShownUnlessNetworkPush) {
     int deliveries = 0;
     record.onDeliver = [&] {
         ++deliveries;
-        ShowMessage("delivered", kMbOk);
+        core::ShowMessage("delivered", core::kMbOk);
     };
-    ScanRequest r = ScanRequest::ForButton(kDestFolder, "test:0");
+    core::ScanRequest r = core::ScanRequest::ForButton(core::kDestFolder, "test:0");
     r.origin = c.origin;
     ASSERT_TRUE(handler->StartScanTask(r));
     control.DeliverPendingEvents();
     ASSERT_GT(deliveries, 0);
-    EXPECT_EQ(handler->GetScanState(), ScanState::Idle);
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
     std::vector<std::string> expected;
-    if (c.origin != kOriginNetworkPush) {
+    if (c.origin != core::kOriginNetworkPush) {
         expected.assign(static_cast<size_t>(deliveries), "delivered");
         // A full one-page-per-file document delivers its last page before the end says so.
-        if (c.fullOnPage) expected.insert(c.multiPage ? expected.begin() : expected.end(), LoadMessageText(210));
+        if (c.fullOnPage) expected.insert(c.multiPage ? expected.begin() : expected.end(), core::LoadMessageText(210));
     }
     EXPECT_EQ(box->texts, expected);
     box->texts.clear();
-    ShowMessage("after", kMbOk);
+    core::ShowMessage("after", core::kMbOk);
     EXPECT_EQ(box->texts, std::vector<std::string>{"after"}) << "boxes come back once the scan is over";
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, DispatchEndMessages, ::testing::Values(
-    EndMessageCase{"networkMultiPage", kOriginNetworkPush, true, 0},
-    EndMessageCase{"networkSinglePage", kOriginNetworkPush, false, 0},
-    EndMessageCase{"networkMultiPageFull", kOriginNetworkPush, true, 2},
-    EndMessageCase{"networkSinglePageFull", kOriginNetworkPush, false, 2},
-    EndMessageCase{"buttonMultiPageFull", kOriginButton, true, 2},
-    EndMessageCase{"buttonSinglePageFull", kOriginButton, false, 2},
-    EndMessageCase{"localPushMultiPage", kOriginLocalPush, true, 0}),
+    EndMessageCase{"networkMultiPage", core::kOriginNetworkPush, true, 0},
+    EndMessageCase{"networkSinglePage", core::kOriginNetworkPush, false, 0},
+    EndMessageCase{"networkMultiPageFull", core::kOriginNetworkPush, true, 2},
+    EndMessageCase{"networkSinglePageFull", core::kOriginNetworkPush, false, 2},
+    EndMessageCase{"buttonMultiPageFull", core::kOriginButton, true, 2},
+    EndMessageCase{"buttonSinglePageFull", core::kOriginButton, false, 2},
+    EndMessageCase{"localPushMultiPage", core::kOriginLocalPush, true, 0}),
     [](const ::testing::TestParamInfo<EndMessageCase>& p) { return std::string(p.param.name); });
 
 // The same on the SANE control with the test backend's flatbed page: the control's own
@@ -443,18 +443,18 @@ TEST_P(DispatchEndMessagesOnSane, ShownUnlessNetworkPush) {
     int deliveries = 0;
     record.onDeliver = [&] {
         ++deliveries;
-        ShowMessage("delivered", kMbOk);
+        core::ShowMessage("delivered", core::kMbOk);
     };
     auto handler = std::make_shared<ScanOperationHandler>(
         *control, acquisition, window,
-        [&](const ScanRequest&) { return std::make_unique<RecordingProcessor>(record, c.multiPage, false, nullptr); },
+        [&](const core::ScanRequest&) { return std::make_unique<RecordingProcessor>(record, c.multiPage, false, nullptr); },
         SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
     control->SetEventListener(handler.get());
     auto box = std::make_shared<RecordingBox>();
-    SetMessageBox(box);
-    SetScanStatus(handler);
+    core::SetMessageBox(box);
+    core::SetScanStatus(handler);
 
-    ScanRequest r = ScanRequest::ForButton(kDestFolder, "test:0");
+    core::ScanRequest r = core::ScanRequest::ForButton(core::kDestFolder, "test:0");
     r.origin = c.origin;
     ASSERT_TRUE(handler->StartScanTask(r));
     for (int i = 0; i < 6000 && (deliveries == 0 || control->ScanInProgress() != 0); ++i) scantest::Pump(10);
@@ -463,34 +463,34 @@ TEST_P(DispatchEndMessagesOnSane, ShownUnlessNetworkPush) {
     EXPECT_EQ(deliveries, 1);
     EXPECT_EQ(control->ScanInProgress(), 0);
     std::vector<std::string> expected;
-    if (c.origin != kOriginNetworkPush) {
-        if (c.fullOnPage) expected.push_back(LoadMessageText(210));
+    if (c.origin != core::kOriginNetworkPush) {
+        if (c.fullOnPage) expected.push_back(core::LoadMessageText(210));
         expected.push_back("delivered");
     }
     EXPECT_EQ(box->texts, expected);
     box->texts.clear();
-    ShowMessage("after", kMbOk);
+    core::ShowMessage("after", core::kMbOk);
     EXPECT_EQ(box->texts, std::vector<std::string>{"after"});
 
-    SetMessageBox(nullptr);
-    SetScanStatus(nullptr);
+    core::SetMessageBox(nullptr);
+    core::SetScanStatus(nullptr);
     control->SetEventListener(nullptr);
     control->CloseSource();
     control->CloseSourceManager();
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, DispatchEndMessagesOnSane, ::testing::Values(
-    EndMessageCase{"networkMultiPage", kOriginNetworkPush, true, 0},
-    EndMessageCase{"networkMultiPageFull", kOriginNetworkPush, true, 1},
-    EndMessageCase{"buttonMultiPage", kOriginButton, true, 0},
-    EndMessageCase{"buttonMultiPageFull", kOriginButton, true, 1}),
+    EndMessageCase{"networkMultiPage", core::kOriginNetworkPush, true, 0},
+    EndMessageCase{"networkMultiPageFull", core::kOriginNetworkPush, true, 1},
+    EndMessageCase{"buttonMultiPage", core::kOriginButton, true, 0},
+    EndMessageCase{"buttonMultiPageFull", core::kOriginButton, true, 1}),
     [](const ::testing::TestParamInfo<EndMessageCase>& p) { return std::string(p.param.name); });
 
 TEST_F(Dispatch, ModalStateBlocksScansUntilReleased) {
-    ASSERT_TRUE(handler->SetScanState(ScanState::Modal));
+    ASSERT_TRUE(handler->SetScanState(core::ScanState::Modal));
     EXPECT_FALSE(Press());
-    EXPECT_FALSE(handler->SetScanState(ScanState::Running)) << "Running only from Starting";
-    EXPECT_TRUE(handler->SetScanState(ScanState::Idle));
+    EXPECT_FALSE(handler->SetScanState(core::ScanState::Running)) << "Running only from Starting";
+    EXPECT_TRUE(handler->SetScanState(core::ScanState::Idle));
     EXPECT_TRUE(Press());
 }
 
@@ -549,7 +549,7 @@ TEST(DispatchRace, TwoThreadsOneAccepted) {
         RecordingProcessor::Record record;
         std::atomic<int> created{0};
         ScanOperationHandler handler(control, acquisition, window,
-            [&](const ScanRequest&) -> std::unique_ptr<ScanProcesser> {
+            [&](const core::ScanRequest&) -> std::unique_ptr<core::ScanProcesser> {
                 ++created;
                 return std::make_unique<RecordingProcessor>(record, false, false, nullptr);
             },
@@ -557,7 +557,7 @@ TEST(DispatchRace, TwoThreadsOneAccepted) {
         std::atomic<bool> go{false};
         auto press = [&] {
             while (!go) std::this_thread::yield();
-            return handler.StartScanTask(ScanRequest::ForButton(kDestFolder, "test:0"));
+            return handler.StartScanTask(core::ScanRequest::ForButton(core::kDestFolder, "test:0"));
         };
         auto a = std::async(std::launch::async, press);
         auto b = std::async(std::launch::async, press);

@@ -14,7 +14,6 @@
 #include <QtTest/QTest>
 #include <cstdio>
 
-#include "app/DataFiles.h"
 #include "app/HotkeyDlg.h"
 #include "app/ProgramWindowServices.h"
 #include "settings/ProductData.h"
@@ -47,7 +46,7 @@ int main(int argc, char** argv) {
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
-    QApplication::setWindowIcon(QIcon(QString::fromStdString(app::SkinImageFolder() + "icon.png")));
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(settings::SkinImageFolder() + "icon.png")));
 
     app::ProgramWindowServices services;
     if (services.CurrentSource().empty()) {
@@ -107,7 +106,7 @@ int main(int argc, char** argv) {
     });
     poll.start(50);
     QTest::mouseClick(window.Button(app::kCmdFolder), Qt::LeftButton);
-    if (!QTest::qWaitFor([&] { return shown && services.GetScanState() == app::ScanState::Idle; }, 20000)) {
+    if (!QTest::qWaitFor([&] { return shown && services.GetScanState() == core::ScanState::Idle; }, 20000)) {
         std::fprintf(stderr, "the scanner options did not show\n");
         ok = false;
     }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/DataFiles.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "delivery/DestinationHandlers.h"
 #include "delivery/LaunchTasks.h"
 #include "platform/Clock.h"
@@ -10,8 +9,8 @@
 #include "settings/IniStorage.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
-#include "support/TempFolder.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -38,8 +37,8 @@ protected:
     void SetUp() override {
         platform::SetDesktop(desktop);
         platform::SetClock(std::make_shared<platform::FixedClock>(platform::LocalTime{2026, 12, 7, 8, 0, 0}));
-        app::SetMessageBox(box);
-        app::BindSettingsFile();
+        core::SetMessageBox(box);
+        settings::SetSettingsFileLocator([] { return settings::UserSettingsFilePath(); });
         sets = settings::UserSettingsFilePath();
         for (const char* section : {"Application1", "Application2", "Folder"}) {
             settings::WriteProfileString(sets, section, "Savefolder", dest.path());
@@ -54,7 +53,8 @@ protected:
     void TearDown() override {
         platform::SetDesktop(nullptr);
         platform::SetClock(nullptr);
-        app::SetMessageBox(nullptr);
+        core::SetMessageBox(nullptr);
+        settings::SetSettingsFileLocator(nullptr);
     }
     std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
     std::shared_ptr<RecordingBox> box = std::make_shared<RecordingBox>();
@@ -65,15 +65,15 @@ protected:
 TEST_F(Handlers, ProcessorTableByDestinationAndOrigin) {
     struct Row { int destination; int origin; const char* type; };
     const Row rows[] = {
-        {app::kDestApplication2, 0, "AppHandler"}, {app::kDestApplication2, 1, "AppHandler"},
-        {app::kDestApplication2, 2, "NetPushScanAppHandler"}, {app::kDestApplication1, 0, "AppHandler"},
-        {app::kDestApplication1, 1, "NetPushScanAppHandler"}, {app::kDestApplication1, 2, "NetPushScanAppHandler"},
-        {app::kDestFolder, 0, "FolderHandler"}, {app::kDestFolder, 1, "NetPushFolderHandler"},
-        {app::kDestFolder, 2, "NetPushFolderHandler"}, {app::kDestPcFax, 0, "FaxHandler"},
-        {app::kDestPcFax, 2, "FaxHandler"}, {app::kDestEmail, 0, nullptr}, {7, 0, nullptr}};
+        {core::kDestApplication2, 0, "AppHandler"}, {core::kDestApplication2, 1, "AppHandler"},
+        {core::kDestApplication2, 2, "NetPushScanAppHandler"}, {core::kDestApplication1, 0, "AppHandler"},
+        {core::kDestApplication1, 1, "NetPushScanAppHandler"}, {core::kDestApplication1, 2, "NetPushScanAppHandler"},
+        {core::kDestFolder, 0, "FolderHandler"}, {core::kDestFolder, 1, "NetPushFolderHandler"},
+        {core::kDestFolder, 2, "NetPushFolderHandler"}, {core::kDestPcFax, 0, "FaxHandler"},
+        {core::kDestPcFax, 2, "FaxHandler"}, {core::kDestEmail, 0, nullptr}, {7, 0, nullptr}};
     LauncherTaskCollector queue;
     for (const auto& row : rows) {
-        app::ScanRequest r;
+        core::ScanRequest r;
         r.destination = row.destination;
         r.origin = row.origin;
         auto p = CreateProcesser(r, &queue);
@@ -85,7 +85,7 @@ TEST_F(Handlers, ProcessorTableByDestinationAndOrigin) {
             : dynamic_cast<FaxHandler*>(p.get()) ? "FaxHandler" : "other";
         EXPECT_EQ(got, row.type ? row.type : "none") << row.destination << "/" << row.origin;
         if (auto* a = dynamic_cast<AppHandler*>(p.get())) {
-            EXPECT_EQ(a->DestinationName(), row.destination == app::kDestApplication1 ? "Application1" : "Application2");
+            EXPECT_EQ(a->DestinationName(), row.destination == core::kDestApplication1 ? "Application1" : "Application2");
         }
     }
 }
@@ -169,7 +169,7 @@ TEST_F(Handlers, FaxWithoutFaxQueueRefusesWithMessage116) {
     FaxHandler fax;
     EXPECT_TRUE(fax.RefuseScan());
     ASSERT_EQ(box->texts.size(), 1u);
-    EXPECT_EQ(box->texts[0], app::LoadMessageText(116));
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(116));
     EXPECT_EQ(fax.LastError(), kFaxNoPrinter);
 }
 

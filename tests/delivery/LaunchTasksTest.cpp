@@ -3,15 +3,15 @@
 #include <functional>
 #include <thread>
 
-#include "app/Texts.h"
-#include "delivery/LaunchTaskWorker.h"
+#include "core/Texts.h"
 #include "delivery/LaunchTasks.h"
+#include "delivery/LaunchTaskWorker.h"
 #include "output/FileNaming.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Services.h"
-#include "support/TempFolder.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -44,12 +44,12 @@ protected:
     void SetUp() override {
         platform::SetDesktop(desktop);
         platform::SetClock(std::make_shared<platform::FixedClock>(platform::LocalTime{2026, 12, 7, 9, 0, 0}));
-        app::SetMessageBox(box);
+        core::SetMessageBox(box);
     }
     void TearDown() override {
         platform::SetDesktop(nullptr);
         platform::SetClock(nullptr);
-        app::SetMessageBox(nullptr);
+        core::SetMessageBox(nullptr);
     }
     std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
     std::shared_ptr<RecordingBox> box = std::make_shared<RecordingBox>();
@@ -76,7 +76,7 @@ TEST_F(LaunchTasks, RunApplicationEmptyInputsAndFailures) {
     EXPECT_TRUE(box->texts.empty());
     EXPECT_EQ(RunApplication("a", "f", "d", true), 0);
     ASSERT_EQ(box->texts.size(), 1u);
-    EXPECT_EQ(box->texts[0], app::LoadMessageText(119));
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(119));
 }
 
 TEST_F(LaunchTasks, NetworkFolderTaskNumbersCopiesAndDeletesReceived) {
@@ -199,7 +199,7 @@ TEST(LaunchTaskWorker, AsksOncePerBatchThenExecutesOrDiscardsAll) {
         EXPECT_TRUE(worker.RunOnce());
         EXPECT_FALSE(worker.RunOnce());
         EXPECT_EQ(question->asked.size(), 1u);
-        EXPECT_EQ(question->asked[0], app::LoadMessageText(211));
+        EXPECT_EQ(question->asked[0], core::LoadMessageText(211));
         EXPECT_EQ(executed, answer ? 3 : 0);
         EXPECT_EQ(discarded, answer ? 0 : 3);
     }

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "Pages.h"
-#include "output/codec/Bmp.h"
-#include "output/codec/Codecs.h"
-#include "output/codec/Gif.h"
-#include "output/codec/Jpeg.h"
-#include "output/codec/Png.h"
-#include "output/codec/Tiff.h"
+#include "codec/Bmp.h"
+#include "codec/Codecs.h"
+#include "codec/Gif.h"
+#include "codec/Jpeg.h"
+#include "codec/Png.h"
+#include "codec/Tiff.h"
 #include "support/TempFolder.h"
 
 namespace {

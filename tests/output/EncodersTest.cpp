@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "Pages.h"
+#include "codec/Codecs.h"
+#include "codec/Tiff.h"
 #include "output/FileNaming.h"
 #include "output/GdiplusImageSaver.h"
 #include "output/ImageCompressioner.h"
 #include "output/OutputHost.h"
 #include "output/TiffStrips.h"
-#include "output/codec/Codecs.h"
-#include "output/codec/Tiff.h"
 #include "platform/Services.h"
 #include "support/TempFolder.h"
 

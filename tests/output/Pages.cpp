@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "output/codec/Bmp.h"
+#include "codec/Bmp.h"
 
 namespace testpages {
 

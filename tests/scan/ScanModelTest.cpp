@@ -2,17 +2,19 @@
 // the scripted scanning control, and the whole settings model end to end.
 #include <gtest/gtest.h>
 
+#include "core/Texts.h"
 #include "output/ImageKinds.h"
 #include "scan/DriverIdentifer.h"
 #include "scan/MappingHandler.h"
 #include "scan/PaperSizeMapping.h"
 #include "scan/ScannerServices.h"
 #include "scan/TwainCap.h"
-#include "support/FakeDynamictwain.h"
 #include "settings/Persistence.h"
 #include "settings/Profile.h"
 #include "settings/Records.h"
 #include "settings/SettingsFixture.h"
+#include "support/FakeDynamictwain.h"
+#include "support/RecordingMessageBox.h"
 
 namespace {
 
@@ -41,10 +43,10 @@ protected:
         scan::DriverIdentifer::GetInstance().SetSourceManager(control);
         scan::TwainCapHandler::GetInstance().Reset();
         scan::TwainCapHandler::GetInstance().SetControl(control.get());
-        scan::SetMessageSink([this](int n) { shown.push_back(n); });
+        core::SetMessageBox(box);
     }
     void TearDown() override {
-        scan::SetMessageSink(nullptr);
+        core::SetMessageBox(nullptr);
         scan::TwainCapHandler::GetInstance().SetControl(nullptr);
         scan::TwainCapHandler::GetInstance().Reset();
         scan::DriverIdentifer::GetInstance().SetSourceManager(nullptr);
@@ -88,7 +90,7 @@ protected:
     }
 
     std::shared_ptr<FakeDynamictwain> control;
-    std::vector<int> shown;
+    std::shared_ptr<testsupport::RecordingMessageBox> box = std::make_shared<testsupport::RecordingMessageBox>();
 };
 
 // ---- scanner knowledge ---------------------------------------------------------------
@@ -186,7 +188,7 @@ TEST_F(ScanModel, ChecksShareOneListingAndListAgainOnlyWhenTheyFail) {
     control->ClearFailures();
     EXPECT_EQ(handler.Refresh(), 0);
     EXPECT_EQ(listings(), 3);
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(box->texts.empty());
 }
 
 TEST_F(ScanModel, ImageKindsFollowTheCurrentModelFamily) {
@@ -326,7 +328,11 @@ TEST_F(ScanModel, FillReportsMissingManagerUnknownAndAbsentSources) {
     EXPECT_EQ(handler.Refresh(), 2);
     control->AddSource(TestDevice("test:0"));
     EXPECT_EQ(handler.Refresh(), 5);
-    EXPECT_EQ(shown, (std::vector<int>{108, 153, 109}));
+    using core::MessageNumber;
+    EXPECT_EQ(box->texts, (std::vector<std::string>{core::LoadMessageText(MessageNumber::NoSourceManager),
+                                                     core::LoadMessageText(MessageNumber::NoDevice),
+                                                     core::LoadMessageText(MessageNumber::NoSource)}));
+    EXPECT_FALSE(box->texts.front().empty());
     handler.SetControl(nullptr);
     EXPECT_EQ(handler.Refresh(), 1);
 }

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
-#include "support/FakeDynamictwain.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
-#include "support/TempFolder.h"
+#include "support/FakeDynamictwain.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ protected:
         source.duplexType = 0;
         source.pages.push_back(scancontrol::PageImage::Blank(40, 50, 24, 100));
         control.AddSource(source);
-        app::SetMessageBox(box);
+        core::SetMessageBox(box);
         settings::SetCurrentSource("TEST:0");  // letter case differs from the control's name
         // A fresh duplex cache for every test.
         settings::DeleteProfileKey(settings::UserProductFilePath(), "Cap", "TEST:0");
@@ -45,7 +45,7 @@ protected:
         record.SetSaveFolder(out.path());
     }
     void TearDown() override {
-        app::SetMessageBox(nullptr);
+        core::SetMessageBox(nullptr);
         scan::TwainCapHandler::GetInstance().SetControl(nullptr);
     }
     bool Called(const std::string& call) const {
@@ -108,7 +108,7 @@ TEST_F(Acquisition, DuplexAdfWithoutDuplexUnitShows152AndNeverAcquires) {
     TwainScanner scanner(control);
     EXPECT_FALSE(scanner.Run(record));
     ASSERT_EQ(box->texts.size(), 1u);
-    EXPECT_EQ(box->texts[0], app::LoadMessageText(152));
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(152));
     EXPECT_EQ(control.CallCount("AcquireImage"), 0);
     EXPECT_FALSE(control.SourceOpen());
 }
@@ -155,7 +155,7 @@ TEST_F(Acquisition, UnknownSourceShows109) {
     TwainScanner scanner(control);
     EXPECT_FALSE(scanner.Run(record));
     ASSERT_EQ(box->texts.size(), 1u);
-    EXPECT_EQ(box->texts[0], app::LoadMessageText(109));
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(109));
 }
 
 TEST_F(Acquisition, MissingSourceManagerShows108) {
@@ -163,7 +163,7 @@ TEST_F(Acquisition, MissingSourceManagerShows108) {
     TwainScanner scanner(control);
     EXPECT_FALSE(scanner.Run(record));
     ASSERT_EQ(box->texts.size(), 2u) << "once at creation, once at the scan";
-    EXPECT_EQ(box->texts[1], app::LoadMessageText(108));
+    EXPECT_EQ(box->texts[1], core::LoadMessageText(108));
 }
 
 TEST_F(Acquisition, OpenFailureForVanishedSourceClosesTheManagerSilently) {
@@ -186,7 +186,7 @@ TEST_F(Acquisition, PagesGoThroughTheEncoderIntoTheSaveFolder) {
     info.xResolution = 100;
     // The fake writes its current page: deliver the transfer-ready and first page events.
     control.SetEventListener(nullptr);
-    ASSERT_TRUE(scanner.ProcessPage(true, info, app::kOriginButton, app::kDestFolder));
+    ASSERT_TRUE(scanner.ProcessPage(true, info, core::kOriginButton, core::kDestFolder));
     EXPECT_NE(scanner.DocumentPath().find("~ImageTempFile"), std::string::npos);
     scanner.AbortDocument();
     EXPECT_EQ(scanner.DocumentPath(), "");
@@ -196,18 +196,18 @@ TEST_F(Acquisition, NoFileTransferModeShows110) {
     TwainScanner scanner(control);
     ASSERT_TRUE(scanner.Run(record));
     control.TransferMode(0);
-    EXPECT_FALSE(scanner.ProcessPage(true, scancontrol::ImageInfo{}, app::kOriginButton, app::kDestFolder));
+    EXPECT_FALSE(scanner.ProcessPage(true, scancontrol::ImageInfo{}, core::kOriginButton, core::kDestFolder));
     ASSERT_EQ(box->texts.size(), 1u);
-    EXPECT_EQ(box->texts[0], app::LoadMessageText(110));
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(110));
 }
 
 TEST(AcquisitionValues, OutputFolderForPushes) {
     settings::CommonSetting folder("Folder");
     folder.SetSaveFolder("/home/u/Scans/");
-    EXPECT_EQ(TwainScanner::OutputFolder(folder, app::kOriginButton, app::kDestFolder), "/home/u/Scans/");
-    std::string pushed = TwainScanner::OutputFolder(folder, app::kOriginNetworkPush, app::kDestFolder);
+    EXPECT_EQ(TwainScanner::OutputFolder(folder, core::kOriginButton, core::kDestFolder), "/home/u/Scans/");
+    std::string pushed = TwainScanner::OutputFolder(folder, core::kOriginNetworkPush, core::kDestFolder);
     EXPECT_EQ(pushed.substr(pushed.size() - 15), "/Quorin/Folder/");
-    EXPECT_EQ(TwainScanner::OutputFolder(folder, app::kOriginLocalPush, app::kDestApplication2), "/home/u/Scans/");
+    EXPECT_EQ(TwainScanner::OutputFolder(folder, core::kOriginLocalPush, core::kDestApplication2), "/home/u/Scans/");
 }
 
 struct KindCase { const char* type; const char* pdf; const char* tif; int colourMode; int kind; };

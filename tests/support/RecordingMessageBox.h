@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 namespace testsupport {
 
-class RecordingMessageBox : public app::IMessageBox {
+class RecordingMessageBox : public core::IMessageBox {
 public:
-    explicit RecordingMessageBox(int answer = app::kIdOk) : answer_(answer) {}
+    explicit RecordingMessageBox(int answer = core::kIdOk) : answer_(answer) {}
     int Show(const std::string& text, unsigned style, unsigned helpContext) override {
         texts.push_back(text);
         lastStyle = style;

@@ -8,7 +8,7 @@
 #include <QtTest/QTest>
 
 #include "QtTestEnv.h"
-#include "app/DataFiles.h"
+#include "settings/ProductData.h"
 #include "support/TempFolder.h"
 #include "ui/BindableComboBox.h"
 #include "ui/DlgAbout.h"
@@ -152,7 +152,7 @@ TEST(BindableComboBox, ShowsTextsAndGivesBackTheBoundValue) {
 
 TEST(DlgAbout, ShowsNameVersionNoticesAndTheLogoOnlyWhenPresent) {
     testsupport::QtApp();
-    app::SetProgramFolder("");
+    settings::SetProgramFolder("");
     {
         ui::DlgAbout about;
         EXPECT_EQ(about.windowTitle(), QStringLiteral("About"));
@@ -167,9 +167,9 @@ TEST(DlgAbout, ShowsNameVersionNoticesAndTheLogoOnlyWhenPresent) {
     QImage logo(30, 20, QImage::Format_RGB32);
     logo.fill(Qt::darkCyan);
     ASSERT_TRUE(logo.save(QString::fromStdString(dir / "logo.bmp"), "BMP"));
-    app::SetProgramFolder(dir.path());
+    settings::SetProgramFolder(dir.path());
     ui::DlgAbout about;
-    app::SetProgramFolder("");
+    settings::SetProgramFolder("");
     EXPECT_EQ(about.windowTitle(), QStringLiteral("Info"));
     EXPECT_EQ(about.NoticeLabel(0)->text(), QStringLiteral("(c) Us"));
     EXPECT_TRUE(about.HasLogo());

@@ -8,20 +8,20 @@
 #include <thread>
 
 #include "QtTestEnv.h"
-#include "app/DataFiles.h"
 #include "delivery/LaunchTaskWorker.h"
+#include "settings/ProductData.h"
 #include "ui/DlgSelectSource.h"
 #include "ui/LaunchQuestion.h"
 #include "ui/QtMessageBox.h"
 
 namespace {
 
-class RecordingBox : public app::IMessageBox {
+class RecordingBox : public core::IMessageBox {
 public:
     int Show(const std::string& text, unsigned style, unsigned) override {
         texts.push_back(text);
         styles.push_back(style);
-        return app::kIdOk;
+        return core::kIdOk;
     }
     std::vector<std::string> texts;
     std::vector<unsigned> styles;
@@ -65,7 +65,7 @@ TEST(SelectSource, ScannersWithoutSelectionCannotBeCancelledOrClosedUntilOneIsPi
     dialog.accept();
     ASSERT_EQ(box->texts.size(), 1u);
     EXPECT_EQ(box->texts[0], "Error when attempt to connect the twain driver.");
-    EXPECT_EQ(box->styles[0], app::kMbOk | app::kMbIconStop);
+    EXPECT_EQ(box->styles[0], core::kMbOk | core::kMbIconStop);
     EXPECT_TRUE(dialog.isVisible());
 
     dialog.List()->setCurrentRow(1);
@@ -104,8 +104,8 @@ TEST(QtMessageBox, StyleGivesButtonsAndIconAndTheChoiceComesBack) {
         buttons = static_cast<int>(mb->buttons().size());
         mb->button(QMessageBox::No)->click();
     });
-    int result = box.Show("save path is not exit,\\n try to create now?", app::kMbYesNo | app::kMbIconQuestion, 0);
-    EXPECT_EQ(result, app::kIdNo);
+    int result = box.Show("save path is not exit,\\n try to create now?", core::kMbYesNo | core::kMbIconQuestion, 0);
+    EXPECT_EQ(result, core::kIdNo);
     EXPECT_EQ(shownText, QStringLiteral("save path is not exit,\n try to create now?"));
     EXPECT_EQ(icon, QMessageBox::Question);
     EXPECT_EQ(buttons, 2);
@@ -118,10 +118,10 @@ TEST(QtMessageBox, StyleGivesButtonsAndIconAndTheChoiceComesBack) {
         mb->button(QMessageBox::Ok)->click();
     });
     std::atomic<int> threaded{-1};
-    std::thread other([&] { threaded = box.Show("x", app::kMbOk | app::kMbIconStop, 0); });
+    std::thread other([&] { threaded = box.Show("x", core::kMbOk | core::kMbIconStop, 0); });
     while (threaded.load() < 0) QTest::qWait(10);
     other.join();
-    EXPECT_EQ(threaded.load(), app::kIdOk);
+    EXPECT_EQ(threaded.load(), core::kIdOk);
     EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
@@ -138,7 +138,7 @@ private:
 
 TEST(LaunchQuestion, YesRunsTheTasksNewWorkRaisesAndStopClosesWithNo) {
     testsupport::QtApp();
-    app::SetProgramFolder("");
+    settings::SetProgramFolder("");
     std::atomic<int> executed{0}, discarded{0};
     auto question = std::make_shared<ui::LaunchQuestionWindow>();
     delivery::LauncherTaskCollector collector;
@@ -151,7 +151,7 @@ TEST(LaunchQuestion, YesRunsTheTasksNewWorkRaisesAndStopClosesWithNo) {
         passDone = true;
     });
     QTRY_VERIFY_WITH_TIMEOUT(question->OpenBox() != nullptr, 5000);
-    EXPECT_EQ(question->OpenBox()->text().toStdString(), app::LoadMessageText(211));
+    EXPECT_EQ(question->OpenBox()->text().toStdString(), core::LoadMessageText(211));
     // More work while the question is open brings it forward and keeps it on top.
     collector.Add(std::make_unique<Probe>(executed, discarded));
     QTRY_COMPARE_WITH_TIMEOUT(question->RaiseCount(), 1, 5000);

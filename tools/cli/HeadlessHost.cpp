@@ -35,8 +35,8 @@ int ConsoleMessageBox::Show(const std::string& text, unsigned style, unsigned) {
     }
     std::fprintf(stderr, "scanner-utility: %s\n", shown.c_str());
     unsigned buttons = style & 0xF;
-    if (buttons == app::kMbYesNo || buttons == app::kMbYesNoCancel) return app::kIdNo;
-    return app::kIdOk;
+    if (buttons == core::kMbYesNo || buttons == core::kMbYesNoCancel) return core::kIdNo;
+    return core::kIdOk;
 }
 
 } // namespace cli

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/ScanDispatch.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 namespace scancontrol {
 class ISourceManager;
@@ -30,7 +30,7 @@ private:
 
 // Writes every message to standard error and answers "no" to questions, "OK" otherwise:
 // an unattended run never agrees to anything it was not asked to do.
-class ConsoleMessageBox : public app::IMessageBox {
+class ConsoleMessageBox : public core::IMessageBox {
 public:
     int Show(const std::string& text, unsigned style, unsigned helpContext) override;
     // The last text shown, its lines joined by "; " (empty when none was).

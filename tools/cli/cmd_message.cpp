@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "Command.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ int Run(const cli::Args& args) {
         std::fprintf(stderr, "usage: scanner-utility-cli message NUMBER\n");
         return 2;
     }
-    std::string text = app::LoadMessageText(std::atoi(args[0].c_str()));
+    std::string text = core::LoadMessageText(std::atoi(args[0].c_str()));
     if (text.empty()) {
         std::fprintf(stderr, "no message %s in Str.dat\n", args[0].c_str());
         return 1;

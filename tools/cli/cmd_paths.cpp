@@ -2,9 +2,9 @@
 #include <cstdio>
 
 #include "Command.h"
-#include "app/DataFiles.h"
 #include "platform/Folders.h"
 #include "platform/Services.h"
+#include "settings/ProductData.h"
 
 namespace {
 
@@ -13,20 +13,20 @@ int Run(const cli::Args&) {
         bool present = platform::FileSystem().Exists(path);
         std::printf("%-18s %s%s\n", label, path.c_str(), present ? "" : "  (missing)");
     };
-    std::printf("%-18s %s\n", "program folder", app::ProgramFolder().c_str());
-    std::printf("%-18s %s\n", "user folder", app::UserFolder().c_str());
-    std::printf("%-18s %s\n", "working images", app::WorkingImageFolder().c_str());
-    std::printf("%-18s %s\n", "pictures folder", app::PicturesFolderPath().c_str());
+    std::printf("%-18s %s\n", "program folder", settings::ProgramFolder().c_str());
+    std::printf("%-18s %s\n", "user folder", settings::UserFolder().c_str());
+    std::printf("%-18s %s\n", "working images", settings::WorkingImageFolder().c_str());
+    std::printf("%-18s %s\n", "pictures folder", settings::PicturesFolderPath().c_str());
     std::printf("%-18s %s\n", "temporary folder", platform::TempFolder().c_str());
-    std::printf("%-18s %s\n", "skin images", app::SkinImageFolder().c_str());
-    file("Prdct.dat", app::ProductFilePath());
-    file("Sets.dat template", app::SettingsTemplatePath());
-    file("Def.dat", app::DefaultsFilePath());
-    file("Id.dat", app::IdFilePath());
-    file("Mapping.dat", app::MappingFilePath());
-    file("Str.dat", app::TextFilePath());
-    file("user Prdct.dat", app::UserProductFilePath());
-    file("user Sets.dat", app::UserSettingsFilePath());
+    std::printf("%-18s %s\n", "skin images", settings::SkinImageFolder().c_str());
+    file("Prdct.dat", settings::ProductFilePath());
+    file("Sets.dat template", settings::SettingsTemplatePath());
+    file("Def.dat", settings::DefaultsFilePath());
+    file("Id.dat", settings::IdFilePath());
+    file("Mapping.dat", settings::MappingFilePath());
+    file("Str.dat", settings::TextFilePath());
+    file("user Prdct.dat", settings::UserProductFilePath());
+    file("user Sets.dat", settings::UserSettingsFilePath());
     return 0;
 }
 

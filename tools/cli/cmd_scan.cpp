@@ -12,24 +12,24 @@
 
 #include "Command.h"
 #include "HeadlessHost.h"
-#include "app/DataFiles.h"
+#include "app/ProgramServices.h"
 #include "app/ScanDispatch.h"
 #include "delivery/DestinationHandlers.h"
 #include "delivery/LaunchTasks.h"
 #include "scan/DriverIdentifer.h"
-#include "scan/ProgramServices.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "scancontrol/SourceManager.h"
+#include "settings/ProductData.h"
 #include "settings/Profile.h"
 
 namespace {
 
 // Forwards to the destination's real processor and notes the files it delivers.
-class NotingProcesser : public app::ScanProcesser {
+class NotingProcesser : public core::ScanProcesser {
 public:
-    NotingProcesser(std::unique_ptr<app::ScanProcesser> inner, std::vector<std::string>& delivered)
+    NotingProcesser(std::unique_ptr<core::ScanProcesser> inner, std::vector<std::string>& delivered)
         : inner_(std::move(inner)), delivered_(delivered) {}
     bool RefuseScan() override { return refused_ = inner_->RefuseScan(); }
     void OnPageSaved(const std::string& path) override {
@@ -44,11 +44,11 @@ public:
     bool LoadSettings() override { return inner_->LoadSettings(); }
     bool IsMultiPage() const override { return inner_->IsMultiPage(); }
     void SuppressDriverDialog() override { inner_->SuppressDriverDialog(); }
-    bool Start(app::IAcquisition& acquisition) override { return started_ = inner_->Start(acquisition); }
+    bool Start(core::IAcquisition& acquisition) override { return started_ = inner_->Start(acquisition); }
     bool refused_ = false;
     bool started_ = false;
 private:
-    std::unique_ptr<app::ScanProcesser> inner_;
+    std::unique_ptr<core::ScanProcesser> inner_;
     std::vector<std::string>& delivered_;
 };
 
@@ -69,21 +69,21 @@ private:
 // The current source, or when it is not among the installed known sources the first
 // known one (made current), as the window's start-up check does.
 bool ChooseSource(const std::string& requested) {
-    if (!requested.empty()) return app::SetCurrentSource(requested);
+    if (!requested.empty()) return settings::SetCurrentSource(requested);
     std::vector<std::string> names;
     scan::DriverIdentifer::GetInstance().KnownSources(names);
     if (names.empty()) return false;
-    std::string current = app::CurrentSourceName();
+    std::string current = settings::CurrentSourceName();
     for (const auto& n : names)
         if (settings::EqualsNoCase(n, current)) return true;
-    return app::SetCurrentSource(names.front());
+    return settings::SetCurrentSource(names.front());
 }
 
 int Run(const cli::Args& args) {
     cli::Options options(args);
     const std::map<std::string, int> destinations = {
-        {"app1", app::kDestApplication1}, {"app2", app::kDestApplication2},
-        {"folder", app::kDestFolder}, {"fax", app::kDestPcFax}};
+        {"app1", core::kDestApplication1}, {"app2", core::kDestApplication2},
+        {"folder", core::kDestFolder}, {"fax", core::kDestPcFax}};
     auto unknown = options.Unknown({}, {"--to", "--source"});
     auto to = destinations.find(options.Value("--to"));
     if (!unknown.empty() || to == destinations.end() || !options.Positional().empty()) {
@@ -97,15 +97,13 @@ int Run(const cli::Args& args) {
     QCoreApplication qapp(argc, argv);
 
     auto console = std::make_shared<cli::ConsoleMessageBox>();
-    app::SetMessageBox(console);
     // One listing of the devices serves every check of the scan.
     auto sources = std::make_shared<scancontrol::KeptSourceListing>(scancontrol::CreateSaneSourceManager());
     auto control = scancontrol::CreateSaneDynamictwain(sources);
-    scan::InstallProgramServices(control.get(), sources);
+    auto services = std::make_unique<app::ProgramServices>(control.get(), sources, console);
 
     if (!ChooseSource(options.Value("--source"))) {
-        app::ShowMessage(app::LoadMessageText(153), app::kMbOk | app::kMbIconStop);
-        scan::UninstallProgramServices();
+        core::ShowMessage(core::LoadMessageText(core::MessageNumber::NoDevice), core::kMbOk | core::kMbIconStop);
         std::fprintf(stderr, "scanner-utility-cli: scan failed: no scanning source of a known model is connected\n");
         return 1;
     }
@@ -114,32 +112,32 @@ int Run(const cli::Args& args) {
     delivery::LauncherTaskCollector queue;
     int sourceCheck = 0;
     cli::HeadlessWindow window([&sourceCheck] {
-        sourceCheck = scan::CheckSource(app::CurrentSourceName());
+        sourceCheck = scan::CheckSource(settings::CurrentSourceName());
         return sourceCheck == 0;
     });
     std::vector<std::string> delivered;
     NotingProcesser* processor = nullptr;
     auto handler = std::make_shared<app::ScanOperationHandler>(
         *control, scanner, window,
-        [&](const app::ScanRequest& request) -> std::unique_ptr<app::ScanProcesser> {
+        [&](const core::ScanRequest& request) -> std::unique_ptr<core::ScanProcesser> {
             auto inner = delivery::CreateProcesser(request, &queue);
             if (!inner) return nullptr;
             auto noting = std::make_unique<NotingProcesser>(std::move(inner), delivered);
             processor = noting.get();
             return noting;
         },
-        app::SourceServices{[] { return app::CurrentSourceName(); },
-                            [](const std::string& n) { app::SetCurrentSource(n); },
+        app::SourceServices{[] { return settings::CurrentSourceName(); },
+                            [](const std::string& n) { settings::SetCurrentSource(n); },
                             [] { scan::TwainCapHandler::GetInstance().HasDuplexUnit(); }});
     EventTap tap(*handler);
     control->SetEventListener(&tap);
-    app::SetScanStatus(handler);
+    services->SetScanStatus(handler);
 
-    bool accepted = handler->StartScanTask(app::ScanRequest::ForButton(to->second, app::CurrentSourceName()));
+    bool accepted = handler->StartScanTask(core::ScanRequest::ForButton(to->second, settings::CurrentSourceName()));
     if (accepted && processor && processor->started_) {
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (handler->GetScanState() == app::ScanState::Idle && control->ScanInProgress() == 0) qapp.quit();
+            if (handler->GetScanState() == core::ScanState::Idle && control->ScanInProgress() == 0) qapp.quit();
         });
         poll.start(20);
         qapp.exec();
@@ -147,16 +145,14 @@ int Run(const cli::Args& args) {
 
     const std::string controlError = control->ErrorString();
     control->SetEventListener(nullptr);
-    app::SetScanStatus(nullptr);
-    app::SetMessageBox(nullptr);
-    scan::UninstallProgramServices();
+    services.reset();
     for (const auto& path : delivered) std::printf("%s\n", path.c_str());
     bool ok = accepted && processor && processor->started_ && !tap.failed && !delivered.empty();
     if (ok) return 0;
     // One line that says why, whatever was or was not said before.
     std::string why;
     if (!accepted) {
-        const std::string source = app::CurrentSourceName();
+        const std::string source = settings::CurrentSourceName();
         why = sourceCheck == 17 ? "the scanner interface (SANE) could not be initialised"
               : sourceCheck == 2 ? "no scanning source of a known model is connected"
               : sourceCheck != 0 ? "no usable scanning source named \"" + source +

@@ -7,8 +7,8 @@
 // Pages that are not black and white already are thresholded at half brightness.
 // The file is little-endian with one strip, as the PDF encoder's strip reader expects.
 
-#include "output/codec/Codecs.h"
-#include "output/codec/Tiff.h"
+#include "codec/Codecs.h"
+#include "codec/Tiff.h"
 
 #include <cstdio>
 

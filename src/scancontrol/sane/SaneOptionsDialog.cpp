@@ -177,4 +177,6 @@ void InstallSaneDriverDialog() {
     });
 }
 
+void UninstallSaneDriverDialog() { sanectl::SetOptionsDialogRunner(nullptr); }
+
 } // namespace scancontrol

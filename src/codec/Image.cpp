@@ -1,4 +1,4 @@
-#include "output/codec/Image.h"
+#include "codec/Image.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "output/codec/Jpeg.h"
+#include "codec/Jpeg.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "output/codec/FileIo.h"
+#include "codec/FileIo.h"
 
 namespace codec {
 namespace {

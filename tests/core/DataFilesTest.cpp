@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/DataFiles.h"
 #include "platform/Services.h"
+#include "settings/ProductData.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -12,11 +12,11 @@ namespace {
 using testsupport::TempFolder;
 
 TEST(DataFiles, FilesAreInTheProgramFolderAndShipped) {
-    app::SetProgramFolder("");
-    std::string folder = app::ProgramFolder();
+    settings::SetProgramFolder("");
+    std::string folder = settings::ProgramFolder();
     ASSERT_EQ(folder.back(), '/');
-    for (const std::string& path : {app::ProductFilePath(), app::SettingsTemplatePath(), app::DefaultsFilePath(),
-                                    app::IdFilePath(), app::MappingFilePath(), app::TextFilePath()}) {
+    for (const std::string& path : {settings::ProductFilePath(), settings::SettingsTemplatePath(), settings::DefaultsFilePath(),
+                                    settings::IdFilePath(), settings::MappingFilePath(), settings::TextFilePath()}) {
         EXPECT_EQ(path.rfind(folder, 0), 0u) << path;
         EXPECT_TRUE(platform::FileSystem().Exists(path)) << path << " is not shipped";
     }
@@ -25,25 +25,25 @@ TEST(DataFiles, FilesAreInTheProgramFolderAndShipped) {
 TEST(DataFiles, UserFolderIsCompanyThenQuorinUnderConfigHome) {
     TempFolder program;
     program.Write("Prdct.dat", "[Common]\nCompanyPathSection=Acme Imaging\n");
-    app::SetProgramFolder(program.path());
-    std::string user = app::UserFolder();
+    settings::SetProgramFolder(program.path());
+    std::string user = settings::UserFolder();
     std::string config = std::string(std::getenv("XDG_CONFIG_HOME")) + "/";
     EXPECT_EQ(user, config + "Acme Imaging/Quorin/");
     EXPECT_TRUE(platform::FileSystem().IsDirectory(user));
-    EXPECT_EQ(app::WorkingImageFolder(), user + "TempImage/");
+    EXPECT_EQ(settings::WorkingImageFolder(), user + "TempImage/");
     EXPECT_TRUE(platform::FileSystem().IsDirectory(user + "TempImage"));
     // A company value that would leave the configuration folder is not used.
     program.Write("Prdct.dat", "[Common]\nCompanyPathSection=../../etc\n");
-    EXPECT_EQ(app::UserFolder().rfind(config, 0), 0u);
-    EXPECT_EQ(app::UserFolder().find(".."), std::string::npos);
-    app::SetProgramFolder("");
+    EXPECT_EQ(settings::UserFolder().rfind(config, 0), 0u);
+    EXPECT_EQ(settings::UserFolder().find(".."), std::string::npos);
+    settings::SetProgramFolder("");
 }
 
 } // namespace
 
 // ---- the shipped data files agree with each other -------------------------------------
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "settings/Profile.h"
 #include "settings/ScanSettingValues.h"
 
@@ -51,7 +51,7 @@ namespace {
 
 std::vector<std::string> ListOf(const std::string& key) {
     std::vector<std::string> items;
-    for (auto& item : settings::Split(settings::ReadProfileString(app::IdFilePath(), "Basic", key), ','))
+    for (auto& item : settings::Split(settings::ReadProfileString(settings::IdFilePath(), "Basic", key), ','))
         if (!item.empty()) items.push_back(item);
     return items;
 }
@@ -61,11 +61,11 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 }
 
 TEST(ShippedData, EveryCatalogueMessageAndLabelIsPresent) {
-    app::SetProgramFolder("");
+    settings::SetProgramFolder("");
     const int numbers[] = {102, 103, 104, 105, 106, 108, 109, 110, 113, 116, 118, 119, 125, 126, 127, 128, 129,
                            130, 131, 132, 133, 134, 136, 137, 138, 140, 141, 142, 143, 144, 145, 146, 147, 148,
                            150, 152, 153, 210, 211};
-    for (int n : numbers) EXPECT_FALSE(app::LoadMessageText(n).empty()) << "message " << n;
+    for (int n : numbers) EXPECT_FALSE(core::LoadMessageText(n).empty()) << "message " << n;
     std::vector<std::string> keys = {"MD_Caption", "MD_App1", "MD_App2", "MD_Folder", "MD_Fax", "Option", "Setting",
                                      "SelectScanner", "ShowTips", "Exit", "Help", "HelpTopic", "About",
                                      "DS_Caption", "DS_LabelSource", "DS_OK", "DS_Cancel", "AM_Add_Title",
@@ -89,24 +89,24 @@ TEST(ShippedData, EveryCatalogueMessageAndLabelIsPresent) {
     for (const char* prefix : {"AD1_", "AD2_"})
         for (const char* suffix : {"Application", "BtnAdd", "BtnModify", "BtnDelete"})
             keys.push_back(std::string(prefix) + suffix);
-    for (const auto& key : keys) EXPECT_FALSE(app::LoadUIString(key).empty()) << key;
+    for (const auto& key : keys) EXPECT_FALSE(core::LoadUIString(key).empty()) << key;
     // A leading blank of a label survives the file's quoting.
-    EXPECT_EQ(app::LoadUIString("FD_IsShowDriver"), " Display the scanner driver");
+    EXPECT_EQ(core::LoadUIString("FD_IsShowDriver"), " Display the scanner driver");
 }
 
 TEST(ShippedData, ModelListsHaveDisplayTextsAndDefaultsAreAllowed) {
-    app::SetProgramFolder("");
+    settings::SetProgramFolder("");
     for (const char* list : {"ScanMethod", "ColorMode", "Resolution", "SaveType", "EmailClients",
                              "ColorPDFCompression", "TifCompression"}) {
         auto items = ListOf(list);
         EXPECT_FALSE(items.empty()) << list;
         for (const auto& item : items)
-            EXPECT_FALSE(settings::ReadProfileString(app::MappingFilePath(), list, item).empty()) << list << " " << item;
+            EXPECT_FALSE(settings::ReadProfileString(settings::MappingFilePath(), list, item).empty()) << list << " " << item;
     }
     for (const char* seq : {"CommonSequence", "SequenceForKest", "SequenceForVorn"})
-        for (auto& paper : settings::Split(settings::ReadProfileString(app::IdFilePath(), "PaperSize_Sequence", seq), ','))
-            EXPECT_FALSE(settings::ReadProfileString(app::MappingFilePath(), "PaperSize", paper).empty()) << paper;
-    const std::string def = app::DefaultsFilePath();
+        for (auto& paper : settings::Split(settings::ReadProfileString(settings::IdFilePath(), "PaperSize_Sequence", seq), ','))
+            EXPECT_FALSE(settings::ReadProfileString(settings::MappingFilePath(), "PaperSize", paper).empty()) << paper;
+    const std::string def = settings::DefaultsFilePath();
     for (const char* section : {"Application1", "Application2", "Folder", "Fax"}) {
         SCOPED_TRACE(section);
         EXPECT_TRUE(Contains(ListOf("ScanMethod"), settings::ReadProfileString(def, section, "Scanmethod")));

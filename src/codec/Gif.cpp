@@ -1,11 +1,11 @@
-#include "output/codec/Gif.h"
+#include "codec/Gif.h"
 
 #include <cstring>
 #include <vector>
 
 #include <gif_lib.h>
 
-#include "output/codec/FileIo.h"
+#include "codec/FileIo.h"
 
 namespace codec {
 namespace {

@@ -1,4 +1,4 @@
-#include "output/codec/Tiff.h"
+#include "codec/Tiff.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -7,7 +7,7 @@
 
 #include <tiffio.h>
 
-#include "output/codec/FileIo.h"
+#include "codec/FileIo.h"
 
 namespace codec {
 namespace {

@@ -1,10 +1,10 @@
-#include "output/codec/Bmp.h"
+#include "codec/Bmp.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "output/codec/FileIo.h"
+#include "codec/FileIo.h"
 
 namespace codec {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "output/codec/Image.h"
+#include "codec/Image.h"
 
 namespace codec {
 

@@ -1,11 +1,11 @@
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 #include <atomic>
 
-#include "app/DataFiles.h"
+#include "settings/ProductData.h"
 #include "settings/Profile.h"
 
-namespace app {
+namespace core {
 namespace {
 
 std::shared_ptr<IMessageBox>& BoxSlot() {
@@ -20,11 +20,11 @@ std::shared_ptr<IScanStatus>& StatusSlot() {
 } // namespace
 
 std::string LoadMessageText(int number) {
-    return settings::ReadProfileString(TextFilePath(), "Messages", std::to_string(number), "");
+    return settings::ReadProfileString(settings::TextFilePath(), "Messages", std::to_string(number), "");
 }
 
 std::string LoadUIString(const std::string& key) {
-    return settings::ReadProfileString(TextFilePath(), "UIString", key, "");
+    return settings::ReadProfileString(settings::TextFilePath(), "UIString", key, "");
 }
 
 void SetMessageBox(std::shared_ptr<IMessageBox> box) { std::atomic_store(&BoxSlot(), std::move(box)); }
@@ -37,4 +37,4 @@ int ShowMessage(const std::string& text, unsigned style, unsigned helpContext) {
     return box ? box->Show(text, style, helpContext) : 0;
 }
 
-} // namespace app
+} // namespace core

@@ -1,4 +1,4 @@
-#include "output/codec/Png.h"
+#include "codec/Png.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include <png.h>
 
-#include "output/codec/FileIo.h"
+#include "codec/FileIo.h"
 
 namespace codec {
 namespace {

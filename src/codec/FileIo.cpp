@@ -1,4 +1,4 @@
-#include "output/codec/FileIo.h"
+#include "codec/FileIo.h"
 
 #include <cerrno>
 

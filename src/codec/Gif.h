@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "output/codec/Image.h"
+#include "codec/Image.h"
 
 namespace codec {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "output/codec/Image.h"
+#include "codec/Image.h"
 
 namespace codec {
 

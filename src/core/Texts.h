@@ -6,9 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "app/ScanState.h"
+#include "core/Ids.h"
+#include "core/ScanState.h"
 
-namespace app {
+namespace core {
 
 // Message box styles and results, with the values the settings and callers use.
 enum MessageStyle : unsigned {
@@ -20,6 +21,7 @@ enum MessageResult : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 // The text of message `number` in section Messages of Str.dat (key in plain decimal);
 // empty when the file, section or key is missing.
 std::string LoadMessageText(int number);
+inline std::string LoadMessageText(MessageNumber number) { return LoadMessageText(static_cast<int>(number)); }
 // The text of `key` in section UIString of Str.dat; empty when missing.
 std::string LoadUIString(const std::string& key);
 
@@ -42,4 +44,4 @@ void SetScanStatus(std::shared_ptr<IScanStatus> status);
 // returned: such scans run unattended.
 int ShowMessage(const std::string& text, unsigned style, unsigned helpContext = 0);
 
-} // namespace app
+} // namespace core

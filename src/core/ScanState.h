@@ -1,12 +1,12 @@
 #pragma once
-// The scan state of the main window, and what the text routines need to know of it.
+// The scan state of the program, and what the message routine needs to know of it.
 
-namespace app {
+namespace core {
 
 enum class ScanState { Idle, Modal, Starting, Running };
 
-// Origin of the request being served: 0 button, 1 local push, 2 network push.
-enum RequestOrigin { kOriginButton = 0, kOriginLocalPush = 1, kOriginNetworkPush = 2 };
+// Origin of the request being served.
+enum RequestOrigin : int { kOriginButton = 0, kOriginLocalPush = 1, kOriginNetworkPush = 2 };
 
 // Answers what scan, if any, is being served; implemented by the scan dispatch.
 class IScanStatus {
@@ -25,4 +25,4 @@ public:
     }
 };
 
-} // namespace app
+} // namespace core

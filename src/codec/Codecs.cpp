@@ -1,13 +1,13 @@
-#include "output/codec/Codecs.h"
+#include "codec/Codecs.h"
 
 #include <cstring>
 
-#include "output/codec/Bmp.h"
-#include "output/codec/FileIo.h"
-#include "output/codec/Gif.h"
-#include "output/codec/Jpeg.h"
-#include "output/codec/Png.h"
-#include "output/codec/Tiff.h"
+#include "codec/Bmp.h"
+#include "codec/FileIo.h"
+#include "codec/Gif.h"
+#include "codec/Jpeg.h"
+#include "codec/Png.h"
+#include "codec/Tiff.h"
 
 namespace codec {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "output/codec/Image.h"
+#include "codec/Image.h"
 
 namespace codec {
 
