@@ -22,6 +22,7 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
 test: build
+	scripts/check-floors.sh
 	cd $(BUILD) && ctest --no-tests=error --output-on-failure -j$(JOBS) --timeout 600
 
 sanitize: deps
