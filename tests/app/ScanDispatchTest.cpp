@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "../scancontrol/ControlTestSupport.h"
+#include "app/ProgramServices.h"
 #include "app/ScanDispatch.h"
 #include "core/Texts.h"
 #include "platform/NamedSemaphore.h"
@@ -162,12 +163,11 @@ protected:
             SourceServices{[this] { return current; }, [this](const std::string& n) { current = n; },
                            [this] { ++deviceRefreshes; }});
         control.SetEventListener(handler.get());
-        core::SetMessageBox(box);
-        core::SetScanStatus(handler);
+        services = std::make_unique<ProgramServices>(&control, nullptr, box);
+        services->SetScanStatus(handler);
     }
     void TearDown() override {
-        core::SetMessageBox(nullptr);
-        core::SetScanStatus(nullptr);
+        services.reset();
         control.SetEventListener(nullptr);
     }
     bool Press(int destination = core::kDestFolder) { return handler->StartScanTask(core::ScanRequest::ForButton(destination, current)); }
@@ -178,6 +178,7 @@ protected:
     RecordingProcessor::Record record;
     std::shared_ptr<RecordingBox> box = std::make_shared<RecordingBox>();
     std::shared_ptr<ScanOperationHandler> handler;
+    std::unique_ptr<ProgramServices> services;
     std::string current = "test:0";
     bool multiPage = false, refuse = false;
     std::function<void()> onRefuseCheck;
@@ -451,8 +452,8 @@ TEST_P(DispatchEndMessagesOnSane, ShownUnlessNetworkPush) {
         SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
     control->SetEventListener(handler.get());
     auto box = std::make_shared<RecordingBox>();
-    core::SetMessageBox(box);
-    core::SetScanStatus(handler);
+    auto services = std::make_unique<ProgramServices>(control.get(), nullptr, box);
+    services->SetScanStatus(handler);
 
     core::ScanRequest r = core::ScanRequest::ForButton(core::kDestFolder, "test:0");
     r.origin = c.origin;
@@ -472,8 +473,7 @@ TEST_P(DispatchEndMessagesOnSane, ShownUnlessNetworkPush) {
     core::ShowMessage("after", core::kMbOk);
     EXPECT_EQ(box->texts, std::vector<std::string>{"after"});
 
-    core::SetMessageBox(nullptr);
-    core::SetScanStatus(nullptr);
+    services.reset();
     control->SetEventListener(nullptr);
     control->CloseSource();
     control->CloseSourceManager();
