@@ -25,11 +25,10 @@
 #include "ui/QtMessageBox.h"
 #include "ui/SkinButton.h"
 #include "ui/UiText.h"
+#include "core/Ids.h"
 
 namespace app {
 namespace {
-
-constexpr int kMsgNoDevice = 153;
 
 // The four buttons in the order they are set up, with their pictures and captions.
 struct ButtonPlace {
@@ -261,11 +260,11 @@ void CHotkeyDlg::CheckListedSources() {
     ShowLookingForScanners(false);
     SourceCheck check = services_.CheckSources();
     if (check.sources.empty()) {
-        box_->Show(core::LoadMessageText(kMsgNoDevice), core::kMbOk, 0);
+        box_->Show(core::LoadMessageText(core::MessageNumber::NoDevice), core::kMbOk, 0);
         OnCommand(kCmdExit);
         return;
     }
-    if (check.code == 5) {
+    if (check.code == core::kSourceNotKnown) {
         if (check.sources.size() == 1) {
             services_.SetCurrentSource(check.sources.front());
         } else {

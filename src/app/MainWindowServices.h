@@ -10,6 +10,7 @@
 
 #include "app/ButtonTips.h"
 #include "app/ScanDispatch.h"
+#include "core/Ids.h"
 
 namespace delivery {
 class LauncherTaskCollector;
@@ -17,12 +18,10 @@ class LauncherTaskCollector;
 
 namespace app {
 
-// The usable scanners for the current source name, and the check's result code: 0 the
-// current source is usable, 2 no known scanner, 5 known scanners but not the current
-// one, 17 no source manager.
+// The usable scanners for the current source name, and the check's result.
 struct SourceCheck {
     std::vector<std::string> sources;
-    int code = 0;
+    core::SourceCheckResult code = core::kSourceUsable;
 };
 
 class IMainWindowServices {

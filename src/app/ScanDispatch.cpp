@@ -1,9 +1,12 @@
 #include "app/ScanDispatch.h"
 
+#include "core/Ids.h"
 #include "core/Texts.h"
+#include "output/ImageCompressioner.h"
 #include "platform/Memory.h"
 #include "platform/NamedSemaphore.h"
 #include "platform/Services.h"
+#include "scancontrol/Twain.h"
 #include "settings/ProductData.h"
 
 namespace app {
@@ -14,9 +17,6 @@ namespace {
 
 constexpr int kAccepted = 1;
 constexpr int kRefused = 0;
-constexpr int kMessageSeriesFull = 113;
-constexpr int kMessageEndedEarly = 210;
-constexpr int kEncoderDocumentFull = 3;
 
 } // namespace
 
@@ -136,19 +136,15 @@ std::unique_ptr<core::ScanProcesser> ScanOperationHandler::CreateProcesser() {
 
 void ScanOperationHandler::RunScan(std::unique_ptr<core::ScanProcesser> processor) {
     if (!processor || control_.ScanInProgress() != 0) return;
-    cancelled_ = false;
     processor_ = std::move(processor);
-    control_.SaveImageToFile(ScanTempFilePath(), 2);
+    control_.SaveImageToFile(ScanTempFilePath(), twain::TWFF_BMP);
     processor_->Prepare();
     window_.RefreshButtons();
-    multiPage_ = processor_->IsMultiPage();
-    endedEarly_ = false;
-    transferring_ = false;
+    acquisitionState_.Begin(processor_->IsMultiPage());
     if (Request().origin == core::kOriginNetworkPush) processor_->SuppressDriverDialog();
-    acquisitionClosed_ = false;
     SetEndPending(true);
     if (!processor_->Start(acquisition_)) {
-        acquisitionClosed_ = true;
+        acquisitionState_.closed = true;
         SetEndPending(false);
     }
 }
@@ -164,7 +160,7 @@ void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
     }
     // The end has been handled, delivery included: from here on the scan's messages are
     // no longer part of it.
-    if (acquisitionClosed_) SetEndPending(false);
+    if (acquisitionState_.closed) SetEndPending(false);
     // The scan is over and its pages are gone: the memory they held goes back.
     if (event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferFailed ||
         event == TwainEvent::TransferCancelled)
@@ -172,67 +168,54 @@ void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
 }
 
 void ScanOperationHandler::OnTransferReady() {
-    transferring_ = true;
-    endedEarly_ = false;
-    if (processor_ && processor_->RefuseScan()) {
-        control_.DisableSource();
-        cancelled_ = true;
-        control_.CloseSource();
-        acquisitionClosed_ = true;
-        acquisition_.AbortDocument();
-    }
+    acquisitionState_.transferring = true;
+    acquisitionState_.ForgetFull();
+    if (processor_ && processor_->RefuseScan()) Abandon();
 }
 
 void ScanOperationHandler::OnPageTransferred() {
-    endedEarly_ = false;
-    if (cancelled_) return;
+    acquisitionState_.ForgetFull();
+    if (acquisitionState_.Stopped()) return;
     core::ScanRequest request = Request();
-    bool newFile = !(multiPage_ && !transferring_);
+    // A one-page file type starts a file for every page; a many-page one only for the
+    // first page of a transfer.
+    bool newFile = !(acquisitionState_.multiPage && !acquisitionState_.transferring);
     if (!acquisition_.ProcessPage(newFile, control_.CurrentImageInfo(), request.origin, request.destination)) {
         // A page that cannot be taken for another reason than a full series says why.
         const std::string why = acquisition_.TakeFailureMessage();
-        core::ShowMessage(why.empty() ? core::LoadMessageText(kMessageSeriesFull) : why, core::kMbOk | core::kMbIconStop);
-        control_.DisableSource();
-        cancelled_ = true;
-        control_.CloseSource();
-        acquisition_.AbortDocument();
-        DeleteTempFile();
-        acquisitionClosed_ = true;
+        core::ShowMessage(why.empty() ? core::LoadMessageText(core::MessageNumber::SeriesFull) : why,
+                          core::kMbOk | core::kMbIconStop);
+        Abandon();
     }
 }
 
 void ScanOperationHandler::OnPageEnded() {
-    if (cancelled_ && !endedEarly_) {
+    if (acquisitionState_.IsAbandoned()) {
         acquisition_.AbortDocument();
         return;
     }
-    transferring_ = false;
-    int result = acquisition_.AddPage();
+    acquisitionState_.transferring = false;
+    const int result = acquisition_.AddPage();
     bool pageLost = false;
-    if (result != 0) {
-        if (result == kEncoderDocumentFull) {
-            endedEarly_ = true;
-        } else {
-            endedEarly_ = false;
-            pageLost = true;
-            acquisition_.AbortDocument();
-        }
+    if (result == output::kDocumentFull) {
+        acquisitionState_.course = AcquisitionState::Course::Full;
         control_.DisableSource();
-        cancelled_ = true;
+    } else if (result != output::kPageAdded) {
+        acquisitionState_.course = AcquisitionState::Course::Abandoned;
+        pageLost = true;
+        acquisition_.AbortDocument();
+        control_.DisableSource();
     }
     // A page that could not be written is not delivered: there is no file to deliver.
-    if (!multiPage_ && !pageLost) {
+    if (!acquisitionState_.multiPage && !pageLost) {
         acquisition_.FinishDocument();
         std::string path = acquisition_.DocumentPath();
         if (processor_ && !path.empty()) processor_->OnPageSaved(path);
     }
     // A document that could not be saved ends the scan: the next would fare no better.
     const bool failed = TellFailure();
-    if (failed && result == 0) {
-        control_.DisableSource();
-        cancelled_ = true;
-    }
-    if (result != 0 || failed) EndAcquisitionIfSilent();
+    if (failed && result == output::kPageAdded) StopFeeding();
+    if (result != output::kPageAdded || failed) EndAcquisitionIfSilent();
 }
 
 bool ScanOperationHandler::TellFailure() {
@@ -244,41 +227,48 @@ bool ScanOperationHandler::TellFailure() {
 void ScanOperationHandler::EndAcquisitionIfSilent() {
     // A control that ends a disabled acquisition without a closing event still owes the
     // document its end: handle it here, once.
-    if (control_.ScanInProgress() == 0 && !acquisitionClosed_) OnAcquisitionEnded();
+    if (control_.ScanInProgress() == 0 && !acquisitionState_.closed) OnAcquisitionEnded();
 }
 
 void ScanOperationHandler::OnAcquisitionEnded() {
-    if (acquisitionClosed_) return;
-    acquisitionClosed_ = true;
-    DeleteTempFile();
-    if (cancelled_ && !endedEarly_) {
-        acquisition_.AbortDocument();
-        control_.DisableSource();
-        control_.CloseSource();
+    if (acquisitionState_.closed) return;
+    if (acquisitionState_.IsAbandoned()) {
+        Abandon();
         return;
     }
-    if (endedEarly_) {
-        core::ShowMessage(core::LoadMessageText(kMessageEndedEarly), core::kMbOk | core::kMbIconInformation);
-        endedEarly_ = false;
+    acquisitionState_.closed = true;
+    DeleteTempFile();
+    if (acquisitionState_.IsFull()) {
+        core::ShowMessage(core::LoadMessageText(core::MessageNumber::DocumentFull),
+                          core::kMbOk | core::kMbIconInformation);
+        acquisitionState_.ForgetFull();
     }
     acquisition_.FinishDocument();
     TellFailure();
     std::string path = acquisition_.DocumentPath();
     if (processor_ && !path.empty()) processor_->OnScanFinished(path);
     control_.CloseSource();
-    endedEarly_ = false;
 }
 
 void ScanOperationHandler::OnTransferFailed() {
-    cancelled_ = true;
+    // A failed or cancelled acquisition delivers nothing and leaves no partial document.
+    Abandon();
+}
+
+void ScanOperationHandler::Abandon() {
+    acquisitionState_.course = AcquisitionState::Course::Abandoned;
     control_.DisableSource();
     control_.CloseSource();
-    // A failed or cancelled acquisition delivers nothing and leaves no partial document.
     acquisition_.AbortDocument();
-    if (!acquisitionClosed_) {
-        acquisitionClosed_ = true;
+    if (!acquisitionState_.closed) {
+        acquisitionState_.closed = true;
         DeleteTempFile();
     }
+}
+
+void ScanOperationHandler::StopFeeding() {
+    acquisitionState_.Stop();
+    control_.DisableSource();
 }
 
 void ScanOperationHandler::DeleteTempFile() { platform::FileSystem().Remove(ScanTempFilePath()); }

@@ -38,6 +38,34 @@ struct SourceServices {
     std::function<void()> refreshDeviceKnowledge;               // duplex unit and derived values
 };
 
+// Where one acquisition stands, as the control's events move it on (user-interface
+// thread only).
+struct AcquisitionState {
+    enum class Course {
+        Taking,     // pages are taken
+        Full,       // the document is full: it is kept and delivered, no more pages are taken
+        Abandoned,  // refused, failed or cancelled: nothing is delivered
+    };
+    Course course = Course::Taking;
+    bool transferring = false;  // a page transfer has begun and not yet ended
+    bool multiPage = false;     // the destination's file type holds many pages per file
+    bool closed = true;         // the end of the acquisition has been handled
+
+    // A new acquisition for a destination.
+    void Begin(bool manyPagesPerFile) { *this = AcquisitionState{Course::Taking, false, manyPagesPerFile, false}; }
+    // No more pages are taken; a full document stays full.
+    void Stop() {
+        if (course == Course::Taking) course = Course::Abandoned;
+    }
+    // A full document that sees another transfer is not kept after all.
+    void ForgetFull() {
+        if (course == Course::Full) course = Course::Abandoned;
+    }
+    bool Stopped() const { return course != Course::Taking; }
+    bool IsAbandoned() const { return course == Course::Abandoned; }
+    bool IsFull() const { return course == Course::Full; }
+};
+
 class ScanOperationHandler : public scancontrol::IDynamictwainEvents, public core::IScanStatus {
 public:
     ScanOperationHandler(scancontrol::CDynamictwain& control, core::IAcquisition& acquisition, IScanWindow& window,
@@ -80,6 +108,11 @@ private:
     void OnAcquisitionEnded();
     void OnTransferFailed();
     void DeleteTempFile();
+    // Ends the acquisition without a document: the control stops and closes the source,
+    // the open document is dropped and the temporary file goes (once per acquisition).
+    void Abandon();
+    // No pages after this one: the control is told to stop feeding.
+    void StopFeeding();
     void EndAcquisitionIfSilent();
     void SetEndPending(bool pending);
     // Shows what the acquisition says about its last failure; true when it said anything.
@@ -100,11 +133,7 @@ private:
 
     // Touched on the user-interface thread only.
     std::unique_ptr<core::ScanProcesser> processor_;
-    bool cancelled_ = false;
-    bool endedEarly_ = false;
-    bool transferring_ = false;
-    bool multiPage_ = false;
-    bool acquisitionClosed_ = true;  // the end of the current acquisition has been handled
+    AcquisitionState acquisitionState_;
 };
 
 // Where the control is told to write at the start of every scan; removed at its end.

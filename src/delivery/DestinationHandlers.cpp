@@ -10,9 +10,6 @@
 namespace delivery {
 namespace {
 
-constexpr int kMessageNoApplication = 148;
-constexpr int kMessageFaxFailed = 116;
-
 void AddOnce(std::vector<std::string>& files, const std::string& path) {
     for (const auto& f : files)
         if (f == path) return;
@@ -62,7 +59,7 @@ settings::AppElements AppHandler::LookUpApplication() {
 
 bool AppHandler::RefuseScan() {
     if (LookUpApplication().GetAppListId() != 0) return false;
-    core::ShowMessage(core::LoadMessageText(kMessageNoApplication), core::kMbOk | core::kMbIconStop);
+    core::ShowMessage(core::LoadMessageText(core::MessageNumber::NoApplication), core::kMbOk | core::kMbIconStop);
     return true;
 }
 
@@ -143,7 +140,7 @@ bool FaxHandler::OpenFaxJob() {
 bool FaxHandler::RefuseScan() {
     lastError_ = 0;
     if (OpenFaxJob()) return false;
-    core::ShowMessage(core::LoadMessageText(kMessageFaxFailed), core::kMbOk | core::kMbIconStop);
+    core::ShowMessage(core::LoadMessageText(core::MessageNumber::FaxFailed), core::kMbOk | core::kMbIconStop);
     return lastError_ != 0;
 }
 

@@ -26,7 +26,7 @@ void LaunchTaskWorker::Stop() {
 bool LaunchTaskWorker::RunOnce() {
     auto task = collector_.Take();
     if (!task) return false;
-    bool yes = question_ && question_->Ask(core::LoadMessageText(211), collector_);
+    bool yes = question_ && question_->Ask(core::LoadMessageText(core::MessageNumber::OpenWaitingScans), collector_);
     // A stop that arrives while the question is open counts as "no": the files of the
     // queued tasks are deleted rather than left behind in the temporary folder.
     if (collector_.IsStopRequested()) yes = false;

@@ -101,22 +101,22 @@ void DriverIdentifer::ForgetSources() {
 
 namespace {
 
-int CheckAgainst(const std::string& name, int status, const std::vector<std::string>& names) {
-    if (status == kNoSourceManager) return 17;
-    if (names.empty()) return 2;
+core::SourceCheckResult CheckAgainst(const std::string& name, int status, const std::vector<std::string>& names) {
+    if (status == kNoSourceManager) return core::kNoSourceManager;
+    if (names.empty()) return core::kNoKnownSource;
     for (const auto& n : names)
-        if (settings::EqualsNoCase(n, name)) return 0;
-    return 5;
+        if (settings::EqualsNoCase(n, name)) return core::kSourceUsable;
+    return core::kSourceNotKnown;
 }
 
 } // namespace
 
-int CheckSource(const std::string& name, std::vector<std::string>* known) {
+core::SourceCheckResult CheckSource(const std::string& name, std::vector<std::string>* known) {
     auto& identifier = DriverIdentifer::GetInstance();
     std::vector<std::string> names;
     bool kept = false;
-    int code = CheckAgainst(name, identifier.KnownSources(names, &kept), names);
-    if (code != 0 && kept) {
+    core::SourceCheckResult code = CheckAgainst(name, identifier.KnownSources(names, &kept), names);
+    if (code != core::kSourceUsable && kept) {
         identifier.ForgetSources();
         code = CheckAgainst(name, identifier.KnownSources(names), names);
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Ids.h"
 #include "settings/Singleton.h"
 
 namespace scancontrol {
@@ -80,11 +81,10 @@ private:
     std::shared_ptr<scancontrol::ISourceManager> manager_;
 };
 
-// 0 the name is a known source, 2 there is no known source, 5 known sources exist but
-// not this one, 17 no source manager. `known` (optional) receives the known sources.
+// Whether the name is a known source. `known` (optional) receives the known sources.
 // A check that fails on a listing kept from an earlier request is made once more on a
 // fresh listing: the scanner may have been connected since.
-int CheckSource(const std::string& name, std::vector<std::string>* known = nullptr);
+core::SourceCheckResult CheckSource(const std::string& name, std::vector<std::string>* known = nullptr);
 
 // The current source's entry.
 DriverEntry CurrentDriverEntry();

@@ -8,6 +8,7 @@
 #include "scan/DriverIdentifer.h"
 #include "scan/PaperSizeMapping.h"
 #include "scancontrol/Dynamictwain.h"
+#include "scancontrol/Twain.h"
 #include "settings/DataTranslator.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
@@ -19,13 +20,8 @@ using scancontrol::CDynamictwain;
 
 namespace {
 
-constexpr long kPixelType = 0x0101;
-constexpr long kBitDepthReduction = 0x112C;
-constexpr long kYResolution = 0x1119;
-constexpr long kFeederEnabled = 0x1002;
-constexpr long kFeederLoaded = 0x1003;
-constexpr long kTransferCount = 0x0001;
-constexpr long kTwonArray = 3, kTwonEnumeration = 4, kTwonOneValue = 5, kTwonRange = 6;
+// The colour mode list's own entry for halftone (black and white reduced by halftoning).
+constexpr double kHalftoneChoice = 100;
 
 // The condition for the control's last error; the control may itself fail to answer.
 int LastCondition(CDynamictwain* control) {
@@ -69,11 +65,11 @@ CapabilityValues GenericQuery(CDynamictwain* control, long id) {
             return r;
         }
         long type = control->CapType();
-        if (type == kTwonArray) {
+        if (type == twain::TWON_ARRAY) {
             r.containerKind = settings::kContainerArray;
             long n = control->CapNumItems();
             for (long i = 0; i < n; ++i) r.values.push_back(control->CapItemAt(i));
-        } else if (type == kTwonEnumeration) {
+        } else if (type == twain::TWON_ENUMERATION) {
             r.containerKind = settings::kContainerEnumeration;
             long n = control->CapNumItems();
             for (long i = 0; i < n; ++i) r.values.push_back(control->CapItemAt(i));
@@ -82,7 +78,7 @@ CapabilityValues GenericQuery(CDynamictwain* control, long id) {
             if (d >= 0 && d < n) r.defaultValue = r.values[static_cast<size_t>(d)];
             if (c >= 0 && c < n) r.current = r.values[static_cast<size_t>(c)];
             r.step = 0;
-        } else if (type == kTwonRange) {
+        } else if (type == twain::TWON_RANGE) {
             r.containerKind = settings::kContainerRange;
             r.minimum = control->CapMinValue();
             r.maximum = control->CapMaxValue();
@@ -123,13 +119,13 @@ int LowLevelSet(CDynamictwain* control, double value, long id, int containerKind
             // The control sets an enumeration by an index into the items of its last
             // CapGet, so those must be this capability's items.
             if (!control->CapGet()) return LastCondition(control) == 0 ? 1 : LastCondition(control);
-            control->CapType(kTwonEnumeration);
+            control->CapType(twain::TWON_ENUMERATION);
             control->CapCurrentIndex(static_cast<long>(value));
         } else if (containerKind == settings::kContainerRange) {
-            control->CapType(kTwonRange);
+            control->CapType(twain::TWON_RANGE);
             control->CapCurrentValue(value);
         } else {
-            control->CapType(kTwonOneValue);
+            control->CapType(twain::TWON_ONEVALUE);
             control->CapValue(value);
         }
         return control->CapSet() ? 0 : 1;
@@ -166,30 +162,30 @@ int IF_TwainCap::SetValue(CDynamictwain* control, double value, int kind) const 
 
 CapabilityValues TwainCapColorMode::Query(CDynamictwain* control) const {
     if (!control) return CapabilityValues{};
-    CapabilityValues r = GenericQuery(control, kPixelType);
+    CapabilityValues r = GenericQuery(control, twain::ICAP_PIXELTYPE);
     if (!r.valid) return r;
     bool hasBlackWhite = false;
-    for (double v : r.values) hasBlackWhite = hasBlackWhite || v == 0;
+    for (double v : r.values) hasBlackWhite = hasBlackWhite || v == twain::TWPT_BW;
     if (hasBlackWhite) {
-        CapabilityValues reductions = GenericQuery(control, kBitDepthReduction);
+        CapabilityValues reductions = GenericQuery(control, twain::ICAP_BITDEPTHREDUCTION);
         if (reductions.valid)
             for (double v : reductions.values)
-                if (v == 1) r.values.push_back(100);
+                if (v == twain::TWBR_HALFTONE) r.values.push_back(kHalftoneChoice);
     }
     return r;
 }
 
 int TwainCapColorMode::SetValue(CDynamictwain* control, double value, int kind) const {
-    if (value != 100) return GenericApply(control, value, kPixelType, kind);
-    int result = LowLevelSet(control, 0, kPixelType, kind);
+    if (value != kHalftoneChoice) return GenericApply(control, value, twain::ICAP_PIXELTYPE, kind);
+    int result = LowLevelSet(control, twain::TWPT_BW, twain::ICAP_PIXELTYPE, kind);
     if (result != 0) return result;
-    return LowLevelSet(control, 1, kBitDepthReduction, settings::kContainerOneValue);
+    return LowLevelSet(control, twain::TWBR_HALFTONE, twain::ICAP_BITDEPTHREDUCTION, settings::kContainerOneValue);
 }
 
 int TwainCapResolution::SetValue(CDynamictwain* control, double value, int kind) const {
     int result = GenericApply(control, value, GetCapabilityId(), kind);
     if (result != 0) return result;
-    return GenericApply(control, value, kYResolution, kind);
+    return GenericApply(control, value, twain::ICAP_YRESOLUTION, kind);
 }
 
 CapabilityValues TwainCapDuplex::Query(CDynamictwain* control) const {
@@ -234,23 +230,23 @@ int TwainCapScanMode::SetValue(CDynamictwain* control, double value, int kind) c
     int n = static_cast<int>(value);
     int feederKind = settings::kContainerOneValue;
     if (n == 0) {
-        CapabilityValues enabled = GenericQuery(control, kFeederEnabled);
+        CapabilityValues enabled = GenericQuery(control, twain::CAP_FEEDERENABLED);
         if (!enabled.valid) return enabled.condition;
         feederKind = enabled.containerKind;
         if (enabled.current == 0) {
-            int result = LowLevelSet(control, 1, kFeederEnabled, feederKind);
+            int result = LowLevelSet(control, 1, twain::CAP_FEEDERENABLED, feederKind);
             if (result != 0) return result;
         }
-        CapabilityValues loaded = GenericQuery(control, kFeederLoaded);
+        CapabilityValues loaded = GenericQuery(control, twain::CAP_FEEDERLOADED);
         if (!loaded.valid) return loaded.condition;
         n = Near(loaded.current, 1) ? 2 : 1;
     }
     if (n == 2) {
-        int result = LowLevelSet(control, 1, kFeederEnabled, feederKind);
+        int result = LowLevelSet(control, 1, twain::CAP_FEEDERENABLED, feederKind);
         if (result != 0) return result;
-        return LowLevelSet(control, -1, kTransferCount, settings::kContainerOneValue);
+        return LowLevelSet(control, -1, twain::CAP_XFERCOUNT, settings::kContainerOneValue);
     }
-    return LowLevelSet(control, 0, kFeederEnabled, feederKind);
+    return LowLevelSet(control, 0, twain::CAP_FEEDERENABLED, feederKind);
 }
 
 std::unique_ptr<IF_TwainCap> CreateTwainCap(int kind) {
@@ -309,22 +305,22 @@ int TwainCapHandler::Fill() {
     CDynamictwain* c = control_;
     const std::string current = sourceName_;
     switch (CheckSource(current)) {
-    case 0: break;
-    case 17: Show(core::MessageNumber::NoSourceManager); return 17;
-    case 2: Show(core::MessageNumber::NoDevice); return 2;
-    default: Show(core::MessageNumber::NoSource); return 5;
+    case core::kSourceUsable: break;
+    case core::kNoSourceManager: Show(core::MessageNumber::NoSourceManager); return core::kNoSourceManager;
+    case core::kNoKnownSource: Show(core::MessageNumber::NoDevice); return core::kNoKnownSource;
+    default: Show(core::MessageNumber::NoSource); return core::kSourceNotKnown;
     }
     try {
         c->CloseSourceManager();
         if (!c->OpenSourceManager()) {
             Show(core::MessageNumber::NoSourceManager);
-            return 17;
+            return core::kNoSourceManager;
         }
         short count = c->SourceCount();
         if (count <= 0) {
             Show(core::MessageNumber::NoDevice);
             c->CloseSourceManager();
-            return 2;
+            return core::kNoKnownSource;
         }
         short index = -1;
         for (short i = 0; i < count && index < 0; ++i)
@@ -332,7 +328,7 @@ int TwainCapHandler::Fill() {
         if (index < 0) {
             c->CloseSourceManager();
             Show(core::MessageNumber::NoSource);
-            return 5;
+            return core::kSourceNotKnown;
         }
         if (!c->SelectSourceByIndex(index)) {
             Show(core::MessageNumber::NoSource);

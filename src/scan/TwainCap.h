@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "scancontrol/Twain.h"
 #include "settings/ChoiceList.h"
 #include "settings/Singleton.h"
 
@@ -56,57 +57,57 @@ public:
     CapabilityValues Query(scancontrol::CDynamictwain* control) const override;
     int SetValue(scancontrol::CDynamictwain* control, double value, int containerKind) const override;
     int GetKind() const override { return settings::kKindScanMode; }
-    int GetCapabilityId() const override { return 0x8002; }
+    int GetCapabilityId() const override { return twain::CAP_CUSTOM_SCANMODE; }
 };
 class TwainCapResolution : public IF_TwainCap {
 public:
     int SetValue(scancontrol::CDynamictwain* control, double value, int containerKind) const override;
     int GetKind() const override { return settings::kKindResolution; }
-    int GetCapabilityId() const override { return 0x1118; }
+    int GetCapabilityId() const override { return twain::ICAP_XRESOLUTION; }
 };
 class TwainCapPaperSize : public IF_TwainCap {
 public:
     int GetKind() const override { return settings::kKindPaperSize; }
-    int GetCapabilityId() const override { return 0x1122; }
+    int GetCapabilityId() const override { return twain::ICAP_SUPPORTEDSIZES; }
 };
 class TwainCapColorMode : public IF_TwainCap {
 public:
     CapabilityValues Query(scancontrol::CDynamictwain* control) const override;
     int SetValue(scancontrol::CDynamictwain* control, double value, int containerKind) const override;
     int GetKind() const override { return settings::kKindColorMode; }
-    int GetCapabilityId() const override { return 0x0101; }
+    int GetCapabilityId() const override { return twain::ICAP_PIXELTYPE; }
 };
 class TwainCapSaveType : public IF_TwainCap {
 public:
     int GetKind() const override { return settings::kKindSaveType; }
-    int GetCapabilityId() const override { return 0x110C; }
+    int GetCapabilityId() const override { return twain::ICAP_IMAGEFILEFORMAT; }
 };
 class TwainCapCompression : public IF_TwainCap {
 public:
     int GetKind() const override { return settings::kKindCompression; }
-    int GetCapabilityId() const override { return 0x0100; }
+    int GetCapabilityId() const override { return twain::ICAP_COMPRESSION; }
 };
 class TwainCapCustomCompression : public IF_TwainCap {
 public:
     int GetKind() const override { return settings::kKindCustomCompression; }
-    int GetCapabilityId() const override { return 0x8001; }
+    int GetCapabilityId() const override { return twain::CAP_CUSTOM_COMPRESSION; }
 };
 class TwainCapDuplex : public IF_TwainCap {
 public:
     CapabilityValues Query(scancontrol::CDynamictwain* control) const override;
     int GetKind() const override { return settings::kKindDuplex; }
-    int GetCapabilityId() const override { return 0x1012; }
+    int GetCapabilityId() const override { return twain::CAP_DUPLEX; }
     virtual int SetEnabled(scancontrol::CDynamictwain* control, int value) const;
 };
 class TwainCapOrientation : public IF_TwainCap {
 public:
     int GetKind() const override { return settings::kKindOrientation; }
-    int GetCapabilityId() const override { return 0x1110; }
+    int GetCapabilityId() const override { return twain::ICAP_ORIENTATION; }
 };
 class TwainCapFliprotation : public IF_TwainCap {
 public:
     int GetKind() const override { return settings::kKindFlipRotation; }
-    int GetCapabilityId() const override { return 0x1136; }
+    int GetCapabilityId() const override { return twain::ICAP_FLIPROTATION; }
 };
 
 // A new capability object for kinds 0 to 9; null for any other number.

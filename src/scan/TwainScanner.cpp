@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "core/Ids.h"
 #include "core/Texts.h"
 #include "output/FileNaming.h"
 #include "output/ImageKinds.h"
@@ -25,16 +26,13 @@ using scancontrol::AutomationError;
 
 namespace {
 
-constexpr int kMessageNoSourceManager = 108;
-constexpr int kMessageNoSource = 109;
-constexpr int kMessageNoFileTransfer = 110;
-constexpr int kMessageSeriesFull = 113;
-constexpr int kMessageNoDuplexUnit = 152;
-constexpr int kMessageNotSaved = 212;
-constexpr long kFileTransfer = 1;
+using core::MessageNumber;
+
 constexpr int kConditionFileNotFound = 16;
 
-void Tell(int message, unsigned icon) { core::ShowMessage(core::LoadMessageText(message), core::kMbOk | icon); }
+void Tell(MessageNumber message, unsigned icon) {
+    core::ShowMessage(core::LoadMessageText(message), core::kMbOk | icon);
+}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -49,7 +47,7 @@ int Decimal(const std::string& text) { return std::atoi(text.c_str()); }
 } // namespace
 
 TwainScanner::TwainScanner(scancontrol::CDynamictwain& control) : control_(control) {
-    if (!control_.OpenSourceManager()) Tell(kMessageNoSourceManager, core::kMbIconStop);
+    if (!control_.OpenSourceManager()) Tell(MessageNumber::NoSourceManager, core::kMbIconStop);
 }
 
 TwainScanner::~TwainScanner() {
@@ -88,7 +86,7 @@ void TwainScanner::PrepareFromRecord() {
     frame_ = settings::PaperFromName(paperName_)->GetFrame();
     // Stored colour modes are repaired against the model before a scan; a text that is
     // still unknown scans in colour, the control's start value.
-    colourCode_ = 2;
+    colourCode_ = core::kPixelColour;
     try {
         colourCode_ = settings::ColorModeRegistry::GetInstance().Create(r.GetColorMode())->GetCode();
     } catch (const std::exception&) {
@@ -104,13 +102,13 @@ void TwainScanner::RecordDuplexUnit() {
     const std::string source = settings::CurrentSourceName();
     const std::string file = settings::UserProductFilePath();
     if (!settings::ReadProfileString(file, "Cap", source, "").empty()) return;
-    settings::WriteProfileString(file, "Cap", source, control_.DuplexType() == 2 ? "Dup" : "Sim");
+    settings::WriteProfileString(file, "Cap", source, control_.DuplexType() == twain::TWDX_2PASSDUPLEX ? "Dup" : "Sim");
 }
 
 bool TwainScanner::OpenSelectedSource() {
     control_.CloseSourceManager();
     if (!control_.OpenSourceManager()) {
-        Tell(kMessageNoSourceManager, core::kMbIconStop);
+        Tell(MessageNumber::NoSourceManager, core::kMbIconStop);
         return false;
     }
     const std::string current = settings::CurrentSourceName();
@@ -120,7 +118,7 @@ bool TwainScanner::OpenSelectedSource() {
         control_.SelectSourceByIndex(index);
         if (control_.OpenSource()) {
             control_.DisableAfterAcquire(true);
-            control_.TransferMode(kFileTransfer);
+            control_.TransferMode(twain::TWSX_FILE);
             return true;
         }
         if (ConditionFromErrorCode(control_.ErrorCode()) == kConditionFileNotFound) control_.CloseSourceManager();
@@ -129,7 +127,7 @@ bool TwainScanner::OpenSelectedSource() {
         return false;
     }
     DriverIdentifer::GetInstance().ForgetSources();
-    Tell(kMessageNoSource, core::kMbIconStop);
+    Tell(MessageNumber::NoSource, core::kMbIconStop);
     return false;
 }
 
@@ -141,13 +139,13 @@ void TwainScanner::SetOneValue(long capability, double value) {
 }
 
 bool TwainScanner::ApplySettings() {
-    if (colourCode_ == 3) {
+    if (colourCode_ == core::kPixelHalftone) {
         control_.PixelType(twain::TWPT_BW);
         SetOneValue(twain::ICAP_BITDEPTHREDUCTION, twain::TWBR_HALFTONE);
     } else {
         control_.PixelType(static_cast<short>(colourCode_));
     }
-    control_.BitDepth(colourCode_ == 0 || colourCode_ == 3 ? 1 : colourCode_ == 1 ? 8 : 24);
+    control_.BitDepth(static_cast<short>(core::BitDepthOf(core::FromPixelType(colourCode_))));
     control_.Resolution(static_cast<float>(resolution_));
     control_.SetImageLayout(frame_.left, frame_.top, frame_.right, frame_.bottom);
     if (CurrentDriverEntry().driverKind != 0)
@@ -197,8 +195,8 @@ bool TwainScanner::ApplyScanMethod() {
         control_.FeederEnabled(true);
         if (method && method->duplexOff) {
             FeederSetUp();
-        } else if (control_.DuplexType() != 2) {
-            Tell(kMessageNoDuplexUnit, core::kMbIconStop);
+        } else if (control_.DuplexType() != twain::TWDX_2PASSDUPLEX) {
+            Tell(MessageNumber::NoDuplexUnit, core::kMbIconStop);
             return false;
         } else {
             control_.DuplexEnabled(true);
@@ -215,20 +213,20 @@ std::string TwainScanner::OutputFolder(const settings::CommonSetting& record, in
     return record.GetSaveFolder();
 }
 
-int TwainScanner::ColourModeFromText(const std::string& colourMode) {
+core::ColourKind TwainScanner::ColourKindFromText(const std::string& colourMode) {
     const std::string text = Lower(colourMode);
-    if (text == "color") return 0;
-    if (text == "gray") return 1;
-    if (text == "bw" || text == "halftone") return 2;
-    return 0;
+    if (text == "gray") return core::ColourKind::Grey;
+    if (text == "bw" || text == "halftone") return core::ColourKind::BlackWhite;
+    return core::ColourKind::Colour;  // "Color" and anything unknown
 }
 
-int TwainScanner::CompressionKind(const settings::CommonSetting& record, int colourMode) {
+int TwainScanner::CompressionKind(const settings::CommonSetting& record, core::ColourKind colour) {
     const std::string type = record.GetSaveType();
     std::string choice;
     if (type.find("PDF") != std::string::npos) {
         auto parts = settings::Split(record.GetPDFCompression(), '|');
-        size_t part = colourMode == 0 || colourMode == 1 ? 0 : 1;
+        // "<colour and grey pages>|<black-and-white pages>"
+        size_t part = colour == core::ColourKind::BlackWhite ? 1 : 0;
         if (part < parts.size()) choice = parts[part];
     } else if (type.find("TIFF") != std::string::npos) {
         choice = record.GetTifCompression();
@@ -263,12 +261,11 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
             request.pageLength = static_cast<int32_t>(info.imageLength);
             request.pageResolution = static_cast<int32_t>(info.xResolution);
             request.compressionLevel = compressionValue_;
-            if (driverDialogShown_) {
-                request.colourMode = info.pixelType == 0 ? 2 : info.pixelType == 1 ? 1 : 0;
-            } else {
-                request.colourMode = ColourModeFromText(r.GetColorMode());
-            }
-            request.compressionKind = CompressionKind(r, request.colourMode);
+            // With the driver's dialog shown the page says what it holds; else the record.
+            const core::ColourKind colour = driverDialogShown_ ? core::FromPixelType(static_cast<int>(info.pixelType))
+                                                               : ColourKindFromText(r.GetColorMode());
+            request.colourMode = core::ToEncoderColour(colour);
+            request.compressionKind = CompressionKind(r, colour);
             const int begun = encoder_->Begin(request);
             if (begun != 0) {
                 // A full series is message 113, which the dispatch shows.
@@ -294,13 +291,13 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
     // The encoder names the file of every page anew: another program may have taken the
     // previous name since.
     if (kind.NeedsEncoder() && encoder_) documentPath_ = encoder_->TempPageName();
-    if (control_.TransferMode() != kFileTransfer) {
-        Tell(kMessageNoFileTransfer, core::kMbIconStop);
+    if (control_.TransferMode() != twain::TWSX_FILE) {
+        Tell(MessageNumber::NoFileTransfer, core::kMbIconStop);
         return false;
     }
     if (!control_.SaveImageToFile(documentPath_, transferFormat_)) {
         const std::string why = control_.ErrorString();
-        failure_ = core::LoadMessageText(kMessageNotSaved) + "\n" +
+        failure_ = core::LoadMessageText(MessageNumber::NotSaved) + "\n" +
                    (why.empty() ? "error " + std::to_string(control_.ErrorCode()) : why);
         return false;
     }
@@ -349,8 +346,8 @@ void TwainScanner::AbortDocument() {
 
 void TwainScanner::NoteFailure(int error) {
     if (error == 0) return;  // nothing to add: the user has been told
-    failure_ = error == ERANGE ? core::LoadMessageText(kMessageSeriesFull)
-                               : core::LoadMessageText(kMessageNotSaved) + "\n" + output::SystemErrorText(error);
+    failure_ = error == ERANGE ? core::LoadMessageText(MessageNumber::SeriesFull)
+                               : core::LoadMessageText(MessageNumber::NotSaved) + "\n" + output::SystemErrorText(error);
 }
 
 std::string TwainScanner::TakeFailureMessage() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/Ids.h"
 #include "core/ScanJob.h"
 #include "output/ImageCompressioner.h"
 #include "output/PendingDocument.h"
@@ -47,9 +48,9 @@ public:
     // files are copied to the destination later), else the record's save folder.
     static std::string OutputFolder(const settings::CommonSetting& record, int origin, int destination);
     // The compression choice of the record for the encoder (0, 1, 2).
-    static int CompressionKind(const settings::CommonSetting& record, int colourMode);
+    static int CompressionKind(const settings::CommonSetting& record, core::ColourKind colour);
     // The encoder's colour mode from the record's colour text: 0 colour, 1 grey, 2 b/w.
-    static int ColourModeFromText(const std::string& colourMode);
+    static core::ColourKind ColourKindFromText(const std::string& colourMode);
 
 private:
     void PrepareFromRecord();
@@ -67,7 +68,7 @@ private:
     std::string failure_;
     std::string extension_;
     unsigned resolution_ = 0;
-    int colourCode_ = 2;
+    int colourCode_ = core::kPixelColour;
     settings::PaperFrame frame_;
     int compressionValue_ = 0;
     long transferFormat_ = 0;

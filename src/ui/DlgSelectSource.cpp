@@ -86,7 +86,7 @@ void CDlgSelectSource::UpdateEnabling() {
 void CDlgSelectSource::accept() {
     const auto selected = list_->selectedItems();
     if (selected.isEmpty()) {
-        box_->Show(core::LoadMessageText(109), core::kMbOk | core::kMbIconStop, 0);
+        box_->Show(core::LoadMessageText(core::MessageNumber::NoSource), core::kMbOk | core::kMbIconStop, 0);
         return;
     }
     result_ = FromQt(selected.first()->text());

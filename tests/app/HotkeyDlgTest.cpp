@@ -291,7 +291,7 @@ TEST_F(MainWindow, ButtonSettingKeepsTheModalStateProtocol) {
 
 TEST_F(MainWindow, SourceCheckWithoutScannersShowsMessage153AndEnds) {
     auto w = MakeWindow();
-    services.check = {{}, 2};
+    services.check = {{}, core::kNoKnownSource};
     w->CheckDefaultSource();
     ASSERT_EQ(box->texts.size(), 1u);
     EXPECT_EQ(box->texts[0], "The avaiable device is not found.");
@@ -320,7 +320,7 @@ TEST_F(MainWindow, StartUpCheckWaitsForTheListWithoutHoldingTheWindow) {
 TEST_F(MainWindow, SourceCheckMakesTheOnlyScannerCurrent) {
     auto w = MakeWindow();
     services.current = "gone";
-    services.check = {{"test:1"}, 5};
+    services.check = {{"test:1"}, core::kSourceNotKnown};
     services.tips.folder.fileName = "Only";
     w->CheckDefaultSource();
     EXPECT_EQ(services.current, "test:1");
@@ -332,7 +332,7 @@ TEST_F(MainWindow, SourceCheckMakesTheOnlyScannerCurrent) {
     EXPECT_TRUE(w->isVisible());
 
     // A usable current source is kept as it is.
-    services.check = {{"test:0", "test:1"}, 0};
+    services.check = {{"test:0", "test:1"}, core::kSourceUsable};
     w->CheckDefaultSource();
     EXPECT_EQ(services.current, "test:1");
     EXPECT_EQ(services.sourceChanges, 1);
@@ -341,7 +341,7 @@ TEST_F(MainWindow, SourceCheckMakesTheOnlyScannerCurrent) {
 TEST_F(MainWindow, SourceCheckWithSeveralScannersAsksTheUser) {
     auto w = MakeWindow();
     services.current = "gone";
-    services.check = {{"test:0", "test:1"}, 5};
+    services.check = {{"test:0", "test:1"}, core::kSourceNotKnown};
     bool couldCancel = true;
     testsupport::WhenModalOpens([&](QWidget* modal) {
         auto* dialog = qobject_cast<ui::CDlgSelectSource*>(modal);

@@ -143,7 +143,7 @@ TEST_F(ProgramWindowTest, TheListingArrivesOnTheWindowsThreadAndServesTheStartUp
     EXPECT_TRUE(services->Sources().HasListing());
     // The check that asked for the listing fails on it without listing again.
     app::SourceCheck check = services->CheckSources();
-    EXPECT_EQ(check.code, 5);
+    EXPECT_EQ(check.code, core::kSourceNotKnown);
     EXPECT_EQ(check.sources, (std::vector<std::string>{"test:0", "test:1"}));
     EXPECT_EQ(scancontrol::SaneDeviceListings(), before + 1);
     // Once kept, the list is there at once.

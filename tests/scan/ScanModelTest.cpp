@@ -113,10 +113,10 @@ TEST_F(ScanModel, KnownSourcesFollowMakerFamilyAndLists) {
     scan::DriverEntry unknown = id.Identify("nothing");
     EXPECT_EQ(unknown.driverKind, 2);
     EXPECT_EQ(unknown.name, "nothing");
-    EXPECT_EQ(scan::CheckSource("TEST:1"), 0);
-    EXPECT_EQ(scan::CheckSource("test:0"), 5);
+    EXPECT_EQ(scan::CheckSource("TEST:1"), core::kSourceUsable);
+    EXPECT_EQ(scan::CheckSource("test:0"), core::kSourceNotKnown);
     control->SetSourceManagerPresent(false);
-    EXPECT_EQ(scan::CheckSource("test:1"), 17);
+    EXPECT_EQ(scan::CheckSource("test:1"), core::kNoSourceManager);
 }
 
 // One model of the maker listed under product data that names its family (or not).
@@ -142,7 +142,7 @@ TEST_P(ModelAcceptance, OnlyKnownFamiliesAreServedAndListedEntriesStay) {
     std::vector<std::string> names;
     ASSERT_EQ(id.KnownSources(names), scan::kSourcesListed);
     EXPECT_EQ(names.size(), c.accepted ? 1u : 0u);
-    EXPECT_EQ(scan::CheckSource(c.name), c.accepted ? 0 : 2);
+    EXPECT_EQ(scan::CheckSource(c.name), c.accepted ? core::kSourceUsable : core::kNoKnownSource);
     EXPECT_EQ(id.Knows(c.name), c.accepted || listedBefore);
     const scan::DriverEntry entry = id.Identify(c.name);
     EXPECT_EQ(entry.driverKind, c.driverKind);
@@ -169,7 +169,7 @@ TEST_F(ScanModel, ChecksShareOneListingAndListAgainOnlyWhenTheyFail) {
     scan::DriverIdentifer::GetInstance().SetSourceManager(kept);
     auto listings = [this] { return control->CallCount("EnumerateSources"); };
     // A check that fails on a listing made for it does not list again.
-    EXPECT_EQ(scan::CheckSource("test:1"), 2);
+    EXPECT_EQ(scan::CheckSource("test:1"), core::kNoKnownSource);
     EXPECT_EQ(listings(), 1);
     // The scanner is connected: the kept listing fails the check, a fresh one passes.
     control->AddSource(TestDevice("test:1"));
@@ -323,11 +323,11 @@ TEST_F(ScanModel, FillReportsMissingManagerUnknownAndAbsentSources) {
     auto& handler = scan::TwainCapHandler::GetInstance();
     settings::SetCurrentSource("test:1");
     control->SetSourceManagerPresent(false);
-    EXPECT_EQ(handler.Refresh(), 17);
+    EXPECT_EQ(handler.Refresh(), core::kNoSourceManager);
     control->SetSourceManagerPresent(true);
-    EXPECT_EQ(handler.Refresh(), 2);
+    EXPECT_EQ(handler.Refresh(), core::kNoKnownSource);
     control->AddSource(TestDevice("test:0"));
-    EXPECT_EQ(handler.Refresh(), 5);
+    EXPECT_EQ(handler.Refresh(), core::kSourceNotKnown);
     using core::MessageNumber;
     EXPECT_EQ(box->texts, (std::vector<std::string>{core::LoadMessageText(MessageNumber::NoSourceManager),
                                                      core::LoadMessageText(MessageNumber::NoDevice),

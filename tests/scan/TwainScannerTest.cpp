@@ -198,7 +198,7 @@ TEST_F(Acquisition, NoFileTransferModeShows110) {
     control.TransferMode(0);
     EXPECT_FALSE(scanner.ProcessPage(true, scancontrol::ImageInfo{}, core::kOriginButton, core::kDestFolder));
     ASSERT_EQ(box->texts.size(), 1u);
-    EXPECT_EQ(box->texts[0], core::LoadMessageText(110));
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(core::MessageNumber::NoFileTransfer));
 }
 
 TEST(AcquisitionValues, OutputFolderForPushes) {
@@ -210,7 +210,8 @@ TEST(AcquisitionValues, OutputFolderForPushes) {
     EXPECT_EQ(TwainScanner::OutputFolder(folder, core::kOriginLocalPush, core::kDestApplication2), "/home/u/Scans/");
 }
 
-struct KindCase { const char* type; const char* pdf; const char* tif; int colourMode; int kind; };
+using Colour = core::ColourKind;
+struct KindCase { const char* type; const char* pdf; const char* tif; core::ColourKind colour; int kind; };
 class CompressionKinds : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(CompressionKinds, FromTheRecordsCompressionTexts) {
@@ -219,26 +220,26 @@ TEST_P(CompressionKinds, FromTheRecordsCompressionTexts) {
     r.SetSaveType(c.type);
     r.SetPDFCompression(c.pdf);
     r.SetTifCompression(c.tif);
-    EXPECT_EQ(TwainScanner::CompressionKind(r, c.colourMode), c.kind);
+    EXPECT_EQ(TwainScanner::CompressionKind(r, c.colour), c.kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CompressionKinds, ::testing::Values(
-    KindCase{"PDF", "Middle|G4", "Raw", 0, 1},
-    KindCase{"Multi-page PDF", "Low|G3", "Raw", 1, 2},
-    KindCase{"PDF", "Low|G3", "Raw", 2, 1},
-    KindCase{"PDF", "high|g4", "Raw", 2, 2},
-    KindCase{"PDF", "High", "G4", 2, 0},
-    KindCase{"TIFF", "Low|G3", "g4", 2, 2},
-    KindCase{"Multi-page TIFF", "", "Raw", 0, 0},
-    KindCase{"TIFF", "", "Middle", 1, 1},
-    KindCase{"JPEG", "Low|G4", "G4", 0, 0}));
+    KindCase{"PDF", "Middle|G4", "Raw", Colour::Colour, 1},
+    KindCase{"Multi-page PDF", "Low|G3", "Raw", Colour::Grey, 2},
+    KindCase{"PDF", "Low|G3", "Raw", Colour::BlackWhite, 1},
+    KindCase{"PDF", "high|g4", "Raw", Colour::BlackWhite, 2},
+    KindCase{"PDF", "High", "G4", Colour::BlackWhite, 0},
+    KindCase{"TIFF", "Low|G3", "g4", Colour::BlackWhite, 2},
+    KindCase{"Multi-page TIFF", "", "Raw", Colour::Colour, 0},
+    KindCase{"TIFF", "", "Middle", Colour::Grey, 1},
+    KindCase{"JPEG", "Low|G4", "G4", Colour::Colour, 0}));
 
-TEST(AcquisitionValues, ColourModeFromText) {
-    EXPECT_EQ(TwainScanner::ColourModeFromText("Color"), 0);
-    EXPECT_EQ(TwainScanner::ColourModeFromText("gray"), 1);
-    EXPECT_EQ(TwainScanner::ColourModeFromText("BW"), 2);
-    EXPECT_EQ(TwainScanner::ColourModeFromText("HalfTone"), 2);
-    EXPECT_EQ(TwainScanner::ColourModeFromText("sepia"), 0);
+TEST(AcquisitionValues, ColourKindFromText) {
+    EXPECT_EQ(TwainScanner::ColourKindFromText("Color"), Colour::Colour);
+    EXPECT_EQ(TwainScanner::ColourKindFromText("gray"), Colour::Grey);
+    EXPECT_EQ(TwainScanner::ColourKindFromText("BW"), Colour::BlackWhite);
+    EXPECT_EQ(TwainScanner::ColourKindFromText("HalfTone"), Colour::BlackWhite);
+    EXPECT_EQ(TwainScanner::ColourKindFromText("sepia"), Colour::Colour);
 }
 
 } // namespace

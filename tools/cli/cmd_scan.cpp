@@ -110,10 +110,10 @@ int Run(const cli::Args& args) {
 
     scan::TwainScanner scanner(*control);
     delivery::LauncherTaskCollector queue;
-    int sourceCheck = 0;
+    core::SourceCheckResult sourceCheck = core::kSourceUsable;
     cli::HeadlessWindow window([&sourceCheck] {
         sourceCheck = scan::CheckSource(settings::CurrentSourceName());
-        return sourceCheck == 0;
+        return sourceCheck == core::kSourceUsable;
     });
     std::vector<std::string> delivered;
     NotingProcesser* processor = nullptr;
@@ -153,9 +153,9 @@ int Run(const cli::Args& args) {
     std::string why;
     if (!accepted) {
         const std::string source = settings::CurrentSourceName();
-        why = sourceCheck == 17 ? "the scanner interface (SANE) could not be initialised"
-              : sourceCheck == 2 ? "no scanning source of a known model is connected"
-              : sourceCheck != 0 ? "no usable scanning source named \"" + source +
+        why = sourceCheck == core::kNoSourceManager ? "the scanner interface (SANE) could not be initialised"
+              : sourceCheck == core::kNoKnownSource ? "no scanning source of a known model is connected"
+              : sourceCheck != core::kSourceUsable ? "no usable scanning source named \"" + source +
                                        "\" (see `scanner-utility-cli sources`)"
                                  : "another scan is under way";
     } else if (!processor) {
