@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "core/Ids.h"
 #include "output/EncoderBase.h"
 #include "output/FileNaming.h"
 #include "output/GdiplusImageSaver.h"
@@ -168,7 +169,7 @@ public:
     // Colour depth by colour mode (24 colour, 8 grey, 1 black and white), quality 100
     // minus the compression level.
     static std::string ParameterText(int colourMode, int compressionLevel) {
-        const int depth = colourMode == 0 ? 24 : colourMode == 1 ? 8 : colourMode == 2 ? 1 : 24;
+        const int depth = core::BitDepthOf(core::FromEncoderColour(colourMode));
         const int level = compressionLevel < 0 ? 0 : compressionLevel > 100 ? 100 : compressionLevel;
         char text[64];
         std::snprintf(text, sizeof text, "EncoderColorDepth,%d,EncoderQuality,%d", depth, 100 - level);
@@ -185,7 +186,7 @@ public:
 
     // Black-and-white pages get the compression asked for; other pages none at all.
     static std::string ParameterText(int colourMode, int compressionKind) {
-        if (colourMode != 2) return {};
+        if (colourMode != core::kEncoderBlackWhite) return {};
         switch (compressionKind) {
         case 0: return "EncoderCompression,EncoderValueCompressionNone";
         case 1: return "EncoderCompression,EncoderValueCompressionCCITT3";

@@ -25,7 +25,7 @@ struct CompressionRequest {
     int32_t pageWidth = 0;      // carried along for the caller; not read here
     int32_t pageLength = 0;     // carried along; not read
     int32_t compressionKind = 0;  // 0, 1 or 2
-    int32_t colourMode = 0;       // 0 colour, 1 grey, 2 black and white
+    int32_t colourMode = 0;       // core::EncoderColour: 0 colour, 1 grey, 2 black and white
     int32_t pageResolution = 0;   // carried along; not read
     int32_t compressionLevel = 0; // 0..100, the JPEG compression setting
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "codec/Codecs.h"
+#include "core/Ids.h"
 #include "output/DynamicLibrary.h"
 #include "output/EncoderBase.h"
 #include "output/GdiplusImageSaver.h"
@@ -53,8 +54,9 @@ public:
 
         const std::string& working = workingPage_;
         int result;
-        if (request_.colourMode == 0 || request_.colourMode == 1) result = AddJpegPage(page, format, working);
-        else if (request_.colourMode == 2) result = AddFaxPage(page, working);
+        if (request_.colourMode == core::kEncoderColour || request_.colourMode == core::kEncoderGrey)
+            result = AddJpegPage(page, format, working);
+        else if (request_.colourMode == core::kEncoderBlackWhite) result = AddFaxPage(page, working);
         else return Failed(kPageInfoUnreadable, EINVAL);  // no form for this colour mode: the page is not taken
         if (result != kPageAdded) return result;
         if (writer_.failed()) {
@@ -113,7 +115,7 @@ private:
             failureError_ = writer_.error();
             return kBeginCannotPrepare;
         }
-        writer_.SetColourKind(request_.colourMode == 1 ? 1 : request_.colourMode == 2 ? 2 : 0);
+        writer_.SetColourKind(core::FromEncoderColour(request_.colourMode));
         return kBeginOk;
     }
 
@@ -121,7 +123,7 @@ private:
     int K() const { return request_.compressionKind == 1 ? 0 : -1; }
 
     int AddJpegPage(const std::string& pagePath, const std::string& format, const std::string& working) {
-        std::string text = request_.colourMode == 0 ? "EncoderColorDepth,24," : "EncoderColorDepth,8,";
+        std::string text = request_.colourMode == core::kEncoderColour ? "EncoderColorDepth,24," : "EncoderColorDepth,8,";
         if (request_.compressionKind == 0) text += "EncoderQuality,30";
         else if (request_.compressionKind == 1) text += "EncoderQuality,50";
         else if (request_.compressionKind == 2) text += "EncoderQuality,80";

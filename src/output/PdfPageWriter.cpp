@@ -54,10 +54,10 @@ bool PdfPageWriter::Open() {
     return !failed_;
 }
 
-void PdfPageWriter::SetColourKind(int mode) {
-    colourKind_ = mode == 0 ? 1 : mode == 1 ? 2 : 3;
-    bitsPerComponent_ = colourKind_ == 3 ? 1 : 8;
-    components_ = colourKind_ == 1 ? 3 : 1;
+void PdfPageWriter::SetColourKind(core::ColourKind kind) {
+    colourKind_ = core::ToPdfColour(kind);
+    bitsPerComponent_ = colourKind_ == core::kPdfBlackWhite ? 1 : 8;
+    components_ = colourKind_ == core::kPdfColour ? 3 : 1;
 }
 
 void PdfPageWriter::SetImageComponents(int components) { components_ = components == 1 ? 1 : 3; }
@@ -135,14 +135,14 @@ bool PdfPageWriter::BeginPage(int k) {
     Print("\r\nendstream\r\nendobj\r\n");
     WriteLength(Allocate());
 
-    Print("%d 0 obj\r\n%s\r\nendobj\r\n", Allocate(), colourKind_ == 1 ? "[/PDF /ImageC]" : "[/PDF /ImageB]");
+    Print("%d 0 obj\r\n%s\r\nendobj\r\n", Allocate(), colourKind_ == core::kPdfColour ? "[/PDF /ImageC]" : "[/PDF /ImageB]");
 
     const int image = Allocate();
-    const bool grey = colourKind_ == 3 || components_ == 1;
+    const bool grey = colourKind_ == core::kPdfBlackWhite || components_ == 1;
     Print("%d 0 obj\r\n<</Type /XObject\r\n/Subtype /Image\r\n/Width %d\r\n/Height %d\r\n/BitsPerComponent %d\r\n%s\r\n",
           image, imageWidth_, imageHeight_, bitsPerComponent_, grey ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
     if (compressed_ == 1) {
-        if (colourKind_ != 3)
+        if (colourKind_ != core::kPdfBlackWhite)
             Print("/Filter /DCTDecode\r\n");
         else if (k < 0)
             Print("/Filter /CCITTFaxDecode\r\n/DecodeParms <</K %d/Columns %d/Rows %d /BlackIs1 false>> ", k, imageWidth_,

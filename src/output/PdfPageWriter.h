@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Ids.h"
+
 namespace output {
 
 class PdfPageWriter {
@@ -28,8 +30,8 @@ public:
     // Creates the file (replacing one of the same name) and writes the header; false
     // when the file cannot be created.
     bool Open();
-    // 0 colour (8 bits, RGB), 1 grey (8 bits), anything else black and white (1 bit).
-    void SetColourKind(int mode);
+    // Colour: 8 bits, RGB; grey: 8 bits; black and white: 1 bit.
+    void SetColourKind(core::ColourKind kind);
     // Colour components of the next page's image data: 3 declares RGB, 1 grey. Set by
     // SetColourKind (3 for colour, 1 otherwise) and adjustable per page, so that the
     // declared colour space is the one the JPEG data really has.

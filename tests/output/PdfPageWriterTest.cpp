@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Pages.h"
+#include "core/Ids.h"
 #include "output/PdfPageWriter.h"
 #include "support/Locales.h"
 #include "support/TempFolder.h"
@@ -47,7 +48,7 @@ std::string OnePageDocument(const std::string& path) {
     PdfPageWriter writer;
     writer.SetFileName(path);
     if (!writer.Open()) return {};
-    writer.SetColourKind(0);
+    writer.SetColourKind(core::ColourKind::Colour);
     writer.SetPageSize(1700, 2200);
     writer.SetResolution(200);
     writer.SetCompressed(1);
@@ -76,7 +77,7 @@ TEST(PdfPageWriter, WorkedExampleOnePageIsByteExact) {
     PdfPageWriter writer;
     writer.SetFileName(dir / "one.pdf");
     ASSERT_TRUE(writer.Open());
-    writer.SetColourKind(0);
+    writer.SetColourKind(core::ColourKind::Colour);
     writer.SetPageSize(1700, 2200);
     writer.SetResolution(200);
     writer.SetCompressed(1);
@@ -116,7 +117,7 @@ TEST(PdfPageWriter, EmptyDocumentHasSevenEntries) {
     PdfPageWriter writer;
     writer.SetFileName(dir / "empty.pdf");
     ASSERT_TRUE(writer.Open());
-    writer.SetColourKind(2);
+    writer.SetColourKind(core::ColourKind::BlackWhite);
     ASSERT_TRUE(writer.Finish());
     const std::string pdf = testpages::ReadFile(dir / "empty.pdf");
     const std::string start = "%PDF-1.5\r\n5 0 obj\r\n[]\r\nendobj\r\n6 0 obj\r\n0\r\nendobj\r\n1 0 obj";
@@ -139,7 +140,7 @@ TEST_P(PageBoxes, BoxFromPixelsAndResolution) {
     PdfPageWriter writer;
     writer.SetFileName(dir / "box.pdf");
     ASSERT_TRUE(writer.Open());
-    writer.SetColourKind(1);
+    writer.SetColourKind(core::ColourKind::Grey);
     writer.SetPageSize(GetParam().width, GetParam().height);
     writer.SetResolution(GetParam().dpi);
     writer.SetCompressed(1);
@@ -174,7 +175,7 @@ TEST_P(ImageHeads, FilterAndColourSpace) {
     PdfPageWriter writer;
     writer.SetFileName(dir / "head.pdf");
     ASSERT_TRUE(writer.Open());
-    writer.SetColourKind(row.colourMode);
+    writer.SetColourKind(core::FromEncoderColour(row.colourMode));
     if (row.components) writer.SetImageComponents(row.components);
     writer.SetPageSize(64, 32);
     writer.SetResolution(100);
@@ -209,7 +210,7 @@ TEST(PdfPageWriter, SmallOffsetsHaveTenDigits) {
     PdfPageWriter writer;
     writer.SetFileName(dir / "t.pdf");
     ASSERT_TRUE(writer.Open());
-    writer.SetColourKind(0);
+    writer.SetColourKind(core::ColourKind::Colour);
     writer.SetPageSize(10, 10);
     writer.SetResolution(72);
     writer.SetCompressed(1);
@@ -234,7 +235,7 @@ TEST(PdfPageWriter, UncreatableFileAndFailedWritesAreReported) {
     PdfPageWriter full;
     full.SetFileName("/dev/full");
     full.Open();
-    full.SetColourKind(0);
+    full.SetColourKind(core::ColourKind::Colour);
     full.SetPageSize(100, 100);
     full.SetResolution(100);
     full.BeginPage(-1);
