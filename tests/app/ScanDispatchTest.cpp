@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -11,6 +12,7 @@
 #include "app/ScanDispatch.h"
 #include "core/Texts.h"
 #include "platform/NamedSemaphore.h"
+#include "platform/Services.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "support/FakeDynamictwain.h"
 #include "support/RecordingMessageBox.h"
@@ -229,8 +231,11 @@ TEST_P(DispatchCancel, DeliversNothingAndAbandonsTheDocument) {
                                   {TwainEvent::PageTransferred, {}, 0},
                                   {TwainEvent::PageEnded, {}, 0},
                                   {GetParam().terminal, {}, scancontrol::err::PaperJam}});
+    // What the control wrote of an earlier page: nothing of an abandoned scan stays behind.
+    std::ofstream(ScanTempFilePath()) << "page";
     ASSERT_TRUE(Press());
     control.DeliverPendingEvents();
+    EXPECT_FALSE(platform::FileSystem().Exists(ScanTempFilePath()));
     EXPECT_TRUE(record.scansFinished.empty());
     EXPECT_TRUE(record.pagesSaved.empty());
     EXPECT_TRUE(acquisition.finished.empty());
