@@ -5,6 +5,7 @@
 #include "core/Texts.h"
 #include "output/FileNaming.h"
 #include "platform/Desktop.h"
+#include "platform/FileSystem.h"
 #include "platform/Services.h"
 
 namespace delivery {
@@ -26,12 +27,10 @@ int CFolderLauncher::Execute() { return ShowInExplorer(selectPath_) ? 1 : 0; }
 
 namespace {
 
-// From the last '.' of the path to its end; empty when the file name has no '.'.
-std::string ExtensionOf(const std::string& path) {
-    auto dot = path.find_last_of('.');
-    auto slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return path.substr(dot);
+// The file type with its dot (".PDF"); empty when the file name has none.
+std::string DottedExtensionOf(const std::string& path) {
+    const std::string extension = platform::ExtensionOf(path);
+    return extension.empty() ? extension : "." + extension;
 }
 
 void DeleteAll(const std::vector<std::string>& files) {
@@ -48,7 +47,7 @@ std::vector<std::string> CopyIntoSeries(const std::vector<std::string>& files, c
     for (const auto& file : files) {
         if (!seriesFull) {
             try {
-                std::string newName = output::MakeSequencedFileName(folder, baseName, ExtensionOf(file));
+                std::string newName = output::MakeSequencedFileName(folder, baseName, DottedExtensionOf(file));
                 names.push_back(newName);
                 bool ok = fs.CopyNoOverwrite(file, newName);
                 if (afterCopy) afterCopy(newName, ok);

@@ -8,6 +8,7 @@
 #include "output/GdiplusImageSaver.h"
 #include "output/OutputHost.h"
 #include "output/PdfCompressioner.h"
+#include "platform/FileSystem.h"
 #include "platform/Services.h"
 
 namespace output {
@@ -16,7 +17,7 @@ int EncoderBase::Begin(const CompressionRequest& request) {
     request_ = request;
     failureError_ = 0;
     tempPageName_.clear();
-    CreateDirectoryPath(request_.saveFolder);  // a failure shows when the document is reserved
+    platform::CreateFolderPath(request_.saveFolder);  // a failure shows when the document is reserved
     try {
         ReserveTempPage();
         if (!document_.Reserve(request_.saveFolder, request_.fileName, extension_)) {

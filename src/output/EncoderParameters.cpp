@@ -5,14 +5,10 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/Text.h"
+
 namespace output {
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 const std::pair<const char*, EncoderParameterName> kNames[] = {
     {"EncoderCompression", EncoderParameterName::Compression},
@@ -65,7 +61,7 @@ int32_t NumberOf(const std::string& text) {
 } // namespace
 
 std::string NormaliseFormatName(const std::string& name) {
-    const std::string lower = Lower(name);
+    const std::string lower = platform::AsciiLower(name);
     for (const char* kept : {"bmp", "tiff", "jpeg", "png", "gif", "wmf", "emf", "ico"})
         if (lower == kept) return name;
     if (lower == "dib") return "bmp";

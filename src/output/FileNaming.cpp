@@ -1,6 +1,5 @@
 #include "output/FileNaming.h"
 
-#include <climits>
 #include <cstdio>
 #include <stdexcept>
 #include <vector>
@@ -63,18 +62,6 @@ std::string MakeSequencedFileName(const std::string& folder, const std::string& 
     char number[8];
     std::snprintf(number, sizeof number, "%04lu", counter);
     return folder + stem + number + extension;
-}
-
-bool CreateDirectoryPath(const std::string& path) {
-    auto& fs = platform::FileSystem();
-    if (fs.Exists(path)) return true;
-    if (path.empty() || path.size() >= PATH_MAX) return false;
-    std::string copy = path;
-    if (copy.size() > 1 && (copy.back() == '/' || copy.back() == '\\')) copy.pop_back();
-    for (size_t i = 1; i < copy.size(); ++i)
-        if (copy[i] == '/') fs.CreateFolder(copy.substr(0, i));  // failures (exists) ignored
-    fs.CreateFolder(copy);
-    return fs.Exists(path);
 }
 
 bool PathIsPresent(const std::string& path) { return platform::FileSystem().Exists(path); }

@@ -23,10 +23,6 @@ std::string MakeSequencedFileName(const std::string& folder, const std::string& 
 
 // "<base>(<year>-<month>-<day>)" for today's local date, months and days unpadded.
 std::string SeriesStem(const std::string& baseName, const platform::IClock& clock);
-
-// Creates every missing folder along the path; true when the path exists afterwards.
-// Paths longer than the system's path limit are refused (false) without creating anything.
-bool CreateDirectoryPath(const std::string& path);
 // True when the path exists by both the access test and a stat.
 bool PathIsPresent(const std::string& path);
 

@@ -8,23 +8,12 @@
 #include "codec/Jpeg.h"
 #include "codec/Png.h"
 #include "codec/Tiff.h"
+#include "platform/FileSystem.h"
 #include "platform/Services.h"
+#include "platform/Text.h"
 
 namespace output {
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string ExtensionOf(const std::string& path) {
-    const size_t dot = path.find_last_of('.');
-    const size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return path.substr(dot + 1);
-}
 
 int ResultOf(codec::Status status) {
     switch (status) {
@@ -123,8 +112,8 @@ int GdiplusImageSaver::Init(const std::string& parameterText) {
 
 int GdiplusImageSaver::PrepareOutput(const std::string& outputPath, const std::string& formatName) {
     if (!isOpen_) return kImagingNotPrepared;
-    formatName_ = NormaliseFormatName(formatName.empty() ? ExtensionOf(outputPath) : formatName);
-    const std::string lower = Lower(formatName_);
+    formatName_ = NormaliseFormatName(formatName.empty() ? platform::ExtensionOf(outputPath) : formatName);
+    const std::string lower = platform::AsciiLower(formatName_);
     encoderMime_.clear();
     for (const std::string& mime : {"image/" + lower, "image/x-" + lower})
         if (encoders_.count(mime)) {
@@ -150,9 +139,9 @@ int GdiplusImageSaver::AddImageNow(const std::string& sourcePath, const std::str
                                    const std::string& sourceFormat) {
     if (!isOpen_ || encoderMime_.empty()) return kImagingNotPrepared;
     if (!parameterText.empty()) parameterText_ = parameterText;
-    const std::string format = Lower(NormaliseFormatName(sourceFormat.empty() ? ExtensionOf(sourcePath) : sourceFormat));
+    const std::string format = platform::AsciiLower(NormaliseFormatName(sourceFormat.empty() ? platform::ExtensionOf(sourcePath) : sourceFormat));
     bool decodable = false;
-    for (const auto& d : decoderFormats_) decodable = decodable || Lower(d) == format;
+    for (const auto& d : decoderFormats_) decodable = decodable || platform::AsciiLower(d) == format;
     if (!decodable) return kImagingNoDecoder;
     auto& fs = platform::FileSystem();
     if (!fs.Exists(sourcePath)) return kImagingSourceMissing;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "output/FileNaming.h"
+#include "platform/FileSystem.h"
 #include "platform/Folders.h"
 
 namespace output {
@@ -37,7 +38,7 @@ std::string WorkingImageFolder() {
     }
     if (provider) return platform::WithSlash(provider());
     const std::string folder = platform::RuntimeFolder() + "scanner-utility-TempImage/";
-    CreateDirectoryPath(folder);
+    platform::CreateFolderPath(folder);
     return folder;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/Folders.h"
 #include "platform/Process.h"
 #include "platform/Services.h"
+#include "platform/Text.h"
 
 namespace platform {
 namespace {
@@ -304,11 +305,7 @@ std::string FindDesktopEntry(const std::string& desktopId, const IEnvironment& e
 std::vector<std::string> DefaultApplications(const std::string& mimeType, const IEnvironment& env) {
     std::vector<std::string> desktops;
     if (auto current = env.Get("XDG_CURRENT_DESKTOP")) {
-        for (auto name : SplitList(*current, ':')) {
-            std::transform(name.begin(), name.end(), name.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            desktops.push_back(name);
-        }
+        for (const auto& name : SplitList(*current, ':')) desktops.push_back(AsciiLower(name));
     }
     std::vector<std::string> folders{ConfigHomeFolder(env)};
     for (const auto& f : FolderList(env, "XDG_CONFIG_DIRS", "/etc/xdg/")) folders.push_back(f);

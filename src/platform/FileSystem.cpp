@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <random>
+
+#include "platform/Services.h"
 
 namespace platform {
 namespace {
@@ -268,6 +271,26 @@ bool PosixFileSystem::WriteFileAtomic(const std::string& path, const std::string
     Fd dir(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) ::fsync(dir.get());
     return true;
+}
+
+bool CreateFolderPath(const std::string& path) {
+    auto& fs = FileSystem();
+    if (path.empty() || path.size() >= PATH_MAX) return false;
+    if (fs.Exists(path)) return fs.IsDirectory(path);
+    std::string folder = path;
+    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    // Levels that exist already refuse to be created again; that is fine.
+    for (size_t i = 1; i < folder.size(); ++i)
+        if (folder[i] == '/') fs.CreateFolder(folder.substr(0, i));
+    fs.CreateFolder(folder);
+    return fs.IsDirectory(path);
+}
+
+std::string ExtensionOf(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot + 1);
 }
 
 } // namespace platform

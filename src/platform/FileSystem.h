@@ -101,4 +101,12 @@ public:
 // `path` when complete.
 std::string HiddenWorkingName(const std::string& path);
 
+// Creates every missing folder along the path (a trailing '/' is allowed) in the
+// installed file system; true when the path is a folder afterwards.
+bool CreateFolderPath(const std::string& path);
+
+// The file type of a path: what follows the last '.' of its file name, without the
+// dot; empty when the file name has no '.'.
+std::string ExtensionOf(const std::string& path);
+
 } // namespace platform

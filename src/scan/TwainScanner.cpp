@@ -11,7 +11,9 @@
 #include "output/FileNaming.h"
 #include "output/ImageKinds.h"
 #include "output/OutputHost.h"
+#include "platform/FileSystem.h"
 #include "platform/Folders.h"
+#include "platform/Text.h"
 #include "scan/ConditionCodes.h"
 #include "scan/DriverIdentifer.h"
 #include "scan/TwainCap.h"
@@ -32,12 +34,6 @@ constexpr int kConditionFileNotFound = 16;
 
 void Tell(MessageNumber message, unsigned icon) {
     core::ShowMessage(core::LoadMessageText(message), core::kMbOk | icon);
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 // Decimal conversion as the settings texts are read: leading blanks skipped, stops at
@@ -214,7 +210,7 @@ std::string TwainScanner::OutputFolder(const settings::CommonSetting& record, in
 }
 
 core::ColourKind TwainScanner::ColourKindFromText(const std::string& colourMode) {
-    const std::string text = Lower(colourMode);
+    const std::string text = platform::AsciiLower(colourMode);
     if (text == "gray") return core::ColourKind::Grey;
     if (text == "bw" || text == "halftone") return core::ColourKind::BlackWhite;
     return core::ColourKind::Colour;  // "Color" and anything unknown
@@ -233,7 +229,7 @@ int TwainScanner::CompressionKind(const settings::CommonSetting& record, core::C
     } else {
         return 0;
     }
-    choice = Lower(choice);
+    choice = platform::AsciiLower(choice);
     if (choice == "g3" || choice == "middle") return 1;
     if (choice == "g4" || choice == "low") return 2;
     return 0;  // "Raw", "High" and anything else
@@ -244,7 +240,7 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
     failure_.clear();
     const auto& r = *settings_;
     const std::string folder = OutputFolder(r, origin, destination);
-    output::CreateDirectoryPath(folder);
+    platform::CreateFolderPath(folder);
     const auto& kind = output::ImageKindForSource(r.GetSaveType());
     if (newFile) {
         if (kind.NeedsEncoder()) {
@@ -252,8 +248,7 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
             encoder_ = output::CreateImageCompressioner(r.GetSaveType());
             if (!encoder_) return false;
             output::CompressionRequest request;
-            request.tempFolder = settings::UserFolder() + "TempImage/";
-            output::CreateDirectoryPath(request.tempFolder);
+            request.tempFolder = settings::WorkingImageFolder();
             request.saveFolder = folder;
             request.fileName = r.GetFileName();
             request.tempExtension = kind.GetExtension();

@@ -11,6 +11,7 @@
 #include "platform/Folders.h"
 #include "platform/Process.h"
 #include "platform/Services.h"
+#include "platform/Text.h"
 #include "settings/Profile.h"
 
 namespace settings {
@@ -164,9 +165,7 @@ bool ReadConfigFlag(const std::string& userFile, const std::string& defaultsFile
                                   [&](const std::string& k) { return EqualsNoCase(k, key); });
     std::string text = ReadProfileString(inUserFile ? userFile : defaultsFile, section, key, "");
     // The profile reader already trims blanks at both ends.
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text != "false";
+    return platform::AsciiLower(text) != "false";
 }
 
 bool WriteConfigFlag(const std::string& userFile, const std::string& section,

@@ -1,9 +1,9 @@
 #include "settings/ProductData.h"
 
-#include <climits>
 #include <mutex>
 #include <stdexcept>
 
+#include "platform/FileSystem.h"
 #include "platform/Folders.h"
 #include "platform/Services.h"
 #include "settings/Profile.h"
@@ -65,34 +65,21 @@ std::string ReadProductValue(const std::string& section, const std::string& key)
 
 std::string ReadUIText(const std::string& key) { return ReadProfileString(TextFilePath(), "UIString", key, ""); }
 
-bool EnsureFolderPath(const std::string& path) {
-    auto& fs = platform::FileSystem();
-    if (path.empty()) return false;
-    if (fs.Exists(path)) return fs.IsDirectory(path);
-    if (path.size() >= PATH_MAX) return false;
-    std::string copy = path;
-    if (copy.size() > 1 && copy.back() == '/') copy.pop_back();
-    for (size_t i = 1; i < copy.size(); ++i)
-        if (copy[i] == '/') fs.CreateFolder(copy.substr(0, i));  // existing parts refuse; fine
-    fs.CreateFolder(copy);
-    return fs.IsDirectory(path);
-}
-
 std::string UserFolder() {
     std::string company = ReadProductValue("Common", "CompanyPathSection");
     // A company name must stay one folder below the configuration folder.
     if (company.empty() || company == "." || company == ".." || company.find('/') != std::string::npos)
         company = "scanner-utility";
     std::string folder = platform::ConfigHomeFolder() + company + "/";
-    EnsureFolderPath(folder);
+    platform::CreateFolderPath(folder);
     folder += "Quorin/";
-    EnsureFolderPath(folder);
+    platform::CreateFolderPath(folder);
     return folder;
 }
 
 std::string WorkingImageFolder() {
     std::string folder = UserFolder() + "TempImage/";
-    EnsureFolderPath(folder);
+    platform::CreateFolderPath(folder);
     return folder;
 }
 
@@ -128,7 +115,7 @@ std::string UserSettingsFilePath() {
             // absolute path can be made to exist: a relative one would land wherever the
             // program happens to run.
             if (NamesDefaultFolder(folder)) continue;
-            if (folder[0] == '/' && EnsureFolderPath(folder)) continue;
+            if (folder[0] == '/' && platform::CreateFolderPath(folder)) continue;
             WriteProfileString(user, section, "Savefolder", ReadProfileString(defaults, section, "Savefolder"));
         }
     }

@@ -40,8 +40,6 @@ std::string WorkingImageFolder();
 // The user's pictures folder (XDG), else the home folder.
 std::string PicturesFolderPath();
 
-// Creates every missing folder along the path; true when it exists afterwards.
-bool EnsureFolderPath(const std::string& path);
 
 // The user's Prdct.dat, copied from the program folder first when it is missing (an
 // existing copy is never overwritten).

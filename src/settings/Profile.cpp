@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/Services.h"
+#include "platform/Text.h"
 
 namespace settings {
 namespace {
@@ -154,13 +155,7 @@ bool Store(const std::string& file, const std::string& content) {
 
 } // namespace
 
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+bool EqualsNoCase(const std::string& a, const std::string& b) { return platform::EqualsIgnoringAsciiCase(a, b); }
 
 std::string ReadProfileStringWhole(const std::string& file, const std::string& section,
                                    const std::string& key, const std::string& fallback) {

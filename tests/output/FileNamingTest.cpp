@@ -87,23 +87,4 @@ TEST(MakeSequencedFileName, ExtensionWithoutDotAndLongDigitRuns) {
     EXPECT_THROW(Next(dir, "Scan", "00000000000"), std::range_error);
 }
 
-TEST(CreateDirectoryPath, CreatesEveryMissingLevel) {
-    TempFolder dir;
-    platform::PosixFileSystem fs;
-    fs.CreateFolder(dir / "a");
-    EXPECT_TRUE(output::CreateDirectoryPath(dir / "a/b/c/"));
-    EXPECT_TRUE(fs.IsDirectory(dir / "a/b/c"));
-    EXPECT_TRUE(output::CreateDirectoryPath(dir / "a/b/c"));
-    EXPECT_TRUE(output::PathIsPresent(dir / "a/b"));
-    EXPECT_FALSE(output::PathIsPresent(dir / "a/x"));
-}
-
-TEST(CreateDirectoryPath, FailsUnderAFileAndForOverlongPaths) {
-    TempFolder dir;
-    dir.Write("file", "x");
-    EXPECT_FALSE(output::CreateDirectoryPath(dir / "file/sub/"));
-    EXPECT_FALSE(output::CreateDirectoryPath(dir / std::string(5000, 'x')));
-    EXPECT_FALSE(output::CreateDirectoryPath(""));
-}
-
 } // namespace

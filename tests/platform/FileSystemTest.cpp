@@ -7,6 +7,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
+#include "platform/Text.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -131,6 +132,44 @@ TEST(Process, CapturesOutputAndStatus) {
     EXPECT_FALSE(platform::CaptureOutput({"sleep", "5"}, out, 100)) << "a program past its time is killed";
     EXPECT_TRUE(platform::IsOnPath("sh"));
     EXPECT_FALSE(platform::IsOnPath("no-such-program-here"));
+}
+
+TEST(CreateFolderPath, CreatesEveryMissingLevel) {
+    TempFolder dir;
+    platform::PosixFileSystem fs;
+    fs.CreateFolder(dir / "a");
+    EXPECT_TRUE(platform::CreateFolderPath(dir / "a/b/c/"));
+    EXPECT_TRUE(fs.IsDirectory(dir / "a/b/c"));
+    EXPECT_TRUE(platform::CreateFolderPath(dir / "a/b/c"));
+    EXPECT_FALSE(fs.Exists(dir / "a/x"));
+}
+
+TEST(CreateFolderPath, FailsOnAFileUnderAFileAndForOverlongPaths) {
+    TempFolder dir;
+    dir.Write("file", "x");
+    EXPECT_FALSE(platform::CreateFolderPath(dir / "file"));
+    EXPECT_FALSE(platform::CreateFolderPath(dir / "file/sub/"));
+    EXPECT_FALSE(platform::CreateFolderPath(dir / std::string(5000, 'x')));
+    EXPECT_FALSE(platform::CreateFolderPath(""));
+}
+
+struct ExtensionCase { const char* path; const char* extension; };
+class Extensions : public ::testing::TestWithParam<ExtensionCase> {};
+
+TEST_P(Extensions, FollowTheLastDotOfTheFileName) {
+    EXPECT_EQ(platform::ExtensionOf(GetParam().path), GetParam().extension);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Extensions,
+                         ::testing::Values(ExtensionCase{"/a/Scan0001.PDF", "PDF"}, ExtensionCase{"page.tar.gz", "gz"},
+                                           ExtensionCase{"/a.b/name", ""}, ExtensionCase{"/a/name.", ""},
+                                           ExtensionCase{"noext", ""}));
+
+TEST(AsciiText, LowersAndComparesAsciiLettersOnly) {
+    EXPECT_EQ(platform::AsciiLower("JPEG Tiff-8"), "jpeg tiff-8");
+    EXPECT_EQ(platform::AsciiLower("\xC4\xD6"), "\xC4\xD6");  // bytes above 127 stay as they are
+    EXPECT_TRUE(platform::EqualsIgnoringAsciiCase("test:0", "TEST:0"));
+    EXPECT_FALSE(platform::EqualsIgnoringAsciiCase("test:0", "test:00"));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SettingsFixture.h"
+#include "platform/FileSystem.h"
 #include "settings/Profile.h"
 #include "settings/ProductData.h"
 
@@ -52,7 +53,7 @@ TEST_F(Provisioning, UnreachableSaveFolderTakesTheDefaultOnFirstRunOnly) {
 
 TEST_F(Provisioning, ExistingFileGetsOnlyMissingListMappings) {
     std::string user = UserFolder();
-    settings::EnsureFolderPath(user);
+    platform::CreateFolderPath(user);
     const std::string mine = "; mine\n[Application1]\nListMapping=3|Mine|/bin/sh|\n[Folder]\nSavefolder=/nowhere/\n";
     home.Write("config/ZAV/Quorin/Sets.dat", mine);
     settings::UserSettingsFilePath();

@@ -5,17 +5,12 @@
 #include <cctype>
 #include <cmath>
 
+#include "platform/Text.h"
 #include "scancontrol/Twain.h"
 
 namespace scancontrol::sanectl {
 
 namespace {
-
-std::string Lower(const std::string& s) {
-    std::string r = s;
-    for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
 
 bool Has(const std::string& haystack, const char* needle) { return haystack.find(needle) != std::string::npos; }
 
@@ -85,7 +80,7 @@ const char* kGeometry[4] = {"tl-x", "tl-y", "br-x", "br-y"};
 // ---- Sources ----
 
 SourceKind ClassifySource(const std::string& name) {
-    const std::string n = Lower(name);
+    const std::string n = platform::AsciiLower(name);
     if (Has(n, "duplex") || Has(n, "both sides") || Has(n, "two sided") || Has(n, "2-sided")) return SourceKind::Duplex;
     if (Has(n, "transparen") || Has(n, "film") || Has(n, "slide") || Has(n, "negative") || Has(n, "positive") ||
         HasWord(n, "tpu") || HasWord(n, "tma"))
@@ -109,7 +104,7 @@ SourceChoice FindSources(const OptionSnapshot& s) {
                     break;
                 case SourceKind::Feeder:
                     // Prefer a plain feeder or its front side over other feeder entries.
-                    if (c.feeder.empty() || (Has(Lower(name), "front") && !Has(Lower(c.feeder), "front"))) c.feeder = name;
+                    if (c.feeder.empty() || (Has(platform::AsciiLower(name), "front") && !Has(platform::AsciiLower(c.feeder), "front"))) c.feeder = name;
                     break;
                 case SourceKind::Duplex:
                     if (c.duplex.empty()) c.duplex = name;
@@ -121,7 +116,7 @@ SourceChoice FindSources(const OptionSnapshot& s) {
         // A device that names no source as the glass: the first source that is no feeder.
         if (c.flatbed.empty())
             for (const auto& name : o->strings)
-                if (ClassifySource(name) == SourceKind::Other && !Has(Lower(name), "back")) {
+                if (ClassifySource(name) == SourceKind::Other && !Has(platform::AsciiLower(name), "back")) {
                     c.flatbed = name;
                     break;
                 }
@@ -129,7 +124,7 @@ SourceChoice FindSources(const OptionSnapshot& s) {
     if (c.duplex.empty()) {
         if (const OptionInfo* m = s.Find("adf-mode"); m && m->type == OptType::String) {
             for (const auto& v : m->strings)
-                if (Has(Lower(v), "duplex")) c.duplexOption = "adf-mode";
+                if (Has(platform::AsciiLower(v), "duplex")) c.duplexOption = "adf-mode";
         } else if (const OptionInfo* d = s.Find("duplex"); d && d->type == OptType::Bool && d->settable) {
             c.duplexOption = "duplex";
         }
@@ -147,7 +142,7 @@ bool FeederSelected(const OptionSnapshot& s) {
 bool DuplexSelected(const OptionSnapshot& s) {
     if (const OptionInfo* o = SourceOption(s); o && ClassifySource(o->text) == SourceKind::Duplex) return true;
     if (!FeederSelected(s)) return false;
-    if (const OptionInfo* m = s.Active("adf-mode"); m && m->type == OptType::String) return Has(Lower(m->text), "duplex");
+    if (const OptionInfo* m = s.Active("adf-mode"); m && m->type == OptType::String) return Has(platform::AsciiLower(m->text), "duplex");
     if (const OptionInfo* d = s.Active("duplex"); d && d->type == OptType::Bool) return d->Value() != 0;
     return false;
 }
@@ -173,7 +168,7 @@ std::vector<OptionWrite> PlanSource(const OptionSnapshot& s, bool feeder, bool d
             const OptionInfo* m = s.Find("adf-mode");
             if (!m) return w;
             for (const auto& v : m->strings) {
-                const bool isDuplex = Has(Lower(v), "duplex");
+                const bool isDuplex = Has(platform::AsciiLower(v), "duplex");
                 if (isDuplex == duplex) {
                     w.push_back(Text("adf-mode", v, true));
                     break;
@@ -200,7 +195,7 @@ Sensor FindFeederSensor(const OptionSnapshot& s) {
 // ---- Image type ----
 
 ModeKind ClassifyMode(const std::string& mode) {
-    const std::string m = Lower(mode);
+    const std::string m = platform::AsciiLower(mode);
     if (Has(m, "halftone") || Has(m, "dither") || Has(m, "diffusion")) return ModeKind::Halftone;
     if (Has(m, "lineart") || Has(m, "line art") || Has(m, "binary") || Has(m, "black & white") ||
         Has(m, "black and white") || HasWord(m, "bw") || Has(m, "monochrome") || Has(m, "thresholded"))
