@@ -13,6 +13,36 @@
 
 namespace output {
 
+void EncoderBase::Abandon() {
+    if (!isOpen_) return;
+    CloseOutput();
+    DiscardDocument();
+    DeleteFile(tempPageName_);  // a page the control wrote but nobody added
+    DeleteWorkingFiles();
+    pageCount_ = 0;
+    isOpen_ = false;
+}
+
+int EncoderBase::Finish() {
+    if (!isOpen_) return kPageAdded;
+    const bool complete = CloseOutput();
+    int result = kPageAdded;
+    if (pageCount_ == 0) {
+        DiscardDocument();
+    } else if (!complete) {
+        failureError_ = OutputError();
+        DiscardDocument();
+        result = kDocumentWriteFailed;
+    } else if (!PublishDocument()) {
+        result = kDocumentWriteFailed;
+    }
+    DeleteFile(tempPageName_);
+    DeleteWorkingFiles();
+    pageCount_ = 0;
+    isOpen_ = false;
+    return result;
+}
+
 int EncoderBase::Begin(const CompressionRequest& request) {
     request_ = request;
     failureError_ = 0;
@@ -110,33 +140,8 @@ public:
         return kPageAdded;
     }
 
-    void Abandon() override {
-        if (!isOpen_) return;
-        saver_.Close();
-        DiscardDocument();
-        DeleteFile(tempPageName_);  // a page the control wrote but nobody added
-        pageCount_ = 0;
-        isOpen_ = false;
-    }
-
-    int Finish() override {
-        if (!isOpen_) return kPageAdded;
-        const bool complete = saver_.Close() == kImagingOk;
-        int result = kPageAdded;
-        if (pageCount_ == 0) {
-            DiscardDocument();
-        } else if (!complete) {
-            failureError_ = saver_.systemError();
-            DiscardDocument();
-            result = kDocumentWriteFailed;
-        } else if (!PublishDocument()) {
-            result = kDocumentWriteFailed;
-        }
-        DeleteFile(tempPageName_);
-        pageCount_ = 0;
-        isOpen_ = false;
-        return result;
-    }
+    bool CloseOutput() override { return saver_.Close() == kImagingOk; }
+    int OutputError() const override { return saver_.systemError(); }
 
 protected:
     SaverEncoder(const char* extension, bool singlePage) : EncoderBase(extension), singlePage_(singlePage) {}

@@ -13,12 +13,22 @@ public:
     const std::string& TempPageName() const final { return tempPageName_; }
     const std::string& OutputName() const final { return outputName_; }
     int FailureError() const final { return failureError_; }
+    // Drops the open document and every file of the job.
+    void Abandon() final;
+    // Completes the open document and publishes it (a job without pages keeps nothing).
+    int Finish() final;
 
 protected:
     explicit EncoderBase(const char* extension) : extension_(extension) {}
     // The encoder's own preparation once both names are known. It writes the document
     // to document_.WorkingPath().
     virtual int BeginOutput() = 0;
+    // Closes the document being written; true when it is complete.
+    virtual bool CloseOutput() = 0;
+    // The system error behind an incomplete document.
+    virtual int OutputError() const = 0;
+    // The job's own working files besides the temporary page (none by default).
+    virtual void DeleteWorkingFiles() {}
     void DeleteFile(const std::string& path) const;
     // Claims the temporary page name for the next page: the same name while nobody
     // else took it since the last page was consumed, else the next free one. Two

@@ -13,17 +13,6 @@
 #include "platform/Text.h"
 
 namespace output {
-namespace {
-
-int ResultOf(codec::Status status) {
-    switch (status) {
-    case codec::Status::Ok: return kImagingOk;
-    case codec::Status::OutOfMemory: return kImagingOutOfMemory;
-    case codec::Status::Busy: return kImagingObjectBusy;
-    case codec::Status::AccessDenied: return kImagingAccessDenied;
-    default: return kImagingFailed;
-    }
-}
 
 // What the parameters ask of the encoders that read them. Parameters an output format
 // has no use for are accepted and have no effect.
@@ -35,6 +24,18 @@ struct SaveSettings {
     bool hasCompression = false;
     int compression = EncoderValueCompressionLZW;
 };
+
+namespace {
+
+int ResultOf(codec::Status status) {
+    switch (status) {
+    case codec::Status::Ok: return kImagingOk;
+    case codec::Status::OutOfMemory: return kImagingOutOfMemory;
+    case codec::Status::Busy: return kImagingObjectBusy;
+    case codec::Status::AccessDenied: return kImagingAccessDenied;
+    default: return kImagingFailed;
+    }
+}
 
 bool ReadSettings(const std::vector<EncoderParameter>& parameters, SaveSettings& s) {
     for (const auto& p : parameters) {
@@ -166,8 +167,8 @@ int GdiplusImageSaver::AddImageNow(const std::string& sourcePath, const std::str
     int frames = 1;
     int result = Load(loaded, 0, &frames);
     if (result != kImagingOk) return result;
-    result = pageCount_ == 0 ? SaveFirst(image_, parameters) : AppendFrame(image_, parameters);
-    if (result == kImagingOk && multiPage && frames > 1) result = AppendFrames(loaded, 1, frames);
+    result = pageCount_ == 0 ? SaveFirst(image_, settings) : AppendFrame(image_, settings);
+    if (result == kImagingOk && multiPage && frames > 1) result = AppendFrames(loaded, 1, frames, settings);
     if (result != kImagingOk) return result;
     ++pageCount_;
     return kImagingOk;
@@ -178,11 +179,7 @@ int GdiplusImageSaver::Load(const std::string& path, int frame, int* frameCount)
     return status == codec::Status::NotFound ? kImagingSourceMissing : ResultOf(status);
 }
 
-int GdiplusImageSaver::SaveFirst(const codec::Image& image, const std::string& parameters) {
-    std::vector<EncoderParameter> parsed;
-    SaveSettings s;
-    ParseEncoderParameters(parameters, parsed);
-    ReadSettings(parsed, s);
+int GdiplusImageSaver::SaveFirst(const codec::Image& image, const SaveSettings& s) {
     if (encoderMime_ == "image/tiff") {
         target_ = std::make_unique<codec::TiffWriter>();
         const codec::Status status = target_->Open(outputPath_);
@@ -190,7 +187,7 @@ int GdiplusImageSaver::SaveFirst(const codec::Image& image, const std::string& p
             target_.reset();
             return ResultOf(status);
         }
-        return AppendFrame(image, parameters);
+        return AppendFrame(image, s);
     }
     const codec::Image* page = &image;
     codec::Image converted;
@@ -211,22 +208,21 @@ int GdiplusImageSaver::SaveFirst(const codec::Image& image, const std::string& p
     return kImagingNoEncoder;
 }
 
-int GdiplusImageSaver::AppendFrame(const codec::Image& image, const std::string& parameters) {
+int GdiplusImageSaver::AppendFrame(const codec::Image& image, const SaveSettings& s) {
     if (!target_ || !target_->IsOpen()) return kImagingNotPrepared;
-    std::vector<EncoderParameter> parsed;
-    SaveSettings s;
-    if (!ParseEncoderParameters(parameters, parsed) || !ReadSettings(parsed, s)) return kImagingParametersRefused;
     codec::TiffPageOptions options;
     options.compression = TiffCompressionOf(s.compression);
     options.depth = s.hasDepth ? s.depth : 0;
     return ResultOf(target_->AddPage(image, options));
 }
 
-int GdiplusImageSaver::AppendFrames(const std::string& loadedPath, int firstFrame, int frameCount) {
-    const std::string parameters = AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueFrameDimensionPage");
+int GdiplusImageSaver::AppendFrames(const std::string& loadedPath, int firstFrame, int frameCount,
+                                    const SaveSettings& settings) {
+    // The save flag is the only difference between a first page's text and a later
+    // page's, and it asks nothing of the encoders: the settings hold for every frame.
     for (int frame = firstFrame; frame < frameCount; ++frame) {
         int result = Load(loadedPath, frame, nullptr);
-        if (result == kImagingOk) result = AppendFrame(image_, parameters);
+        if (result == kImagingOk) result = AppendFrame(image_, settings);
         if (result != kImagingOk) return result;
     }
     return kImagingOk;

@@ -36,6 +36,9 @@ enum ImagingResult : int {
     kImagingFailed = 23012,             // any other failure (damaged source, failed write)
 };
 
+// What a parameter text asks of the encoders (GdiplusImageSaver.cpp).
+struct SaveSettings;
+
 class GdiplusImageSaver {
 public:
     GdiplusImageSaver();
@@ -67,9 +70,10 @@ public:
 
 private:
     int AddImageNow(const std::string& sourcePath, const std::string& parameterText, const std::string& sourceFormat);
-    int SaveFirst(const codec::Image& image, const std::string& parameters);
-    int AppendFrames(const std::string& loadedPath, int firstFrame, int frameCount);
-    int AppendFrame(const codec::Image& image, const std::string& parameters);
+    // The page's parameter text is read once, in AddImageNow; these take what it asks.
+    int SaveFirst(const codec::Image& image, const SaveSettings& settings);
+    int AppendFrames(const std::string& loadedPath, int firstFrame, int frameCount, const SaveSettings& settings);
+    int AppendFrame(const codec::Image& image, const SaveSettings& settings);
     int Load(const std::string& path, int frame, int* frameCount);
     void DeleteTemporarySources();
 

@@ -68,35 +68,9 @@ public:
         return pageCount_ >= kMaxPdfPages ? kDocumentFull : kPageAdded;
     }
 
-    void Abandon() override {
-        if (!isOpen_) return;
-        writer_.Finish();
-        DiscardDocument();
-        DeleteFile(tempPageName_);
-        DeleteFile(workingPage_);
-        pageCount_ = 0;
-        isOpen_ = false;
-    }
-
-    int Finish() override {
-        if (!isOpen_) return kPageAdded;
-        const bool complete = writer_.Finish() && !damaged_;
-        int result = kPageAdded;
-        if (pageCount_ == 0) {
-            DiscardDocument();
-        } else if (!complete) {
-            failureError_ = writer_.error() ? writer_.error() : EIO;
-            DiscardDocument();
-            result = kDocumentWriteFailed;
-        } else if (!PublishDocument()) {
-            result = kDocumentWriteFailed;
-        }
-        DeleteFile(tempPageName_);
-        DeleteFile(workingPage_);
-        pageCount_ = 0;
-        isOpen_ = false;
-        return result;
-    }
+    bool CloseOutput() override { return writer_.Finish() && !damaged_; }
+    int OutputError() const override { return writer_.error() ? writer_.error() : EIO; }
+    void DeleteWorkingFiles() override { DeleteFile(workingPage_); }
 
 private:
     // A failed AddPage: the result, with the system error the user is to learn.
