@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include "app/HelpLauncher.h"
 #include "app/ProgramServices.h"
 #include "core/Texts.h"
 #include "delivery/DestinationHandlers.h"
@@ -16,6 +17,7 @@
 #include "settings/ProductData.h"
 #include "settings/Records.h"
 #include "settings/ScannerModel.h"
+#include "ui/StaticLink.h"
 
 namespace app {
 namespace {
@@ -63,6 +65,9 @@ ProgramWindowServices::ProgramWindowServices(std::unique_ptr<scancontrol::CDynam
     // options dialog before scanning; the window is what can show it.
     services_->AddHook([] { scancontrol::InstallSaneDriverDialog(); },
                        [] { scancontrol::UninstallSaneDriverDialog(); });
+    // Links in the window's dialogs open the help.
+    services_->AddHook([] { ui::CStaticLink::SetDefaultOpener([](const std::string& target) { return ShowHelp(target); }); },
+                       [] { ui::CStaticLink::SetDefaultOpener(nullptr); });
     scanner_ = std::make_unique<scan::TwainScanner>(*control_);
 }
 

@@ -3,13 +3,11 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/HelpLauncher.h"
 #include "app/HotkeyApp.h"
 #include "app/ProgramStartup.h"
 #include "platform/Memory.h"
 #include "platform/SanitizerSupport.h"
 #include "settings/ProductData.h"
-#include "ui/StaticLink.h"
 
 int main(int argc, char** argv) {
     platform::KeepSaneBackendsLoadedForLeakReports();
@@ -19,7 +17,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Scanner Utility"));
     QApplication::setDesktopFileName(QStringLiteral("scanner-utility"));
     QApplication::setWindowIcon(QIcon(QString::fromStdString(settings::SkinImageFolder() + "icon.png")));
-    ui::CStaticLink::SetDefaultOpener([](const std::string& target) { return app::ShowHelp(target); });
 
     app::CHotkeyApp::Hooks hooks;
     hooks.createWindow = [] { return app::CreateProgramWindow(); };
