@@ -3,23 +3,31 @@
 #include <cstddef>
 
 #include "app/ScanDispatch.h"
+#include "core/Ids.h"
 #include "core/Texts.h"
 
 namespace app {
 namespace {
 
 constexpr const char* kEol = "\r\n";
-constexpr int kMsgNoDisplayText = 109;
+using core::MessageNumber;
 
-std::string Line(int label, const std::string& value = {}) { return core::LoadMessageText(label) + value + kEol; }
+// A value the model has no text for is shown as message 109.
+constexpr MessageNumber kNoDisplayText = MessageNumber::NoSource;
+
+std::string Line(MessageNumber label, const std::string& value = {}) {
+    return core::LoadMessageText(label) + value + kEol;
+}
 
 std::string Shown(const std::optional<std::string>& value) {
-    return value ? *value : core::LoadMessageText(kMsgNoDisplayText);
+    return value ? *value : core::LoadMessageText(kNoDisplayText);
 }
 
 std::string InputBlock(const TipValues& v) {
-    return Line(125) + Line(126, Shown(v.scanMethod)) + Line(127, Shown(v.colorMode)) +
-           Line(128, Shown(v.paperSize)) + Line(129, Shown(v.resolution));
+    return Line(MessageNumber::TipScanSettings) + Line(MessageNumber::TipScanMethod, Shown(v.scanMethod)) +
+           Line(MessageNumber::TipColourMode, Shown(v.colorMode)) +
+           Line(MessageNumber::TipPaperSize, Shown(v.paperSize)) +
+           Line(MessageNumber::TipResolution, Shown(v.resolution));
 }
 
 } // namespace
@@ -67,25 +75,26 @@ std::string ShortenForTip(const std::string& text) {
 }
 
 std::string ComposeButtonTip(int command, const TipValues& v) {
-    int title = 0;
+    MessageNumber title;
     switch (command) {
-        case kCmdApplication1: title = 137; break;
-        case kCmdApplication2: title = 138; break;
-        case kCmdFolder: title = 140; break;
-        case kCmdPcFax: title = 141; break;
+        case kCmdApplication1: title = MessageNumber::TipTitleApplication1; break;
+        case kCmdApplication2: title = MessageNumber::TipTitleApplication2; break;
+        case kCmdFolder: title = MessageNumber::TipTitleFolder; break;
+        case kCmdPcFax: title = MessageNumber::TipTitleFax; break;
         default: return {};
     }
-    std::string tip = Line(title) + InputBlock(v) + kEol + Line(130);
-    if (command != kCmdPcFax) tip += Line(131, Shown(v.fileType));
-    if (command == kCmdApplication1 || command == kCmdApplication2) tip += Line(132, ShortenForTip(v.applicationName));
-    tip += Line(133, v.fileName + "***");
-    tip += Line(134) + ShortenForTip(v.saveFolder) + kEol;
-    if (command == kCmdFolder && v.openFolder) tip += Line(136);
+    std::string tip = Line(title) + InputBlock(v) + kEol + Line(MessageNumber::TipOutputSettings);
+    if (command != kCmdPcFax) tip += Line(MessageNumber::TipFileType, Shown(v.fileType));
+    if (command == kCmdApplication1 || command == kCmdApplication2)
+        tip += Line(MessageNumber::TipApplication, ShortenForTip(v.applicationName));
+    tip += Line(MessageNumber::TipFileName, v.fileName + "***");
+    tip += Line(MessageNumber::TipSaveFolder) + ShortenForTip(v.saveFolder) + kEol;
+    if (command == kCmdFolder && v.openFolder) tip += Line(MessageNumber::TipOpenFolder);
     return tip;
 }
 
 DeviceGroup GroupOfStatus(int code) {
-    if (code == 2 || code == 17) return DeviceGroup::Blocked;
+    if (code == core::kNoKnownSource || code == core::kNoSourceManager) return DeviceGroup::Blocked;
     if ((code >= 3 && code <= 12) || (code >= 14 && code <= 16) || code == 19 || code == 26)
         return DeviceGroup::Restricted;
     return DeviceGroup::Free;
