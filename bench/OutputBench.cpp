@@ -109,9 +109,12 @@ BENCHMARK_CAPTURE(BM_SinglePageDocument, jpeg_colour_q70, "JPEG", "doc_color.bmp
 BENCHMARK_CAPTURE(BM_SinglePageDocument, tiff_bw_g4, "TIFF", "doc_bw.bmp", 2, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SinglePageDocument, pdf_colour_q80, "PDF", "doc_color.bmp", 0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SinglePageDocument, pdf_bw_g4, "PDF", "doc_bw.bmp", 2, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_MultiPageDocument, pdf_colour_q80_page, "Multi-page PDF", "doc_color.bmp", 0, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_MultiPageDocument, pdf_bw_g4_page, "Multi-page PDF", "doc_bw.bmp", 2, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_MultiPageDocument, tiff_bw_g4_page, "Multi-page TIFF", "doc_bw.bmp", 2, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_MultiPageDocument, pdf_colour_q80_page, "Multi-page PDF", "doc_color.bmp", 0, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_MultiPageDocument, pdf_bw_g4_page, "Multi-page PDF", "doc_bw.bmp", 2, 2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_MultiPageDocument, tiff_bw_g4_page, "Multi-page TIFF", "doc_bw.bmp", 2, 2)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

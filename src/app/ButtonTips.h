@@ -14,7 +14,7 @@ enum HotkeyCommand : int {
     kCmdApplication2 = 1008,
     kCmdPcFax = 1009,
     kCmdFolder = 1010,
-    kCmdEmail = 1006,  // has a handler, but no button carries it
+    kCmdEmail = 1006, // has a handler, but no button carries it
     kCmdButtonSetting = 32771,
     kCmdExit = 32772,
     kCmdSelectScanner = 32773,
@@ -37,7 +37,7 @@ struct TipValues {
     std::string applicationName;
     std::string fileName;
     std::string saveFolder;
-    bool openFolder = false;  // the folder destination's "open folder when done" option
+    bool openFolder = false; // the folder destination's "open folder when done" option
 };
 
 struct ButtonTipSet {

@@ -17,7 +17,7 @@ namespace {
 
 struct ViewerState {
     std::mutex lock;
-    std::string lastId;  // identifier of the viewer this process started last
+    std::string lastId; // identifier of the viewer this process started last
 };
 ViewerState& State() {
     static ViewerState state;
@@ -27,7 +27,7 @@ ViewerState& State() {
 void CloseViewer(const std::string& id) {
     QLocalSocket socket;
     socket.connectToServer(QString::fromStdString(HelpViewerSocket(id)));
-    if (!socket.waitForConnected(500)) return;  // already closed by the user
+    if (!socket.waitForConnected(500)) return; // already closed by the user
     socket.write("close\n");
     socket.flush();
     if (socket.bytesToWrite() > 0) socket.waitForBytesWritten(500);

@@ -9,8 +9,8 @@
 namespace app {
 
 struct HelpPage {
-    std::string file;    // absolute path of the page; empty when the request leads nowhere
-    std::string anchor;  // without '#'; empty for the top of the page
+    std::string file;   // absolute path of the page; empty when the request leads nowhere
+    std::string anchor; // without '#'; empty for the top of the page
 };
 
 // The page a request opens. A page name is looked up only inside `helpFolder` (a name

@@ -38,8 +38,8 @@ int main(int argc, char** argv) {
         }
     }
     const std::string helpFolder = settings::HelpFolder();
-    app::HelpPage page = app::ResolveHelpTarget(target.isEmpty() ? std::string(app::kHelpContentsPage)
-                                                                  : target.toStdString(), helpFolder);
+    app::HelpPage page = app::ResolveHelpTarget(
+        target.isEmpty() ? std::string(app::kHelpContentsPage) : target.toStdString(), helpFolder);
     if (page.file.empty() || !QFileInfo::exists(QString::fromStdString(page.file))) return 2;
 
     QMainWindow window;
@@ -51,10 +51,10 @@ int main(int argc, char** argv) {
 
     QToolBar* bar = window.addToolBar(QStringLiteral("Navigation"));
     bar->setMovable(false);
-    QAction* back = bar->addAction(window.style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Back"),
-                                   browser, &QTextBrowser::backward);
-    QAction* forward = bar->addAction(window.style()->standardIcon(QStyle::SP_ArrowForward),
-                                      QStringLiteral("Forward"), browser, &QTextBrowser::forward);
+    QAction* back = bar->addAction(window.style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Back"), browser,
+                                   &QTextBrowser::backward);
+    QAction* forward = bar->addAction(window.style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Forward"),
+                                      browser, &QTextBrowser::forward);
     bar->addAction(window.style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("Contents"), browser, [&] {
         browser->setSource(QUrl::fromLocalFile(QString::fromStdString(helpFolder + app::kHelpContentsPage)));
     });
@@ -62,8 +62,9 @@ int main(int argc, char** argv) {
     forward->setEnabled(false);
     QObject::connect(browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     QObject::connect(browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
-    QObject::connect(browser, &QTextBrowser::sourceChanged, &window,
-                     [&] { window.setWindowTitle(browser->documentTitle() + QStringLiteral(" - Scanner Utility Help")); });
+    QObject::connect(browser, &QTextBrowser::sourceChanged, &window, [&] {
+        window.setWindowTitle(browser->documentTitle() + QStringLiteral(" - Scanner Utility Help"));
+    });
 
     QUrl url = QUrl::fromLocalFile(QString::fromStdString(page.file));
     if (!page.anchor.empty()) url.setFragment(QString::fromStdString(page.anchor));

@@ -35,7 +35,8 @@ bool CHotkeyApp::InitInstance() {
     if (hooks_.recordPushLaunch && hooks_.recordPushLaunch() && hooks_.signalPushEvent) hooks_.signalPushEvent();
 
     const std::string appName = QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();
-    instance_ = std::make_unique<SingleInstance>(settings::ReadProductValue("Communication", "QuorinExistSem"), appName);
+    instance_ =
+        std::make_unique<SingleInstance>(settings::ReadProductValue("Communication", "QuorinExistSem"), appName);
     first_ = instance_->Settle();
     if (!first_) {
         // A window that is still coming up (or going away) may not answer: then this

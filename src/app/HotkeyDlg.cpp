@@ -33,11 +33,11 @@ namespace {
 // The four buttons in the order they are set up, with their pictures and captions.
 struct ButtonPlace {
     int command;
-    const char* image;       // base name in the skin image folder
-    int x, y, w, h;          // template position, dialog units
+    const char* image; // base name in the skin image folder
+    int x, y, w, h;    // template position, dialog units
     int captionId;
-    const char* captionKey;  // UIString key of the caption
-    int cx, cy, cw, ch;      // caption position, dialog units
+    const char* captionKey; // UIString key of the caption
+    int cx, cy, cw, ch;     // caption position, dialog units
 };
 constexpr ButtonPlace kButtons[] = {
     {kCmdApplication1, "app1", 15, 8, 50, 14, 1055, "MD_App1", 18, 51, 67, 8},
@@ -50,7 +50,7 @@ constexpr int kClientHeightDlu = 66;
 
 QString Ui(const char* key) { return ui::ToQt(core::LoadUIString(key)); }
 
-}  // namespace
+} // namespace
 
 CHotkeyDlg::CHotkeyDlg(IMainWindowServices& services, Options options, QWidget* parent)
     : QDialog(parent), services_(services), options_(std::move(options)) {
@@ -130,10 +130,9 @@ void CHotkeyDlg::BuildButtons() {
         auto* button = new ui::CSkinButton(client_);
         button->setObjectName(QString::fromLatin1(place.image));
         button->setGeometry(Dlu(place.x, true), Dlu(place.y, false), Dlu(place.w, true), Dlu(place.h, false));
-        button->setText(ui::ToQt(core::LoadUIString(place.captionKey)));  // read by screen readers
+        button->setText(ui::ToQt(core::LoadUIString(place.captionKey))); // read by screen readers
         const std::string base = pics + place.image;
-        button->SetImages(ui::ToQt(base + "_u.png"), ui::ToQt(base + "_o.png"), QString(),
-                          ui::ToQt(base + "_d.png"));
+        button->SetImages(ui::ToQt(base + "_u.png"), ui::ToQt(base + "_o.png"), QString(), ui::ToQt(base + "_d.png"));
         // Each picture stands centred over its column of the template.
         const int centre = Dlu(place.x + place.w / 2, true);
         button->move(centre - button->width() / 2, Dlu(place.y, false));
@@ -156,8 +155,8 @@ void CHotkeyDlg::BuildButtons() {
 }
 
 void CHotkeyDlg::ReadShowTipsOption() {
-    const bool on = settings::ReadConfigFlag(services_.UserSettingsFile(), services_.DefaultsFile(), "Config",
-                                             "IsShowToolTips");
+    const bool on =
+        settings::ReadConfigFlag(services_.UserSettingsFile(), services_.DefaultsFile(), "Config", "IsShowToolTips");
     SetButtonTips(on);
     actions_[kCmdShowTips]->setChecked(on);
 }
@@ -225,7 +224,8 @@ void CHotkeyDlg::ButtonSetting() {
 
 void CHotkeyDlg::SelectScanner() {
     if (!services_.SetScanState(core::ScanState::Modal)) return;
-    ui::CDlgSelectSource dialog(services_.CurrentSource(), [this] { return services_.ListSources(); }, nullptr, this);
+    ui::CDlgSelectSource dialog(
+        services_.CurrentSource(), [this] { return services_.ListSources(); }, nullptr, this);
     if (dialog.exec() == QDialog::Accepted) services_.SetCurrentSource(dialog.Result());
     if (UpdateMenuForDevice(true)) {
         RefreshButtons();
@@ -268,7 +268,8 @@ void CHotkeyDlg::CheckListedSources() {
         if (check.sources.size() == 1) {
             services_.SetCurrentSource(check.sources.front());
         } else {
-            ui::CDlgSelectSource dialog(services_.CurrentSource(), [&check] { return check.sources; }, nullptr, this);
+            ui::CDlgSelectSource dialog(
+                services_.CurrentSource(), [&check] { return check.sources; }, nullptr, this);
             if (dialog.exec() == QDialog::Accepted) services_.SetCurrentSource(dialog.Result());
         }
     }
@@ -318,7 +319,8 @@ void CHotkeyDlg::BringToFront() {
 int CHotkeyDlg::RunOnUiThread(const std::function<int()>& call) {
     if (QThread::currentThread() == thread()) return call();
     int result = 0;
-    QMetaObject::invokeMethod(this, [&] { result = call(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&] { result = call(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
@@ -327,11 +329,8 @@ void CHotkeyDlg::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Escape:
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+        case Qt::Key_Enter: event->accept(); return;
+        default: QDialog::keyPressEvent(event);
     }
 }
 
@@ -382,4 +381,4 @@ void CHotkeyDlg::done(int result) {
     QDialog::done(result);
 }
 
-}  // namespace app
+} // namespace app

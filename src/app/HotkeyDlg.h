@@ -27,7 +27,7 @@ namespace ui {
 class CButtonTip;
 class CSkinButton;
 class LaunchQuestionWindow;
-}  // namespace ui
+} // namespace ui
 
 namespace app {
 
@@ -106,7 +106,7 @@ private:
     std::map<int, ui::CButtonTip*> tips_;
     std::map<int, QLabel*> captions_;
     std::map<int, QAction*> actions_;
-    QLabel* looking_ = nullptr;  // "looking for scanners", shown while they are listed
+    QLabel* looking_ = nullptr; // "looking for scanners", shown while they are listed
     std::shared_ptr<ui::LaunchQuestionWindow> question_;
     std::unique_ptr<delivery::LaunchTaskWorker> worker_;
     bool firstMessage_ = true;

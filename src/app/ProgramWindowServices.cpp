@@ -51,7 +51,7 @@ TipValues ValuesOf(const settings::CommonSetting& record, settings::IF_MappingHa
     return v;
 }
 
-}  // namespace
+} // namespace
 
 ProgramWindowServices::ProgramWindowServices()
     : ProgramWindowServices(nullptr, scancontrol::CreateSaneSourceManager()) {}
@@ -66,8 +66,9 @@ ProgramWindowServices::ProgramWindowServices(std::unique_ptr<scancontrol::CDynam
     services_->AddHook([] { scancontrol::InstallSaneDriverDialog(); },
                        [] { scancontrol::UninstallSaneDriverDialog(); });
     // Links in the window's dialogs open the help.
-    services_->AddHook([] { ui::CStaticLink::SetDefaultOpener([](const std::string& target) { return ShowHelp(target); }); },
-                       [] { ui::CStaticLink::SetDefaultOpener(nullptr); });
+    services_->AddHook(
+        [] { ui::CStaticLink::SetDefaultOpener([](const std::string& target) { return ShowHelp(target); }); },
+        [] { ui::CStaticLink::SetDefaultOpener(nullptr); });
     scanner_ = std::make_unique<scan::TwainScanner>(*control_);
 }
 
@@ -85,7 +86,8 @@ void ProgramWindowServices::Attach(IScanWindow& window) {
     handler_ = std::make_shared<ScanOperationHandler>(
         *control_, *scanner_, window,
         [this](const core::ScanRequest& request) { return delivery::CreateProcesser(request, &collector_); },
-        SourceServices{[] { return settings::CurrentSourceName(); }, [](const std::string& n) { settings::SetCurrentSource(n); },
+        SourceServices{[] { return settings::CurrentSourceName(); },
+                       [](const std::string& n) { settings::SetCurrentSource(n); },
                        [] { scan::TwainCapHandler::GetInstance().HasDuplexUnit(); }});
     control_->SetEventListener(handler_.get());
     services_->SetScanStatus(handler_);
@@ -94,7 +96,9 @@ void ProgramWindowServices::Attach(IScanWindow& window) {
 bool ProgramWindowServices::StartScanTask(const core::ScanRequest& request) {
     return handler_ && handler_->StartScanTask(request);
 }
-core::ScanState ProgramWindowServices::GetScanState() { return handler_ ? handler_->GetScanState() : core::ScanState::Idle; }
+core::ScanState ProgramWindowServices::GetScanState() {
+    return handler_ ? handler_->GetScanState() : core::ScanState::Idle;
+}
 bool ProgramWindowServices::SetScanState(core::ScanState state) { return handler_ && handler_->SetScanState(state); }
 
 void ProgramWindowServices::PrepareSources(std::function<void()> ready) {
@@ -167,4 +171,4 @@ void ProgramWindowServices::ReleaseAcquisition() {
     if (control_) control_->SetEventListener(nullptr);
 }
 
-}  // namespace app
+} // namespace app

@@ -13,7 +13,7 @@ namespace scancontrol {
 class CDynamictwain;
 class ISourceManager;
 class KeptSourceListing;
-}  // namespace scancontrol
+} // namespace scancontrol
 namespace scan {
 class TwainScanner;
 }
@@ -70,4 +70,4 @@ private:
     int lastStatus_ = 0;
 };
 
-}  // namespace app
+} // namespace app

@@ -25,8 +25,8 @@ std::string ScanTempFilePath() { return settings::WorkingImageFolder() + "~temp"
 ScanOperationHandler::ScanOperationHandler(scancontrol::CDynamictwain& control, core::IAcquisition& acquisition,
                                            IScanWindow& window, core::ProcesserFactory createProcesser,
                                            SourceServices sources)
-    : control_(control), acquisition_(acquisition), window_(window),
-      createProcesser_(std::move(createProcesser)), sources_(std::move(sources)) {}
+    : control_(control), acquisition_(acquisition), window_(window), createProcesser_(std::move(createProcesser)),
+      sources_(std::move(sources)) {}
 
 ScanOperationHandler::~ScanOperationHandler() = default;
 
@@ -48,10 +48,10 @@ bool ScanOperationHandler::SetScanState(core::ScanState state) {
     if (state == current) return true;
     bool allowed = false;
     switch (state) {
-    case core::ScanState::Idle: allowed = true; break;
-    case core::ScanState::Modal:
-    case core::ScanState::Starting: allowed = current == core::ScanState::Idle; break;
-    case core::ScanState::Running: allowed = current == core::ScanState::Starting; break;
+        case core::ScanState::Idle: allowed = true; break;
+        case core::ScanState::Modal:
+        case core::ScanState::Starting: allowed = current == core::ScanState::Idle; break;
+        case core::ScanState::Running: allowed = current == core::ScanState::Starting; break;
     }
     if (allowed) scanState_ = state;
     return allowed;
@@ -151,12 +151,12 @@ void ScanOperationHandler::RunScan(std::unique_ptr<core::ScanProcesser> processo
 
 void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
     switch (event) {
-    case TwainEvent::TransferReady: OnTransferReady(); break;
-    case TwainEvent::PageTransferred: OnPageTransferred(); break;
-    case TwainEvent::PageEnded: OnPageEnded(); break;
-    case TwainEvent::AcquisitionEnded: OnAcquisitionEnded(); break;
-    case TwainEvent::TransferFailed:
-    case TwainEvent::TransferCancelled: OnTransferFailed(); break;
+        case TwainEvent::TransferReady: OnTransferReady(); break;
+        case TwainEvent::PageTransferred: OnPageTransferred(); break;
+        case TwainEvent::PageEnded: OnPageEnded(); break;
+        case TwainEvent::AcquisitionEnded: OnAcquisitionEnded(); break;
+        case TwainEvent::TransferFailed:
+        case TwainEvent::TransferCancelled: OnTransferFailed(); break;
     }
     // The end has been handled, delivery included: from here on the scan's messages are
     // no longer part of it.

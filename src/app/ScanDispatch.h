@@ -33,23 +33,23 @@ public:
 
 // Process-wide knowledge the dispatch refreshes when a request selects a source.
 struct SourceServices {
-    std::function<std::string()> currentSource;                 // the current source name
-    std::function<void(const std::string&)> setCurrentSource;   // stores it at once
-    std::function<void()> refreshDeviceKnowledge;               // duplex unit and derived values
+    std::function<std::string()> currentSource;               // the current source name
+    std::function<void(const std::string&)> setCurrentSource; // stores it at once
+    std::function<void()> refreshDeviceKnowledge;             // duplex unit and derived values
 };
 
 // Where one acquisition stands, as the control's events move it on (user-interface
 // thread only).
 struct AcquisitionState {
     enum class Course {
-        Taking,     // pages are taken
-        Full,       // the document is full: it is kept and delivered, no more pages are taken
-        Abandoned,  // refused, failed or cancelled: nothing is delivered
+        Taking,    // pages are taken
+        Full,      // the document is full: it is kept and delivered, no more pages are taken
+        Abandoned, // refused, failed or cancelled: nothing is delivered
     };
     Course course = Course::Taking;
-    bool transferring = false;  // a page transfer has begun and not yet ended
-    bool multiPage = false;     // the destination's file type holds many pages per file
-    bool closed = true;         // the end of the acquisition has been handled
+    bool transferring = false; // a page transfer has begun and not yet ended
+    bool multiPage = false;    // the destination's file type holds many pages per file
+    bool closed = true;        // the end of the acquisition has been handled
 
     // A new acquisition for a destination.
     void Begin(bool manyPagesPerFile) { *this = AcquisitionState{Course::Taking, false, manyPagesPerFile, false}; }
@@ -101,7 +101,7 @@ public:
     core::ScanProcesser* CurrentProcessor() const { return processor_.get(); }
 
 private:
-    core::ScanState RefreshLocked() const;  // with stateLock_ held
+    core::ScanState RefreshLocked() const; // with stateLock_ held
     void OnTransferReady();
     void OnPageTransferred();
     void OnPageEnded();
@@ -126,7 +126,7 @@ private:
 
     mutable std::mutex stateLock_;
     mutable core::ScanState scanState_ = core::ScanState::Idle;
-    core::ScanRequest request_;  // guarded by stateLock_ for reads from other threads
+    core::ScanRequest request_; // guarded by stateLock_ for reads from other threads
     // An acquisition started for request_ has not had its end handled yet (guarded by
     // stateLock_).
     bool endPending_ = false;

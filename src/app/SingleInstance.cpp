@@ -53,11 +53,10 @@ bool SingleInstance::Settle() {
     const std::string folder = platform::RuntimeFolder();
     checkFd_ = OpenLockFile(folder + appName_ + "-check.lock");
     if (checkFd_ >= 0) {
-        while (::flock(checkFd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        while (::flock(checkFd_, LOCK_EX) != 0 && errno == EINTR) {}
     }
     instanceFd_ = OpenLockFile(folder + lockName_ + ".lock");
-    if (instanceFd_ < 0) return true;  // no runtime folder to share: run unchecked
+    if (instanceFd_ < 0) return true; // no runtime folder to share: run unchecked
     if (::flock(instanceFd_, LOCK_EX | LOCK_NB) != 0) {
         ::close(instanceFd_);
         instanceFd_ = -1;
@@ -112,8 +111,9 @@ bool SingleInstance::AskFirstToComeForward(int timeoutMs) {
         ::send(fd, "raise\n", 6, MSG_NOSIGNAL) == 6) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (answer.find('\n') == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now()).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                    .count();
             if (left <= 0) break;
             pollfd p{fd, POLLIN, 0};
             const int ready = ::poll(&p, 1, static_cast<int>(left));

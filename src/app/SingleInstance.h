@@ -44,7 +44,7 @@ private:
     std::string lockName_;
     std::string appName_;
     int checkFd_ = -1;
-    int instanceFd_ = -1;  // held for the life of the process by the first instance
+    int instanceFd_ = -1; // held for the life of the process by the first instance
     QLocalServer* server_ = nullptr;
     ComeForward comeForward_;
 };

@@ -19,7 +19,7 @@ uint32_t U32(const uint8_t* p) {
 
 struct Header {
     int width = 0;
-    int height = 0;       // always positive here
+    int height = 0; // always positive here
     bool bottomUp = true;
     int bits = 0;
     uint32_t compression = kRgb;
@@ -27,7 +27,7 @@ struct Header {
     double xDpi = 0, yDpi = 0;
     size_t dataOffset = 0;
     size_t stride = 0;
-    std::vector<uint8_t> palette;  // blue, green, red triples
+    std::vector<uint8_t> palette; // blue, green, red triples
 };
 
 double DpiFromPelsPerMetre(int32_t ppm) { return DpiFromPixelsPerMetre(ppm); }
@@ -42,7 +42,7 @@ Status ParseHeader(const uint8_t* d, size_t size, bool whole, Header& h) {
     if (infoSize < 12 || infoSize > size - kFileHeader) return Status::Corrupt;
     int64_t height = 0;
     size_t paletteEntry = 4;
-    if (infoSize == 12) {  // the old core header: 16-bit sizes, 3-byte palette entries
+    if (infoSize == 12) { // the old core header: 16-bit sizes, 3-byte palette entries
         h.width = U16(info + 4);
         height = U16(info + 6);
         h.bits = U16(info + 10);
@@ -65,13 +65,13 @@ Status ParseHeader(const uint8_t* d, size_t size, bool whole, Header& h) {
     size_t afterInfo = kFileHeader + infoSize;
     if (h.compression == kBitFields && (h.bits == 16 || h.bits == 32)) {
         const uint8_t* m = info + 40;
-        if (infoSize == 40) {  // masks follow the short header
+        if (infoSize == 40) { // masks follow the short header
             if (size < afterInfo + 12) return Status::Corrupt;
             afterInfo += 12;
         }
         for (int i = 0; i < 3; ++i) h.masks[i] = U32(m + 4 * i);
     } else if (h.compression != kRgb) {
-        return Status::Unsupported;  // run-length or embedded JPEG/PNG bitmaps
+        return Status::Unsupported; // run-length or embedded JPEG/PNG bitmaps
     }
     if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
         return Status::Unsupported;
@@ -92,9 +92,7 @@ Status ParseHeader(const uint8_t* d, size_t size, bool whole, Header& h) {
     return Status::Ok;
 }
 
-uint8_t LumaBgr(const uint8_t* p) {
-    return static_cast<uint8_t>((29 * p[0] + 150 * p[1] + 77 * p[2] + 128) >> 8);
-}
+uint8_t LumaBgr(const uint8_t* p) { return static_cast<uint8_t>((29 * p[0] + 150 * p[1] + 77 * p[2] + 128) >> 8); }
 
 bool PaletteIsGrey(const Header& h) {
     for (size_t i = 0; i < h.palette.size(); i += 3)
@@ -120,7 +118,10 @@ void InPlace(Buffer& file, const Header& h, PixelFormat format, Image& out) {
 
 int ShiftOf(uint32_t mask) {
     int s = 0;
-    while (mask && !(mask & 1)) { mask >>= 1; ++s; }
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++s;
+    }
     return s;
 }
 
@@ -132,8 +133,7 @@ uint8_t Scale(uint32_t value, uint32_t mask) {
 
 Status DecodePaletted(const uint8_t* d, const Header& h, Image& out) {
     const bool grey = PaletteIsGrey(h);
-    if (!out.Allocate(h.width, h.height, grey ? PixelFormat::Gray8 : PixelFormat::Bgr24))
-        return Status::OutOfMemory;
+    if (!out.Allocate(h.width, h.height, grey ? PixelFormat::Gray8 : PixelFormat::Bgr24)) return Status::OutOfMemory;
     const int perByte = 8 / h.bits;
     const int mask = (1 << h.bits) - 1;
     for (int y = 0; y < h.height; ++y) {
@@ -158,7 +158,8 @@ Status DecodeBilevel(Buffer& file, const Header& h, Image& out) {
     uint8_t* d = file.data();
     for (int y = 0; y < h.height; ++y) {
         uint8_t* row = d + h.dataOffset + h.stride * size_t(y);
-        if (zeroBlack && !oneBlack) for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~row[i]);
+        if (zeroBlack && !oneBlack)
+            for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~row[i]);
         else if (zeroBlack && oneBlack) std::memset(row, 0xFF, rowBytes);
         else if (!zeroBlack && !oneBlack) std::memset(row, 0, rowBytes);
     }
@@ -170,8 +171,15 @@ Status DecodeDeep(const uint8_t* d, const Header& h, Image& out) {
     if (!out.Allocate(h.width, h.height, PixelFormat::Bgr24)) return Status::OutOfMemory;
     uint32_t r = h.masks[0], g = h.masks[1], b = h.masks[2];
     if (h.compression != kBitFields) {
-        if (h.bits == 16) { r = 0x7C00; g = 0x03E0; b = 0x001F; }
-        else { r = 0xFF0000; g = 0xFF00; b = 0xFF; }
+        if (h.bits == 16) {
+            r = 0x7C00;
+            g = 0x03E0;
+            b = 0x001F;
+        } else {
+            r = 0xFF0000;
+            g = 0xFF00;
+            b = 0xFF;
+        }
     }
     for (int y = 0; y < h.height; ++y) {
         const uint8_t* s = SourceRow(d, h, y);
@@ -216,7 +224,7 @@ Status DecodeBmp(Buffer& file, Image& out) {
 }
 
 Status LoadBmp(const std::string& path, Image& out) {
-    Buffer file = std::move(out.pixels);  // reuse the page buffer of the previous page
+    Buffer file = std::move(out.pixels); // reuse the page buffer of the previous page
     Status status = ReadWholeFile(path, file);
     if (status != Status::Ok) return status;
     return DecodeBmp(file, out);
@@ -233,8 +241,9 @@ Status ReadBmpInfo(const std::string& path, ImageInfo& info) {
     info.height = h.height;
     info.xDpi = h.xDpi;
     info.yDpi = h.yDpi;
-    info.format = h.bits == 1 ? PixelFormat::Bilevel1
-                : (h.bits <= 8 && PaletteIsGrey(h)) ? PixelFormat::Gray8 : PixelFormat::Bgr24;
+    info.format = h.bits == 1                         ? PixelFormat::Bilevel1
+                  : (h.bits <= 8 && PaletteIsGrey(h)) ? PixelFormat::Gray8
+                                                      : PixelFormat::Bgr24;
     return Status::Ok;
 }
 
@@ -248,8 +257,13 @@ Status SaveBmp(const ImageView& image, const std::string& path) {
     const uint64_t total = offset + uint64_t(stride) * uint64_t(image.height);
     if (total > 0xFFFFFFFFu) return Status::Unsupported;
     uint8_t header[54] = {'B', 'M'};
-    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) header[at + i] = uint8_t(v >> (8 * i)); };
-    auto put16 = [&](size_t at, uint16_t v) { header[at] = uint8_t(v); header[at + 1] = uint8_t(v >> 8); };
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) header[at + i] = uint8_t(v >> (8 * i));
+    };
+    auto put16 = [&](size_t at, uint16_t v) {
+        header[at] = uint8_t(v);
+        header[at + 1] = uint8_t(v >> 8);
+    };
     put32(2, uint32_t(total));
     put32(10, uint32_t(offset));
     put32(14, 40);
@@ -266,7 +280,7 @@ Status SaveBmp(const ImageView& image, const std::string& path) {
     if (status != Status::Ok) return status;
     out.Write(header, sizeof header);
     if (bits == 1) {
-        const uint8_t palette[8] = {255, 255, 255, 0, 0, 0, 0, 0};  // index 1 is black
+        const uint8_t palette[8] = {255, 255, 255, 0, 0, 0, 0, 0}; // index 1 is black
         out.Write(palette, sizeof palette);
     } else if (bits == 8) {
         uint8_t palette[1024];
@@ -293,7 +307,7 @@ Status SaveBmp(const ImageView& image, const std::string& path) {
             // Bits past the width are not the page's: stored as 0, which is white.
             if (spareBits) row[rowBytes - 1] &= static_cast<uint8_t>(0xFF << spareBits);
         }
-        used += stride;  // the row's padding bytes stay 0
+        used += stride; // the row's padding bytes stay 0
         if (used == block.size() || y == 0) {
             out.Write(block.data(), used);
             used = 0;

@@ -17,7 +17,8 @@ FileFormat DetectFormat(const std::string& path) {
     const auto* b = reinterpret_cast<const unsigned char*>(head.data());
     if (b[0] == 'B' && b[1] == 'M') return FileFormat::Bmp;
     if (b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return FileFormat::Jpeg;
-    if ((b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) || (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42))
+    if ((b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) ||
+        (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42))
         return FileFormat::Tiff;
     if (head.size() >= 8 && std::memcmp(b, "\x89PNG\r\n\x1a\n", 8) == 0) return FileFormat::Png;
     if (std::memcmp(b, "GIF8", 4) == 0) return FileFormat::Gif;
@@ -29,12 +30,12 @@ Status LoadImage(const std::string& path, Image& out, int frame, int* frameCount
     const FileFormat format = DetectFormat(path);
     if (format != FileFormat::Tiff && format != FileFormat::Gif && frame != 0) return Status::Corrupt;
     switch (format) {
-    case FileFormat::Bmp: return LoadBmp(path, out);
-    case FileFormat::Jpeg: return LoadJpeg(path, out);
-    case FileFormat::Tiff: return LoadTiff(path, frame, out, frameCount);
-    case FileFormat::Png: return LoadPng(path, out);
-    case FileFormat::Gif: return LoadGif(path, frame, out, frameCount);
-    case FileFormat::Unknown: break;
+        case FileFormat::Bmp: return LoadBmp(path, out);
+        case FileFormat::Jpeg: return LoadJpeg(path, out);
+        case FileFormat::Tiff: return LoadTiff(path, frame, out, frameCount);
+        case FileFormat::Png: return LoadPng(path, out);
+        case FileFormat::Gif: return LoadGif(path, frame, out, frameCount);
+        case FileFormat::Unknown: break;
     }
     std::string probe;
     return ReadHead(path, 1, probe) == Status::Ok ? Status::Corrupt : Status::NotFound;
@@ -42,20 +43,23 @@ Status LoadImage(const std::string& path, Image& out, int frame, int* frameCount
 
 Status ReadImageInfo(const std::string& path, ImageInfo& info) {
     switch (DetectFormat(path)) {
-    case FileFormat::Bmp: return ReadBmpInfo(path, info);
-    case FileFormat::Jpeg: return ReadJpegInfo(path, info);
-    case FileFormat::Tiff: return ReadTiffInfo(path, info);
-    case FileFormat::Png: return ReadPngInfo(path, info);
-    case FileFormat::Gif: return ReadGifInfo(path, info);
-    case FileFormat::Unknown: break;
+        case FileFormat::Bmp: return ReadBmpInfo(path, info);
+        case FileFormat::Jpeg: return ReadJpegInfo(path, info);
+        case FileFormat::Tiff: return ReadTiffInfo(path, info);
+        case FileFormat::Png: return ReadPngInfo(path, info);
+        case FileFormat::Gif: return ReadGifInfo(path, info);
+        case FileFormat::Unknown: break;
     }
     std::string probe;
     return ReadHead(path, 1, probe) == Status::Ok ? Status::Corrupt : Status::NotFound;
 }
 
 const std::vector<CodecDescription>& Decoders() {
-    static const std::vector<CodecDescription> list = {
-        {"BMP", "image/bmp"}, {"JPEG", "image/jpeg"}, {"GIF", "image/gif"}, {"TIFF", "image/tiff"}, {"PNG", "image/png"}};
+    static const std::vector<CodecDescription> list = {{"BMP", "image/bmp"},
+                                                       {"JPEG", "image/jpeg"},
+                                                       {"GIF", "image/gif"},
+                                                       {"TIFF", "image/tiff"},
+                                                       {"PNG", "image/png"}};
     return list;
 }
 

@@ -6,13 +6,13 @@ namespace codec {
 
 Status StatusFromErrno(int error) {
     switch (error) {
-    case ENOENT:
-    case ENOTDIR: return Status::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS: return Status::AccessDenied;
-    case ENOMEM: return Status::OutOfMemory;
-    default: return Status::WriteFailed;
+        case ENOENT:
+        case ENOTDIR: return Status::NotFound;
+        case EACCES:
+        case EPERM:
+        case EROFS: return Status::AccessDenied;
+        case ENOMEM: return Status::OutOfMemory;
+        default: return Status::WriteFailed;
     }
 }
 

@@ -27,7 +27,7 @@ void NoteWriteError(int error);
 class FileWriter {
 public:
     FileWriter() = default;
-    ~FileWriter();  // discards the file unless Commit succeeded
+    ~FileWriter(); // discards the file unless Commit succeeded
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
 

@@ -41,7 +41,7 @@ void MakeTable(PixelFormat format, std::vector<GifColorType>& table) {
     for (size_t i = 0; i < table.size(); ++i) {
         GifColorType& c = table[i];
         if (format == PixelFormat::Bilevel1) {
-            c.Red = c.Green = c.Blue = i == 0 ? 255 : 0;  // index 1 black, as the page's bits
+            c.Red = c.Green = c.Blue = i == 0 ? 255 : 0; // index 1 black, as the page's bits
         } else if (format == PixelFormat::Gray8) {
             c.Red = c.Green = c.Blue = static_cast<GifByteType>(i);
         } else {
@@ -57,19 +57,19 @@ void IndexRow(const ImageView& image, int y, GifPixelType* line) {
     const uint8_t* s = image.Row(y);
     const int w = image.width;
     switch (image.format) {
-    case PixelFormat::Bilevel1:
-        for (int x = 0; x < w; ++x) line[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
-        break;
-    case PixelFormat::Gray8: std::memcpy(line, s, size_t(w)); break;
-    case PixelFormat::Rgb24:
-    case PixelFormat::Bgr24: {
-        const int r = image.format == PixelFormat::Rgb24 ? 0 : 2, b = 2 - r;
-        for (int x = 0; x < w; ++x)
-            line[x] = static_cast<GifPixelType>((((s[3 * x + r] * 7 + 127) / 255) << 5) |
-                                                (((s[3 * x + 1] * 7 + 127) / 255) << 2) |
-                                                ((s[3 * x + b] * 3 + 127) / 255));
-        break;
-    }
+        case PixelFormat::Bilevel1:
+            for (int x = 0; x < w; ++x) line[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
+            break;
+        case PixelFormat::Gray8: std::memcpy(line, s, size_t(w)); break;
+        case PixelFormat::Rgb24:
+        case PixelFormat::Bgr24: {
+            const int r = image.format == PixelFormat::Rgb24 ? 0 : 2, b = 2 - r;
+            for (int x = 0; x < w; ++x)
+                line[x] = static_cast<GifPixelType>((((s[3 * x + r] * 7 + 127) / 255) << 5) |
+                                                    (((s[3 * x + 1] * 7 + 127) / 255) << 2) |
+                                                    ((s[3 * x + b] * 3 + 127) / 255));
+            break;
+        }
     }
 }
 
@@ -111,7 +111,7 @@ Status LoadGif(const std::string& path, int frame, Image& out, int* frameCount) 
     const PixelFormat format = grey ? PixelFormat::Gray8 : PixelFormat::Rgb24;
     if (!SizeIsAcceptable(w, h, format)) return Status::Corrupt;
     if (!out.Allocate(w, h, format)) return Status::OutOfMemory;
-    out.xDpi = out.yDpi = 0;  // GIF carries no resolution
+    out.xDpi = out.yDpi = 0; // GIF carries no resolution
     for (int y = 0; y < h; ++y) {
         uint8_t* row = out.Row(y);
         const GifByteType* s = image.RasterBits + size_t(y) * size_t(w);
@@ -140,12 +140,13 @@ Status ReadGifInfo(const std::string& path, ImageInfo& info) {
 }
 
 Status SaveGif(const ImageView& image, const std::string& path) {
-    if (image.width <= 0 || image.height <= 0 || image.width > 65535 || image.height > 65535) return Status::Unsupported;
+    if (image.width <= 0 || image.height <= 0 || image.width > 65535 || image.height > 65535)
+        return Status::Unsupported;
     FileWriter file;
     Status status = file.Open(path);
     if (status != Status::Ok) return status;
     status = Write(image, file);
-    if (status != Status::Ok) return status;  // the writer removes what it wrote
+    if (status != Status::Ok) return status; // the writer removes what it wrote
     return file.Commit();
 }
 

@@ -9,14 +9,14 @@ namespace codec {
 
 const char* StatusText(Status status) {
     switch (status) {
-    case Status::Ok: return "ok";
-    case Status::NotFound: return "file not found or unreadable";
-    case Status::Unsupported: return "unsupported image form";
-    case Status::Corrupt: return "damaged or truncated image data";
-    case Status::OutOfMemory: return "out of memory";
-    case Status::AccessDenied: return "access denied";
-    case Status::WriteFailed: return "write failed";
-    case Status::Busy: return "not valid in the current state";
+        case Status::Ok: return "ok";
+        case Status::NotFound: return "file not found or unreadable";
+        case Status::Unsupported: return "unsupported image form";
+        case Status::Corrupt: return "damaged or truncated image data";
+        case Status::OutOfMemory: return "out of memory";
+        case Status::AccessDenied: return "access denied";
+        case Status::WriteFailed: return "write failed";
+        case Status::Busy: return "not valid in the current state";
     }
     return "unknown";
 }
@@ -48,17 +48,15 @@ double DpiFromPixelsPerMetre(double perMetre) {
 size_t RowBytesFor(int width, PixelFormat format) {
     const size_t w = static_cast<size_t>(width);
     switch (format) {
-    case PixelFormat::Bilevel1: return (w + 7) / 8;
-    case PixelFormat::Gray8: return w;
-    case PixelFormat::Rgb24:
-    case PixelFormat::Bgr24: return w * 3;
+        case PixelFormat::Bilevel1: return (w + 7) / 8;
+        case PixelFormat::Gray8: return w;
+        case PixelFormat::Rgb24:
+        case PixelFormat::Bgr24: return w * 3;
     }
     return 0;
 }
 
-int ComponentsOf(PixelFormat format) {
-    return (format == PixelFormat::Rgb24 || format == PixelFormat::Bgr24) ? 3 : 1;
-}
+int ComponentsOf(PixelFormat format) { return (format == PixelFormat::Rgb24 || format == PixelFormat::Bgr24) ? 3 : 1; }
 
 size_t Image::RowBytes() const { return RowBytesFor(width, format); }
 size_t ImageView::RowBytes() const { return RowBytesFor(width, format); }
@@ -95,7 +93,7 @@ __attribute__((target("ssse3"))) void SwapRedBlueSsse3(const uint8_t* __restrict
                                                        size_t pixels) {
     const Bytes16 order = {2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15};
     size_t x = 0;
-    for (; x + 6 <= pixels; x += 5) {  // reads and writes 16 bytes within the row
+    for (; x + 6 <= pixels; x += 5) { // reads and writes 16 bytes within the row
         Bytes16 v;
         std::memcpy(&v, src + 3 * x, 16);
         v = __builtin_shuffle(v, order);
@@ -139,29 +137,27 @@ void RowToRgb(const Image& in, int y, uint8_t* rgb) {
     const uint8_t* s = in.Row(y);
     const int w = in.width;
     switch (in.format) {
-    case PixelFormat::Rgb24: std::memcpy(rgb, s, size_t(w) * 3); break;
-    case PixelFormat::Bgr24:
-        for (int x = 0; x < w; ++x) {
-            rgb[3 * x] = s[3 * x + 2];
-            rgb[3 * x + 1] = s[3 * x + 1];
-            rgb[3 * x + 2] = s[3 * x];
-        }
-        break;
-    case PixelFormat::Gray8:
-        for (int x = 0; x < w; ++x) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = s[x];
-        break;
-    case PixelFormat::Bilevel1:
-        for (int x = 0; x < w; ++x) {
-            uint8_t v = (s[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
-            rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = v;
-        }
-        break;
+        case PixelFormat::Rgb24: std::memcpy(rgb, s, size_t(w) * 3); break;
+        case PixelFormat::Bgr24:
+            for (int x = 0; x < w; ++x) {
+                rgb[3 * x] = s[3 * x + 2];
+                rgb[3 * x + 1] = s[3 * x + 1];
+                rgb[3 * x + 2] = s[3 * x];
+            }
+            break;
+        case PixelFormat::Gray8:
+            for (int x = 0; x < w; ++x) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = s[x];
+            break;
+        case PixelFormat::Bilevel1:
+            for (int x = 0; x < w; ++x) {
+                uint8_t v = (s[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
+                rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = v;
+            }
+            break;
     }
 }
 
-inline uint8_t Luma(const uint8_t* p) {
-    return static_cast<uint8_t>((77 * p[0] + 150 * p[1] + 29 * p[2] + 128) >> 8);
-}
+inline uint8_t Luma(const uint8_t* p) { return static_cast<uint8_t>((77 * p[0] + 150 * p[1] + 29 * p[2] + 128) >> 8); }
 
 void GrayRow(const Image& in, int y, uint8_t* gray, std::vector<uint8_t>& rgb) {
     if (in.format == PixelFormat::Gray8) {
@@ -187,22 +183,22 @@ bool Convert(const Image& in, PixelFormat format, Image& out) {
             continue;
         }
         switch (format) {
-        case PixelFormat::Rgb24: RowToRgb(in, y, d); break;
-        case PixelFormat::Bgr24:
-            RowToRgb(in, y, rgb.data());
-            for (int x = 0; x < in.width; ++x) {
-                d[3 * x] = rgb[3 * x + 2];
-                d[3 * x + 1] = rgb[3 * x + 1];
-                d[3 * x + 2] = rgb[3 * x];
-            }
-            break;
-        case PixelFormat::Gray8: GrayRow(in, y, d, rgb); break;
-        case PixelFormat::Bilevel1:
-            GrayRow(in, y, gray.data(), rgb);
-            std::memset(d, 0, out.RowBytes());
-            for (int x = 0; x < in.width; ++x)
-                if (gray[x] < 128) d[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-            break;
+            case PixelFormat::Rgb24: RowToRgb(in, y, d); break;
+            case PixelFormat::Bgr24:
+                RowToRgb(in, y, rgb.data());
+                for (int x = 0; x < in.width; ++x) {
+                    d[3 * x] = rgb[3 * x + 2];
+                    d[3 * x + 1] = rgb[3 * x + 1];
+                    d[3 * x + 2] = rgb[3 * x];
+                }
+                break;
+            case PixelFormat::Gray8: GrayRow(in, y, d, rgb); break;
+            case PixelFormat::Bilevel1:
+                GrayRow(in, y, gray.data(), rgb);
+                std::memset(d, 0, out.RowBytes());
+                for (int x = 0; x < in.width; ++x)
+                    if (gray[x] < 128) d[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+                break;
         }
     }
     return true;

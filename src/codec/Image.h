@@ -12,21 +12,21 @@
 namespace codec {
 
 enum class PixelFormat {
-    Bilevel1,  // 1 bit a pixel, most significant bit first; a set bit is black
-    Gray8,     // 0 black .. 255 white
-    Rgb24,     // red, green, blue
-    Bgr24,     // blue, green, red (the bitmap file order; kept to avoid a copy)
+    Bilevel1, // 1 bit a pixel, most significant bit first; a set bit is black
+    Gray8,    // 0 black .. 255 white
+    Rgb24,    // red, green, blue
+    Bgr24,    // blue, green, red (the bitmap file order; kept to avoid a copy)
 };
 
 enum class Status {
     Ok,
-    NotFound,      // the file does not exist or cannot be opened for reading
-    Unsupported,   // a valid file in a form this layer does not handle
-    Corrupt,       // damaged or truncated data, or a header that contradicts the file
-    OutOfMemory,   // the page is too large to hold
-    AccessDenied,  // the output cannot be created for lack of permission
-    WriteFailed,   // the output could not be written completely (disk full, I/O error)
-    Busy,          // the operation is not valid in the writer's current state
+    NotFound,     // the file does not exist or cannot be opened for reading
+    Unsupported,  // a valid file in a form this layer does not handle
+    Corrupt,      // damaged or truncated data, or a header that contradicts the file
+    OutOfMemory,  // the page is too large to hold
+    AccessDenied, // the output cannot be created for lack of permission
+    WriteFailed,  // the output could not be written completely (disk full, I/O error)
+    Busy,         // the operation is not valid in the writer's current state
 };
 
 const char* StatusText(Status status);
@@ -63,7 +63,7 @@ struct Image {
     int width = 0;
     int height = 0;
     PixelFormat format = PixelFormat::Rgb24;
-    double xDpi = 0;  // 0 when the file gives no resolution
+    double xDpi = 0; // 0 when the file gives no resolution
     double yDpi = 0;
     Buffer pixels;
     size_t firstRow = 0;        // offset of the top row in `pixels`
@@ -85,8 +85,8 @@ struct ImageView {
     PixelFormat format = PixelFormat::Rgb24;
     double xDpi = 0;
     double yDpi = 0;
-    const uint8_t* top = nullptr;  // the top row
-    std::ptrdiff_t rowStep = 0;    // bytes from one row to the one below it
+    const uint8_t* top = nullptr; // the top row
+    std::ptrdiff_t rowStep = 0;   // bytes from one row to the one below it
 
     const uint8_t* Row(int y) const { return top + rowStep * y; }
     size_t RowBytes() const;

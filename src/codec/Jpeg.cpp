@@ -105,7 +105,12 @@ Status Decode(Decoder& d, const uint8_t* data, size_t size, bool headerOnly, Ima
         const uint8_t* s = side[0];
         for (int x = 0; x < w; ++x) {
             int c = s[4 * x], m = s[4 * x + 1], yy = s[4 * x + 2], k = s[4 * x + 3];
-            if (!inverted) { c = 255 - c; m = 255 - m; yy = 255 - yy; k = 255 - k; }
+            if (!inverted) {
+                c = 255 - c;
+                m = 255 - m;
+                yy = 255 - yy;
+                k = 255 - k;
+            }
             row[3 * x] = static_cast<uint8_t>(c * k / 255);
             row[3 * x + 1] = static_cast<uint8_t>(m * k / 255);
             row[3 * x + 2] = static_cast<uint8_t>(yy * k / 255);
@@ -199,8 +204,9 @@ Status Encode(Encoder& e, const Image& image, const JpegOptions& options, uint8_
         if (!colourIn && (image.format == PixelFormat::Bilevel1 || !options.grey)) {
             const bool toRgb = !options.grey;
             for (int x = 0; x < image.width; ++x) {
-                const uint8_t v = image.format == PixelFormat::Gray8 ? src[x]
-                                : (src[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
+                const uint8_t v = image.format == PixelFormat::Gray8  ? src[x]
+                                  : (src[x >> 3] & (0x80 >> (x & 7))) ? 0
+                                                                      : 255;
                 if (toRgb) expanded[3 * x] = expanded[3 * x + 1] = expanded[3 * x + 2] = v;
                 else expanded[x] = v;
             }
@@ -249,10 +255,10 @@ Status SaveJpeg(const Image& image, const std::string& path, const JpegOptions& 
     FileWriter file;
     Status status = file.Open(path);
     if (status != Status::Ok) return status;
-    auto encoder = std::make_unique<Encoder>();  // holds a 64 KiB block: keep it off the stack
+    auto encoder = std::make_unique<Encoder>(); // holds a 64 KiB block: keep it off the stack
     encoder->dest.file = &file;
     status = Encode(*encoder, image, options, expanded.data());
-    if (status != Status::Ok) return status;  // the writer removes the partial file
+    if (status != Status::Ok) return status; // the writer removes the partial file
     return file.Commit();
 }
 

@@ -10,8 +10,8 @@
 namespace codec {
 
 struct JpegOptions {
-    int quality = 75;   // 0..100; 0 is the coarsest the library allows
-    bool grey = false;  // one component instead of three
+    int quality = 75;  // 0..100; 0 is the coarsest the library allows
+    bool grey = false; // one component instead of three
 };
 
 Status LoadJpeg(const std::string& path, Image& out);

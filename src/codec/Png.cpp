@@ -19,7 +19,9 @@ double Dpi(png_uint_32 ppu, int unit) { return unit == PNG_RESOLUTION_METER ? Dp
 class File {
 public:
     explicit File(const std::string& path) : f_(std::fopen(path.c_str(), "rb")) {}
-    ~File() { if (f_) std::fclose(f_); }
+    ~File() {
+        if (f_) std::fclose(f_);
+    }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
     std::FILE* get() const { return f_; }
@@ -59,7 +61,7 @@ Status Read(std::FILE* f, bool headerOnly, Image* out, ImageInfo* infoOut, std::
         return Status::Ok;
     }
     if (bilevel) {
-        png_set_invert_mono(s.png);  // PNG stores 0 as black; a set bit is black here
+        png_set_invert_mono(s.png); // PNG stores 0 as black; a set bit is black here
     } else {
         png_set_expand(s.png);
         png_set_strip_16(s.png);
@@ -71,7 +73,7 @@ Status Read(std::FILE* f, bool headerOnly, Image* out, ImageInfo* infoOut, std::
     if (png_get_rowbytes(s.png, s.info) != out->RowBytes()) return Status::Unsupported;
     out->xDpi = Dpi(xppu, unit);
     out->yDpi = Dpi(yppu, unit);
-    rows.resize(h);  // owned by the caller's frame, so a long jump leaks nothing
+    rows.resize(h); // owned by the caller's frame, so a long jump leaks nothing
     for (png_uint_32 y = 0; y < h; ++y) rows[y] = out->Row(static_cast<int>(y));
     png_read_image(s.png, rows.data());
     png_read_end(s.png, nullptr);
@@ -99,8 +101,8 @@ Status Write(const ImageView& image, FileWriter& file) {
     png_set_write_fn(s.png, &file, WriteData, FlushData);
     const int type = ComponentsOf(image.format) == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY;
     const int depth = image.format == PixelFormat::Bilevel1 ? 1 : 8;
-    png_set_IHDR(s.png, s.info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), depth, type,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(s.png, s.info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), depth,
+                 type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (image.xDpi > 0) {
         const double y = image.yDpi > 0 ? image.yDpi : image.xDpi;
         png_set_pHYs(s.png, s.info, static_cast<png_uint_32>(image.xDpi / 0.0254 + 0.5),

@@ -14,14 +14,14 @@ namespace {
 
 struct Messages {
     bool error = false;
-    int systemError = 0;  // errno when the first error was reported (a failed write's cause)
+    int systemError = 0; // errno when the first error was reported (a failed write's cause)
 };
 
 int OnError(TIFF*, void* user, const char*, const char*, va_list) {
     auto* messages = static_cast<Messages*>(user);
     if (!messages->error) messages->systemError = errno;
     messages->error = true;
-    return 1;  // handled: nothing reaches the process-wide handler
+    return 1; // handled: nothing reaches the process-wide handler
 }
 
 int OnWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
@@ -39,7 +39,9 @@ TIFF* OpenTiff(const std::string& path, const char* mode, Messages& messages) {
 class Reader {
 public:
     explicit Reader(const std::string& path) : tif_(OpenTiff(path, "r", messages_)) {}
-    ~Reader() { if (tif_) TIFFClose(tif_); }
+    ~Reader() {
+        if (tif_) TIFFClose(tif_);
+    }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
     TIFF* get() const { return tif_; }
@@ -79,8 +81,8 @@ Layout ReadLayout(TIFF* tif) {
 // The form a frame is read into: black and white and grey as they are, everything else
 // as colour.
 PixelFormat FormatOf(const Layout& l) {
-    const bool single = l.samples == 1 &&
-                        (l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK);
+    const bool single =
+        l.samples == 1 && (l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK);
     if (single && l.bits == 1) return PixelFormat::Bilevel1;
     if (single && l.bits == 8) return PixelFormat::Gray8;
     return PixelFormat::Rgb24;
@@ -94,9 +96,9 @@ Status ReadFrame(TIFF* tif, const Reader& reader, Image& out) {
     if (!SizeIsAcceptable(w, h, format)) return Status::Corrupt;
     if (!out.Allocate(w, h, format)) return Status::OutOfMemory;
     Resolution(tif, out.xDpi, out.yDpi);
-    const bool direct = !TIFFIsTiled(tif) && l.planar == PLANARCONFIG_CONTIG &&
-                        (format != PixelFormat::Rgb24 ||
-                         (l.bits == 8 && l.samples == 3 && l.photometric == PHOTOMETRIC_RGB));
+    const bool direct =
+        !TIFFIsTiled(tif) && l.planar == PLANARCONFIG_CONTIG &&
+        (format != PixelFormat::Rgb24 || (l.bits == 8 && l.samples == 3 && l.photometric == PHOTOMETRIC_RGB));
     if (direct) {
         if (static_cast<size_t>(TIFFScanlineSize(tif)) != out.RowBytes()) return Status::Corrupt;
         // A set bit means black here; 0-is-black files are inverted, as are grey files
@@ -106,7 +108,8 @@ Status ReadFrame(TIFF* tif, const Reader& reader, Image& out) {
         for (int y = 0; y < h; ++y) {
             uint8_t* row = out.Row(y);
             if (TIFFReadScanline(tif, row, static_cast<uint32_t>(y), 0) < 0 || reader.failed()) return Status::Corrupt;
-            if (invert) for (size_t i = 0; i < out.RowBytes(); ++i) row[i] = static_cast<uint8_t>(~row[i]);
+            if (invert)
+                for (size_t i = 0; i < out.RowBytes(); ++i) row[i] = static_cast<uint8_t>(~row[i]);
         }
         return Status::Ok;
     }
@@ -189,8 +192,8 @@ Status TiffWriter::Open(const std::string& path) {
 Status TiffWriter::AddPage(const Image& image, const TiffPageOptions& options) {
     TIFF* tif = impl_->tif;
     if (!tif) return Status::Busy;
-    const bool fax = options.compression == TiffCompression::CcittRle || options.compression == TiffCompression::CcittG3 ||
-                     options.compression == TiffCompression::CcittG4;
+    const bool fax = options.compression == TiffCompression::CcittRle ||
+                     options.compression == TiffCompression::CcittG3 || options.compression == TiffCompression::CcittG4;
     PixelFormat target = image.format == PixelFormat::Bgr24 ? PixelFormat::Rgb24 : image.format;
     if (fax || options.depth == 1) target = PixelFormat::Bilevel1;
     else if (options.depth == 8) target = PixelFormat::Gray8;
@@ -211,22 +214,23 @@ Status TiffWriter::AddPage(const Image& image, const TiffPageOptions& options) {
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(target == PixelFormat::Rgb24 ? 3 : 1));
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-                 target == PixelFormat::Rgb24 ? PHOTOMETRIC_RGB
+                 target == PixelFormat::Rgb24                  ? PHOTOMETRIC_RGB
                  : target == PixelFormat::Gray8 || blackIsZero ? PHOTOMETRIC_MINISBLACK
                                                                : PHOTOMETRIC_MINISWHITE);
     TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     uint16_t compression = COMPRESSION_NONE;
     switch (options.compression) {
-    case TiffCompression::None: compression = COMPRESSION_NONE; break;
-    case TiffCompression::Lzw: compression = COMPRESSION_LZW; break;
-    case TiffCompression::CcittRle: compression = COMPRESSION_CCITTRLE; break;
-    case TiffCompression::CcittG3: compression = COMPRESSION_CCITTFAX3; break;
-    case TiffCompression::CcittG4: compression = COMPRESSION_CCITTFAX4; break;
+        case TiffCompression::None: compression = COMPRESSION_NONE; break;
+        case TiffCompression::Lzw: compression = COMPRESSION_LZW; break;
+        case TiffCompression::CcittRle: compression = COMPRESSION_CCITTRLE; break;
+        case TiffCompression::CcittG3: compression = COMPRESSION_CCITTFAX3; break;
+        case TiffCompression::CcittG4: compression = COMPRESSION_CCITTFAX4; break;
     }
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
     if (options.compression == TiffCompression::CcittG3) {
-        TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, static_cast<uint32_t>(options.singleStripForPdf ? GROUP3OPT_FILLBITS : 0));
+        TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS,
+                     static_cast<uint32_t>(options.singleStripForPdf ? GROUP3OPT_FILLBITS : 0));
         if (options.singleStripForPdf) TIFFSetField(tif, TIFFTAG_FAXMODE, FAXMODE_NORTC);
     }
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,

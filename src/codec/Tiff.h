@@ -32,7 +32,7 @@ Status ReadTiffInfo(const std::string& path, ImageInfo& info);
 class TiffWriter {
 public:
     TiffWriter();
-    ~TiffWriter();  // closes the file if still open
+    ~TiffWriter(); // closes the file if still open
     TiffWriter(const TiffWriter&) = delete;
     TiffWriter& operator=(const TiffWriter&) = delete;
 

@@ -8,10 +8,10 @@ namespace core {
 
 // Messages of section Messages of Str.dat.
 enum class MessageNumber : int {
-    NoSourceManager = 108,  // the scanner interface could not be opened
-    NoSource = 109,         // the current scanner cannot be reached
+    NoSourceManager = 108, // the scanner interface could not be opened
+    NoSource = 109,        // the current scanner cannot be reached
     NoFileTransfer = 110,
-    SeriesFull = 113,       // the numbered series of file names is full
+    SeriesFull = 113, // the numbered series of file names is full
     FaxFailed = 116,
     FileNotOpened = 119,
     TipScanSettings = 125,
@@ -32,7 +32,7 @@ enum class MessageNumber : int {
     NoApplication = 148,
     NoDuplexUnit = 152,
     NoDevice = 153,
-    DocumentFull = 210,     // the scan stopped early: the document is full
+    DocumentFull = 210, // the scan stopped early: the document is full
     OpenWaitingScans = 211,
     NotSaved = 212,
 };
@@ -41,9 +41,9 @@ enum class MessageNumber : int {
 // the device status codes of these conditions.
 enum SourceCheckResult : int {
     kSourceUsable = 0,
-    kNoKnownSource = 2,     // no source of a known model is connected
-    kSourceNotKnown = 5,    // known sources exist, but not the one asked for
-    kNoSourceManager = 17,  // the scanner interface could not be opened
+    kNoKnownSource = 2,    // no source of a known model is connected
+    kSourceNotKnown = 5,   // known sources exist, but not the one asked for
+    kNoSourceManager = 17, // the scanner interface could not be opened
 };
 
 // What a page holds, whatever the part that codes it.
@@ -57,11 +57,15 @@ enum PixelType : int { kPixelBlackWhite = 0, kPixelGrey = 1, kPixelColour = 2, k
 enum PdfColour : int { kPdfColour = 1, kPdfGrey = 2, kPdfBlackWhite = 3 };
 
 constexpr EncoderColour ToEncoderColour(ColourKind kind) {
-    return kind == ColourKind::Grey ? kEncoderGrey : kind == ColourKind::BlackWhite ? kEncoderBlackWhite : kEncoderColour;
+    return kind == ColourKind::Grey         ? kEncoderGrey
+           : kind == ColourKind::BlackWhite ? kEncoderBlackWhite
+                                            : kEncoderColour;
 }
 // Codes the encoders do not know are colour.
 constexpr ColourKind FromEncoderColour(int code) {
-    return code == kEncoderGrey ? ColourKind::Grey : code == kEncoderBlackWhite ? ColourKind::BlackWhite : ColourKind::Colour;
+    return code == kEncoderGrey         ? ColourKind::Grey
+           : code == kEncoderBlackWhite ? ColourKind::BlackWhite
+                                        : ColourKind::Colour;
 }
 // Halftone is black and white; pixel types the control does not know are colour.
 constexpr ColourKind FromPixelType(int type) {

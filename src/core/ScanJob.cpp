@@ -29,9 +29,9 @@ ScanRequest ScanRequest::ForButton(int destination, const std::string& currentSo
 
 std::string PushSemaphoreName(const ScanRequest& request, const std::string& currentSource) {
     switch (request.origin) {
-    case kOriginLocalPush: return "Sem_ScannerDriver_PushScanMode_USB_" + currentSource;
-    case kOriginNetworkPush: return "Sem_ScannerDriver_PushScanMode_Network_" + TrimUpper(request.deviceKey);
-    default: return {};
+        case kOriginLocalPush: return "Sem_ScannerDriver_PushScanMode_USB_" + currentSource;
+        case kOriginNetworkPush: return "Sem_ScannerDriver_PushScanMode_Network_" + TrimUpper(request.deviceKey);
+        default: return {};
     }
 }
 

@@ -27,13 +27,13 @@ enum Destination : int {
 };
 
 struct ScanRequest {
-    int origin = kOriginButton;        // RequestOrigin
+    int origin = kOriginButton; // RequestOrigin
     int destination = kDestApplication1;
     int reserved = 0;
-    std::string requestedSource;       // the source the request is for
-    std::string extraText;             // network push: carried, not interpreted
-    std::string deviceKey;             // network push: names the push semaphore
-    std::string activeSource;          // the source used; filled in on acceptance
+    std::string requestedSource; // the source the request is for
+    std::string extraText;       // network push: carried, not interpreted
+    std::string deviceKey;       // network push: names the push semaphore
+    std::string activeSource;    // the source used; filled in on acceptance
 
     void Reset() { *this = ScanRequest(); }
     // A request from a window button for the current source.

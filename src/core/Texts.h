@@ -13,8 +13,15 @@ namespace core {
 
 // Message box styles and results, with the values the settings and callers use.
 enum MessageStyle : unsigned {
-    kMbOk = 0x0, kMbOkCancel = 0x1, kMbYesNoCancel = 0x3, kMbYesNo = 0x4, kMbRetryCancel = 0x5,
-    kMbIconStop = 0x10, kMbIconQuestion = 0x20, kMbIconExclamation = 0x30, kMbIconInformation = 0x40,
+    kMbOk = 0x0,
+    kMbOkCancel = 0x1,
+    kMbYesNoCancel = 0x3,
+    kMbYesNo = 0x4,
+    kMbRetryCancel = 0x5,
+    kMbIconStop = 0x10,
+    kMbIconQuestion = 0x20,
+    kMbIconExclamation = 0x30,
+    kMbIconInformation = 0x40,
 };
 enum MessageResult : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 

@@ -117,9 +117,9 @@ FaxHandler::FaxHandler() : DestinationProcesser(std::make_shared<settings::FaxEl
 
 bool FaxHandler::FindFaxPrinter() {
     switch (FindFaxQueue(faxPrinterName_)) {
-    case FaxQueueLookup::Found: lastError_ = 0; return true;
-    case FaxQueueLookup::NoQueue: lastError_ = kFaxNoPrinter; return false;
-    case FaxQueueLookup::NoPrintSystem: break;
+        case FaxQueueLookup::Found: lastError_ = 0; return true;
+        case FaxQueueLookup::NoQueue: lastError_ = kFaxNoPrinter; return false;
+        case FaxQueueLookup::NoPrintSystem: break;
     }
     lastError_ = kFaxNoPrinterList;
     return false;
@@ -152,17 +152,18 @@ void FaxHandler::OnScanFinished(const std::string&) {}
 std::unique_ptr<core::ScanProcesser> CreateProcesser(const core::ScanRequest& request, IF_OperationCollector* queue) {
     const int origin = request.origin;
     switch (request.destination) {
-    case core::kDestApplication2:
-        if (origin == core::kOriginNetworkPush) return std::make_unique<NetPushScanAppHandler>("Application2", queue);
-        return std::make_unique<AppHandler>("Application2");
-    case core::kDestApplication1:
-        if (origin == core::kOriginButton) return std::make_unique<AppHandler>("Application1");
-        return std::make_unique<NetPushScanAppHandler>("Application1", queue);
-    case core::kDestFolder:
-        if (origin == core::kOriginButton) return std::make_unique<FolderHandler>();
-        return std::make_unique<NetPushFolderHandler>(queue);
-    case core::kDestPcFax: return std::make_unique<FaxHandler>();
-    default: return nullptr;
+        case core::kDestApplication2:
+            if (origin == core::kOriginNetworkPush)
+                return std::make_unique<NetPushScanAppHandler>("Application2", queue);
+            return std::make_unique<AppHandler>("Application2");
+        case core::kDestApplication1:
+            if (origin == core::kOriginButton) return std::make_unique<AppHandler>("Application1");
+            return std::make_unique<NetPushScanAppHandler>("Application1", queue);
+        case core::kDestFolder:
+            if (origin == core::kOriginButton) return std::make_unique<FolderHandler>();
+            return std::make_unique<NetPushFolderHandler>(queue);
+        case core::kDestPcFax: return std::make_unique<FaxHandler>();
+        default: return nullptr;
     }
 }
 

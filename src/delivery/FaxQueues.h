@@ -8,9 +8,9 @@
 namespace delivery {
 
 enum class FaxQueueLookup {
-    Found,          // `name` holds the first queue that can fax
-    NoQueue,        // the print system answered, and none of its queues can fax
-    NoPrintSystem,  // no list of queues: the print system is unreachable or not installed
+    Found,         // `name` holds the first queue that can fax
+    NoQueue,       // the print system answered, and none of its queues can fax
+    NoPrintSystem, // no list of queues: the print system is unreachable or not installed
 };
 
 FaxQueueLookup FindFaxQueue(std::string& name);

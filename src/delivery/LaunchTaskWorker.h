@@ -23,7 +23,7 @@ public:
 class LaunchTaskWorker {
 public:
     LaunchTaskWorker(LauncherTaskCollector& collector, std::shared_ptr<ILaunchQuestion> question);
-    ~LaunchTaskWorker();  // stops and joins
+    ~LaunchTaskWorker(); // stops and joins
     LaunchTaskWorker(const LaunchTaskWorker&) = delete;
     LaunchTaskWorker& operator=(const LaunchTaskWorker&) = delete;
 

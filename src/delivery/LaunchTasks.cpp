@@ -10,12 +10,13 @@
 
 namespace delivery {
 
-int RunApplication(const std::string& applicationPath, const std::string& fileText,
-                   const std::string& workingFolder, bool reportFailure) {
+int RunApplication(const std::string& applicationPath, const std::string& fileText, const std::string& workingFolder,
+                   bool reportFailure) {
     if (applicationPath.empty() || fileText.empty() || workingFolder.empty()) return 0;
     // The file is passed as one argument, so no quoting is needed for names with blanks.
     if (platform::Desktop().StartProgram(applicationPath, {fileText}, workingFolder)) return 1;
-    if (reportFailure) core::ShowMessage(core::LoadMessageText(core::MessageNumber::FileNotOpened), core::kMbOk | core::kMbIconStop);
+    if (reportFailure)
+        core::ShowMessage(core::LoadMessageText(core::MessageNumber::FileNotOpened), core::kMbOk | core::kMbIconStop);
     return 0;
 }
 

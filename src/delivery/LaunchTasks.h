@@ -15,16 +15,16 @@ namespace delivery {
 
 class IF_Operation {
 public:
-    virtual int Execute() = 0;              // 1 when done
-    virtual int Discard() { return 1; }     // the network variants delete their files
+    virtual int Execute() = 0;          // 1 when done
+    virtual int Discard() { return 1; } // the network variants delete their files
     virtual ~IF_Operation() = default;
 };
 
 // Starts the application with the file as its one argument in the working folder.
 // Returns 1 when started. Empty inputs give 0 without a message; a failed start shows
 // message 119 when reportFailure is set.
-int RunApplication(const std::string& applicationPath, const std::string& fileText,
-                   const std::string& workingFolder, bool reportFailure);
+int RunApplication(const std::string& applicationPath, const std::string& fileText, const std::string& workingFolder,
+                   bool reportFailure);
 // Opens the file manager on the file's folder with the file selected.
 bool ShowInExplorer(const std::string& path);
 
@@ -36,8 +36,8 @@ public:
     int Execute() override;
 protected:
     std::string applicationPath_;
-    std::string argumentText_;   // the file; the base name in the network variant
-    std::string workingFolder_;  // the destination folder in the network variant
+    std::string argumentText_;  // the file; the base name in the network variant
+    std::string workingFolder_; // the destination folder in the network variant
 };
 
 // Copies each received file into the destination folder under the next numbered name
@@ -46,8 +46,8 @@ protected:
 // whatever happened.
 class CNetworkAppLauncher : public CAppLauncher {
 public:
-    CNetworkAppLauncher(std::vector<std::string> receivedFiles, std::string applicationPath,
-                        std::string baseName, std::string destinationFolder)
+    CNetworkAppLauncher(std::vector<std::string> receivedFiles, std::string applicationPath, std::string baseName,
+                        std::string destinationFolder)
         : CAppLauncher(std::move(applicationPath), std::move(baseName), std::move(destinationFolder)),
           receivedFiles_(std::move(receivedFiles)) {}
     int Execute() override;
@@ -69,8 +69,8 @@ protected:
 // deletes the received file, and shows the last name formed when asked to.
 class CNetworkFolderLauncher : public CFolderLauncher {
 public:
-    CNetworkFolderLauncher(std::vector<std::string> receivedFiles, std::string baseName,
-                           std::string destinationFolder, bool openAfterCopy)
+    CNetworkFolderLauncher(std::vector<std::string> receivedFiles, std::string baseName, std::string destinationFolder,
+                           bool openAfterCopy)
         : CFolderLauncher(std::string()), receivedFiles_(std::move(receivedFiles)), baseName_(std::move(baseName)),
           destinationFolder_(std::move(destinationFolder)), openAfterCopy_(openAfterCopy) {}
     int Execute() override;

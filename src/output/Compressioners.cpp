@@ -17,7 +17,7 @@ void EncoderBase::Abandon() {
     if (!isOpen_) return;
     CloseOutput();
     DiscardDocument();
-    DeleteFile(tempPageName_);  // a page the control wrote but nobody added
+    DeleteFile(tempPageName_); // a page the control wrote but nobody added
     DeleteWorkingFiles();
     pageCount_ = 0;
     isOpen_ = false;
@@ -47,7 +47,7 @@ int EncoderBase::Begin(const CompressionRequest& request) {
     request_ = request;
     failureError_ = 0;
     tempPageName_.clear();
-    platform::CreateFolderPath(request_.saveFolder);  // a failure shows when the document is reserved
+    platform::CreateFolderPath(request_.saveFolder); // a failure shows when the document is reserved
     try {
         ReserveTempPage();
         if (!document_.Reserve(request_.saveFolder, request_.fileName, extension_)) {
@@ -131,7 +131,7 @@ public:
             // The user learns of a failed save through the system's text for its cause:
             // running out of memory, a full disk, a refused file.
             ShowOutputMessage(SystemErrorText(saver_.systemError()));
-            failureError_ = 0;  // told
+            failureError_ = 0; // told
             return kSaveFailed;
         }
         DeleteFile(page);
@@ -194,10 +194,10 @@ public:
     static std::string ParameterText(int colourMode, int compressionKind) {
         if (colourMode != core::kEncoderBlackWhite) return {};
         switch (compressionKind) {
-        case 0: return "EncoderCompression,EncoderValueCompressionNone";
-        case 1: return "EncoderCompression,EncoderValueCompressionCCITT3";
-        case 2: return "EncoderCompression,EncoderValueCompressionCCITT4";
-        default: return {};
+            case 0: return "EncoderCompression,EncoderValueCompressionNone";
+            case 1: return "EncoderCompression,EncoderValueCompressionCCITT3";
+            case 2: return "EncoderCompression,EncoderValueCompressionCCITT4";
+            default: return {};
         }
     }
 

@@ -13,7 +13,14 @@ namespace output {
 std::string NormaliseFormatName(const std::string& name);
 
 enum class EncoderParameterName {
-    Compression, ColorDepth, ScanMethod, Version, RenderMethod, Quality, Transformation, SaveFlag,
+    Compression,
+    ColorDepth,
+    ScanMethod,
+    Version,
+    RenderMethod,
+    Quality,
+    Transformation,
+    SaveFlag,
 };
 
 // The named encoder values, numbered as the imaging interface numbers them.

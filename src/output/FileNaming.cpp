@@ -33,9 +33,8 @@ std::string MakeSequencedFileName(const std::string& folder, const std::string& 
     return MakeSequencedFileName(folder, baseName, extension, platform::Clock(), platform::FileSystem());
 }
 
-std::string MakeSequencedFileName(const std::string& folder, const std::string& baseName,
-                                  const std::string& extension, const platform::IClock& clock,
-                                  const platform::IFileSystem& fs) {
+std::string MakeSequencedFileName(const std::string& folder, const std::string& baseName, const std::string& extension,
+                                  const platform::IClock& clock, const platform::IFileSystem& fs) {
     const std::string stem = SeriesStem(baseName, clock);
     const size_t length = stem.size() + 4 + extension.size();
     unsigned long highest = 0;

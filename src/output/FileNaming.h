@@ -15,11 +15,9 @@ namespace output {
 // not reused), 0001 for an empty or missing folder. The folder must end with '/'.
 // Reads the folder once; creates nothing. Raises std::range_error
 // "The number bigger than 9999" when the series is full.
-std::string MakeSequencedFileName(const std::string& folder, const std::string& baseName,
-                                  const std::string& extension);
-std::string MakeSequencedFileName(const std::string& folder, const std::string& baseName,
-                                  const std::string& extension, const platform::IClock& clock,
-                                  const platform::IFileSystem& fs);
+std::string MakeSequencedFileName(const std::string& folder, const std::string& baseName, const std::string& extension);
+std::string MakeSequencedFileName(const std::string& folder, const std::string& baseName, const std::string& extension,
+                                  const platform::IClock& clock, const platform::IFileSystem& fs);
 
 // "<base>(<year>-<month>-<day>)" for today's local date, months and days unpadded.
 std::string SeriesStem(const std::string& baseName, const platform::IClock& clock);

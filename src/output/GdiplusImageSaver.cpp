@@ -29,33 +29,33 @@ namespace {
 
 int ResultOf(codec::Status status) {
     switch (status) {
-    case codec::Status::Ok: return kImagingOk;
-    case codec::Status::OutOfMemory: return kImagingOutOfMemory;
-    case codec::Status::Busy: return kImagingObjectBusy;
-    case codec::Status::AccessDenied: return kImagingAccessDenied;
-    default: return kImagingFailed;
+        case codec::Status::Ok: return kImagingOk;
+        case codec::Status::OutOfMemory: return kImagingOutOfMemory;
+        case codec::Status::Busy: return kImagingObjectBusy;
+        case codec::Status::AccessDenied: return kImagingAccessDenied;
+        default: return kImagingFailed;
     }
 }
 
 bool ReadSettings(const std::vector<EncoderParameter>& parameters, SaveSettings& s) {
     for (const auto& p : parameters) {
         switch (p.name) {
-        case EncoderParameterName::ColorDepth:
-            if (p.value != 1 && p.value != 4 && p.value != 8 && p.value != 24 && p.value != 32) return false;
-            s.hasDepth = true;
-            s.depth = p.value == 4 ? 8 : p.value == 32 ? 24 : p.value;
-            break;
-        case EncoderParameterName::Quality:
-            if (p.value < 0 || p.value > 100) return false;
-            s.hasQuality = true;
-            s.quality = p.value;
-            break;
-        case EncoderParameterName::Compression:
-            if (p.value < EncoderValueCompressionLZW || p.value > EncoderValueCompressionNone) return false;
-            s.hasCompression = true;
-            s.compression = p.value;
-            break;
-        default: break;
+            case EncoderParameterName::ColorDepth:
+                if (p.value != 1 && p.value != 4 && p.value != 8 && p.value != 24 && p.value != 32) return false;
+                s.hasDepth = true;
+                s.depth = p.value == 4 ? 8 : p.value == 32 ? 24 : p.value;
+                break;
+            case EncoderParameterName::Quality:
+                if (p.value < 0 || p.value > 100) return false;
+                s.hasQuality = true;
+                s.quality = p.value;
+                break;
+            case EncoderParameterName::Compression:
+                if (p.value < EncoderValueCompressionLZW || p.value > EncoderValueCompressionNone) return false;
+                s.hasCompression = true;
+                s.compression = p.value;
+                break;
+            default: break;
         }
     }
     return true;
@@ -67,25 +67,27 @@ int ErrorOf(int result) {
     if (result == kImagingOutOfMemory) return ENOMEM;
     if (const int noted = codec::LastWriteError()) return noted;
     switch (result) {
-    case kImagingAccessDenied: return EACCES;
-    case kImagingSourceMissing: return ENOENT;
-    case kImagingObjectBusy: return EBUSY;
-    default: return EIO;
+        case kImagingAccessDenied: return EACCES;
+        case kImagingSourceMissing: return ENOENT;
+        case kImagingObjectBusy: return EBUSY;
+        default: return EIO;
     }
 }
 
 codec::TiffCompression TiffCompressionOf(int value) {
     switch (value) {
-    case EncoderValueCompressionCCITT3: return codec::TiffCompression::CcittG3;
-    case EncoderValueCompressionCCITT4: return codec::TiffCompression::CcittG4;
-    case EncoderValueCompressionRle: return codec::TiffCompression::CcittRle;
-    case EncoderValueCompressionNone: return codec::TiffCompression::None;
-    default: return codec::TiffCompression::Lzw;  // also the default when none is asked
+        case EncoderValueCompressionCCITT3: return codec::TiffCompression::CcittG3;
+        case EncoderValueCompressionCCITT4: return codec::TiffCompression::CcittG4;
+        case EncoderValueCompressionRle: return codec::TiffCompression::CcittRle;
+        case EncoderValueCompressionNone: return codec::TiffCompression::None;
+        default: return codec::TiffCompression::Lzw; // also the default when none is asked
     }
 }
 
 codec::PixelFormat FormatForDepth(int depth) {
-    return depth == 1 ? codec::PixelFormat::Bilevel1 : depth == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
+    return depth == 1   ? codec::PixelFormat::Bilevel1
+           : depth == 8 ? codec::PixelFormat::Gray8
+                        : codec::PixelFormat::Rgb24;
 }
 
 } // namespace
@@ -140,7 +142,8 @@ int GdiplusImageSaver::AddImageNow(const std::string& sourcePath, const std::str
                                    const std::string& sourceFormat) {
     if (!isOpen_ || encoderMime_.empty()) return kImagingNotPrepared;
     if (!parameterText.empty()) parameterText_ = parameterText;
-    const std::string format = platform::AsciiLower(NormaliseFormatName(sourceFormat.empty() ? platform::ExtensionOf(sourcePath) : sourceFormat));
+    const std::string format = platform::AsciiLower(
+        NormaliseFormatName(sourceFormat.empty() ? platform::ExtensionOf(sourcePath) : sourceFormat));
     bool decodable = false;
     for (const auto& d : decoderFormats_) decodable = decodable || platform::AsciiLower(d) == format;
     if (!decodable) return kImagingNoDecoder;
@@ -151,12 +154,13 @@ int GdiplusImageSaver::AddImageNow(const std::string& sourcePath, const std::str
     // The parameters are checked before the source is touched, so a refused text leaves
     // the page where it was.
     const std::string parameters =
-        pageCount_ == 0 ? (multiPage ? AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueMultiFrame")
-                                     : parameterText_)
-                        : AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueFrameDimensionPage");
+        pageCount_ == 0
+            ? (multiPage ? AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueMultiFrame") : parameterText_)
+            : AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueFrameDimensionPage");
     std::vector<EncoderParameter> parsed;
     SaveSettings settings;
-    if (!ParseEncoderParameters(parameters, parsed) || !ReadSettings(parsed, settings)) return kImagingParametersRefused;
+    if (!ParseEncoderParameters(parameters, parsed) || !ReadSettings(parsed, settings))
+        return kImagingParametersRefused;
 
     DeleteTemporarySources();
     const std::string loaded = sourcePath + (pageCount_ == 0 ? "FirstPage" : "CommonPage");
@@ -194,8 +198,9 @@ int GdiplusImageSaver::SaveFirst(const codec::Image& image, const SaveSettings& 
     if (encoderMime_ == "image/jpeg") {
         codec::JpegOptions options;
         options.quality = s.quality;
-        options.grey = s.hasDepth ? s.depth != 24
-                                  : image.format == codec::PixelFormat::Gray8 || image.format == codec::PixelFormat::Bilevel1;
+        options.grey = s.hasDepth
+                           ? s.depth != 24
+                           : image.format == codec::PixelFormat::Gray8 || image.format == codec::PixelFormat::Bilevel1;
         return ResultOf(codec::SaveJpeg(image, outputPath_, options));
     }
     if (s.hasDepth && FormatForDepth(s.depth) != image.format &&

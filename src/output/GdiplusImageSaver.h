@@ -21,19 +21,19 @@ namespace output {
 // Result codes of the saver.
 enum ImagingResult : int {
     kImagingOk = 0,
-    kImagingLaterImageRefused = 3,   // a second image for a single-image format
-    kImagingNoDecoder = 23001,       // the source's format cannot be read
-    kImagingNoEncoder = 23002,       // no encoder serves the output format
+    kImagingLaterImageRefused = 3, // a second image for a single-image format
+    kImagingNoDecoder = 23001,     // the source's format cannot be read
+    kImagingNoEncoder = 23002,     // no encoder serves the output format
     kImagingSourceMissing = 23003,
-    kImagingCannotReplaceOutput = 23004,  // an existing output file cannot be deleted
+    kImagingCannotReplaceOutput = 23004, // an existing output file cannot be deleted
     kImagingStartupFailed = 23005,
     kImagingCodecListUnreadable = 23006,
     kImagingOutOfMemory = 23007,
     kImagingObjectBusy = 23008,
     kImagingAccessDenied = 23009,
-    kImagingParametersRefused = 23010,  // the parameter text does not parse
-    kImagingNotPrepared = 23011,        // no Init or no PrepareOutput before AddImage
-    kImagingFailed = 23012,             // any other failure (damaged source, failed write)
+    kImagingParametersRefused = 23010, // the parameter text does not parse
+    kImagingNotPrepared = 23011,       // no Init or no PrepareOutput before AddImage
+    kImagingFailed = 23012,            // any other failure (damaged source, failed write)
 };
 
 // What a parameter text asks of the encoders (GdiplusImageSaver.cpp).
@@ -42,7 +42,7 @@ struct SaveSettings;
 class GdiplusImageSaver {
 public:
     GdiplusImageSaver();
-    ~GdiplusImageSaver();  // closes
+    ~GdiplusImageSaver(); // closes
     GdiplusImageSaver(const GdiplusImageSaver&) = delete;
     GdiplusImageSaver& operator=(const GdiplusImageSaver&) = delete;
 
@@ -78,15 +78,15 @@ private:
     void DeleteTemporarySources();
 
     std::vector<std::string> decoderFormats_;
-    std::map<std::string, std::string> encoders_;  // MIME type -> format name
+    std::map<std::string, std::string> encoders_; // MIME type -> format name
     std::string encoderMime_;
     std::string parameterText_;
     std::string outputPath_;
     std::string formatName_;
-    std::unique_ptr<codec::TiffWriter> target_;  // the open multi-page output
+    std::unique_ptr<codec::TiffWriter> target_; // the open multi-page output
     std::string firstSourceName_;
     std::string commonSourceName_;
-    codec::Image image_;  // reused from page to page
+    codec::Image image_; // reused from page to page
     int pageCount_ = 0;
     bool isOpen_ = false;
     int systemError_ = 0;

@@ -18,12 +18,12 @@
 namespace output {
 
 struct CompressionRequest {
-    std::string tempFolder;     // temporary page files; ends with '/'
-    std::string saveFolder;     // destination folder; ends with '/'
-    std::string fileName;       // base name of the output file
-    std::string tempExtension;  // extension of the temporary page files, dot included
-    int32_t pageWidth = 0;      // carried along for the caller; not read here
-    int32_t pageLength = 0;     // carried along; not read
+    std::string tempFolder;       // temporary page files; ends with '/'
+    std::string saveFolder;       // destination folder; ends with '/'
+    std::string fileName;         // base name of the output file
+    std::string tempExtension;    // extension of the temporary page files, dot included
+    int32_t pageWidth = 0;        // carried along for the caller; not read here
+    int32_t pageLength = 0;       // carried along; not read
     int32_t compressionKind = 0;  // 0, 1 or 2
     int32_t colourMode = 0;       // core::EncoderColour: 0 colour, 1 grey, 2 black and white
     int32_t pageResolution = 0;   // carried along; not read
@@ -33,14 +33,14 @@ struct CompressionRequest {
 // Results of Begin.
 enum BeginResult : int {
     kBeginOk = 0,
-    kBeginCannotPrepare = 1,   // the saver or the output file cannot be set up
-    kBeginNamesExhausted = 5,  // the day's numbering of a name is full
+    kBeginCannotPrepare = 1,  // the saver or the output file cannot be set up
+    kBeginNamesExhausted = 5, // the day's numbering of a name is full
 };
 
 // Results of AddPage (and of Finish for the last one).
 enum AddPageResult : int {
     kPageAdded = 0,
-    kPageInfoUnreadable = 1,   // PDF: the page cannot be read; the generator has no entry point
+    kPageInfoUnreadable = 1, // PDF: the page cannot be read; the generator has no entry point
     kNoOpenJob = 2,
     kDocumentFull = 3,         // PDF: the 500th page is in the file; no more are taken
     kPageDataShort = 4,        // PDF: page data not read completely

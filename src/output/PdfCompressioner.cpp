@@ -41,13 +41,14 @@ public:
         codec::ImageInfo info;
         const codec::Status read = codec::ReadImageInfo(page, info);
         if (read != codec::Status::Ok)
-            return Failed(kPageInfoUnreadable, read == codec::Status::NotFound        ? ENOENT
+            return Failed(kPageInfoUnreadable, read == codec::Status::NotFound      ? ENOENT
                                                : read == codec::Status::OutOfMemory ? ENOMEM
                                                                                     : EIO);
         const int dpi = RoundHalfUp(info.xDpi);
         // A page needs a resolution that gives it a page box of at least one point.
-        if (dpi < 1 || PdfPageWriter::PointsFor(info.width, dpi) < 1 || PdfPageWriter::PointsFor(info.height, dpi) < 1 ||
-            PdfPageWriter::PointsFor(info.width, dpi) > INT32_MAX || PdfPageWriter::PointsFor(info.height, dpi) > INT32_MAX)
+        if (dpi < 1 || PdfPageWriter::PointsFor(info.width, dpi) < 1 ||
+            PdfPageWriter::PointsFor(info.height, dpi) < 1 || PdfPageWriter::PointsFor(info.width, dpi) > INT32_MAX ||
+            PdfPageWriter::PointsFor(info.height, dpi) > INT32_MAX)
             return Failed(kNoUsableResolution, EINVAL);
         writer_.SetPageSize(info.width, info.height);
         writer_.SetResolution(dpi);
@@ -57,7 +58,7 @@ public:
         if (request_.colourMode == core::kEncoderColour || request_.colourMode == core::kEncoderGrey)
             result = AddJpegPage(page, format, working);
         else if (request_.colourMode == core::kEncoderBlackWhite) result = AddFaxPage(page, working);
-        else return Failed(kPageInfoUnreadable, EINVAL);  // no form for this colour mode: the page is not taken
+        else return Failed(kPageInfoUnreadable, EINVAL); // no form for this colour mode: the page is not taken
         if (result != kPageAdded) return result;
         if (writer_.failed()) {
             damaged_ = true;
@@ -97,7 +98,8 @@ private:
     int K() const { return request_.compressionKind == 1 ? 0 : -1; }
 
     int AddJpegPage(const std::string& pagePath, const std::string& format, const std::string& working) {
-        std::string text = request_.colourMode == core::kEncoderColour ? "EncoderColorDepth,24," : "EncoderColorDepth,8,";
+        std::string text =
+            request_.colourMode == core::kEncoderColour ? "EncoderColorDepth,24," : "EncoderColorDepth,8,";
         if (request_.compressionKind == 0) text += "EncoderQuality,30";
         else if (request_.compressionKind == 1) text += "EncoderQuality,50";
         else if (request_.compressionKind == 2) text += "EncoderQuality,80";
@@ -113,7 +115,7 @@ private:
             if (converted != kImagingOk) {
                 // The system's text for the cause: running out of memory, a full disk.
                 ShowOutputMessage(SystemErrorText(saver.systemError()));
-                failureError_ = 0;  // told
+                failureError_ = 0; // told
             }
             saver.Close();
         }

@@ -8,7 +8,7 @@ namespace output {
 namespace {
 
 constexpr size_t kIoBuffer = 64 * 1024;
-constexpr size_t kTemplateRoom = 32 * 1024;  // the largest formatted template
+constexpr size_t kTemplateRoom = 32 * 1024; // the largest formatted template
 
 // A number in fixed notation with six decimals ("1.000000") and a point whatever the
 // C library's locale: PDF operands never take a decimal comma.
@@ -120,8 +120,9 @@ bool PdfPageWriter::BeginPage(int k) {
     const int page = Allocate();
     pageObjects_.push_back(page);
     ++pageCount_;
-    Print("%d 0 obj\r\n<</Type /Page\r\n/Parent 3 0 R\r\n/MediaBox [0 0 %lld %lld]\r\n/CropBox[0 0 %lld %lld]/Contents %d 0 R\r\n",
-          page, w, h, w, h, page + 1);
+    Print(
+        "%d 0 obj\r\n<</Type /Page\r\n/Parent 3 0 R\r\n/MediaBox [0 0 %lld %lld]\r\n/CropBox[0 0 %lld %lld]/Contents %d 0 R\r\n",
+        page, w, h, w, h, page + 1);
     Print("/Resources<</XObject<</Im0 %d 0 R>>/ProcSet %d 0 R>>\r\n>>endobj\r\n", page + 4, page + 3);
 
     const int content = Allocate();
@@ -135,18 +136,20 @@ bool PdfPageWriter::BeginPage(int k) {
     Print("\r\nendstream\r\nendobj\r\n");
     WriteLength(Allocate());
 
-    Print("%d 0 obj\r\n%s\r\nendobj\r\n", Allocate(), colourKind_ == core::kPdfColour ? "[/PDF /ImageC]" : "[/PDF /ImageB]");
+    Print("%d 0 obj\r\n%s\r\nendobj\r\n", Allocate(),
+          colourKind_ == core::kPdfColour ? "[/PDF /ImageC]" : "[/PDF /ImageB]");
 
     const int image = Allocate();
     const bool grey = colourKind_ == core::kPdfBlackWhite || components_ == 1;
-    Print("%d 0 obj\r\n<</Type /XObject\r\n/Subtype /Image\r\n/Width %d\r\n/Height %d\r\n/BitsPerComponent %d\r\n%s\r\n",
-          image, imageWidth_, imageHeight_, bitsPerComponent_, grey ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
+    Print(
+        "%d 0 obj\r\n<</Type /XObject\r\n/Subtype /Image\r\n/Width %d\r\n/Height %d\r\n/BitsPerComponent %d\r\n%s\r\n",
+        image, imageWidth_, imageHeight_, bitsPerComponent_,
+        grey ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
     if (compressed_ == 1) {
-        if (colourKind_ != core::kPdfBlackWhite)
-            Print("/Filter /DCTDecode\r\n");
+        if (colourKind_ != core::kPdfBlackWhite) Print("/Filter /DCTDecode\r\n");
         else if (k < 0)
-            Print("/Filter /CCITTFaxDecode\r\n/DecodeParms <</K %d/Columns %d/Rows %d /BlackIs1 false>> ", k, imageWidth_,
-                  imageHeight_);
+            Print("/Filter /CCITTFaxDecode\r\n/DecodeParms <</K %d/Columns %d/Rows %d /BlackIs1 false>> ", k,
+                  imageWidth_, imageHeight_);
         else
             Print("/Filter /CCITTFaxDecode\r\n/DecodeParms <</K %d/Columns %d /EndOfLine true /EncodedByteAlign true "
                   "/EndOfBlock false /DamagedRowsBeforeError %d>> ",
@@ -189,7 +192,8 @@ bool PdfPageWriter::Finish() {
     const int entries = lastObject_ + 1;
     Print("xref\r\n0 %d\r\n0000000000 65535 f\r\n", entries);
     for (int i = 1; i < entries; ++i) Print("%010lld 00000 n\r\n", static_cast<long long>(objectOffsets_[size_t(i)]));
-    Print("trailer\r\n<</Size %d\r\n/Root 1 0 R>>\r\nstartxref\r\n%lld\r\n%%%%EOF", entries, static_cast<long long>(table));
+    Print("trailer\r\n<</Size %d\r\n/Root 1 0 R>>\r\nstartxref\r\n%lld\r\n%%%%EOF", entries,
+          static_cast<long long>(table));
 
     bool ok = !failed_;
     if (ok && std::fflush(file_) != 0) {

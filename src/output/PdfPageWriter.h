@@ -22,7 +22,7 @@ namespace output {
 class PdfPageWriter {
 public:
     PdfPageWriter();
-    ~PdfPageWriter();  // closes the file without completing it if Finish was not called
+    ~PdfPageWriter(); // closes the file without completing it if Finish was not called
     PdfPageWriter(const PdfPageWriter&) = delete;
     PdfPageWriter& operator=(const PdfPageWriter&) = delete;
 

@@ -14,7 +14,7 @@ namespace output {
 class PendingDocument {
 public:
     PendingDocument() = default;
-    ~PendingDocument();  // discards a document that was not published
+    ~PendingDocument(); // discards a document that was not published
     PendingDocument(const PendingDocument&) = delete;
     PendingDocument& operator=(const PendingDocument&) = delete;
 

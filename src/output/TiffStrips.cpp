@@ -58,7 +58,7 @@ bool ReadTiffStripTable(const std::string& tiffPath, std::vector<TiffStrip>& str
     const uint64_t size = static_cast<uint64_t>(end);
     unsigned char header[8];
     if (!ReadAt(f.get(), 0, header, 8, size)) return false;
-    if (header[0] != 'I' || header[1] != 'I' || Le16(header + 2) != 42) return false;  // little-endian only
+    if (header[0] != 'I' || header[1] != 'I' || Le16(header + 2) != 42) return false; // little-endian only
     const uint64_t directory = Le32(header + 4);
     unsigned char countBytes[2];
     if (!ReadAt(f.get(), directory, countBytes, 2, size)) return false;

@@ -34,7 +34,7 @@ public:
 };
 
 IDesktop& Desktop();
-void SetDesktop(std::shared_ptr<IDesktop> desktop);  // nullptr restores the real one
+void SetDesktop(std::shared_ptr<IDesktop> desktop); // nullptr restores the real one
 
 // "file://" URI of an absolute path, with the bytes outside the unreserved set
 // percent-encoded.

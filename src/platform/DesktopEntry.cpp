@@ -63,12 +63,12 @@ std::string Unescape(const std::string& value) {
             continue;
         }
         switch (value[i + 1]) {
-        case 's': out += ' '; break;
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case '\\': out += '\\'; break;
-        default: out += value[i]; continue;
+            case 's': out += ' '; break;
+            case 'n': out += '\n'; break;
+            case 't': out += '\t'; break;
+            case 'r': out += '\r'; break;
+            case '\\': out += '\\'; break;
+            default: out += value[i]; continue;
         }
         ++i;
     }
@@ -107,19 +107,30 @@ bool ExpandWord(const std::string& word, const DesktopEntry& entry, const std::s
         if (i + 1 == word.size()) return false;
         hadCode = true;
         switch (word[++i]) {
-        case '%': out += '%'; hadText = true; break;
-        case 'f':
-        case 'F': takesFile = true; out += file; break;
-        case 'u':
-        case 'U':
-            takesFile = true;
-            if (!file.empty()) out += FileUri(file);
-            break;
-        case 'c': out += entry.name; break;
-        case 'k': out += entry.file; break;
-        case 'i':  // only meaningful as a word of its own
-        case 'd': case 'D': case 'n': case 'N': case 'v': case 'm': break;  // deprecated
-        default: return false;
+            case '%':
+                out += '%';
+                hadText = true;
+                break;
+            case 'f':
+            case 'F':
+                takesFile = true;
+                out += file;
+                break;
+            case 'u':
+            case 'U':
+                takesFile = true;
+                if (!file.empty()) out += FileUri(file);
+                break;
+            case 'c': out += entry.name; break;
+            case 'k': out += entry.file; break;
+            case 'i': // only meaningful as a word of its own
+            case 'd':
+            case 'D':
+            case 'n':
+            case 'N':
+            case 'v':
+            case 'm': break; // deprecated
+            default: return false;
         }
     }
     if (hadCode && !hadText && out.empty()) return true;
@@ -177,7 +188,7 @@ std::vector<std::string> DataFolders(const IEnvironment& env) {
     std::vector<std::string> folders;
     auto home = env.Get("XDG_DATA_HOME");
     folders.push_back(home && !home->empty() && (*home)[0] == '/' ? WithSlash(*home)
-                                                                 : WithSlash(HomeFolder(env)) + ".local/share/");
+                                                                  : WithSlash(HomeFolder(env)) + ".local/share/");
     for (const auto& f : FolderList(env, "XDG_DATA_DIRS", "/usr/local/share/:/usr/share/")) folders.push_back(f);
     return folders;
 }

@@ -18,11 +18,11 @@ namespace platform {
 class IEnvironment;
 
 struct DesktopEntry {
-    std::string file;      // where the entry was read from
-    std::string type;      // "Application" for programs
-    std::string name;      // the untranslated Name
-    std::string exec;      // the Exec value, string escapes already resolved
-    std::string tryExec;   // a program that must be installed for the entry to count
+    std::string file;    // where the entry was read from
+    std::string type;    // "Application" for programs
+    std::string name;    // the untranslated Name
+    std::string exec;    // the Exec value, string escapes already resolved
+    std::string tryExec; // a program that must be installed for the entry to count
     std::string icon;
     std::string path;      // the working folder the program wants, if any
     bool hidden = false;   // a deleted entry

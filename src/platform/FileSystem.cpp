@@ -20,11 +20,17 @@ namespace {
 class Fd {
 public:
     explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { if (fd_ >= 0) ::close(fd_); }
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
-    int release() { int fd = fd_; fd_ = -1; return fd; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 private:
     int fd_;
 };
@@ -215,8 +221,7 @@ bool PosixFileSystem::VersionOf(const std::string& path, FileVersion& version) c
     return true;
 }
 
-bool PosixFileSystem::ReadFileVersion(const std::string& path, std::string& content,
-                                      FileVersion& version) const {
+bool PosixFileSystem::ReadFileVersion(const std::string& path, std::string& content, FileVersion& version) const {
     content.clear();
     version = {};
     // Taken before the read: a write after this moment gets times no earlier than it,
@@ -233,7 +238,8 @@ bool PosixFileSystem::ReadFileVersion(const std::string& path, std::string& cont
     const timespec& latest =
         (after.st_ctim.tv_sec > after.st_mtim.tv_sec ||
          (after.st_ctim.tv_sec == after.st_mtim.tv_sec && after.st_ctim.tv_nsec >= after.st_mtim.tv_nsec))
-            ? after.st_ctim : after.st_mtim;
+            ? after.st_ctim
+            : after.st_mtim;
     const bool old = latest.tv_sec + kSettleSeconds < start.tv_sec;
     // Unchanged during the read, a plain file, and every byte of it read.
     version.settled = old && S_ISREG(after.st_mode) && VersionFrom(before).SameAs(version) &&

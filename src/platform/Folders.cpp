@@ -13,9 +13,7 @@
 namespace platform {
 namespace {
 
-bool IsAbsolute(const std::optional<std::string>& value) {
-    return value && !value->empty() && (*value)[0] == '/';
-}
+bool IsAbsolute(const std::optional<std::string>& value) { return value && !value->empty() && (*value)[0] == '/'; }
 
 // Reads one XDG_xxx_DIR="..." line of user-dirs.dirs; empty when absent or malformed.
 std::string UserDir(const std::string& content, const std::string& key, const std::string& home) {

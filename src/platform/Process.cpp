@@ -44,12 +44,19 @@ bool CaptureOutput(const std::vector<std::string>& argv, std::string& output, in
     bool timedOut = false;
     char buffer[4096];
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0) { timedOut = true; break; }
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
         pollfd p{fds[0], POLLIN, 0};
         int ready = ::poll(&p, 1, static_cast<int>(left));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) { timedOut = true; break; }
+        if (ready <= 0) {
+            timedOut = true;
+            break;
+        }
         ssize_t n = ::read(fds[0], buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;

@@ -15,7 +15,7 @@ IFileSystem& FileSystem();
 const IClock& Clock();
 const IEnvironment& Environment();
 
-void SetFileSystem(std::shared_ptr<IFileSystem> fs);   // nullptr restores the real one
+void SetFileSystem(std::shared_ptr<IFileSystem> fs); // nullptr restores the real one
 void SetClock(std::shared_ptr<IClock> clock);
 void SetEnvironment(std::shared_ptr<IEnvironment> env);
 

@@ -23,9 +23,13 @@ std::vector<std::string> ProductList(const std::string& text) {
 DriverIdentifer::DriverIdentifer() { Reload(); }
 
 void DriverIdentifer::Reload() {
-    struct ListKind { const char* key; int driver, connection, family; bool flag; };
-    const ListKind lists[] = {{"USBSeries1", 0, 0, 0, true}, {"USBSeries2", 1, 0, 1, false},
-                              {"NetworkSeries1", 1, 1, 2, true}};
+    struct ListKind {
+        const char* key;
+        int driver, connection, family;
+        bool flag;
+    };
+    const ListKind lists[] = {
+        {"USBSeries1", 0, 0, 0, true}, {"USBSeries2", 1, 0, 1, false}, {"NetworkSeries1", 1, 1, 2, true}};
     std::map<std::string, DriverEntry> entries;
     for (const auto& l : lists)
         for (const auto& name : ProductList(settings::ReadProductValue("Common", l.key)))
@@ -78,7 +82,8 @@ int DriverIdentifer::KnownSources(const std::string& manufacturer, const std::st
         const std::string& key = inFamilies ? source.productName : source.productFamily;
         if (!Knows(key)) continue;
         DriverEntry entry = Identify(key);
-        bool accepted = inFamilies ? entry.connectionKind == 0 : (entry.connectionKind == 1 || entry.connectionKind == 2);
+        bool accepted =
+            inFamilies ? entry.connectionKind == 0 : (entry.connectionKind == 1 || entry.connectionKind == 2);
         if (!accepted) continue;
         names.push_back(source.productName);
         entry.name = source.productName;

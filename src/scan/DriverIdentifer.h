@@ -39,7 +39,7 @@ struct ApplicationIdentity {
     const char* info = "0.4.3";
     int protocolMajor = 1;
     int protocolMinor = 8;
-    int supportedGroups = 3;  // control and image
+    int supportedGroups = 3; // control and image
     const char* manufacturer = "ZAV";
     const char* productFamily = "ZAV";
     const char* productName = "ScannerUtility";

@@ -43,9 +43,9 @@ void PaperSizeMapping::Reload() {
 
 std::vector<std::string> PaperSizeMapping::GetSequence() const {
     switch (CurrentDriverEntry().modelFamily) {
-    case 0: return kest_;
-    case 1: return vorn_;
-    default: return common_;
+        case 0: return kest_;
+        case 1: return vorn_;
+        default: return common_;
     }
 }
 

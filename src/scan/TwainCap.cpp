@@ -209,8 +209,7 @@ int TwainCapDuplex::SetEnabled(CDynamictwain* control, int value) const {
         bool wanted = value == 1;
         control->DuplexEnabled(wanted);
         if (control->DuplexEnabled() == wanted) return 0;
-    } catch (const AutomationError&) {
-    }
+    } catch (const AutomationError&) {}
     int condition = LastCondition(control);
     return condition == 0 ? 1 : condition;
 }
@@ -251,17 +250,17 @@ int TwainCapScanMode::SetValue(CDynamictwain* control, double value, int kind) c
 
 std::unique_ptr<IF_TwainCap> CreateTwainCap(int kind) {
     switch (kind) {
-    case 0: return std::make_unique<TwainCapScanMode>();
-    case 1: return std::make_unique<TwainCapResolution>();
-    case 2: return std::make_unique<TwainCapPaperSize>();
-    case 3: return std::make_unique<TwainCapColorMode>();
-    case 4: return std::make_unique<TwainCapSaveType>();
-    case 5: return std::make_unique<TwainCapCompression>();
-    case 6: return std::make_unique<TwainCapCustomCompression>();
-    case 7: return std::make_unique<TwainCapDuplex>();
-    case 8: return std::make_unique<TwainCapOrientation>();
-    case 9: return std::make_unique<TwainCapFliprotation>();
-    default: return nullptr;
+        case 0: return std::make_unique<TwainCapScanMode>();
+        case 1: return std::make_unique<TwainCapResolution>();
+        case 2: return std::make_unique<TwainCapPaperSize>();
+        case 3: return std::make_unique<TwainCapColorMode>();
+        case 4: return std::make_unique<TwainCapSaveType>();
+        case 5: return std::make_unique<TwainCapCompression>();
+        case 6: return std::make_unique<TwainCapCustomCompression>();
+        case 7: return std::make_unique<TwainCapDuplex>();
+        case 8: return std::make_unique<TwainCapOrientation>();
+        case 9: return std::make_unique<TwainCapFliprotation>();
+        default: return nullptr;
     }
 }
 
@@ -305,10 +304,10 @@ int TwainCapHandler::Fill() {
     CDynamictwain* c = control_;
     const std::string current = sourceName_;
     switch (CheckSource(current)) {
-    case core::kSourceUsable: break;
-    case core::kNoSourceManager: Show(core::MessageNumber::NoSourceManager); return core::kNoSourceManager;
-    case core::kNoKnownSource: Show(core::MessageNumber::NoDevice); return core::kNoKnownSource;
-    default: Show(core::MessageNumber::NoSource); return core::kSourceNotKnown;
+        case core::kSourceUsable: break;
+        case core::kNoSourceManager: Show(core::MessageNumber::NoSourceManager); return core::kNoSourceManager;
+        case core::kNoKnownSource: Show(core::MessageNumber::NoDevice); return core::kNoKnownSource;
+        default: Show(core::MessageNumber::NoSource); return core::kSourceNotKnown;
     }
     try {
         c->CloseSourceManager();
@@ -375,13 +374,13 @@ int TwainCapHandler::Fill() {
             }
             const char* section = nullptr;
             switch (kind) {
-            case 0: section = "ScanMethod"; break;
-            case 1: section = "Resolution"; break;
-            case 3: section = "ColorMode"; break;
-            case 4: section = "SaveType"; break;
-            case 5: section = "TifCompression"; break;
-            case 6: section = "ColorPDFCompression"; break;
-            default: break;
+                case 0: section = "ScanMethod"; break;
+                case 1: section = "Resolution"; break;
+                case 3: section = "ColorMode"; break;
+                case 4: section = "SaveType"; break;
+                case 5: section = "TifCompression"; break;
+                case 6: section = "ColorPDFCompression"; break;
+                default: break;
             }
             for (const auto& t : texts) {
                 std::string shown = section ? settings::ReadProfileString(mapping, section, t) : std::string();
@@ -394,9 +393,8 @@ int TwainCapHandler::Fill() {
     } catch (const AutomationError&) {
         int condition = LastCondition(c);
         try {
-            c->CloseSourceManager();  // closes the source too
-        } catch (const AutomationError&) {
-        }
+            c->CloseSourceManager(); // closes the source too
+        } catch (const AutomationError&) {}
         return condition;
     }
 }
@@ -442,8 +440,7 @@ int TwainCapHandler::Set(int kind, const double* number) {
     int result = cap->SetValue(control_, *number, it->second.containerKind);
     try {
         control_->QueryMode(saved);
-    } catch (const AutomationError&) {
-    }
+    } catch (const AutomationError&) {}
     return result;
 }
 

@@ -28,7 +28,7 @@ using settings::CapabilityInformation;
 
 // What one Query of a capability gives.
 struct CapabilityValues {
-    std::vector<double> values;  // in the source's order
+    std::vector<double> values; // in the source's order
     double defaultValue = 0;
     double maximum = 0;
     double minimum = 0;

@@ -85,8 +85,7 @@ void TwainScanner::PrepareFromRecord() {
     colourCode_ = core::kPixelColour;
     try {
         colourCode_ = settings::ColorModeRegistry::GetInstance().Create(r.GetColorMode())->GetCode();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     resolution_ = r.GetResolution() > 0 ? static_cast<unsigned>(r.GetResolution()) : 0;
     compressionValue_ = Decimal(r.GetCompressionLevel());
     const auto& kind = output::ImageKindForSource(r.GetSaveType());
@@ -213,7 +212,7 @@ core::ColourKind TwainScanner::ColourKindFromText(const std::string& colourMode)
     const std::string text = platform::AsciiLower(colourMode);
     if (text == "gray") return core::ColourKind::Grey;
     if (text == "bw" || text == "halftone") return core::ColourKind::BlackWhite;
-    return core::ColourKind::Colour;  // "Color" and anything unknown
+    return core::ColourKind::Colour; // "Color" and anything unknown
 }
 
 int TwainScanner::CompressionKind(const settings::CommonSetting& record, core::ColourKind colour) {
@@ -232,7 +231,7 @@ int TwainScanner::CompressionKind(const settings::CommonSetting& record, core::C
     choice = platform::AsciiLower(choice);
     if (choice == "g3" || choice == "middle") return 1;
     if (choice == "g4" || choice == "low") return 2;
-    return 0;  // "Raw", "High" and anything else
+    return 0; // "Raw", "High" and anything else
 }
 
 bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info, int origin, int destination) {
@@ -340,7 +339,7 @@ void TwainScanner::AbortDocument() {
 }
 
 void TwainScanner::NoteFailure(int error) {
-    if (error == 0) return;  // nothing to add: the user has been told
+    if (error == 0) return; // nothing to add: the user has been told
     failure_ = error == ERANGE ? core::LoadMessageText(MessageNumber::SeriesFull)
                                : core::LoadMessageText(MessageNumber::NotSaved) + "\n" + output::SystemErrorText(error);
 }

@@ -64,19 +64,19 @@ public:
 
 // The image information of the page of the last "page transferred" event (DISPIDs 20..36).
 struct ImageInfo {
-    float xResolution = 0;     // 20
-    float yResolution = 0;     // 21
-    long imageWidth = 0;       // 22 pixels
-    long imageLength = 0;      // 23 rows
-    short bitsPerPixel = 0;    // 26: 1, 8, 24
-    long pixelType = 0;        // 28: TWPT_*
-    float frameLeft = 0;       // 30..33 inches, the frame the page was scanned with
+    float xResolution = 0;  // 20
+    float yResolution = 0;  // 21
+    long imageWidth = 0;    // 22 pixels
+    long imageLength = 0;   // 23 rows
+    short bitsPerPixel = 0; // 26: 1, 8, 24
+    long pixelType = 0;     // 28: TWPT_*
+    float frameLeft = 0;    // 30..33 inches, the frame the page was scanned with
     float frameTop = 0;
     float frameRight = 0;
     float frameBottom = 0;
-    long documentNumber = 0;   // 34: 1-based, one per sheet
-    long pageNumber = 0;       // 35: 1-based within the acquisition
-    long frameNumber = 0;      // 36: 1 (one frame per page)
+    long documentNumber = 0; // 34: 1-based, one per sheet
+    long pageNumber = 0;     // 35: 1-based within the acquisition
+    long frameNumber = 0;    // 36: 1 (one frame per page)
 };
 
 class CDynamictwain {
@@ -87,51 +87,51 @@ public:
     virtual void SetEventListener(IDynamictwainEvents* listener) = 0;
 
     // ---- Source manager and sources ----
-    virtual bool OpenSourceManager() = 0;                      // 6: false: no source manager
-    virtual bool CloseSourceManager() = 0;                     // 7: also closes an open source
-    virtual short SourceCount() = 0;                           // 16: 0 when the manager is closed
-    virtual std::string SourceNameAt(short index) = 0;         // 17: "" for a bad index
-    virtual bool SelectSourceByIndex(short index) = 0;         // 13
-    virtual bool OpenSource() = 0;                             // 18: opens the selected source
-    virtual bool CloseSource() = 0;                            // 19
-    virtual bool DisableSource() = 0;                          // 10: ends a running acquisition
-    virtual bool AcquireImage() = 0;                           // 8: true: events follow
-    virtual bool DeviceReady() = 0;                            // 113: true once a source is open
-    virtual long ScanInProgress() const = 0;                   // 105: nonzero while acquiring; any thread
+    virtual bool OpenSourceManager() = 0;              // 6: false: no source manager
+    virtual bool CloseSourceManager() = 0;             // 7: also closes an open source
+    virtual short SourceCount() = 0;                   // 16: 0 when the manager is closed
+    virtual std::string SourceNameAt(short index) = 0; // 17: "" for a bad index
+    virtual bool SelectSourceByIndex(short index) = 0; // 13
+    virtual bool OpenSource() = 0;                     // 18: opens the selected source
+    virtual bool CloseSource() = 0;                    // 19
+    virtual bool DisableSource() = 0;                  // 10: ends a running acquisition
+    virtual bool AcquireImage() = 0;                   // 8: true: events follow
+    virtual bool DeviceReady() = 0;                    // 113: true once a source is open
+    virtual long ScanInProgress() const = 0;           // 105: nonzero while acquiring; any thread
 
     // ---- Transfer set-up ----
-    virtual long TransferMode() = 0;                           // 68: TWSX_*, 1 file transfer
+    virtual long TransferMode() = 0; // 68: TWSX_*, 1 file transfer
     virtual void TransferMode(long mode) = 0;
-    virtual bool DisableAfterAcquire() = 0;                    // 95
+    virtual bool DisableAfterAcquire() = 0; // 95
     virtual void DisableAfterAcquire(bool value) = 0;
-    virtual bool ShowUI() = 0;                                 // 121: the driver's dialog at AcquireImage
+    virtual bool ShowUI() = 0; // 121: the driver's dialog at AcquireImage
     virtual void ShowUI(bool value) = 0;
-    virtual bool DriverUIOption() = 0;                         // 122
+    virtual bool DriverUIOption() = 0; // 122
     virtual void DriverUIOption(bool value) = 0;
 
     // ---- Image settings (need an open source; a refused value throws) ----
-    virtual short PixelType() = 0;                             // 109: TWPT_BW, TWPT_GRAY, TWPT_RGB
+    virtual short PixelType() = 0; // 109: TWPT_BW, TWPT_GRAY, TWPT_RGB
     virtual void PixelType(short type) = 0;
-    virtual short BitDepth() = 0;                              // 108: 1, 8, 24
+    virtual short BitDepth() = 0; // 108: 1, 8, 24
     virtual void BitDepth(short depth) = 0;
-    virtual float Resolution() = 0;                            // 118: dots per inch
+    virtual float Resolution() = 0; // 118: dots per inch
     virtual void Resolution(float dpi) = 0;
     // 146: the scan frame in inches from the top-left corner of the scan area; an all-zero
     // frame means the whole scan area. Values are clipped to the area.
     virtual bool SetImageLayout(float left, float top, float right, float bottom) = 0;
 
     // ---- Feeder, duplex, count ----
-    virtual bool FeederEnabled() = 0;                          // 97
+    virtual bool FeederEnabled() = 0; // 97
     virtual void FeederEnabled(bool value) = 0;
-    virtual bool DuplexEnabled() = 0;                          // 96
+    virtual bool DuplexEnabled() = 0; // 96
     virtual void DuplexEnabled(bool value) = 0;
-    virtual bool FeederLoaded() = 0;                           // 98: paper in the feeder
-    virtual bool QueryMode() = 0;                              // 127
+    virtual bool FeederLoaded() = 0; // 98: paper in the feeder
+    virtual bool QueryMode() = 0;    // 127
     virtual void QueryMode(bool value) = 0;
-    virtual long DuplexType() = 0;                             // 106: TWDX_*, 2 when a duplex unit exists
-    virtual bool AutoFeed() = 0;                               // 126
+    virtual long DuplexType() = 0; // 106: TWDX_*, 2 when a duplex unit exists
+    virtual bool AutoFeed() = 0;   // 126
     virtual void AutoFeed(bool value) = 0;
-    virtual short TransferCount() = 0;                         // 128: -1 all pages
+    virtual short TransferCount() = 0; // 128: -1 all pages
     virtual void TransferCount(short count) = 0;
 
     // 86: writes the page of the last "page transferred" event in the format given
@@ -142,46 +142,46 @@ public:
     virtual bool SaveImageToFile(const std::string& path, long format) = 0;
 
     // ---- Generic capability interface (the container model: one value, enumeration, range, array) ----
-    virtual long Capability() = 0;                             // 38: capability id
+    virtual long Capability() = 0; // 38: capability id
     virtual void Capability(long id) = 0;
-    virtual long CapType() = 0;                                // 44: TWON_*
+    virtual long CapType() = 0; // 44: TWON_*
     virtual void CapType(long type) = 0;
-    virtual bool CapGet() = 0;                                 // 41: reads `Capability` into the container
+    virtual bool CapGet() = 0; // 41: reads `Capability` into the container
     // 42: sets `Capability` from the container: one value -> CapValue; enumeration ->
     // the item at CapCurrentIndex of the last CapGet; range -> CapCurrentValue. A value
     // the source does not offer is refused (false, ErrorCode err::BadValue).
     virtual bool CapSet() = 0;
-    virtual double CapValue() = 0;                             // 55
+    virtual double CapValue() = 0; // 55
     virtual void CapValue(double value) = 0;
-    virtual double CapMinValue() = 0;                          // 45
-    virtual double CapMaxValue() = 0;                          // 46
-    virtual double CapStepSize() = 0;                          // 47
-    virtual double CapDefaultValue() = 0;                      // 48
-    virtual double CapCurrentValue() = 0;                      // 49
+    virtual double CapMinValue() = 0;     // 45
+    virtual double CapMaxValue() = 0;     // 46
+    virtual double CapStepSize() = 0;     // 47
+    virtual double CapDefaultValue() = 0; // 48
+    virtual double CapCurrentValue() = 0; // 49
     virtual void CapCurrentValue(double value) = 0;
-    virtual long CapCurrentIndex() = 0;                        // 50
+    virtual long CapCurrentIndex() = 0; // 50
     virtual void CapCurrentIndex(long index) = 0;
-    virtual long CapDefaultIndex() = 0;                        // 51
-    virtual double CapItemAt(long index) = 0;                  // 52
-    virtual long CapNumItems() = 0;                            // 54
+    virtual long CapDefaultIndex() = 0;       // 51
+    virtual double CapItemAt(long index) = 0; // 52
+    virtual long CapNumItems() = 0;           // 54
 
-    virtual long ErrorCode() = 0;                              // 62: last failure, 0 none
-    virtual std::string ErrorString() = 0;                     // words for ErrorCode (for logs)
+    virtual long ErrorCode() = 0;          // 62: last failure, 0 none
+    virtual std::string ErrorString() = 0; // words for ErrorCode (for logs)
 
     // ---- Image information of the current page (DISPIDs 20..36) ----
-    virtual float XResolution() = 0;                           // 20
-    virtual float YResolution() = 0;                           // 21
-    virtual long ImageWidth() = 0;                             // 22
-    virtual long ImageLength() = 0;                            // 23
-    virtual short BitsPerPixel() = 0;                          // 26
-    virtual long ImagePixelType() = 0;                         // 28
-    virtual float FrameLeft() = 0;                             // 30 inches
-    virtual float FrameTop() = 0;                              // 31
-    virtual float FrameRight() = 0;                            // 32
-    virtual float FrameBottom() = 0;                           // 33
-    virtual long DocumentNumber() = 0;                         // 34
-    virtual long PageNumber() = 0;                             // 35
-    virtual long FrameNumber() = 0;                            // 36
+    virtual float XResolution() = 0;   // 20
+    virtual float YResolution() = 0;   // 21
+    virtual long ImageWidth() = 0;     // 22
+    virtual long ImageLength() = 0;    // 23
+    virtual short BitsPerPixel() = 0;  // 26
+    virtual long ImagePixelType() = 0; // 28
+    virtual float FrameLeft() = 0;     // 30 inches
+    virtual float FrameTop() = 0;      // 31
+    virtual float FrameRight() = 0;    // 32
+    virtual float FrameBottom() = 0;   // 33
+    virtual long DocumentNumber() = 0; // 34
+    virtual long PageNumber() = 0;     // 35
+    virtual long FrameNumber() = 0;    // 36
     // All of the above at once.
     virtual ImageInfo CurrentImageInfo() = 0;
 };

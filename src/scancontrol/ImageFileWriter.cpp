@@ -111,7 +111,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBufferSize = 1u << 20;  // stays in cache between filling and writing
+    static constexpr size_t kBufferSize = 1u << 20; // stays in cache between filling and writing
     std::string path_;
     int fd_ = -1;
     std::vector<uint8_t> buffer_;
@@ -124,7 +124,9 @@ uint32_t PixelsPerMeter(float dpi) { return static_cast<uint32_t>(std::lround(dp
 
 // ---- DIB (device-independent bitmap) inside the WMF and EMF records ----
 
-uint32_t DibRowBytes(const PageImage& p) { return ((static_cast<uint32_t>(p.width) * static_cast<uint32_t>(p.bitsPerPixel) + 31u) / 32u) * 4u; }
+uint32_t DibRowBytes(const PageImage& p) {
+    return ((static_cast<uint32_t>(p.width) * static_cast<uint32_t>(p.bitsPerPixel) + 31u) / 32u) * 4u;
+}
 uint32_t DibPaletteEntries(const PageImage& p) { return p.bitsPerPixel == 1 ? 2u : p.bitsPerPixel == 8 ? 256u : 0u; }
 uint32_t DibInfoBytes(const PageImage& p) { return 40u + 4u * DibPaletteEntries(p); }
 uint32_t DibBitsBytes(const PageImage& p) { return DibRowBytes(p) * static_cast<uint32_t>(p.height); }
@@ -134,10 +136,10 @@ uint32_t DibBitsBytes(const PageImage& p) { return DibRowBytes(p) * static_cast<
 void WriteDibInfo(Sink& s, const PageImage& p) {
     s.U32(40);
     s.I32(static_cast<int32_t>(p.width));
-    s.I32(static_cast<int32_t>(p.height));  // positive: bottom-up rows
+    s.I32(static_cast<int32_t>(p.height)); // positive: bottom-up rows
     s.U16(1);
     s.U16(static_cast<uint16_t>(p.bitsPerPixel));
-    s.U32(0);  // BI_RGB
+    s.U32(0); // BI_RGB
     s.U32(DibBitsBytes(p));
     s.U32(PixelsPerMeter(p.xResolution));
     s.U32(PixelsPerMeter(p.yResolution));
@@ -161,7 +163,7 @@ void WriteDibBits(Sink& s, const PageImage& p) {
             codec::SwapRedBlue(src, dst, static_cast<size_t>(p.width));
         } else {
             std::memcpy(dst, src, copy);
-            if (p.bitsPerPixel == 1 && (p.width % 8) != 0)  // bits past the width: white
+            if (p.bitsPerPixel == 1 && (p.width % 8) != 0) // bits past the width: white
                 dst[copy - 1] &= static_cast<uint8_t>(0xFF << (8 - p.width % 8));
         }
         std::memset(dst + copy, 0, rowBytes - copy);
@@ -220,14 +222,14 @@ void WritePcx(Sink& s, const PageImage& p) {
             }
         } else if (p.bitsPerPixel == 1) {
             const size_t n = static_cast<size_t>((p.width + 7) / 8);
-            for (size_t i = 0; i < n; ++i) line[i] = static_cast<uint8_t>(~src[i]);  // PCX: 1 is white
+            for (size_t i = 0; i < n; ++i) line[i] = static_cast<uint8_t>(~src[i]); // PCX: 1 is white
             PcxEncodeRow(s, line.data(), line.size());
         } else {
             std::memcpy(line.data(), src, static_cast<size_t>(p.width));
             PcxEncodeRow(s, line.data(), line.size());
         }
     }
-    if (p.bitsPerPixel == 8) {  // 256-entry grey palette at the end
+    if (p.bitsPerPixel == 8) { // 256-entry grey palette at the end
         s.U8(0x0C);
         for (int i = 0; i < 256; ++i) {
             s.U8(static_cast<uint8_t>(i));
@@ -241,16 +243,16 @@ void WritePcx(Sink& s, const PageImage& p) {
 
 void WriteTga(Sink& s, const PageImage& p) {
     const bool color = p.bitsPerPixel == 24;
-    s.U8(0);                    // no image id
-    s.U8(0);                    // no colour map
-    s.U8(color ? 2 : 3);        // true colour / grey, uncompressed
-    s.Zeros(5);                 // colour map fields (none)
+    s.U8(0);             // no image id
+    s.U8(0);             // no colour map
+    s.U8(color ? 2 : 3); // true colour / grey, uncompressed
+    s.Zeros(5);          // colour map fields (none)
     s.U16(0);
     s.U16(0);
     s.U16(static_cast<uint16_t>(p.width));
     s.U16(static_cast<uint16_t>(p.height));
     s.U8(color ? 24 : 8);
-    s.U8(0x20);                 // rows top to bottom
+    s.U8(0x20); // rows top to bottom
     const size_t rowBytes = static_cast<size_t>(p.width) * (color ? 3 : 1);
     for (long y = 0; y < p.height && s.ok(); ++y) {
         const uint8_t* src = p.Row(y);
@@ -270,26 +272,35 @@ void WriteTga(Sink& s, const PageImage& p) {
 
 void WriteWmf(Sink& s, const PageImage& p) {
     const uint32_t dibBytes = DibInfoBytes(p) + DibBitsBytes(p);
-    const uint32_t stretchWords = (28u + dibBytes + 1u) / 2u;  // 28 bytes of record fields
+    const uint32_t stretchWords = (28u + dibBytes + 1u) / 2u; // 28 bytes of record fields
     const bool padDib = (dibBytes % 2) != 0;
-    const uint32_t windowWords = 5;                             // SETWINDOWORG / SETWINDOWEXT
+    const uint32_t windowWords = 5; // SETWINDOWORG / SETWINDOWEXT
     const uint32_t eofWords = 3;
     const uint32_t totalWords = 9u + windowWords * 2u + stretchWords + eofWords;
     const int16_t w = static_cast<int16_t>(p.width), h = static_cast<int16_t>(p.height);
     // Placeable header: bounding box in logical units (pixels), units per inch = dpi.
-    uint16_t header[11] = {0xCDD7, 0x9AC6, 0, 0, 0, static_cast<uint16_t>(w), static_cast<uint16_t>(h),
-                           static_cast<uint16_t>(std::lround(p.xResolution)), 0, 0, 0};
+    uint16_t header[11] = {0xCDD7,
+                           0x9AC6,
+                           0,
+                           0,
+                           0,
+                           static_cast<uint16_t>(w),
+                           static_cast<uint16_t>(h),
+                           static_cast<uint16_t>(std::lround(p.xResolution)),
+                           0,
+                           0,
+                           0};
     uint16_t checksum = 0;
     for (int i = 0; i < 10; ++i) checksum ^= header[i];
     header[10] = checksum;
     for (uint16_t v : header) s.U16(v);
     // METAHEADER
-    s.U16(1);                 // memory metafile
-    s.U16(9);                 // header size in words
+    s.U16(1); // memory metafile
+    s.U16(9); // header size in words
     s.U16(0x0300);
     s.U32(totalWords);
-    s.U16(0);                 // no objects
-    s.U32(stretchWords);      // largest record
+    s.U16(0);            // no objects
+    s.U32(stretchWords); // largest record
     s.U16(0);
     // META_SETWINDOWORG (y, x) and META_SETWINDOWEXT (height, width)
     s.U32(windowWords);
@@ -303,13 +314,13 @@ void WriteWmf(Sink& s, const PageImage& p) {
     // META_STRETCHDIB: parameters in the record's reversed order.
     s.U32(stretchWords);
     s.U16(0x0F43);
-    s.U32(0x00CC0020);        // SRCCOPY
-    s.U16(0);                 // DIB_RGB_COLORS
-    s.I16(h);                 // source height, width, y, x
+    s.U32(0x00CC0020); // SRCCOPY
+    s.U16(0);          // DIB_RGB_COLORS
+    s.I16(h);          // source height, width, y, x
     s.I16(w);
     s.I16(0);
     s.I16(0);
-    s.I16(h);                 // destination height, width, y, x
+    s.I16(h); // destination height, width, y, x
     s.I16(w);
     s.I16(0);
     s.I16(0);
@@ -326,7 +337,7 @@ void WriteWmf(Sink& s, const PageImage& p) {
 void WriteEmf(Sink& s, const PageImage& p) {
     const uint32_t infoBytes = DibInfoBytes(p), bitsBytes = DibBitsBytes(p);
     const uint32_t headerBytes = 108, stretchFixed = 80, eofBytes = 20;
-    const uint32_t stretchBytes = stretchFixed + infoBytes + bitsBytes;  // both multiples of 4
+    const uint32_t stretchBytes = stretchFixed + infoBytes + bitsBytes; // both multiples of 4
     const uint32_t total = headerBytes + stretchBytes + eofBytes;
     const int32_t w = static_cast<int32_t>(p.width), h = static_cast<int32_t>(p.height);
     // Frame in 0.01 mm from the page's resolution.
@@ -335,17 +346,23 @@ void WriteEmf(Sink& s, const PageImage& p) {
     // EMR_HEADER
     s.U32(1);
     s.U32(headerBytes);
-    s.I32(0); s.I32(0); s.I32(w - 1); s.I32(h - 1);              // bounds, device units
-    s.I32(0); s.I32(0); s.I32(frameW - 1); s.I32(frameH - 1);    // frame, 0.01 mm
-    s.U32(0x464D4520);                                           // " EMF"
+    s.I32(0);
+    s.I32(0);
+    s.I32(w - 1);
+    s.I32(h - 1); // bounds, device units
+    s.I32(0);
+    s.I32(0);
+    s.I32(frameW - 1);
+    s.I32(frameH - 1); // frame, 0.01 mm
+    s.U32(0x464D4520); // " EMF"
     s.U32(0x00010000);
     s.U32(total);
-    s.U32(3);                                                    // records
-    s.U16(1);                                                    // handles (index 0 reserved)
+    s.U32(3); // records
+    s.U16(1); // handles (index 0 reserved)
     s.U16(0);
-    s.U32(0);                                                    // no description
+    s.U32(0); // no description
     s.U32(0);
-    s.U32(0);                                                    // no palette
+    s.U32(0); // no palette
     // Reference device: the page itself, so its size in pixels over its size in mm
     // gives the page's resolution.
     s.I32(w);
@@ -362,17 +379,24 @@ void WriteEmf(Sink& s, const PageImage& p) {
     // EMR_STRETCHDIBITS
     s.U32(81);
     s.U32(stretchBytes);
-    s.I32(0); s.I32(0); s.I32(w - 1); s.I32(h - 1);              // bounds
-    s.I32(0); s.I32(0);                                          // destination x, y
-    s.I32(0); s.I32(0);                                          // source x, y
-    s.I32(w); s.I32(h);                                          // source cx, cy
-    s.U32(stretchFixed);                                         // offBmiSrc
+    s.I32(0);
+    s.I32(0);
+    s.I32(w - 1);
+    s.I32(h - 1); // bounds
+    s.I32(0);
+    s.I32(0); // destination x, y
+    s.I32(0);
+    s.I32(0); // source x, y
+    s.I32(w);
+    s.I32(h);            // source cx, cy
+    s.U32(stretchFixed); // offBmiSrc
     s.U32(infoBytes);
-    s.U32(stretchFixed + infoBytes);                             // offBitsSrc
+    s.U32(stretchFixed + infoBytes); // offBitsSrc
     s.U32(bitsBytes);
-    s.U32(0);                                                    // DIB_RGB_COLORS
-    s.U32(0x00CC0020);                                           // SRCCOPY
-    s.I32(w); s.I32(h);                                          // destination cx, cy
+    s.U32(0);          // DIB_RGB_COLORS
+    s.U32(0x00CC0020); // SRCCOPY
+    s.I32(w);
+    s.I32(h); // destination cx, cy
     WriteDibInfo(s, p);
     WriteDibBits(s, p);
     // EMR_EOF
@@ -408,10 +432,8 @@ bool IsSupportedFileFormat(long format) {
         case twain::FF_GIF:
         case twain::FF_TGA:
         case twain::FF_WMF:
-        case twain::FF_EMF:
-            return true;
-        default:
-            return false;
+        case twain::FF_EMF: return true;
+        default: return false;
     }
 }
 
@@ -421,11 +443,13 @@ bool WriteImageFile(const PageImage& page, const std::string& path, long format,
         return false;
     };
     if (!IsSupportedFileFormat(format)) return fail("file format " + std::to_string(format) + " is not supported");
-    if (page.width <= 0 || page.height <= 0 || (page.bitsPerPixel != 1 && page.bitsPerPixel != 8 && page.bitsPerPixel != 24) ||
+    if (page.width <= 0 || page.height <= 0 ||
+        (page.bitsPerPixel != 1 && page.bitsPerPixel != 8 && page.bitsPerPixel != 24) ||
         page.stride < PageImage::MinimalStride(page.width, page.bitsPerPixel) ||
         page.pixels.size() < static_cast<size_t>(page.stride) * static_cast<size_t>(page.height))
         return fail("no valid page image");
-    if ((format == twain::FF_PCX || format == twain::FF_TGA || format == twain::FF_WMF) && (page.width > 32767 || page.height > 32767))
+    if ((format == twain::FF_PCX || format == twain::FF_TGA || format == twain::FF_WMF) &&
+        (page.width > 32767 || page.height > 32767))
         return fail("page too large for this format");
     if (path.empty()) return fail("no file name");
     if (format == twain::TWFF_BMP || format == twain::TWFF_PNG || format == twain::FF_GIF) {
@@ -435,7 +459,7 @@ bool WriteImageFile(const PageImage& page, const std::string& path, long format,
         const codec::Status status = format == twain::TWFF_BMP   ? codec::SaveBmp(view, path)
                                      : format == twain::TWFF_PNG ? codec::SavePng(view, path)
                                                                  : codec::SaveGif(view, path);
-        const int cause = errno;  // the failed open or write, when the system refused it
+        const int cause = errno; // the failed open or write, when the system refused it
         // A failed codec writer has removed what it wrote.
         if (status != codec::Status::Ok)
             return fail("cannot write " + path + ": " + (cause ? std::strerror(cause) : codec::StatusText(status)));

@@ -11,16 +11,18 @@
 namespace scancontrol {
 
 struct PageImage {
-    long width = 0;           // pixels
-    long height = 0;          // rows
-    short bitsPerPixel = 0;   // 1, 8 or 24
-    long stride = 0;          // bytes per row
-    float xResolution = 0;    // dots per inch
+    long width = 0;         // pixels
+    long height = 0;        // rows
+    short bitsPerPixel = 0; // 1, 8 or 24
+    long stride = 0;        // bytes per row
+    float xResolution = 0;  // dots per inch
     float yResolution = 0;
-    std::vector<std::uint8_t> pixels;  // height * stride bytes
+    std::vector<std::uint8_t> pixels; // height * stride bytes
 
     short PixelType() const { return bitsPerPixel == 1 ? 0 : bitsPerPixel == 8 ? 1 : 2; }
-    const std::uint8_t* Row(long y) const { return pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride); }
+    const std::uint8_t* Row(long y) const {
+        return pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+    }
     std::uint8_t* Row(long y) { return pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride); }
 
     // A blank page of the given geometry (white), stride = the minimal row length.

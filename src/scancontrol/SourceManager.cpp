@@ -63,7 +63,7 @@ bool KeptSourceListing::ListInBackground(std::function<void()> ready) {
         return true;
     }
     if (ready) waiting_.push_back(std::move(ready));
-    if (backgroundRunning_) return false;  // it will call `ready` too
+    if (backgroundRunning_) return false; // it will call `ready` too
     backgroundRunning_ = true;
     lock.unlock();
     // The previous background thread has handed out its calls already and is ending.

@@ -20,7 +20,7 @@ struct SourceEntry {
 };
 
 struct SourceListing {
-    int status = 1;  // 1 done, 2 source manager missing (SANE could not be initialised)
+    int status = 1; // 1 done, 2 source manager missing (SANE could not be initialised)
     std::vector<SourceEntry> sources;
     // Served from a listing an earlier request has used already: the devices may have
     // changed since. A check that fails on such a listing can ask for a fresh one.
@@ -78,12 +78,12 @@ private:
     std::shared_ptr<ISourceManager> lister_;
     mutable std::mutex mutex_;
     std::condition_variable listed_;
-    bool listing_ = false;  // a listing is running (on some thread)
+    bool listing_ = false; // a listing is running (on some thread)
     bool haveListing_ = false;
-    bool used_ = false;  // the kept listing has been handed to a caller
+    bool used_ = false; // the kept listing has been handed to a caller
     SourceListing kept_;
     unsigned long listings_ = 0;
-    std::vector<std::function<void()>> waiting_;  // `ready` of the background listing
+    std::vector<std::function<void()>> waiting_; // `ready` of the background listing
     bool backgroundRunning_ = false;
     std::thread background_;
 };

@@ -8,26 +8,26 @@
 namespace twain {
 
 // ---- Capability identifiers (the `Capability` property) ----
-constexpr long CAP_XFERCOUNT = 0x0001;            // transfer count: -1 all pages, n pages
+constexpr long CAP_XFERCOUNT = 0x0001; // transfer count: -1 all pages, n pages
 constexpr long ICAP_COMPRESSION = 0x0100;
-constexpr long ICAP_PIXELTYPE = 0x0101;           // TWPT_*
+constexpr long ICAP_PIXELTYPE = 0x0101; // TWPT_*
 constexpr long ICAP_UNITS = 0x0102;
 constexpr long CAP_AUTHOR = 0x1000;
-constexpr long CAP_FEEDERENABLED = 0x1002;        // bool (0/1)
-constexpr long CAP_FEEDERLOADED = 0x1003;         // bool (0/1), read only
+constexpr long CAP_FEEDERENABLED = 0x1002; // bool (0/1)
+constexpr long CAP_FEEDERLOADED = 0x1003;  // bool (0/1), read only
 constexpr long CAP_AUTOFEED = 0x1007;
-constexpr long CAP_DUPLEX = 0x1012;               // TWDX_*, read only
-constexpr long CAP_DUPLEXENABLED = 0x1013;        // bool (0/1)
-constexpr long ICAP_IMAGEFILEFORMAT = 0x110C;     // TWFF_* and the model codes 100..104
-constexpr long ICAP_ORIENTATION = 0x1110;         // TWOR_*
-constexpr long ICAP_XRESOLUTION = 0x1118;         // dots per inch
-constexpr long ICAP_YRESOLUTION = 0x1119;         // dots per inch
-constexpr long ICAP_SUPPORTEDSIZES = 0x1122;      // TWSS_*
+constexpr long CAP_DUPLEX = 0x1012;           // TWDX_*, read only
+constexpr long CAP_DUPLEXENABLED = 0x1013;    // bool (0/1)
+constexpr long ICAP_IMAGEFILEFORMAT = 0x110C; // TWFF_* and the model codes 100..104
+constexpr long ICAP_ORIENTATION = 0x1110;     // TWOR_*
+constexpr long ICAP_XRESOLUTION = 0x1118;     // dots per inch
+constexpr long ICAP_YRESOLUTION = 0x1119;     // dots per inch
+constexpr long ICAP_SUPPORTEDSIZES = 0x1122;  // TWSS_*
 constexpr long ICAP_BITDEPTH = 0x112B;
-constexpr long ICAP_BITDEPTHREDUCTION = 0x112C;   // TWBR_*
-constexpr long ICAP_FLIPROTATION = 0x1136;        // TWFR_*
-constexpr long CAP_CUSTOM_COMPRESSION = 0x8001;   // the control's own: compression level
-constexpr long CAP_CUSTOM_SCANMODE = 0x8002;      // the control's own: 0 auto, 1 glass, 2 feeder
+constexpr long ICAP_BITDEPTHREDUCTION = 0x112C; // TWBR_*
+constexpr long ICAP_FLIPROTATION = 0x1136;      // TWFR_*
+constexpr long CAP_CUSTOM_COMPRESSION = 0x8001; // the control's own: compression level
+constexpr long CAP_CUSTOM_SCANMODE = 0x8002;    // the control's own: 0 auto, 1 glass, 2 feeder
 
 // ---- Container types (the `CapType` property) ----
 constexpr long TWON_ARRAY = 3;
@@ -70,8 +70,8 @@ constexpr int TWOR_PORTRAIT = TWOR_ROT0;
 constexpr int TWOR_LANDSCAPE = TWOR_ROT270;
 
 // ---- Flip rotation (ICAP_FLIPROTATION): how the back of a duplex page is turned ----
-constexpr int TWFR_BOOK = 0;     // side-bound: back side is upright
-constexpr int TWFR_FANFOLD = 1;  // top-bound: back side is upside down, turned 180 degrees
+constexpr int TWFR_BOOK = 0;    // side-bound: back side is upright
+constexpr int TWFR_FANFOLD = 1; // top-bound: back side is upside down, turned 180 degrees
 
 // ---- Duplex (CAP_DUPLEX, `DuplexType`) ----
 constexpr long TWDX_NONE = 0;

@@ -51,8 +51,7 @@ std::vector<std::shared_ptr<AppLaunchInfo>> AppListProvider::Parse(const std::st
 
 std::string AppListProvider::Format(const std::vector<std::shared_ptr<AppLaunchInfo>>& entries) {
     std::string text;
-    for (const auto& e : entries)
-        text += std::to_string(e->GetId()) + "|" + e->GetTitle() + "|" + e->GetPath() + "|";
+    for (const auto& e : entries) text += std::to_string(e->GetId()) + "|" + e->GetTitle() + "|" + e->GetPath() + "|";
     return text;
 }
 

@@ -45,8 +45,8 @@ enum AppListResult : int {
     kAppListFull = 3,
     kAppListTitleInUse = 4,
     kAppListBarInTitle = 5,
-    kAppListGone = 6,  // the mode's entry no longer exists (modify only)
-    kAppListNotSaved = 7,  // the settings file could not be written; nothing changed
+    kAppListGone = 6,     // the mode's entry no longer exists (modify only)
+    kAppListNotSaved = 7, // the settings file could not be written; nothing changed
 };
 
 class AppListProvider {
@@ -116,7 +116,7 @@ protected:
 class AppOperateAddMode : public AppOperateMode {
 public:
     using AppOperateMode::AppOperateMode;
-    std::string GetCaption() const override;  // UIString "AM_Add_Title"
+    std::string GetCaption() const override; // UIString "AM_Add_Title"
     int Apply(const std::string& title, const std::string& path) override;
     std::string GetInitialTitle() const override { return {}; }
     std::string GetInitialPath() const override { return {}; }
@@ -126,7 +126,7 @@ class AppOperateModifyMode : public AppOperateMode {
 public:
     AppOperateModifyMode(std::shared_ptr<AppListProvider> provider, int id)
         : AppOperateMode(std::move(provider)), id_(id) {}
-    std::string GetCaption() const override;  // UIString "AM_Modify_Title"
+    std::string GetCaption() const override; // UIString "AM_Modify_Title"
     // An entry removed meanwhile (Modify raises) is reported as kAppListGone and
     // nothing is written; the dialog shows no message for it and stays open.
     int Apply(const std::string& title, const std::string& path) override;

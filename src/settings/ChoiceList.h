@@ -43,13 +43,13 @@ enum ContainerKind : int {
 
 // What the selected scanner supports for one setting kind, as texts.
 struct CapabilityInformation {
-    ChoiceList values;               // supported values (value text, display text), source order
+    ChoiceList values; // supported values (value text, display text), source order
     std::string defaultValue;
     std::string maximumValue;
     std::string minimumValue;
     std::string currentValue;
     int containerKind = kContainerOneValue;
-    int condition = 0;               // 0 none; otherwise a condition code
+    int condition = 0; // 0 none; otherwise a condition code
     bool valid = false;
 };
 

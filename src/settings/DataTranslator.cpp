@@ -10,13 +10,35 @@ namespace settings {
 
 DataTranslatorCommon::DataTranslatorCommon() {
     tables_[kKindScanMode] = {{0, "Auto"}, {1, "Flatbed"}, {2, "ADF"}};
-    tables_[kKindPaperSize] = {{200, "Auto"}, {11, "A3"}, {6, "B4"}, {1, "A4"}, {201, "A4LEF"}, {2, "B5"},
-                               {5, "A5"}, {202, "Tabloid"}, {4, "Legal"}, {206, "Legal130"}, {207, "Legal135"},
-                               {3, "Letter"}, {203, "LetterLEF"}, {204, "HalfLetterSEF"}, {205, "HalfLetterLEF"},
-                               {13, "A6"}, {10, "Executive"}};
+    tables_[kKindPaperSize] = {{200, "Auto"},
+                               {11, "A3"},
+                               {6, "B4"},
+                               {1, "A4"},
+                               {201, "A4LEF"},
+                               {2, "B5"},
+                               {5, "A5"},
+                               {202, "Tabloid"},
+                               {4, "Legal"},
+                               {206, "Legal130"},
+                               {207, "Legal135"},
+                               {3, "Letter"},
+                               {203, "LetterLEF"},
+                               {204, "HalfLetterSEF"},
+                               {205, "HalfLetterLEF"},
+                               {13, "A6"},
+                               {10, "Executive"}};
     tables_[kKindColorMode] = {{2, "Color"}, {1, "Gray"}, {0, "BW"}, {100, "Halftone"}};
-    tables_[kKindSaveType] = {{2, "BMP"}, {4, "JPEG"}, {0, "TIFF"}, {100, "PCX"}, {101, "GIF"}, {102, "TGA"},
-                              {7, "PNG"}, {103, "WMF"}, {104, "EMF"}, {105, "PDF"}, {106, "Multi-page PDF"},
+    tables_[kKindSaveType] = {{2, "BMP"},
+                              {4, "JPEG"},
+                              {0, "TIFF"},
+                              {100, "PCX"},
+                              {101, "GIF"},
+                              {102, "TGA"},
+                              {7, "PNG"},
+                              {103, "WMF"},
+                              {104, "EMF"},
+                              {105, "PDF"},
+                              {106, "Multi-page PDF"},
                               {6, "Multi-page TIFF"}};
     tables_[kKindCompression] = {{0, "Raw"}, {2, "G3"}, {4, "G4"}};
     tables_[kKindCustomCompression] = {{0, "High"}, {1, "Middle"}, {2, "Low"}};
@@ -78,7 +100,9 @@ int DecimalToInt(const std::string& text) {
     long long v = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         v = v * 10 + (text[i] - '0');
-        if (v > INT_MAX) { v = static_cast<long long>(INT_MAX) + 1; }
+        if (v > INT_MAX) {
+            v = static_cast<long long>(INT_MAX) + 1;
+        }
     }
     if (negative) v = -v;
     if (v > INT_MAX) return INT_MAX;

@@ -31,9 +31,7 @@ bool IniHandler::OpenSection(const std::string& section) {
 
 std::string IniHandler::ReadValue(const std::string& key) { return current_.Read(key, ""); }
 
-bool IniHandler::WriteValue(const std::string& key, const std::string& value) {
-    return current_.Write(key, value);
-}
+bool IniHandler::WriteValue(const std::string& key, const std::string& value) { return current_.Write(key, value); }
 
 bool IniHandler::IsAvailable() { return platform::FileSystem().Exists(path_); }
 
@@ -45,8 +43,7 @@ const char kDefaultValueName[] = "@";
 std::string DesktopFallback(const std::string& subKey, const std::string& name) {
     if (!EqualsNoCase(subKey, "software\\clients\\mail") || !name.empty()) return {};
     std::string out;
-    if (!platform::CaptureOutput({"xdg-mime", "query", "default", "x-scheme-handler/mailto"}, out, 2000))
-        return {};
+    if (!platform::CaptureOutput({"xdg-mime", "query", "default", "x-scheme-handler/mailto"}, out, 2000)) return {};
     while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back()))) out.pop_back();
     return out;
 }
@@ -58,15 +55,13 @@ RegHandlerImp::RegHandlerImp() : RegHandlerImp(DefaultStoreFolder(), DesktopFall
 RegHandlerImp::RegHandlerImp(std::string storeFolder, Fallback fallback)
     : folder_(platform::WithSlash(std::move(storeFolder))), fallback_(std::move(fallback)) {}
 
-std::string RegHandlerImp::DefaultStoreFolder() {
-    return platform::ConfigHomeFolder() + "scanner-utility/registry/";
-}
+std::string RegHandlerImp::DefaultStoreFolder() { return platform::ConfigHomeFolder() + "scanner-utility/registry/"; }
 
 std::string RegHandlerImp::FileFor(Root root) const {
     switch (root) {
-    case Root::LocalMachine: return folder_ + "HKEY_LOCAL_MACHINE.ini";
-    case Root::ClassesRoot: return folder_ + "HKEY_CLASSES_ROOT.ini";
-    case Root::CurrentUser: break;
+        case Root::LocalMachine: return folder_ + "HKEY_LOCAL_MACHINE.ini";
+        case Root::ClassesRoot: return folder_ + "HKEY_CLASSES_ROOT.ini";
+        case Root::CurrentUser: break;
     }
     return folder_ + "HKEY_CURRENT_USER.ini";
 }
@@ -111,8 +106,7 @@ void CApiWrapper::ListSections(const std::string& file, std::vector<std::string>
     for (auto& n : ListProfileSections(file)) names.push_back(std::move(n));
 }
 
-void CApiWrapper::ListKeys(const std::string& file, const std::string& section,
-                           std::vector<std::string>& names) const {
+void CApiWrapper::ListKeys(const std::string& file, const std::string& section, std::vector<std::string>& names) const {
     for (auto& n : ListProfileKeys(file, section)) names.push_back(std::move(n));
 }
 
@@ -157,19 +151,17 @@ void ResetSettingsHandler() {
     slot.handler.reset();
 }
 
-bool ReadConfigFlag(const std::string& userFile, const std::string& defaultsFile,
-                    const std::string& section, const std::string& key) {
+bool ReadConfigFlag(const std::string& userFile, const std::string& defaultsFile, const std::string& section,
+                    const std::string& key) {
     std::vector<std::string> keys;
     CApiWrapper::GetInstance().ListKeys(userFile, section, keys);
-    bool inUserFile = std::any_of(keys.begin(), keys.end(),
-                                  [&](const std::string& k) { return EqualsNoCase(k, key); });
+    bool inUserFile = std::any_of(keys.begin(), keys.end(), [&](const std::string& k) { return EqualsNoCase(k, key); });
     std::string text = ReadProfileString(inUserFile ? userFile : defaultsFile, section, key, "");
     // The profile reader already trims blanks at both ends.
     return platform::AsciiLower(text) != "false";
 }
 
-bool WriteConfigFlag(const std::string& userFile, const std::string& section,
-                     const std::string& key, bool value) {
+bool WriteConfigFlag(const std::string& userFile, const std::string& section, const std::string& key, bool value) {
     return WriteProfileString(userFile, section, key, value ? "true" : "false");
 }
 

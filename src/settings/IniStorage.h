@@ -108,9 +108,8 @@ void ResetSettingsHandler();
 // A "true"/"false" flag of the user's settings with the defaults file as fallback: the
 // user's value when the key is listed in its section (any case), else the defaults
 // file's; trimmed and lowered, it is false only when it reads "false".
-bool ReadConfigFlag(const std::string& userFile, const std::string& defaultsFile,
-                    const std::string& section, const std::string& key);
-bool WriteConfigFlag(const std::string& userFile, const std::string& section,
-                     const std::string& key, bool value);
+bool ReadConfigFlag(const std::string& userFile, const std::string& defaultsFile, const std::string& section,
+                    const std::string& key);
+bool WriteConfigFlag(const std::string& userFile, const std::string& section, const std::string& key, bool value);
 
 } // namespace settings

@@ -46,8 +46,8 @@ std::string FindOnPath(const std::string& program) {
 
 std::string DefaultMailClient() {
     RegHandlerImp store;
-    bool user = CApiWrapper::GetInstance().OsVersion() > 4 && store.Open(RegHandlerImp::Root::CurrentUser,
-                                                                          "software\\clients\\mail");
+    bool user = CApiWrapper::GetInstance().OsVersion() > 4 &&
+                store.Open(RegHandlerImp::Root::CurrentUser, "software\\clients\\mail");
     if (!user && !store.Open(RegHandlerImp::Root::LocalMachine, "software\\clients\\mail")) return {};
     std::string value = store.ReadValue("");
     store.CloseSection();
@@ -62,7 +62,7 @@ PlaceholderTable BuildTable() {
     try {
         mail = DefaultMailClient();
     } catch (const std::exception&) {
-        mail.clear();  // the system could not be classified: no mail client is known
+        mail.clear(); // the system could not be classified: no mail client is known
     }
     table.emplace_back("${DEFAULT_MAILCLIENT}", mail);
     return table;

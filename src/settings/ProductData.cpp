@@ -106,8 +106,7 @@ std::string UserSettingsFilePath() {
     const std::string defaults = DefaultsFilePath();
     if (!fs.Exists(user) && fs.Exists(templ) && fs.CopyNoOverwrite(templ, user)) {
         for (const char* section : {"Application1", "Application2"})
-            WriteProfileString(user, section, "ListMapping",
-                               ReadProfileStringWhole(defaults, section, "ListMapping"));
+            WriteProfileString(user, section, "ListMapping", ReadProfileStringWhole(defaults, section, "ListMapping"));
         for (const char* section : kDestinationSections) {
             std::string folder = ReadProfileString(user, section, "Savefolder");
             // "default" (or nothing) means the destination's default folder, which the

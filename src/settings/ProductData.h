@@ -40,7 +40,6 @@ std::string WorkingImageFolder();
 // The user's pictures folder (XDG), else the home folder.
 std::string PicturesFolderPath();
 
-
 // The user's Prdct.dat, copied from the program folder first when it is missing (an
 // existing copy is never overwritten).
 std::string UserProductFilePath();

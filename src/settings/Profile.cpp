@@ -15,11 +15,11 @@ namespace {
 // One line of the file with its parsed meaning.
 struct Line {
     enum Kind { Other, Section, Entry } kind = Other;
-    std::string name;   // section or key name, trimmed
-    std::string value;  // entry value, trimmed, enclosing quotes removed
-    size_t begin = 0;   // byte range of the line in the file, without its line end
+    std::string name;  // section or key name, trimmed
+    std::string value; // entry value, trimmed, enclosing quotes removed
+    size_t begin = 0;  // byte range of the line in the file, without its line end
     size_t end = 0;
-    size_t next = 0;    // start of the following line
+    size_t next = 0; // start of the following line
 };
 
 std::string Trim(const std::string& text) {
@@ -76,18 +76,14 @@ size_t SectionEnd(const std::vector<Line>& lines, size_t s) {
     return i;
 }
 
-bool HasLineBreak(const std::string& text) {
-    return text.find_first_of("\r\n") != std::string::npos;
-}
+bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
 
 std::string LineEndOf(const std::string& content) {
     size_t nl = content.find('\n');
     return nl != std::string::npos && nl > 0 && content[nl - 1] == '\r' ? "\r\n" : "\n";
 }
 
-bool Load(const std::string& file, std::string& content) {
-    return platform::FileSystem().ReadFile(file, content);
-}
+bool Load(const std::string& file, std::string& content) { return platform::FileSystem().ReadFile(file, content); }
 
 using ParsedFile = std::shared_ptr<const std::vector<Line>>;
 
@@ -116,10 +112,8 @@ public:
         ParsedFile lines = loaded ? std::make_shared<const std::vector<Line>>(Parse(content)) : nullptr;
         std::lock_guard<std::mutex> lock(mutex_);
         // A write of ours during the read may have left a version that looks the same.
-        if (loaded && read.settled && writes_ == writesBefore)
-            entries_[file] = Entry{read, lines};
-        else
-            entries_.erase(file);
+        if (loaded && read.settled && writes_ == writesBefore) entries_[file] = Entry{read, lines};
+        else entries_.erase(file);
         return lines;
     }
 
@@ -157,8 +151,8 @@ bool Store(const std::string& file, const std::string& content) {
 
 bool EqualsNoCase(const std::string& a, const std::string& b) { return platform::EqualsIgnoringAsciiCase(a, b); }
 
-std::string ReadProfileStringWhole(const std::string& file, const std::string& section,
-                                   const std::string& key, const std::string& fallback) {
+std::string ReadProfileStringWhole(const std::string& file, const std::string& section, const std::string& key,
+                                   const std::string& fallback) {
     ParsedFile parsed = Cache().Get(file);
     if (!parsed) return fallback;
     const std::vector<Line>& lines = *parsed;
@@ -170,13 +164,13 @@ std::string ReadProfileStringWhole(const std::string& file, const std::string& s
     return fallback;
 }
 
-std::string ReadProfileString(const std::string& file, const std::string& section,
-                              const std::string& key, const std::string& fallback) {
+std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
+                              const std::string& fallback) {
     return ReadProfileStringWhole(file, section, key, fallback).substr(0, kProfileValueLimit);
 }
 
-bool WriteProfileString(const std::string& file, const std::string& sectionName,
-                        const std::string& keyName, const std::string& value) {
+bool WriteProfileString(const std::string& file, const std::string& sectionName, const std::string& keyName,
+                        const std::string& value) {
     std::string section = Trim(sectionName);
     std::string key = Trim(keyName);
     if (section.empty() || key.empty()) return false;
@@ -185,7 +179,7 @@ bool WriteProfileString(const std::string& file, const std::string& sectionName,
     if (section.find(']') != std::string::npos) return false;
 
     std::string content;
-    const bool existed = Load(file, content);  // a missing file is written from nothing
+    const bool existed = Load(file, content); // a missing file is written from nothing
     const std::string eol = LineEndOf(content);
     const std::string entry = key + "=" + value;
     auto lines = Parse(content);
@@ -212,7 +206,7 @@ bool WriteProfileString(const std::string& file, const std::string& sectionName,
             // blank lines and comments before the next section stay where they are.
             const Line& after = lines[lastEntry];
             result = content.substr(0, after.next);
-            if (after.next == after.end) result += eol;  // last line had no line end
+            if (after.next == after.end) result += eol; // last line had no line end
             result += entry + eol + content.substr(after.next);
         }
     }

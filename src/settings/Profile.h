@@ -24,14 +24,14 @@ namespace settings {
 
 constexpr size_t kProfileValueLimit = 1023;
 
-std::string ReadProfileString(const std::string& file, const std::string& section,
-                              const std::string& key, const std::string& fallback = {});
+std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
+                              const std::string& fallback = {});
 // The same lookup without the cut: for values that grow with the user's data (the
 // application lists), whose tail must never be lost because it was written whole.
-std::string ReadProfileStringWhole(const std::string& file, const std::string& section,
-                                   const std::string& key, const std::string& fallback = {});
-bool WriteProfileString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value);
+std::string ReadProfileStringWhole(const std::string& file, const std::string& section, const std::string& key,
+                                   const std::string& fallback = {});
+bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value);
 // Removes a key (every line of it in the first matching section). True when the file
 // no longer has the key afterwards.
 bool DeleteProfileKey(const std::string& file, const std::string& section, const std::string& key);

@@ -118,8 +118,8 @@ void CommonSetting::RepairCommon(const CommonSetting& d, IF_MappingHandler& mode
                 PutMethod(*scanMethods_, defaultMethod(name));
                 continue;
             }
-            CapabilityInformation orientation = scanner ? scanner->QueryInfo(kKindOrientation)
-                                                        : CapabilityInformation{};
+            CapabilityInformation orientation =
+                scanner ? scanner->QueryInfo(kKindOrientation) : CapabilityInformation{};
             if (!orientation.valid) break;
             if (!HasChoice(orientation.values, method->direction ? method->direction->GetName() : std::string()))
                 PutMethod(*scanMethods_, defaultMethod(name));
@@ -257,19 +257,17 @@ const char* const kPageNames[] = {"TabApp1", "TabApp2", "TabFolder", "TabFax"};
 }
 
 DestinationSettings::DestinationSettings()
-    : app1_(std::make_shared<AppElements>("Application1")),
-      app2_(std::make_shared<AppElements>("Application2")),
-      folder_(std::make_shared<FolderElements>("Folder")),
-      fax_(std::make_shared<FaxElements>("Fax")),
-      current_(app1_) {}
+    : app1_(std::make_shared<AppElements>("Application1")), app2_(std::make_shared<AppElements>("Application2")),
+      folder_(std::make_shared<FolderElements>("Folder")), fax_(std::make_shared<FaxElements>("Fax")), current_(app1_) {
+}
 
 void DestinationSettings::SetCurrentPage(int page) {
     page_ = page >= 0 && page <= 3 ? page : 0;
     switch (page_) {
-    case 1: current_ = app2_; break;
-    case 2: current_ = folder_; break;
-    case 3: current_ = fax_; break;
-    default: current_ = app1_; break;
+        case 1: current_ = app2_; break;
+        case 2: current_ = folder_; break;
+        case 3: current_ = fax_; break;
+        default: current_ = app1_; break;
     }
 }
 

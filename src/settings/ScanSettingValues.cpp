@@ -11,7 +11,10 @@ struct ColorModeRegistry::Impl {
 };
 
 namespace {
-template <typename T> SColorMode* Make() { return new T; }
+template <typename T>
+SColorMode* Make() {
+    return new T;
+}
 } // namespace
 
 ColorModeRegistry::ColorModeRegistry() : impl_(std::make_unique<Impl>()) {
@@ -61,10 +64,8 @@ std::shared_ptr<ScanMethod> ScanMethodFromText(const std::string& text) {
 }
 
 std::string ScanMethodToText(const ScanMethod& method) {
-    return Join({method.GetName(),
-                 method.direction ? method.direction->GetName() : LeftDirection().GetName(),
-                 method.binding ? method.binding->GetName() : RLBinding().GetName(),
-                 method.duplexOff ? "off" : "on"},
+    return Join({method.GetName(), method.direction ? method.direction->GetName() : LeftDirection().GetName(),
+                 method.binding ? method.binding->GetName() : RLBinding().GetName(), method.duplexOff ? "off" : "on"},
                 '|');
 }
 

@@ -65,19 +65,19 @@ public:
     virtual ~ScanDirection() = default;
     virtual std::string GetName() const = 0;
     virtual int GetIndex() const = 0;
-    virtual int GetOrientation() const = 0;  // value for the orientation capability
+    virtual int GetOrientation() const = 0; // value for the orientation capability
 };
 class LeftDirection : public ScanDirection {
 public:
     std::string GetName() const override { return "left"; }
     int GetIndex() const override { return 0; }
-    int GetOrientation() const override { return 0; }  // no rotation
+    int GetOrientation() const override { return 0; } // no rotation
 };
 class UpperDirection : public ScanDirection {
 public:
     std::string GetName() const override { return "upper"; }
     int GetIndex() const override { return 1; }
-    int GetOrientation() const override { return 3; }  // landscape
+    int GetOrientation() const override { return 3; } // landscape
 };
 
 class BindingDirection {
@@ -85,19 +85,19 @@ public:
     virtual ~BindingDirection() = default;
     virtual std::string GetName() const = 0;
     virtual int GetIndex() const = 0;
-    virtual int GetFlipRotation() const = 0;  // value for the flip-rotation capability
+    virtual int GetFlipRotation() const = 0; // value for the flip-rotation capability
 };
 class RLBinding : public BindingDirection {
 public:
     std::string GetName() const override { return "lr"; }
     int GetIndex() const override { return 0; }
-    int GetFlipRotation() const override { return 0; }  // book
+    int GetFlipRotation() const override { return 0; } // book
 };
 class TopBinding : public BindingDirection {
 public:
     std::string GetName() const override { return "top"; }
     int GetIndex() const override { return 1; }
-    int GetFlipRotation() const override { return 1; }  // fanfold
+    int GetFlipRotation() const override { return 1; } // fanfold
 };
 
 std::shared_ptr<ScanDirection> ScanDirectionFromText(const std::string& text);
@@ -168,7 +168,7 @@ private:
 // ---- paper ---------------------------------------------------------------------------
 
 struct PaperFrame {
-    float left = 0, top = 0, right = 0, bottom = 0;  // inches
+    float left = 0, top = 0, right = 0, bottom = 0; // inches
 };
 
 class PaperMache {
@@ -190,8 +190,11 @@ private:
     float bottom_;
 };
 
-#define SU_PAPER(Class, Name, Right, Bottom) \
-    class Class : public FixedPaper { public: Class() : FixedPaper(Name, Right, Bottom) {} };
+#define SU_PAPER(Class, Name, Right, Bottom)                                                                           \
+    class Class : public FixedPaper {                                                                                  \
+    public:                                                                                                            \
+        Class() : FixedPaper(Name, Right, Bottom) {}                                                                   \
+    };
 SU_PAPER(A3Paper, "A3", 297 / 25.4f, 420 / 25.4f)
 SU_PAPER(B4Paper, "B4", 257 / 25.4f, 364 / 25.4f)
 SU_PAPER(A4Paper, "A4", 210 / 25.4f, 297 / 25.4f)

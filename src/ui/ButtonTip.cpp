@@ -18,7 +18,8 @@ QElapsedTimer& LastHidden() {
 } // namespace
 
 CButtonTip::CButtonTip(QWidget* button)
-    : QLabel(button ? button->window() : nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::BypassGraphicsProxyWidget),
+    : QLabel(button ? button->window() : nullptr,
+             Qt::ToolTip | Qt::FramelessWindowHint | Qt::BypassGraphicsProxyWidget),
       button_(button) {
     setObjectName(QStringLiteral("buttonTip"));
     setTextFormat(Qt::PlainText);
@@ -88,13 +89,9 @@ bool CButtonTip::eventFilter(QObject* watched, QEvent* event) {
             case QEvent::Leave:
             case QEvent::MouseButtonPress:
             case QEvent::Hide:
-            case QEvent::WindowDeactivate:
-                HideTip();
-                break;
-            case QEvent::ToolTip:
-                return true;  // this tip replaces the standard one
-            default:
-                break;
+            case QEvent::WindowDeactivate: HideTip(); break;
+            case QEvent::ToolTip: return true; // this tip replaces the standard one
+            default: break;
         }
     }
     return QLabel::eventFilter(watched, event);

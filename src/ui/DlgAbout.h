@@ -17,7 +17,7 @@ public:
     bool HasLogo() const { return hasLogo_; }
     QLabel* NameLabel() const { return name_; }
     QLabel* VersionLabel() const { return version_; }
-    QLabel* NoticeLabel(int i) const { return notices_[i]; }  // 0..3
+    QLabel* NoticeLabel(int i) const { return notices_[i]; } // 0..3
     QPushButton* OkButton() const { return ok_; }
 
 private:

@@ -15,8 +15,8 @@
 
 namespace ui {
 
-CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
-                                   std::shared_ptr<core::IMessageBox> box, QWidget* parent)
+CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<core::IMessageBox> box,
+                                   QWidget* parent)
     : QDialog(parent), original_(std::move(currentName)), result_(original_), box_(std::move(box)) {
     if (!box_) box_ = std::make_shared<QtMessageBox>(this);
     setWindowTitle(UiString("DS_Caption"));

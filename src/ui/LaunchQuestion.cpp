@@ -16,7 +16,7 @@ struct LaunchQuestionWindow::Question {
     std::condition_variable changed;
     bool answered = false;
     bool yes = false;
-    bool abandoned = false;  // the asker has gone: the box must close (or never open)
+    bool abandoned = false; // the asker has gone: the box must close (or never open)
 };
 
 LaunchQuestionWindow::LaunchQuestionWindow(QWidget* owner) : owner_(owner) {}
@@ -28,7 +28,8 @@ LaunchQuestionWindow::~LaunchQuestionWindow() {
 bool LaunchQuestionWindow::Ask(const std::string& text, delivery::IF_OperationCollector& collector) {
     auto q = std::make_shared<Question>();
     const QString shown = DisplayText(text);
-    QMetaObject::invokeMethod(this, [this, q, shown] { Open(q, shown); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, q, shown] { Open(q, shown); }, Qt::QueuedConnection);
 
     std::unique_lock<std::mutex> guard(q->lock);
     while (!q->answered) {
@@ -37,11 +38,13 @@ bool LaunchQuestionWindow::Ask(const std::string& text, delivery::IF_OperationCo
             guard.unlock();
             // Never wait for the user-interface thread here: it may be the one waiting
             // for this worker to stop.
-            QMetaObject::invokeMethod(this, [this, q] { Close(q); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, q] { Close(q); }, Qt::QueuedConnection);
             return false;
         }
         if (collector.TakeNewWork()) {
-            QMetaObject::invokeMethod(this, [this, q] { BringForward(q); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, q] { BringForward(q); }, Qt::QueuedConnection);
         }
         q->changed.wait_for(guard, std::chrono::milliseconds(50));
     }
@@ -76,7 +79,7 @@ void LaunchQuestionWindow::BringForward(const std::shared_ptr<Question>&) {
     ++raises_;
     if (!(box_->windowFlags() & Qt::WindowStaysOnTopHint)) {
         box_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        box_->show();  // a changed flag needs the window shown again
+        box_->show(); // a changed flag needs the window shown again
     }
     box_->raise();
     box_->activateWindow();

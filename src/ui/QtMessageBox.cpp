@@ -30,15 +30,24 @@ QMessageBox* CreateMessageBox(const std::string& text, unsigned style, QWidget* 
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton escape = QMessageBox::NoButton;
     switch (style & 0x0Fu) {
-        case core::kMbOkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; escape = QMessageBox::Cancel; break;
+        case core::kMbOkCancel:
+            buttons = QMessageBox::Ok | QMessageBox::Cancel;
+            escape = QMessageBox::Cancel;
+            break;
         case 0x2: buttons = QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore; break;
         case core::kMbYesNoCancel:
             buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
             escape = QMessageBox::Cancel;
             break;
         case core::kMbYesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
-        case core::kMbRetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; escape = QMessageBox::Cancel; break;
-        default: buttons = QMessageBox::Ok; escape = QMessageBox::Ok; break;
+        case core::kMbRetryCancel:
+            buttons = QMessageBox::Retry | QMessageBox::Cancel;
+            escape = QMessageBox::Cancel;
+            break;
+        default:
+            buttons = QMessageBox::Ok;
+            escape = QMessageBox::Ok;
+            break;
     }
     box->setStandardButtons(buttons);
     // Like the first button of the style, the first button of the set is the default.
@@ -80,7 +89,8 @@ int QtMessageBox::Show(const std::string& text, unsigned style, unsigned) {
     if (!app) return 0;
     if (QThread::currentThread() == app->thread()) return ShowHere(text, style);
     int result = 0;
-    QMetaObject::invokeMethod(app, [&] { result = ShowHere(text, style); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&] { result = ShowHere(text, style); }, Qt::BlockingQueuedConnection);
     return result;
 }
 

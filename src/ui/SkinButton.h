@@ -17,8 +17,7 @@ public:
     // drawn. The button then takes the first image's size, its top-left corner staying
     // where it is; when the first image cannot be loaded the size is left alone. A
     // missing image draws nothing in its state.
-    void SetImages(const QString& normal, const QString& hover, const QString& third,
-                   const QString& pressedOrDisabled);
+    void SetImages(const QString& normal, const QString& hover, const QString& third, const QString& pressedOrDisabled);
 
     bool IsHovered() const { return hover_; }
     // Which picture the current state draws: 0 normal, 1 hover, 3 pressed or disabled.

@@ -37,9 +37,12 @@ TEST(DecimalCommaWindow, ScanToFolderPdfRenders) {
     TempFolder out, renders;
     ASSERT_TRUE(settings::SetCurrentSource("test:0"));
     const std::string sets = settings::UserSettingsFilePath();
-    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
-             {"Savefolder", out.path()}, {"Savetype", "PDF"}, {"Colormode", "Color"}, {"Resolution", "75"},
-             {"Openfileoption", "false"}, {"IsShowDriver", "false"}})
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{{"Savefolder", out.path()},
+                                                                                     {"Savetype", "PDF"},
+                                                                                     {"Colormode", "Color"},
+                                                                                     {"Resolution", "75"},
+                                                                                     {"Openfileoption", "false"},
+                                                                                     {"IsShowDriver", "false"}})
         ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
     auto box = std::make_shared<testsupport::RecordingMessageBox>();
     auto services = std::make_unique<app::ProgramWindowServices>();
@@ -48,7 +51,7 @@ TEST(DecimalCommaWindow, ScanToFolderPdfRenders) {
     auto window = std::make_unique<app::CHotkeyDlg>(*services, options);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    QTest::qWait(400);  // the start-up check runs shortly after the window shows
+    QTest::qWait(400); // the start-up check runs shortly after the window shows
 
     QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
     std::vector<std::string> names;

@@ -81,9 +81,11 @@ protected:
         QFile::setPermissions(QString::fromStdString(product), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QFile::setPermissions(QString::fromStdString(sets), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         ASSERT_TRUE(settings::WriteProfileString(product, "Common", "SourceName", "test:0"));
-        const std::pair<const char*, std::string> folder[] = {
-            {"Savefolder", out}, {"Savetype", "JPEG"}, {"Resolution", "75"},
-            {"Openfileoption", "false"}, {"IsShowDriver", "true"}};
+        const std::pair<const char*, std::string> folder[] = {{"Savefolder", out},
+                                                              {"Savetype", "JPEG"},
+                                                              {"Resolution", "75"},
+                                                              {"Openfileoption", "false"},
+                                                              {"IsShowDriver", "true"}};
         for (const auto& [key, value] : folder) ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
     }
 
@@ -92,9 +94,9 @@ protected:
         QFile file(QString::fromStdString(home / ".config/ZAV/Quorin/Prdct.dat"));
         if (!file.open(QIODevice::ReadOnly)) return {};
         const QString text = QString::fromUtf8(file.readAll());
-        const auto match = QRegularExpression(QStringLiteral("^SourceName=(.*?)\\r?$"),
-                                              QRegularExpression::MultilineOption)
-                               .match(text);
+        const auto match =
+            QRegularExpression(QStringLiteral("^SourceName=(.*?)\\r?$"), QRegularExpression::MultilineOption)
+                .match(text);
         return match.hasMatch() ? match.captured(1).toStdString() : std::string();
     }
 
@@ -173,7 +175,7 @@ TEST_F(DialogsOnX, FirstRunChoosesAScannerWithTheKeyboard) {
     // chosen; Up and Enter switch to the other one.
     const QString main = x.WaitForWindow(kMainTitle);
     ASSERT_TRUE(x.WaitUntilActive(main));
-    QThread::msleep(500);  // the start-up check finishes after the dialog
+    QThread::msleep(500); // the start-up check finishes after the dialog
     ASSERT_TRUE(x.Keys({QStringLiteral("alt+o"), QStringLiteral("s")}));
     const QString again = x.WaitForWindow(kSelectTitle);
     ASSERT_FALSE(again.isEmpty()) << "Option > Select Scanner showed no dialog";
@@ -257,7 +259,7 @@ TEST_F(DialogsOnX, ScannerOptionsOpenFromTheFolderButtonAndEnterScans) {
     const QString main = x.WaitForWindow(kMainTitle);
     ASSERT_FALSE(main.isEmpty());
     ASSERT_TRUE(x.WaitUntilActive(main));
-    QThread::msleep(800);  // the start-up check runs shortly after the window shows
+    QThread::msleep(800); // the start-up check runs shortly after the window shows
     EXPECT_TRUE(x.Windows(kSelectTitle).isEmpty()) << "a known scanner needs no selection";
 
     int left = 0, top = 0, width = 0, height = 0;

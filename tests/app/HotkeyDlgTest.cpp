@@ -68,7 +68,7 @@ public:
     core::ScanState state = core::ScanState::Idle;
     app::SourceCheck check;
     int checks = 0;
-    bool holdListing = false;             // keep the listing "under way" until the test ends it
+    bool holdListing = false; // keep the listing "under way" until the test ends it
     std::function<void()> pendingListing;
     std::string current = "test:0";
     int sourceChanges = 0;
@@ -152,12 +152,12 @@ TEST_F(MainWindow, TipsShowEachDestinationsSettingsBelowItsButton) {
     app::TipValues v;
     v.scanMethod = "Flatbed";
     v.colorMode = "Color";
-    v.paperSize = std::nullopt;  // no display text for this value
+    v.paperSize = std::nullopt; // no display text for this value
     v.resolution = "300 dpi";
     v.fileType = "PDF";
     v.applicationName = "Viewer";
     v.fileName = "Scan";
-    v.saveFolder = "/home/user/Pictures/a-rather-long-folder-name/for/scans/xyz/";  // 60 characters
+    v.saveFolder = "/home/user/Pictures/a-rather-long-folder-name/for/scans/xyz/"; // 60 characters
     ASSERT_EQ(v.saveFolder.size(), 60u);
     v.openFolder = true;
     services.tips = {v, v, v, v};
@@ -176,9 +176,9 @@ TEST_F(MainWindow, TipsShowEachDestinationsSettingsBelowItsButton) {
     EXPECT_EQ(w->Tip(app::kCmdApplication2)->TipText(),
               "Scan To Application2\r\n" + input + "[OutPut Settings]\r\nSave as Type:PDF\r\nApplication:..." +
                   std::string(47, 'a') + "\r\nFile Name:Scan***\r\n" + folder);
-    EXPECT_EQ(w->Tip(app::kCmdFolder)->TipText(),
-              "Scan To Folder\r\n" + input + "[OutPut Settings]\r\nSave as Type:PDF\r\nFile Name:Scan***\r\n" +
-                  folder + "Open Current folder when scan is completed\r\n");
+    EXPECT_EQ(w->Tip(app::kCmdFolder)->TipText(), "Scan To Folder\r\n" + input +
+                                                      "[OutPut Settings]\r\nSave as Type:PDF\r\nFile Name:Scan***\r\n" +
+                                                      folder + "Open Current folder when scan is completed\r\n");
     EXPECT_EQ(w->Tip(app::kCmdPcFax)->TipText(),
               "Scan To PC-Fax\r\n" + input + "[OutPut Settings]\r\nFile Name:Scan***\r\n" + folder);
     EXPECT_EQ(app::ShortenForTip(std::string(50, 'b')), std::string(50, 'b'));
@@ -204,31 +204,30 @@ TEST_P(TipShortening, CountsAndCutsWholeCharacters) {
     EXPECT_EQ(app::ShortenForTip(GetParam().text), GetParam().shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Folders, TipShortening,
-    ::testing::Values(
-        // 50 and 51 plain characters: the edge of the rule.
-        ShortenCase{"/home/user/Pictures/scans-of-the-year/2026/xxxxxx/",
-                    "/home/user/Pictures/scans-of-the-year/2026/xxxxxx/"},
-        ShortenCase{"/home/user/Pictures/scans-of-the-year/2026/xxxxxxx/",
-                    "...e/user/Pictures/scans-of-the-year/2026/xxxxxxx/"},
-        // 48 characters in 82 bytes, 33 characters in 67 bytes: short enough to stay whole.
-        ShortenCase{"/srv/Документы/Сканированные/Счета/Декабрь-2026/",
-                    "/srv/Документы/Сканированные/Счета/Декабрь-2026/"},
-        ShortenCase{"/home/user/スキャン/書類/請求書/二〇二六年/十二月/",
-                    "/home/user/スキャン/書類/請求書/二〇二六年/十二月/"},
-        // 51 characters in 52 bytes: shortened, keeping the last 47 characters.
-        ShortenCase{"/home/jürgen/Bilder/Gescannte Dokumente/Rechnungen/",
-                    "...e/jürgen/Bilder/Gescannte Dokumente/Rechnungen/"},
-        // 54 characters in 90 bytes: the last 47 bytes would begin inside a letter.
-        ShortenCase{"/home/ольга/Документы/Сканы/Счета за 2026 год/декабрь/",
-                    "...льга/Документы/Сканы/Счета за 2026 год/декабрь/"},
-        // A save folder of 60 characters in 65 bytes.
-        ShortenCase{"/home/andré/Images/Numérisations/Reçus/année-2026/décembre/x",
-                    "...mages/Numérisations/Reçus/année-2026/décembre/x"},
-        // Four-byte characters count once.
-        ShortenCase{"/home/zoë/Pictures/📷 Scans from the office 2026/📷 December/",
-                    "...ctures/📷 Scans from the office 2026/📷 December/"}));
+INSTANTIATE_TEST_SUITE_P(Folders, TipShortening,
+                         ::testing::Values(
+                             // 50 and 51 plain characters: the edge of the rule.
+                             ShortenCase{"/home/user/Pictures/scans-of-the-year/2026/xxxxxx/",
+                                         "/home/user/Pictures/scans-of-the-year/2026/xxxxxx/"},
+                             ShortenCase{"/home/user/Pictures/scans-of-the-year/2026/xxxxxxx/",
+                                         "...e/user/Pictures/scans-of-the-year/2026/xxxxxxx/"},
+                             // 48 characters in 82 bytes, 33 characters in 67 bytes: short enough to stay whole.
+                             ShortenCase{"/srv/Документы/Сканированные/Счета/Декабрь-2026/",
+                                         "/srv/Документы/Сканированные/Счета/Декабрь-2026/"},
+                             ShortenCase{"/home/user/スキャン/書類/請求書/二〇二六年/十二月/",
+                                         "/home/user/スキャン/書類/請求書/二〇二六年/十二月/"},
+                             // 51 characters in 52 bytes: shortened, keeping the last 47 characters.
+                             ShortenCase{"/home/jürgen/Bilder/Gescannte Dokumente/Rechnungen/",
+                                         "...e/jürgen/Bilder/Gescannte Dokumente/Rechnungen/"},
+                             // 54 characters in 90 bytes: the last 47 bytes would begin inside a letter.
+                             ShortenCase{"/home/ольга/Документы/Сканы/Счета за 2026 год/декабрь/",
+                                         "...льга/Документы/Сканы/Счета за 2026 год/декабрь/"},
+                             // A save folder of 60 characters in 65 bytes.
+                             ShortenCase{"/home/andré/Images/Numérisations/Reçus/année-2026/décembre/x",
+                                         "...mages/Numérisations/Reçus/année-2026/décembre/x"},
+                             // Four-byte characters count once.
+                             ShortenCase{"/home/zoë/Pictures/📷 Scans from the office 2026/📷 December/",
+                                         "...ctures/📷 Scans from the office 2026/📷 December/"}));
 
 TEST_F(MainWindow, ShowTipsOptionComesFromDefaultsUntilTheFirstToggleStoresIt) {
     dir.Write("Def.dat", "[Config]\nIsShowToolTips= FALSE \n");
@@ -253,9 +252,11 @@ TEST_F(MainWindow, ShowTipsOptionComesFromDefaultsUntilTheFirstToggleStoresIt) {
 
 TEST_F(MainWindow, MenuIsGreyedByTheDeviceStatusGroup) {
     auto w = MakeWindow();
-    struct Case { int status; bool selectOn, settingsOn; } cases[] = {
-        {0, true, true}, {2, false, false}, {17, false, false}, {3, true, false}, {12, true, false},
-        {13, true, true}, {14, true, false}, {19, true, false}, {26, true, false}, {18, true, true}};
+    struct Case {
+        int status;
+        bool selectOn, settingsOn;
+    } cases[] = {{0, true, true},  {2, false, false}, {17, false, false}, {3, true, false},  {12, true, false},
+                 {13, true, true}, {14, true, false}, {19, true, false},  {26, true, false}, {18, true, true}};
     for (const Case& c : cases) {
         services.status = c.status;
         const bool usable = w->UpdateMenuForDevice(true);
@@ -279,11 +280,11 @@ TEST_F(MainWindow, ButtonSettingKeepsTheModalStateProtocol) {
     w->OnCommand(app::kCmdButtonSetting);
     EXPECT_EQ(services.settingsRuns, 1);
     EXPECT_EQ(services.state, core::ScanState::Idle);
-    services.state = core::ScanState::Running;  // a busy window ignores it
+    services.state = core::ScanState::Running; // a busy window ignores it
     w->OnCommand(app::kCmdButtonSetting);
     EXPECT_EQ(services.settingsRuns, 1);
     services.state = core::ScanState::Idle;
-    services.status = 5;  // restricted: no dialog, state back to idle
+    services.status = 5; // restricted: no dialog, state back to idle
     w->OnCommand(app::kCmdButtonSetting);
     EXPECT_EQ(services.settingsRuns, 1);
     EXPECT_EQ(services.state, core::ScanState::Idle);

@@ -43,7 +43,6 @@ namespace {
 
 using testsupport::TempFolder;
 
-
 // The window on the real services, with Scan To Folder set to JPEG at 75 dpi into a
 // fresh folder. `showDriver` sets the destination to open the scanner's options first.
 class ProgramWindowTest : public ::testing::Test {
@@ -64,7 +63,7 @@ protected:
         window = std::make_unique<app::CHotkeyDlg>(*services, options);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        QTest::qWait(400);  // the start-up check runs shortly after the window shows
+        QTest::qWait(400); // the start-up check runs shortly after the window shows
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->TipsReady() && !window->LookingForScanners(); }, 30000));
         ASSERT_EQ(services->CurrentSource(), "test:0");
     }
@@ -183,7 +182,7 @@ TEST_F(ProgramWindowTest, CancellingTheScannerOptionsDialogScansNothing) {
 TEST(ProgramStartup, SourceManagerThatCannotOpenShowsMessage108) {
     testsupport::QtApp();
     std::vector<std::string> shown;
-    QTimer answer;  // answers each box as it opens
+    QTimer answer; // answers each box as it opens
     answer.setInterval(20);
     QObject::connect(&answer, &QTimer::timeout, [&shown] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -220,9 +219,11 @@ TEST_F(ProgramWindowTest, FullDiskShowsWhy) {
     // the program points at its window's box.
     core::SetMessageBox(box);
     const std::string sets = settings::UserSettingsFilePath();
-    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
-             {"Savetype", "Multi-page PDF"}, {"Colormode", "BW"}, {"PDFCompression", "Middle|Raw"},
-             {"Resolution", "300"}, {"Papersize", "A4"}})
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{{"Savetype", "Multi-page PDF"},
+                                                                                     {"Colormode", "BW"},
+                                                                                     {"PDFCompression", "Middle|Raw"},
+                                                                                     {"Resolution", "300"},
+                                                                                     {"Papersize", "A4"}})
         ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
     QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
     const bool told = QTest::qWaitFor(

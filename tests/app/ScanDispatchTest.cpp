@@ -76,8 +76,8 @@ public:
 
     bool feeder = true;
     bool finishFails = false;
-    std::string reason;   // what a failure says, when it says something
-    std::string failure;  // not yet taken
+    std::string reason;  // what a failure says, when it says something
+    std::string failure; // not yet taken
     bool refusePages = false;
     int addResultOnPage = 0;
     int addResult = 0;
@@ -95,7 +95,7 @@ public:
         std::vector<std::string> pagesSaved, scansFinished;
         int prepared = 0;
         bool driverSuppressed = false;
-        std::function<void()> onDeliver;  // called for every delivered file
+        std::function<void()> onDeliver; // called for every delivered file
     };
     RecordingProcessor(Record& record, bool multiPage, bool refuse, std::function<void()> onRefuseCheck)
         : record_(record), multiPage_(multiPage), refuse_(refuse), onRefuseCheck_(std::move(onRefuseCheck)) {}
@@ -172,7 +172,9 @@ protected:
         services.reset();
         control.SetEventListener(nullptr);
     }
-    bool Press(int destination = core::kDestFolder) { return handler->StartScanTask(core::ScanRequest::ForButton(destination, current)); }
+    bool Press(int destination = core::kDestFolder) {
+        return handler->StartScanTask(core::ScanRequest::ForButton(destination, current));
+    }
 
     FakeDynamictwain control;
     RecordingAcquisition acquisition{control};
@@ -217,11 +219,15 @@ TEST_F(Dispatch, MultiPageTypeAppendsAndFinishesOnce) {
     control.DeliverPendingEvents();
     EXPECT_TRUE(record.pagesSaved.empty());
     EXPECT_EQ(record.scansFinished, std::vector<std::string>{"/out/doc1"});
-    EXPECT_EQ(acquisition.log, (std::vector<std::string>{"open-new", "add", "open-append", "add", "open-append",
-                                                         "add", "finish"}));
+    EXPECT_EQ(acquisition.log,
+              (std::vector<std::string>{"open-new", "add", "open-append", "add", "open-append", "add", "finish"}));
 }
 
-struct CancelCase { const char* name; TwainEvent terminal; bool refuse; };
+struct CancelCase {
+    const char* name;
+    TwainEvent terminal;
+    bool refuse;
+};
 class DispatchCancel : public Dispatch, public ::testing::WithParamInterface<CancelCase> {};
 
 TEST_P(DispatchCancel, DeliversNothingAndAbandonsTheDocument) {
@@ -244,11 +250,11 @@ TEST_P(DispatchCancel, DeliversNothingAndAbandonsTheDocument) {
     EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, DispatchCancel, ::testing::Values(
-    CancelCase{"failed", TwainEvent::TransferFailed, false},
-    CancelCase{"cancelled", TwainEvent::TransferCancelled, false},
-    CancelCase{"refused", TwainEvent::AcquisitionEnded, true}),
-    [](const ::testing::TestParamInfo<CancelCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, DispatchCancel,
+                         ::testing::Values(CancelCase{"failed", TwainEvent::TransferFailed, false},
+                                           CancelCase{"cancelled", TwainEvent::TransferCancelled, false},
+                                           CancelCase{"refused", TwainEvent::AcquisitionEnded, true}),
+                         [](const ::testing::TestParamInfo<CancelCase>& p) { return std::string(p.param.name); });
 
 TEST_F(Dispatch, DocumentFullKeepsDocumentAndShowsMessage210) {
     multiPage = true;
@@ -387,7 +393,12 @@ TEST_F(Dispatch, MessagesSuppressedOnlyDuringNetworkPush) {
 // whole of a network push, its end included. The control stops reporting an acquisition in
 // progress before it reports the end (and at once when the full document disables the
 // source), so the state alone is already Idle when these messages come.
-struct EndMessageCase { const char* name; int origin; bool multiPage; int fullOnPage; };
+struct EndMessageCase {
+    const char* name;
+    int origin;
+    bool multiPage;
+    int fullOnPage;
+};
 class DispatchEndMessages : public Dispatch, public ::testing::WithParamInterface<EndMessageCase> {};
 
 TEST_P(DispatchEndMessages, ShownUnlessNetworkPush) {
@@ -420,15 +431,15 @@ TEST_P(DispatchEndMessages, ShownUnlessNetworkPush) {
     EXPECT_EQ(box->texts, std::vector<std::string>{"after"}) << "boxes come back once the scan is over";
 }
 
-INSTANTIATE_TEST_SUITE_P(Ends, DispatchEndMessages, ::testing::Values(
-    EndMessageCase{"networkMultiPage", core::kOriginNetworkPush, true, 0},
-    EndMessageCase{"networkSinglePage", core::kOriginNetworkPush, false, 0},
-    EndMessageCase{"networkMultiPageFull", core::kOriginNetworkPush, true, 2},
-    EndMessageCase{"networkSinglePageFull", core::kOriginNetworkPush, false, 2},
-    EndMessageCase{"buttonMultiPageFull", core::kOriginButton, true, 2},
-    EndMessageCase{"buttonSinglePageFull", core::kOriginButton, false, 2},
-    EndMessageCase{"localPushMultiPage", core::kOriginLocalPush, true, 0}),
-    [](const ::testing::TestParamInfo<EndMessageCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ends, DispatchEndMessages,
+                         ::testing::Values(EndMessageCase{"networkMultiPage", core::kOriginNetworkPush, true, 0},
+                                           EndMessageCase{"networkSinglePage", core::kOriginNetworkPush, false, 0},
+                                           EndMessageCase{"networkMultiPageFull", core::kOriginNetworkPush, true, 2},
+                                           EndMessageCase{"networkSinglePageFull", core::kOriginNetworkPush, false, 2},
+                                           EndMessageCase{"buttonMultiPageFull", core::kOriginButton, true, 2},
+                                           EndMessageCase{"buttonSinglePageFull", core::kOriginButton, false, 2},
+                                           EndMessageCase{"localPushMultiPage", core::kOriginLocalPush, true, 0}),
+                         [](const ::testing::TestParamInfo<EndMessageCase>& p) { return std::string(p.param.name); });
 
 // The same on the SANE control with the test backend's flatbed page: the control's own
 // order and threads decide when it stops reporting an acquisition in progress.
@@ -453,7 +464,9 @@ TEST_P(DispatchEndMessagesOnSane, ShownUnlessNetworkPush) {
     };
     auto handler = std::make_shared<ScanOperationHandler>(
         *control, acquisition, window,
-        [&](const core::ScanRequest&) { return std::make_unique<RecordingProcessor>(record, c.multiPage, false, nullptr); },
+        [&](const core::ScanRequest&) {
+            return std::make_unique<RecordingProcessor>(record, c.multiPage, false, nullptr);
+        },
         SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
     control->SetEventListener(handler.get());
     auto box = std::make_shared<RecordingBox>();
@@ -464,7 +477,7 @@ TEST_P(DispatchEndMessagesOnSane, ShownUnlessNetworkPush) {
     r.origin = c.origin;
     ASSERT_TRUE(handler->StartScanTask(r));
     for (int i = 0; i < 6000 && (deliveries == 0 || control->ScanInProgress() != 0); ++i) scantest::Pump(10);
-    scantest::Pump(50);  // nothing of this scan may come later
+    scantest::Pump(50); // nothing of this scan may come later
 
     EXPECT_EQ(deliveries, 1);
     EXPECT_EQ(control->ScanInProgress(), 0);
@@ -484,12 +497,12 @@ TEST_P(DispatchEndMessagesOnSane, ShownUnlessNetworkPush) {
     control->CloseSourceManager();
 }
 
-INSTANTIATE_TEST_SUITE_P(Ends, DispatchEndMessagesOnSane, ::testing::Values(
-    EndMessageCase{"networkMultiPage", core::kOriginNetworkPush, true, 0},
-    EndMessageCase{"networkMultiPageFull", core::kOriginNetworkPush, true, 1},
-    EndMessageCase{"buttonMultiPage", core::kOriginButton, true, 0},
-    EndMessageCase{"buttonMultiPageFull", core::kOriginButton, true, 1}),
-    [](const ::testing::TestParamInfo<EndMessageCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ends, DispatchEndMessagesOnSane,
+                         ::testing::Values(EndMessageCase{"networkMultiPage", core::kOriginNetworkPush, true, 0},
+                                           EndMessageCase{"networkMultiPageFull", core::kOriginNetworkPush, true, 1},
+                                           EndMessageCase{"buttonMultiPage", core::kOriginButton, true, 0},
+                                           EndMessageCase{"buttonMultiPageFull", core::kOriginButton, true, 1}),
+                         [](const ::testing::TestParamInfo<EndMessageCase>& p) { return std::string(p.param.name); });
 
 TEST_F(Dispatch, ModalStateBlocksScansUntilReleased) {
     ASSERT_TRUE(handler->SetScanState(core::ScanState::Modal));
@@ -553,7 +566,8 @@ TEST(DispatchRace, TwoThreadsOneAccepted) {
         ThreadedWindow window;
         RecordingProcessor::Record record;
         std::atomic<int> created{0};
-        ScanOperationHandler handler(control, acquisition, window,
+        ScanOperationHandler handler(
+            control, acquisition, window,
             [&](const core::ScanRequest&) -> std::unique_ptr<core::ScanProcesser> {
                 ++created;
                 return std::make_unique<RecordingProcessor>(record, false, false, nullptr);

@@ -27,7 +27,7 @@ namespace {
 
 // The window with its frame (and anything in `extra`), as the screen shows it.
 bool Shoot(const QRect& area, const QString& path) {
-    QTest::qWait(400);  // let the window manager draw the frame
+    QTest::qWait(400); // let the window manager draw the frame
     QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
     const bool ok = !shot.isNull() && shot.save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
     ok &= Shoot(Framed(&about), out + "/about.png");
     about.hide();
 
-    ui::CDlgSelectSource select(services.CurrentSource(), [&] { return services.ListSources(); }, nullptr, &window);
+    ui::CDlgSelectSource select(
+        services.CurrentSource(), [&] { return services.ListSources(); }, nullptr, &window);
     select.show();
     select.move(120, 120);
     if (!QTest::qWaitForWindowExposed(&select)) std::fprintf(stderr, "window not shown\n");

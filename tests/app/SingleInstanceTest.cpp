@@ -21,12 +21,15 @@ QProcess* Start(const QString& program, const QString& runtime) {
     return p;
 }
 
-bool WaitForLine(QProcess& p, const QByteArray& line, int ms, QProcess::ProcessChannel channel = QProcess::StandardOutput) {
+bool WaitForLine(QProcess& p, const QByteArray& line, int ms,
+                 QProcess::ProcessChannel channel = QProcess::StandardOutput) {
     QByteArray seen;
     QElapsedTimer timer;
     timer.start();
     p.setReadChannel(channel);
-    auto readAll = [&] { return channel == QProcess::StandardOutput ? p.readAllStandardOutput() : p.readAllStandardError(); };
+    auto readAll = [&] {
+        return channel == QProcess::StandardOutput ? p.readAllStandardOutput() : p.readAllStandardError();
+    };
     while (timer.elapsed() < ms) {
         p.waitForReadyRead(100);
         seen += readAll();

@@ -15,8 +15,9 @@ TEST(DataFiles, FilesAreInTheProgramFolderAndShipped) {
     settings::SetProgramFolder("");
     std::string folder = settings::ProgramFolder();
     ASSERT_EQ(folder.back(), '/');
-    for (const std::string& path : {settings::ProductFilePath(), settings::SettingsTemplatePath(), settings::DefaultsFilePath(),
-                                    settings::IdFilePath(), settings::MappingFilePath(), settings::TextFilePath()}) {
+    for (const std::string& path :
+         {settings::ProductFilePath(), settings::SettingsTemplatePath(), settings::DefaultsFilePath(),
+          settings::IdFilePath(), settings::MappingFilePath(), settings::TextFilePath()}) {
         EXPECT_EQ(path.rfind(folder, 0), 0u) << path;
         EXPECT_TRUE(platform::FileSystem().Exists(path)) << path << " is not shipped";
     }
@@ -62,30 +63,67 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 
 TEST(ShippedData, EveryCatalogueMessageAndLabelIsPresent) {
     settings::SetProgramFolder("");
-    const int numbers[] = {102, 103, 104, 105, 106, 108, 109, 110, 113, 116, 118, 119, 125, 126, 127, 128, 129,
-                           130, 131, 132, 133, 134, 136, 137, 138, 140, 141, 142, 143, 144, 145, 146, 147, 148,
-                           150, 152, 153, 210, 211};
+    const int numbers[] = {102, 103, 104, 105, 106, 108, 109, 110, 113, 116, 118, 119, 125,
+                           126, 127, 128, 129, 130, 131, 132, 133, 134, 136, 137, 138, 140,
+                           141, 142, 143, 144, 145, 146, 147, 148, 150, 152, 153, 210, 211};
     for (int n : numbers) EXPECT_FALSE(core::LoadMessageText(n).empty()) << "message " << n;
-    std::vector<std::string> keys = {"MD_Caption", "MD_App1", "MD_App2", "MD_Folder", "MD_Fax", "Option", "Setting",
-                                     "SelectScanner", "ShowTips", "Exit", "Help", "HelpTopic", "About",
-                                     "DS_Caption", "DS_LabelSource", "DS_OK", "DS_Cancel", "AM_Add_Title",
-                                     "AM_Modify_Title", "AM_Label_Title", "AM_Label_Path", "AM_Btn_Browse", "AM_OK",
-                                     "AM_Cancel", "SD_Caption", "SD_App1", "SD_App2", "SD_Folder", "SD_Fax",
-                                     "SMOption_Title", "SMOption_lblDirection", "SMOption_Left", "SMOption_Upper",
-                                     "SMOption_lblDuplexScan", "SMOption_DuplexOff", "SMOption_LRBinding",
-                                     "SMOption_TopBinding", "SMOption_HelpLink", "SMOption_OK", "SMOption_Cancel",
-                                     "AD_Caption", "AD_SoftwareName", "AD_Version", "AD_Copyright", "AD_OK_Button"};
+    std::vector<std::string> keys = {"MD_Caption",
+                                     "MD_App1",
+                                     "MD_App2",
+                                     "MD_Folder",
+                                     "MD_Fax",
+                                     "Option",
+                                     "Setting",
+                                     "SelectScanner",
+                                     "ShowTips",
+                                     "Exit",
+                                     "Help",
+                                     "HelpTopic",
+                                     "About",
+                                     "DS_Caption",
+                                     "DS_LabelSource",
+                                     "DS_OK",
+                                     "DS_Cancel",
+                                     "AM_Add_Title",
+                                     "AM_Modify_Title",
+                                     "AM_Label_Title",
+                                     "AM_Label_Path",
+                                     "AM_Btn_Browse",
+                                     "AM_OK",
+                                     "AM_Cancel",
+                                     "SD_Caption",
+                                     "SD_App1",
+                                     "SD_App2",
+                                     "SD_Folder",
+                                     "SD_Fax",
+                                     "SMOption_Title",
+                                     "SMOption_lblDirection",
+                                     "SMOption_Left",
+                                     "SMOption_Upper",
+                                     "SMOption_lblDuplexScan",
+                                     "SMOption_DuplexOff",
+                                     "SMOption_LRBinding",
+                                     "SMOption_TopBinding",
+                                     "SMOption_HelpLink",
+                                     "SMOption_OK",
+                                     "SMOption_Cancel",
+                                     "AD_Caption",
+                                     "AD_SoftwareName",
+                                     "AD_Version",
+                                     "AD_Copyright",
+                                     "AD_OK_Button"};
     // Every destination page has these; the pages add their own controls' keys.
-    const char* shared[] = {"Title", "Info_Link", "GB_Input", "GB_Output", "ScanMethod", "ColorMode", "PaperSize",
-                            "Resolution", "FileName", "SaveFolder", "BrowseFolder", "Default", "OK", "Cancel",
-                            "Option"};
+    const char* shared[] = {"Title",        "Info_Link", "GB_Input",   "GB_Output", "ScanMethod",
+                            "ColorMode",    "PaperSize", "Resolution", "FileName",  "SaveFolder",
+                            "BrowseFolder", "Default",   "OK",         "Cancel",    "Option"};
     for (const char* prefix : {"AD1_", "AD2_", "FD_", "FAD_"})
         for (const char* suffix : shared) keys.push_back(std::string(prefix) + suffix);
-    for (const char* k : {"AD1_Info1", "AD1_Info2", "AD2_Info", "FD_Info", "FAD_Info", "FD_IsOpenFolder",
-                          "FD_Viewfolder"})
+    for (const char* k :
+         {"AD1_Info1", "AD1_Info2", "AD2_Info", "FD_Info", "FAD_Info", "FD_IsOpenFolder", "FD_Viewfolder"})
         keys.push_back(k);
     for (const char* prefix : {"AD1_", "AD2_", "FD_"})
-        for (const char* suffix : {"IsShowDriver", "SaveType", "Compress"}) keys.push_back(std::string(prefix) + suffix);
+        for (const char* suffix : {"IsShowDriver", "SaveType", "Compress"})
+            keys.push_back(std::string(prefix) + suffix);
     for (const char* prefix : {"AD1_", "AD2_"})
         for (const char* suffix : {"Application", "BtnAdd", "BtnModify", "BtnDelete"})
             keys.push_back(std::string(prefix) + suffix);
@@ -96,15 +134,17 @@ TEST(ShippedData, EveryCatalogueMessageAndLabelIsPresent) {
 
 TEST(ShippedData, ModelListsHaveDisplayTextsAndDefaultsAreAllowed) {
     settings::SetProgramFolder("");
-    for (const char* list : {"ScanMethod", "ColorMode", "Resolution", "SaveType", "EmailClients",
-                             "ColorPDFCompression", "TifCompression"}) {
+    for (const char* list : {"ScanMethod", "ColorMode", "Resolution", "SaveType", "EmailClients", "ColorPDFCompression",
+                             "TifCompression"}) {
         auto items = ListOf(list);
         EXPECT_FALSE(items.empty()) << list;
         for (const auto& item : items)
-            EXPECT_FALSE(settings::ReadProfileString(settings::MappingFilePath(), list, item).empty()) << list << " " << item;
+            EXPECT_FALSE(settings::ReadProfileString(settings::MappingFilePath(), list, item).empty())
+                << list << " " << item;
     }
     for (const char* seq : {"CommonSequence", "SequenceForKest", "SequenceForVorn"})
-        for (auto& paper : settings::Split(settings::ReadProfileString(settings::IdFilePath(), "PaperSize_Sequence", seq), ','))
+        for (auto& paper :
+             settings::Split(settings::ReadProfileString(settings::IdFilePath(), "PaperSize_Sequence", seq), ','))
             EXPECT_FALSE(settings::ReadProfileString(settings::MappingFilePath(), "PaperSize", paper).empty()) << paper;
     const std::string def = settings::DefaultsFilePath();
     for (const char* section : {"Application1", "Application2", "Folder", "Fax"}) {

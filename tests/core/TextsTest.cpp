@@ -57,7 +57,11 @@ TEST(Texts, KeysArePlainDecimalAndMissingFileGivesEmpty) {
     settings::SetProgramFolder("");
 }
 
-struct SuppressCase { core::ScanState state; int origin; bool shown; };
+struct SuppressCase {
+    core::ScanState state;
+    int origin;
+    bool shown;
+};
 class ShowMessageRule : public ::testing::TestWithParam<SuppressCase> {};
 
 TEST_P(ShowMessageRule, SuppressedOnlyDuringNetworkPush) {
@@ -76,13 +80,13 @@ TEST_P(ShowMessageRule, SuppressedOnlyDuringNetworkPush) {
     core::SetScanStatus(nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ShowMessageRule, ::testing::Values(
-    SuppressCase{core::ScanState::Running, core::kOriginNetworkPush, false},
-    SuppressCase{core::ScanState::Starting, core::kOriginNetworkPush, false},
-    SuppressCase{core::ScanState::Idle, core::kOriginNetworkPush, true},
-    SuppressCase{core::ScanState::Modal, core::kOriginNetworkPush, true},
-    SuppressCase{core::ScanState::Running, core::kOriginButton, true},
-    SuppressCase{core::ScanState::Running, core::kOriginLocalPush, true}));
+INSTANTIATE_TEST_SUITE_P(Table, ShowMessageRule,
+                         ::testing::Values(SuppressCase{core::ScanState::Running, core::kOriginNetworkPush, false},
+                                           SuppressCase{core::ScanState::Starting, core::kOriginNetworkPush, false},
+                                           SuppressCase{core::ScanState::Idle, core::kOriginNetworkPush, true},
+                                           SuppressCase{core::ScanState::Modal, core::kOriginNetworkPush, true},
+                                           SuppressCase{core::ScanState::Running, core::kOriginButton, true},
+                                           SuppressCase{core::ScanState::Running, core::kOriginLocalPush, true}));
 
 TEST(ShowMessage, WithoutBoxNothingIsShown) {
     core::SetMessageBox(nullptr);

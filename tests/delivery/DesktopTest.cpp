@@ -32,7 +32,8 @@ std::string WaitFor(const TempFolder& dir, const std::string& name) {
 
 TEST(LinuxDesktop, StartsARealProgramDetachedWithArgumentAndFolder) {
     TempFolder dir;
-    std::string script = dir.Write("bin/recorder",
+    std::string script = dir.Write(
+        "bin/recorder",
         "#!/bin/sh\n"
         "out=\"$(dirname \"$0\")/../record\"\n"
         "{ pwd; for a in \"$@\"; do echo \"arg:$a\"; done; ls /proc/$$/fd | tr '\\n' ' '; echo; "
@@ -59,10 +60,10 @@ TEST(LinuxDesktop, StartsARealProgramDetachedWithArgumentAndFolder) {
 // A script that records, into `record`, its working folder, its arguments and the
 // variable SCAN_VIEWER_MODE, one line each.
 std::string RecorderScript(const TempFolder& dir, const std::string& name, const std::string& record) {
-    std::string script = dir.Write(name,
-        "#!/bin/sh\n"
-        "{ pwd; for a in \"$@\"; do echo \"arg:$a\"; done; echo \"mode:$SCAN_VIEWER_MODE\"; echo END; } > \"" +
-        record + ".tmp\" && mv \"" + record + ".tmp\" \"" + record + "\"\n");
+    std::string script = dir.Write(
+        name, "#!/bin/sh\n"
+              "{ pwd; for a in \"$@\"; do echo \"arg:$a\"; done; echo \"mode:$SCAN_VIEWER_MODE\"; echo END; } > \"" +
+                  record + ".tmp\" && mv \"" + record + ".tmp\" \"" + record + "\"\n");
     ::chmod(script.c_str(), 0755);
     return script;
 }
@@ -81,7 +82,13 @@ private:
 };
 
 // extra: further keys of the entry; DIR/ stands for the test's folder.
-struct EntryCase { const char* name; const char* exec; const char* extra; std::vector<std::string> args; const char* mode; };
+struct EntryCase {
+    const char* name;
+    const char* exec;
+    const char* extra;
+    std::vector<std::string> args;
+    const char* mode;
+};
 class DesktopEntryStart : public ::testing::TestWithParam<EntryCase> {};
 
 // Real desktop entries, started on a file by real processes that record what they got.
@@ -89,12 +96,13 @@ TEST_P(DesktopEntryStart, StartsTheEntryOnTheFile) {
     const EntryCase& c = GetParam();
     TempFolder dir;
     RecorderScript(dir, "bin/viewer", dir / "record");
-    RecorderScript(dir, "bin/flatpak", dir / "record");  // stands in for flatpak itself
+    RecorderScript(dir, "bin/flatpak", dir / "record"); // stands in for flatpak itself
     PathInFront path(dir / "bin");
     std::string extra = c.extra;
     if (extra.find("DIR/") != std::string::npos) extra.replace(extra.find("DIR/"), 4, dir.path());
-    std::string entry = dir.Write("apps/viewer.desktop", std::string("[Desktop Entry]\nType=Application\nName=Viewer\n") +
-                                                            "Exec=" + c.exec + "\n" + extra);
+    std::string entry =
+        dir.Write("apps/viewer.desktop",
+                  std::string("[Desktop Entry]\nType=Application\nName=Viewer\n") + "Exec=" + c.exec + "\n" + extra);
     std::string work = dir.path() + "work dir/";
     ::mkdir(work.c_str(), 0755);
     ::mkdir((dir / "own").c_str(), 0755);
@@ -110,14 +118,22 @@ TEST_P(DesktopEntryStart, StartsTheEntryOnTheFile) {
     EXPECT_EQ(record, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, DesktopEntryStart, ::testing::Values(
-    EntryCase{"plain", "viewer --entry=%k %f", "", {"--entry=ENTRY", "/scans/page 1.jpg"}, ""},
-    EntryCase{"env", "env SCAN_VIEWER_MODE=fast viewer %U", "", {"file:///scans/page%201.jpg"}, "fast"},
-    EntryCase{"flatpak", "flatpak run --command=view --file-forwarding org.example.View @@u %U @@", "",
-              {"run", "--command=view", "--file-forwarding", "org.example.View", "@@u", "file:///scans/page%201.jpg", "@@"},
-              ""},
-    EntryCase{"quotedWithOwnFolder", "\"viewer\" \"--title=Scan \\\\\"1\\\\\"\" %i %F", "Path=DIR/own\nIcon=v\n",
-              {"--title=Scan \"1\"", "--icon", "v", "/scans/page 1.jpg"}, ""}),
+INSTANTIATE_TEST_SUITE_P(
+    Forms, DesktopEntryStart,
+    ::testing::Values(
+        EntryCase{"plain", "viewer --entry=%k %f", "", {"--entry=ENTRY", "/scans/page 1.jpg"}, ""},
+        EntryCase{"env", "env SCAN_VIEWER_MODE=fast viewer %U", "", {"file:///scans/page%201.jpg"}, "fast"},
+        EntryCase{"flatpak",
+                  "flatpak run --command=view --file-forwarding org.example.View @@u %U @@",
+                  "",
+                  {"run", "--command=view", "--file-forwarding", "org.example.View", "@@u",
+                   "file:///scans/page%201.jpg", "@@"},
+                  ""},
+        EntryCase{"quotedWithOwnFolder",
+                  "\"viewer\" \"--title=Scan \\\\\"1\\\\\"\" %i %F",
+                  "Path=DIR/own\nIcon=v\n",
+                  {"--title=Scan \"1\"", "--icon", "v", "/scans/page 1.jpg"},
+                  ""}),
     [](const ::testing::TestParamInfo<EntryCase>& p) { return std::string(p.param.name); });
 
 TEST(LinuxDesktop, EntryThatTakesNoFileIsAFailedStart) {
@@ -126,7 +142,8 @@ TEST(LinuxDesktop, EntryThatTakesNoFileIsAFailedStart) {
     std::string entry = dir.Write("apps/viewer.desktop", "[Desktop Entry]\nType=Application\nExec=" + script + "\n");
     platform::LinuxDesktop desktop;
     EXPECT_FALSE(desktop.StartProgram(entry, {"/scans/a.jpg"}, dir.path()));
-    std::string bad = dir.Write("apps/bad.desktop", "[Desktop Entry]\nType=Application\nExec=sh -c '" + script + " %f'\n");
+    std::string bad =
+        dir.Write("apps/bad.desktop", "[Desktop Entry]\nType=Application\nExec=sh -c '" + script + " %f'\n");
     EXPECT_FALSE(desktop.StartProgram(bad, {"/scans/a.jpg"}, dir.path()));
     EXPECT_TRUE(desktop.StartProgram(entry, {}, dir.path())) << "started on no file, it needs none";
     EXPECT_EQ(WaitFor(dir, "record"), dir.path().substr(0, dir.path().size() - 1) + "\nmode:\nEND\n");
@@ -156,8 +173,9 @@ protected:
 
 TEST_F(ImageViewerPlaceholder, StartsTheFirstDefaultThatCanOpenTheFile) {
     std::string viewer = RecorderScript(bin, "viewer", out / "record");
-    config.Write("mimeapps.list", "[Default Applications]\n"
-                                  "image/png=absent.desktop;shell.desktop;console.desktop;viewer.desktop;later.desktop\n");
+    config.Write("mimeapps.list",
+                 "[Default Applications]\n"
+                 "image/png=absent.desktop;shell.desktop;console.desktop;viewer.desktop;later.desktop\n");
     Install("shell.desktop", "Exec=sh -c '" + viewer + " %f'\n");
     Install("console.desktop", "Terminal=true\nExec=" + viewer + " %f\n");
     Install("viewer.desktop", "Exec=env SCAN_VIEWER_MODE=view " + viewer + " %f\n");

@@ -63,29 +63,41 @@ protected:
 };
 
 TEST_F(Handlers, ProcessorTableByDestinationAndOrigin) {
-    struct Row { int destination; int origin; const char* type; };
-    const Row rows[] = {
-        {core::kDestApplication2, 0, "AppHandler"}, {core::kDestApplication2, 1, "AppHandler"},
-        {core::kDestApplication2, 2, "NetPushScanAppHandler"}, {core::kDestApplication1, 0, "AppHandler"},
-        {core::kDestApplication1, 1, "NetPushScanAppHandler"}, {core::kDestApplication1, 2, "NetPushScanAppHandler"},
-        {core::kDestFolder, 0, "FolderHandler"}, {core::kDestFolder, 1, "NetPushFolderHandler"},
-        {core::kDestFolder, 2, "NetPushFolderHandler"}, {core::kDestPcFax, 0, "FaxHandler"},
-        {core::kDestPcFax, 2, "FaxHandler"}, {core::kDestEmail, 0, nullptr}, {7, 0, nullptr}};
+    struct Row {
+        int destination;
+        int origin;
+        const char* type;
+    };
+    const Row rows[] = {{core::kDestApplication2, 0, "AppHandler"},
+                        {core::kDestApplication2, 1, "AppHandler"},
+                        {core::kDestApplication2, 2, "NetPushScanAppHandler"},
+                        {core::kDestApplication1, 0, "AppHandler"},
+                        {core::kDestApplication1, 1, "NetPushScanAppHandler"},
+                        {core::kDestApplication1, 2, "NetPushScanAppHandler"},
+                        {core::kDestFolder, 0, "FolderHandler"},
+                        {core::kDestFolder, 1, "NetPushFolderHandler"},
+                        {core::kDestFolder, 2, "NetPushFolderHandler"},
+                        {core::kDestPcFax, 0, "FaxHandler"},
+                        {core::kDestPcFax, 2, "FaxHandler"},
+                        {core::kDestEmail, 0, nullptr},
+                        {7, 0, nullptr}};
     LauncherTaskCollector queue;
     for (const auto& row : rows) {
         core::ScanRequest r;
         r.destination = row.destination;
         r.origin = row.origin;
         auto p = CreateProcesser(r, &queue);
-        std::string got = !p ? "none"
-            : dynamic_cast<NetPushScanAppHandler*>(p.get()) ? "NetPushScanAppHandler"
-            : dynamic_cast<AppHandler*>(p.get()) ? "AppHandler"
-            : dynamic_cast<NetPushFolderHandler*>(p.get()) ? "NetPushFolderHandler"
-            : dynamic_cast<FolderHandler*>(p.get()) ? "FolderHandler"
-            : dynamic_cast<FaxHandler*>(p.get()) ? "FaxHandler" : "other";
+        std::string got = !p                                              ? "none"
+                          : dynamic_cast<NetPushScanAppHandler*>(p.get()) ? "NetPushScanAppHandler"
+                          : dynamic_cast<AppHandler*>(p.get())            ? "AppHandler"
+                          : dynamic_cast<NetPushFolderHandler*>(p.get())  ? "NetPushFolderHandler"
+                          : dynamic_cast<FolderHandler*>(p.get())         ? "FolderHandler"
+                          : dynamic_cast<FaxHandler*>(p.get())            ? "FaxHandler"
+                                                                          : "other";
         EXPECT_EQ(got, row.type ? row.type : "none") << row.destination << "/" << row.origin;
         if (auto* a = dynamic_cast<AppHandler*>(p.get())) {
-            EXPECT_EQ(a->DestinationName(), row.destination == core::kDestApplication1 ? "Application1" : "Application2");
+            EXPECT_EQ(a->DestinationName(),
+                      row.destination == core::kDestApplication1 ? "Application1" : "Application2");
         }
     }
 }
@@ -133,7 +145,10 @@ TEST_F(Handlers, WithoutQueueTheTaskIsDroppedUnexecuted) {
     EXPECT_EQ(names.size(), 2u);
 }
 
-struct OpenCase { const char* stored; bool opens; };
+struct OpenCase {
+    const char* stored;
+    bool opens;
+};
 class OpenFolderOption : public Handlers, public ::testing::WithParamInterface<OpenCase> {};
 
 TEST_P(OpenFolderOption, OnlyExactTrueOpensTheFileManager) {
@@ -144,7 +159,8 @@ TEST_P(OpenFolderOption, OnlyExactTrueOpensTheFileManager) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, OpenFolderOption,
-    ::testing::Values(OpenCase{"true", true}, OpenCase{"True", false}, OpenCase{"1", false}, OpenCase{"", false}));
+                         ::testing::Values(OpenCase{"true", true}, OpenCase{"True", false}, OpenCase{"1", false},
+                                           OpenCase{"", false}));
 
 TEST_F(Handlers, ApplicationSinglePageDeliversPerPageMultiPageAtEnd) {
     AppHandler handler("Application1");

@@ -18,7 +18,11 @@ namespace {
 using namespace delivery;
 using testsupport::TempFolder;
 
-struct Started { std::string program; std::vector<std::string> args; std::string folder; };
+struct Started {
+    std::string program;
+    std::vector<std::string> args;
+    std::string folder;
+};
 
 class RecordingDesktop : public platform::IDesktop {
 public:
@@ -145,8 +149,8 @@ TEST_F(LaunchTasks, NetworkAppTaskStartsEachCopyBeforeCopyingTheNext) {
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(desktop->started[i].args[0], dest / ("Scan(2026-12-7)000" + std::to_string(i + 1) + ".jpg"));
         std::vector<bool> copies(3, false), left(3, true);
-        for (size_t k = 0; k <= i; ++k) copies[k] = true;  // this copy and the earlier ones
-        for (size_t k = 0; k < i; ++k) left[k] = false;     // earlier received files are gone
+        for (size_t k = 0; k <= i; ++k) copies[k] = true; // this copy and the earlier ones
+        for (size_t k = 0; k < i; ++k) left[k] = false;   // earlier received files are gone
         EXPECT_EQ(copiesAtStart[i], copies) << "start " << i;
         EXPECT_EQ(receivedAtStart[i], left) << "start " << i;
     }
@@ -237,7 +241,7 @@ TEST(LaunchTaskWorker, StopDiscardsTasksNobodyWasAskedAbout) {
         LaunchTaskWorker worker(collector, question);
         collector.Add(std::make_unique<CountingTask>(executed, discarded));
         collector.Add(std::make_unique<CountingTask>(executed, discarded));
-        worker.Stop();  // never started: nothing was asked
+        worker.Stop(); // never started: nothing was asked
     }
     EXPECT_TRUE(question->asked.empty());
     EXPECT_EQ(executed, 0);

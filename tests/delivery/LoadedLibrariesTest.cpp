@@ -47,7 +47,7 @@ std::set<std::string> LoadedByCommand(const std::vector<std::string>& args) {
     {
         ScopedVariable debug("LD_DEBUG", "files");
         ScopedVariable output("LD_DEBUG_OUTPUT", trace / "ld");
-        platform::CaptureOutput(argv, out, 120000);  // success or not, the loads are traced
+        platform::CaptureOutput(argv, out, 120000); // success or not, the loads are traced
     }
     std::vector<std::string> names;
     platform::PosixFileSystem().ListFolder(trace.path(), names);
@@ -61,8 +61,8 @@ std::set<std::string> LoadedByCommand(const std::vector<std::string>& args) {
 
 struct CommandCase {
     std::vector<std::string> args;
-    std::vector<std::string> loads;     // must be among the libraries loaded
-    std::vector<std::string> avoids;    // must not be
+    std::vector<std::string> loads;  // must be among the libraries loaded
+    std::vector<std::string> avoids; // must not be
 };
 
 std::ostream& operator<<(std::ostream& out, const CommandCase& c) {
@@ -84,24 +84,28 @@ TEST_P(CommandLibraries, AreOnlyWhatTheCommandNeeds) {
 }
 
 const std::vector<std::string> kWindowing{"libQt6Gui.so.6", "libQt6Widgets.so.6"};
-const std::vector<std::string> kEverythingButData{"libQt6Core.so.6", "libsane.so.1", "libcups.so.2",
-                                                  "libjpeg.so.62", "libtiff.so.6", "libdbus-1.so.3",
-                                                  "libQt6Gui.so.6", "libQt6Widgets.so.6"};
+const std::vector<std::string> kEverythingButData{"libQt6Core.so.6", "libsane.so.1",      "libcups.so.2",
+                                                  "libjpeg.so.62",   "libtiff.so.6",      "libdbus-1.so.3",
+                                                  "libQt6Gui.so.6",  "libQt6Widgets.so.6"};
 
-INSTANTIATE_TEST_SUITE_P(Table, CommandLibraries, ::testing::Values(
-    // Commands that read data files only load neither Qt nor any device or image library.
-    CommandCase{{"message", "153"}, {}, kEverythingButData},
-    CommandCase{{"paths"}, {}, kEverythingButData},
-    // The encoders need their codecs, not Qt, SANE or the print system.
-    CommandCase{{"encode"}, {"libjpeg.so.62", "libtiff.so.6"},
-                {"libQt6Core.so.6", "libsane.so.1", "libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
-    // Scanning runs on Qt Core and SANE; the print system only for the fax.
-    // The message bus only when a file manager is asked to show a scan.
-    CommandCase{{"sources"}, {"libQt6Core.so.6", "libsane.so.1"},
-                {"libcups.so.2", "libdbus-1.so.3", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
-    CommandCase{{"scan", "--to", "folder", "--source", "test:0"}, {"libQt6Core.so.6", "libsane.so.1"},
-                {"libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
-    CommandCase{{"scan", "--to", "fax", "--source", "test:0"}, {"libsane.so.1", "libcups.so.2"}, kWindowing}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, CommandLibraries,
+    ::testing::Values(
+        // Commands that read data files only load neither Qt nor any device or image library.
+        CommandCase{{"message", "153"}, {}, kEverythingButData}, CommandCase{{"paths"}, {}, kEverythingButData},
+        // The encoders need their codecs, not Qt, SANE or the print system.
+        CommandCase{{"encode"},
+                    {"libjpeg.so.62", "libtiff.so.6"},
+                    {"libQt6Core.so.6", "libsane.so.1", "libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
+        // Scanning runs on Qt Core and SANE; the print system only for the fax.
+        // The message bus only when a file manager is asked to show a scan.
+        CommandCase{{"sources"},
+                    {"libQt6Core.so.6", "libsane.so.1"},
+                    {"libcups.so.2", "libdbus-1.so.3", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
+        CommandCase{{"scan", "--to", "folder", "--source", "test:0"},
+                    {"libQt6Core.so.6", "libsane.so.1"},
+                    {"libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
+        CommandCase{{"scan", "--to", "fax", "--source", "test:0"}, {"libsane.so.1", "libcups.so.2"}, kWindowing}));
 
 TEST(WindowProgram, StartsWithoutThePrintSystem) {
     const std::string program = testsupport::ProgramFolder() + "scanner-utility";

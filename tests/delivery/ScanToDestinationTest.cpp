@@ -46,7 +46,7 @@ class ScanTo : public ::testing::Test {
 protected:
     void SetUp() override {
         settings::ForgetCurrentSourceName();
-        sets = settings::UserSettingsFilePath();  // provisions the user's Sets.dat
+        sets = settings::UserSettingsFilePath(); // provisions the user's Sets.dat
         ASSERT_FALSE(sets.empty());
         for (const char* section : {"Application1", "Application2", "Folder"}) {
             Set(section, "Savefolder", out.path());
@@ -58,8 +58,8 @@ protected:
         Set("Folder", "Openfileoption", "false");
         // The recorder stands for the user's application: it notes its working folder and
         // arguments, one line per start.
-        recorder = tools.Write("recorder",
-            "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" >> \"" + tools.path() + "starts\"\n");
+        recorder =
+            tools.Write("recorder", "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" >> \"" + tools.path() + "starts\"\n");
         ::chmod(recorder.c_str(), 0755);
         for (const char* section : {"Application1", "Application2"}) {
             Set(section, "ListMapping", "1|Recorder|" + recorder + "|");
@@ -78,15 +78,16 @@ protected:
     // Runs `scan --to`; the delivered paths.
     std::vector<std::string> Scan(const std::string& to, bool expectSuccess = true) {
         std::string stdoutText;
-        bool ok = platform::CaptureOutput({testsupport::ProgramFolder() + "scanner-utility-cli", "scan", "--to", to,
-                                           "--source", "test:0"}, stdoutText, 120000);
+        bool ok = platform::CaptureOutput(
+            {testsupport::ProgramFolder() + "scanner-utility-cli", "scan", "--to", to, "--source", "test:0"},
+            stdoutText, 120000);
         EXPECT_EQ(ok, expectSuccess) << stdoutText;
         return Lines(stdoutText);
     }
     std::vector<std::string> Starts(size_t expected) {
         for (int i = 0; i < 400 && Lines(tools.Read("starts")).size() < expected; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // no extra start may follow
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // no extra start may follow
         return Lines(tools.Read("starts"));
     }
     std::string Name(const std::string& path) const { return path.substr(path.find_last_of('/') + 1); }
@@ -114,7 +115,7 @@ TEST_F(ScanTo, FolderSinglePageTiff) {
     auto files = Scan("folder");
     ASSERT_EQ(files.size(), 1u);
     std::string info = Tool({"tiffinfo", files[0]});
-    EXPECT_NE(info.find("Image Width: 437"), std::string::npos) << info;  // A5 at 75 dpi
+    EXPECT_NE(info.find("Image Width: 437"), std::string::npos) << info; // A5 at 75 dpi
     EXPECT_EQ(info.find("FAILED"), std::string::npos);
 }
 
@@ -154,7 +155,8 @@ struct Bitmap {
     size_t stride = 0;
     std::string bits;
     bool Black(int x, int y) const {
-        const auto byte = static_cast<unsigned char>(bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x) / 8]);
+        const auto byte =
+            static_cast<unsigned char>(bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x) / 8]);
         return (byte >> (7 - x % 8)) & 1;
     }
 };
@@ -164,7 +166,7 @@ Bitmap ReadPbm(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::string magic;
     in >> magic >> b.width >> b.height;
-    in.get();  // the single white space before the bits
+    in.get(); // the single white space before the bits
     if (magic != "P4" || b.width <= 0 || b.height <= 0) return {};
     b.stride = (static_cast<size_t>(b.width) + 7) / 8;
     b.bits.resize(b.stride * static_cast<size_t>(b.height));
@@ -200,7 +202,7 @@ TEST_P(ScanToPdf, FlatbedPageBecomesOneValidPdfOfThePageSize) {
     std::istringstream row(images[2]);
     std::string page, num, type, width, height, colour, components, bits, encoding;
     row >> page >> num >> type >> width >> height >> colour >> components >> bits >> encoding;
-    EXPECT_EQ(width + "x" + height, "437x620");  // A5 at 75 dpi
+    EXPECT_EQ(width + "x" + height, "437x620"); // A5 at 75 dpi
     EXPECT_EQ(colour, c.colourColumn);
     EXPECT_EQ(bits, c.bits);
     EXPECT_EQ(encoding, c.encoding);
@@ -227,17 +229,17 @@ TEST_P(ScanToPdf, FlatbedPageBecomesOneValidPdfOfThePageSize) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ColourModes, ScanToPdf,
-    ::testing::Values(PdfCase{"Color", "Middle|G4", "rgb", "8", "jpeg"},
-                      PdfCase{"Gray", "High|G4", "gray", "8", "jpeg"},
-                      PdfCase{"BW", "Middle|G4", "gray", "1", "ccitt"},
-                      PdfCase{"BW", "Middle|G3", "gray", "1", "ccitt"},
-                      PdfCase{"BW", "Middle|Raw", "gray", "1", "image"}),
-    [](const ::testing::TestParamInfo<PdfCase>& param) {
-        std::string name = std::string(param.param.colourMode) + "_" + param.param.compression;
-        for (char& ch : name)
-            if (ch == '|') ch = '_';
-        return name;
-    });
+                         ::testing::Values(PdfCase{"Color", "Middle|G4", "rgb", "8", "jpeg"},
+                                           PdfCase{"Gray", "High|G4", "gray", "8", "jpeg"},
+                                           PdfCase{"BW", "Middle|G4", "gray", "1", "ccitt"},
+                                           PdfCase{"BW", "Middle|G3", "gray", "1", "ccitt"},
+                                           PdfCase{"BW", "Middle|Raw", "gray", "1", "image"}),
+                         [](const ::testing::TestParamInfo<PdfCase>& param) {
+                             std::string name = std::string(param.param.colourMode) + "_" + param.param.compression;
+                             for (char& ch : name)
+                                 if (ch == '|') ch = '_';
+                             return name;
+                         });
 
 // A user whose locale writes numbers with a decimal comma gets a page that renders: the
 // scan runs under an application object, which takes the C library's locale from LANG.
@@ -308,7 +310,7 @@ TEST_P(WatchedFolder, SeesOnlyCompleteDocuments) {
         run = RunCli(tools, "watched", "scan --to folder --source test:0");
         done = true;
     });
-    std::map<std::string, std::vector<long long>> seen;  // visible name -> sizes observed
+    std::map<std::string, std::vector<long long>> seen; // visible name -> sizes observed
     std::string planted;
     const std::string plantedText = "a file that arrived while the scan ran";
     while (!done) {
@@ -344,8 +346,9 @@ TEST_P(WatchedFolder, SeesOnlyCompleteDocuments) {
         for (long long size : seen[Name(path)]) EXPECT_EQ(size, complete.st_size) << path << " was seen incomplete";
     }
     for (const auto& [name, sizes] : seen) {
-        EXPECT_NE(std::find_if(delivered.begin(), delivered.end(), [&](const std::string& p) { return Name(p) == name; }),
-                  delivered.end())
+        EXPECT_NE(
+            std::find_if(delivered.begin(), delivered.end(), [&](const std::string& p) { return Name(p) == name; }),
+            delivered.end())
             << name << " was seen but not delivered";
     }
     if (GetParam().documents == 1) {
@@ -385,9 +388,9 @@ TEST_P(ScanToFullDisk, SaysWhy) {
     Set("Folder", "Papersize", "A4");
     UseFeeder("Folder");
     // A 64 KiB file system of the scan's own, in a mount namespace of its own.
-    const CliRun run = RunCli(tools, "full", "scan --to folder --source test:0",
-                              "unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs \"$1\" && shift && exec \"$@\"' sh '" +
-                                  out.path() + "' ");
+    const CliRun run = RunCli(
+        tools, "full", "scan --to folder --source test:0",
+        "unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs \"$1\" && shift && exec \"$@\"' sh '" + out.path() + "' ");
     ASSERT_NE(run.err.find("mount"), 0u) << run.err;
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(run.out, "");

@@ -57,23 +57,23 @@ TEST_P(LosslessRoundTrip, PixelsAndResolutionSurvive) {
     Status saved = Status::Ok;
     codec::TiffPageOptions tiff;
     switch (row.writer) {
-    case Writer::Bmp: saved = codec::SaveBmp(page, path); break;
-    case Writer::Png: saved = codec::SavePng(page, path); break;
-    case Writer::Jpeg: break;
-    case Writer::TiffNone:
-    case Writer::TiffLzw:
-    case Writer::TiffG3:
-    case Writer::TiffG4: {
-        tiff.compression = row.writer == Writer::TiffNone ? codec::TiffCompression::None
-                         : row.writer == Writer::TiffLzw ? codec::TiffCompression::Lzw
-                         : row.writer == Writer::TiffG3 ? codec::TiffCompression::CcittG3
-                                                        : codec::TiffCompression::CcittG4;
-        codec::TiffWriter writer;
-        ASSERT_EQ(writer.Open(path), Status::Ok);
-        saved = writer.AddPage(page, tiff);
-        ASSERT_EQ(writer.Close(), Status::Ok);
-        break;
-    }
+        case Writer::Bmp: saved = codec::SaveBmp(page, path); break;
+        case Writer::Png: saved = codec::SavePng(page, path); break;
+        case Writer::Jpeg: break;
+        case Writer::TiffNone:
+        case Writer::TiffLzw:
+        case Writer::TiffG3:
+        case Writer::TiffG4: {
+            tiff.compression = row.writer == Writer::TiffNone  ? codec::TiffCompression::None
+                               : row.writer == Writer::TiffLzw ? codec::TiffCompression::Lzw
+                               : row.writer == Writer::TiffG3  ? codec::TiffCompression::CcittG3
+                                                               : codec::TiffCompression::CcittG4;
+            codec::TiffWriter writer;
+            ASSERT_EQ(writer.Open(path), Status::Ok);
+            saved = writer.AddPage(page, tiff);
+            ASSERT_EQ(writer.Close(), Status::Ok);
+            break;
+        }
     }
     ASSERT_EQ(saved, Status::Ok);
     Image back;
@@ -88,19 +88,18 @@ TEST_P(LosslessRoundTrip, PixelsAndResolutionSurvive) {
     EXPECT_EQ(info.format, page.format);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, LosslessRoundTrip,
-    ::testing::Values(LosslessRow{PixelFormat::Bilevel1, Writer::Bmp, "bw_bmp"},
-                      LosslessRow{PixelFormat::Gray8, Writer::Bmp, "grey_bmp"},
-                      LosslessRow{PixelFormat::Bgr24, Writer::Bmp, "colour_bmp"},
-                      LosslessRow{PixelFormat::Bilevel1, Writer::Png, "bw_png"},
-                      LosslessRow{PixelFormat::Gray8, Writer::Png, "grey_png"},
-                      LosslessRow{PixelFormat::Rgb24, Writer::Png, "colour_png"},
-                      LosslessRow{PixelFormat::Bilevel1, Writer::TiffNone, "bw_tiff"},
-                      LosslessRow{PixelFormat::Gray8, Writer::TiffLzw, "grey_tiff_lzw"},
-                      LosslessRow{PixelFormat::Rgb24, Writer::TiffLzw, "colour_tiff_lzw"},
-                      LosslessRow{PixelFormat::Bilevel1, Writer::TiffG3, "bw_tiff_g3"},
-                      LosslessRow{PixelFormat::Bilevel1, Writer::TiffG4, "bw_tiff_g4"}));
+INSTANTIATE_TEST_SUITE_P(Forms, LosslessRoundTrip,
+                         ::testing::Values(LosslessRow{PixelFormat::Bilevel1, Writer::Bmp, "bw_bmp"},
+                                           LosslessRow{PixelFormat::Gray8, Writer::Bmp, "grey_bmp"},
+                                           LosslessRow{PixelFormat::Bgr24, Writer::Bmp, "colour_bmp"},
+                                           LosslessRow{PixelFormat::Bilevel1, Writer::Png, "bw_png"},
+                                           LosslessRow{PixelFormat::Gray8, Writer::Png, "grey_png"},
+                                           LosslessRow{PixelFormat::Rgb24, Writer::Png, "colour_png"},
+                                           LosslessRow{PixelFormat::Bilevel1, Writer::TiffNone, "bw_tiff"},
+                                           LosslessRow{PixelFormat::Gray8, Writer::TiffLzw, "grey_tiff_lzw"},
+                                           LosslessRow{PixelFormat::Rgb24, Writer::TiffLzw, "colour_tiff_lzw"},
+                                           LosslessRow{PixelFormat::Bilevel1, Writer::TiffG3, "bw_tiff_g3"},
+                                           LosslessRow{PixelFormat::Bilevel1, Writer::TiffG4, "bw_tiff_g4"}));
 
 TEST(Bmp, TopDownAndInvertedPaletteRead) {
     TempFolder dir;
@@ -192,7 +191,7 @@ int MaxSampleDifference(const Image& a, const Image& b) {
 struct ViewRow {
     PixelFormat format;
     Status (*save)(const codec::ImageView&, const std::string&);
-    int tolerance;  // GIF holds 256 colours: colour is reduced to the 3-3-2 table
+    int tolerance; // GIF holds 256 colours: colour is reduced to the 3-3-2 table
     const char* name;
 };
 
@@ -220,23 +219,22 @@ TEST_P(WriteFromView, DecodesToThePagePixels) {
     EXPECT_LE(MaxSampleDifference(page, back), row.tolerance);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Writers, WriteFromView,
-    ::testing::Values(ViewRow{PixelFormat::Bilevel1, codec::SaveBmp, 0, "bw_bmp"},
-                      ViewRow{PixelFormat::Gray8, codec::SaveBmp, 0, "grey_bmp"},
-                      ViewRow{PixelFormat::Rgb24, codec::SaveBmp, 0, "colour_bmp"},
-                      ViewRow{PixelFormat::Bilevel1, codec::SavePng, 0, "bw_png"},
-                      ViewRow{PixelFormat::Bgr24, codec::SavePng, 0, "bgr_png"},
-                      ViewRow{PixelFormat::Bilevel1, codec::SaveGif, 0, "bw_gif"},
-                      ViewRow{PixelFormat::Gray8, codec::SaveGif, 0, "grey_gif"},
-                      ViewRow{PixelFormat::Rgb24, codec::SaveGif, 43, "colour_gif"},
-                      ViewRow{PixelFormat::Bgr24, codec::SaveGif, 43, "bgr_gif"}));
+INSTANTIATE_TEST_SUITE_P(Writers, WriteFromView,
+                         ::testing::Values(ViewRow{PixelFormat::Bilevel1, codec::SaveBmp, 0, "bw_bmp"},
+                                           ViewRow{PixelFormat::Gray8, codec::SaveBmp, 0, "grey_bmp"},
+                                           ViewRow{PixelFormat::Rgb24, codec::SaveBmp, 0, "colour_bmp"},
+                                           ViewRow{PixelFormat::Bilevel1, codec::SavePng, 0, "bw_png"},
+                                           ViewRow{PixelFormat::Bgr24, codec::SavePng, 0, "bgr_png"},
+                                           ViewRow{PixelFormat::Bilevel1, codec::SaveGif, 0, "bw_gif"},
+                                           ViewRow{PixelFormat::Gray8, codec::SaveGif, 0, "grey_gif"},
+                                           ViewRow{PixelFormat::Rgb24, codec::SaveGif, 43, "colour_gif"},
+                                           ViewRow{PixelFormat::Bgr24, codec::SaveGif, 43, "bgr_gif"}));
 
 TEST(Bmp, BitsPastTheWidthAreStoredWhite) {
     TempFolder dir;
     Image page;
     testpages::MakePage(page, 37, 9, PixelFormat::Bilevel1, 200);
-    for (int y = 0; y < 9; ++y) page.Row(y)[4] |= 0x07;  // 37 = 4 * 8 + 5: three spare bits
+    for (int y = 0; y < 9; ++y) page.Row(y)[4] |= 0x07; // 37 = 4 * 8 + 5: three spare bits
     ASSERT_EQ(codec::SaveBmp(page, dir / "a.bmp"), Status::Ok);
     const std::string file = testpages::ReadFile(dir / "a.bmp");
     ASSERT_EQ(file.size(), 54u + 8u + 9u * 8u);
@@ -292,7 +290,7 @@ TEST_P(CorruptInputs, AreRefused) {
     EXPECT_NE(codec::LoadImage(path, image), Status::Ok);
     codec::ImageInfo info;
     const Status infoStatus = codec::ReadImageInfo(path, info);
-    if (infoStatus == Status::Ok) {  // a header may be intact; then it must be plausible
+    if (infoStatus == Status::Ok) { // a header may be intact; then it must be plausible
         EXPECT_GT(info.width, 0);
         EXPECT_GT(info.height, 0);
     }
@@ -304,64 +302,79 @@ INSTANTIATE_TEST_SUITE_P(
         CorruptRow{"empty", [](const TempFolder& d) { return Put(d, ""); }},
         CorruptRow{"missing", [](const TempFolder& d) { return d / "nothing-here.bmp"; }},
         CorruptRow{"foreign", [](const TempFolder& d) { return Put(d, "%PDF-1.5 not an image at all"); }},
-        CorruptRow{"bmp_truncated", [](const TempFolder& d) {
-            std::string s = Good(d, "a.bmp", Writer::Bmp);
-            return Put(d, s.substr(0, s.size() / 2));
-        }},
-        CorruptRow{"bmp_header_only", [](const TempFolder& d) { return Put(d, Good(d, "a.bmp", Writer::Bmp).substr(0, 20)); }},
-        CorruptRow{"bmp_lying_height", [](const TempFolder& d) {
-            std::string s = Good(d, "a.bmp", Writer::Bmp);
-            SetU32(s, 22, 90000);
-            return Put(d, s);
-        }},
-        CorruptRow{"bmp_lying_width", [](const TempFolder& d) {
-            std::string s = Good(d, "a.bmp", Writer::Bmp);
-            SetU32(s, 18, 5000);
-            return Put(d, s);
-        }},
-        CorruptRow{"bmp_data_offset_beyond_end", [](const TempFolder& d) {
-            std::string s = Good(d, "a.bmp", Writer::Bmp);
-            SetU32(s, 10, 0x7FFFFFF0);
-            return Put(d, s);
-        }},
-        CorruptRow{"bmp_info_size_beyond_end", [](const TempFolder& d) {
-            std::string s = Good(d, "a.bmp", Writer::Bmp);
-            SetU32(s, 14, 0x10000000);
-            return Put(d, s);
-        }},
-        CorruptRow{"bmp_run_length", [](const TempFolder& d) {
-            std::string s = Good(d, "a.bmp", Writer::Bmp);
-            SetU32(s, 30, 1);
-            return Put(d, s);
-        }},
-        CorruptRow{"jpeg_truncated", [](const TempFolder& d) {
-            std::string s = Good(d, "a.jpg", Writer::Jpeg);
-            return Put(d, s.substr(0, s.size() * 2 / 3));
-        }},
-        CorruptRow{"jpeg_scan_garbage", [](const TempFolder& d) {
-            std::string s = Good(d, "a.jpg", Writer::Jpeg);
-            for (size_t i = s.size() / 2; i < s.size() / 2 + 64; ++i) s[i] = static_cast<char>(0xFF);
-            return Put(d, s);
-        }},
-        CorruptRow{"jpeg_header_only", [](const TempFolder& d) { return Put(d, Good(d, "a.jpg", Writer::Jpeg).substr(0, 40)); }},
-        CorruptRow{"tiff_truncated", [](const TempFolder& d) {
-            std::string s = Good(d, "a.tif", Writer::TiffLzw);
-            return Put(d, s.substr(0, s.size() / 3));
-        }},
-        CorruptRow{"tiff_directory_beyond_end", [](const TempFolder& d) {
-            std::string s = Good(d, "a.tif", Writer::TiffLzw);
-            SetU32(s, 4, 0x7FFFFF00);
-            return Put(d, s);
-        }},
-        CorruptRow{"tiff_g4_garbage", [](const TempFolder& d) {
-            std::string s = Good(d, "a.tif", Writer::TiffG4);
-            for (size_t i = 8; i < 200 && i < s.size(); ++i) s[i] = static_cast<char>(i * 37);
-            return Put(d, s);
-        }},
-        CorruptRow{"png_truncated", [](const TempFolder& d) {
-            std::string s = Good(d, "a.png", Writer::Png);
-            return Put(d, s.substr(0, s.size() / 2));
-        }},
-        CorruptRow{"gif_truncated", [](const TempFolder& d) { return Put(d, std::string("GIF89a\x10\x00\x10\x00\x80\x00\x00", 13)); }}));
+        CorruptRow{"bmp_truncated",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.bmp", Writer::Bmp);
+                       return Put(d, s.substr(0, s.size() / 2));
+                   }},
+        CorruptRow{"bmp_header_only",
+                   [](const TempFolder& d) { return Put(d, Good(d, "a.bmp", Writer::Bmp).substr(0, 20)); }},
+        CorruptRow{"bmp_lying_height",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.bmp", Writer::Bmp);
+                       SetU32(s, 22, 90000);
+                       return Put(d, s);
+                   }},
+        CorruptRow{"bmp_lying_width",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.bmp", Writer::Bmp);
+                       SetU32(s, 18, 5000);
+                       return Put(d, s);
+                   }},
+        CorruptRow{"bmp_data_offset_beyond_end",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.bmp", Writer::Bmp);
+                       SetU32(s, 10, 0x7FFFFFF0);
+                       return Put(d, s);
+                   }},
+        CorruptRow{"bmp_info_size_beyond_end",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.bmp", Writer::Bmp);
+                       SetU32(s, 14, 0x10000000);
+                       return Put(d, s);
+                   }},
+        CorruptRow{"bmp_run_length",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.bmp", Writer::Bmp);
+                       SetU32(s, 30, 1);
+                       return Put(d, s);
+                   }},
+        CorruptRow{"jpeg_truncated",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.jpg", Writer::Jpeg);
+                       return Put(d, s.substr(0, s.size() * 2 / 3));
+                   }},
+        CorruptRow{"jpeg_scan_garbage",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.jpg", Writer::Jpeg);
+                       for (size_t i = s.size() / 2; i < s.size() / 2 + 64; ++i) s[i] = static_cast<char>(0xFF);
+                       return Put(d, s);
+                   }},
+        CorruptRow{"jpeg_header_only",
+                   [](const TempFolder& d) { return Put(d, Good(d, "a.jpg", Writer::Jpeg).substr(0, 40)); }},
+        CorruptRow{"tiff_truncated",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.tif", Writer::TiffLzw);
+                       return Put(d, s.substr(0, s.size() / 3));
+                   }},
+        CorruptRow{"tiff_directory_beyond_end",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.tif", Writer::TiffLzw);
+                       SetU32(s, 4, 0x7FFFFF00);
+                       return Put(d, s);
+                   }},
+        CorruptRow{"tiff_g4_garbage",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.tif", Writer::TiffG4);
+                       for (size_t i = 8; i < 200 && i < s.size(); ++i) s[i] = static_cast<char>(i * 37);
+                       return Put(d, s);
+                   }},
+        CorruptRow{"png_truncated",
+                   [](const TempFolder& d) {
+                       std::string s = Good(d, "a.png", Writer::Png);
+                       return Put(d, s.substr(0, s.size() / 2));
+                   }},
+        CorruptRow{"gif_truncated",
+                   [](const TempFolder& d) { return Put(d, std::string("GIF89a\x10\x00\x10\x00\x80\x00\x00", 13)); }}));
 
 } // namespace

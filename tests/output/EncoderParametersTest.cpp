@@ -15,9 +15,7 @@ using N = output::EncoderParameterName;
 
 class FormatNames : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
 
-TEST_P(FormatNames, Normalise) {
-    EXPECT_EQ(output::NormaliseFormatName(GetParam().first), GetParam().second);
-}
+TEST_P(FormatNames, Normalise) { EXPECT_EQ(output::NormaliseFormatName(GetParam().first), GetParam().second); }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FormatNames,
@@ -57,29 +55,39 @@ INSTANTIATE_TEST_SUITE_P(
         ParseRow{"  EncoderQuality,5 \t", true, {{N::Quality, 5}}},
         ParseRow{"EncoderCompression,EncoderValueCompressionCCITT4", true, {{N::Compression, 4}}},
         ParseRow{"EncoderCompression,EncoderValueCompressionLZW,EncoderSaveFlag,EncoderValueMultiFrame",
-                 true, {{N::Compression, 2}, {N::SaveFlag, 18}}},
+                 true,
+                 {{N::Compression, 2}, {N::SaveFlag, 18}}},
         ParseRow{"EncoderSaveFlag,EncoderValueFrameDimensionPage", true, {{N::SaveFlag, 23}}},
-        ParseRow{"EncoderScanMethod,EncoderValueScanMethodInterlaced,EncoderVersion,EncoderValueVersionGif89,"
-                 "EncoderRenderMethod,EncoderValueRenderProgressive,EncoderTransformation,EncoderValueTransformFlipVertical,"
-                 "EncoderCompression,EncoderValueCompressionRle",
-                 true, {{N::ScanMethod, 7}, {N::Version, 10}, {N::RenderMethod, 11}, {N::Transformation, 17}, {N::Compression, 5}}},
+        ParseRow{
+            "EncoderScanMethod,EncoderValueScanMethodInterlaced,EncoderVersion,EncoderValueVersionGif89,"
+            "EncoderRenderMethod,EncoderValueRenderProgressive,EncoderTransformation,EncoderValueTransformFlipVertical,"
+            "EncoderCompression,EncoderValueCompressionRle",
+            true,
+            {{N::ScanMethod, 7},
+             {N::Version, 10},
+             {N::RenderMethod, 11},
+             {N::Transformation, 17},
+             {N::Compression, 5}}},
         // A value that is no number counts as 0; a leading number is read.
         ParseRow{"EncoderQuality,high", true, {{N::Quality, 0}}},
         ParseRow{"EncoderQuality,42abc", true, {{N::Quality, 42}}},
         ParseRow{"EncoderQuality,-3", true, {{N::Quality, -3}}},
         ParseRow{"EncoderQuality,99999999999", true, {{N::Quality, 2147483647}}},
         // Refused forms.
-        ParseRow{"EncoderQuality", false, {}},                      // one piece
-        ParseRow{"EncoderQuality,5,EncoderColorDepth", false, {}},  // odd count
-        ParseRow{"EncoderQuality,,5", false, {}},                   // empty middle piece makes it odd
-        ParseRow{"EncoderQuality,5,,", false, {}},                  // only the last empty piece is dropped
-        ParseRow{"Quality,5", false, {}},                           // unknown name
-        ParseRow{"encoderquality,5", false, {}},                    // names are exact
-        ParseRow{" EncoderQuality ,5", false, {}},                  // pieces are not trimmed
-        ParseRow{"EncoderQuality,1,EncoderQuality,2,EncoderQuality,3,EncoderQuality,4,EncoderQuality,5", true,
+        ParseRow{"EncoderQuality", false, {}},                     // one piece
+        ParseRow{"EncoderQuality,5,EncoderColorDepth", false, {}}, // odd count
+        ParseRow{"EncoderQuality,,5", false, {}},                  // empty middle piece makes it odd
+        ParseRow{"EncoderQuality,5,,", false, {}},                 // only the last empty piece is dropped
+        ParseRow{"Quality,5", false, {}},                          // unknown name
+        ParseRow{"encoderquality,5", false, {}},                   // names are exact
+        ParseRow{" EncoderQuality ,5", false, {}},                 // pieces are not trimmed
+        ParseRow{"EncoderQuality,1,EncoderQuality,2,EncoderQuality,3,EncoderQuality,4,EncoderQuality,5",
+                 true,
                  {{N::Quality, 1}, {N::Quality, 2}, {N::Quality, 3}, {N::Quality, 4}, {N::Quality, 5}}},
-        ParseRow{"EncoderQuality,1,EncoderQuality,2,EncoderQuality,3,EncoderQuality,4,EncoderQuality,5,EncoderQuality,6",
-                 false, {}}));  // six parameters are too many
+        ParseRow{
+            "EncoderQuality,1,EncoderQuality,2,EncoderQuality,3,EncoderQuality,4,EncoderQuality,5,EncoderQuality,6",
+            false,
+            {}})); // six parameters are too many
 
 // The value names and the numbers the imaging interface gives them, as its value
 // enumeration lists them.
@@ -132,14 +140,13 @@ TEST_P(JpegTexts, DepthByModeAndQualityFromLevel) {
     EXPECT_EQ(output::JpegParameterText(GetParam().colourMode, GetParam().level), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, JpegTexts,
-    ::testing::Values(JpegTextRow{0, 30, "EncoderColorDepth,24,EncoderQuality,70"},
-                      JpegTextRow{0, 0, "EncoderColorDepth,24,EncoderQuality,100"},
-                      JpegTextRow{1, 100, "EncoderColorDepth,8,EncoderQuality,0"},
-                      JpegTextRow{2, 150, "EncoderColorDepth,1,EncoderQuality,0"},
-                      JpegTextRow{2, -20, "EncoderColorDepth,1,EncoderQuality,100"},
-                      JpegTextRow{7, 50, "EncoderColorDepth,24,EncoderQuality,50"}));
+INSTANTIATE_TEST_SUITE_P(Table, JpegTexts,
+                         ::testing::Values(JpegTextRow{0, 30, "EncoderColorDepth,24,EncoderQuality,70"},
+                                           JpegTextRow{0, 0, "EncoderColorDepth,24,EncoderQuality,100"},
+                                           JpegTextRow{1, 100, "EncoderColorDepth,8,EncoderQuality,0"},
+                                           JpegTextRow{2, 150, "EncoderColorDepth,1,EncoderQuality,0"},
+                                           JpegTextRow{2, -20, "EncoderColorDepth,1,EncoderQuality,100"},
+                                           JpegTextRow{7, 50, "EncoderColorDepth,24,EncoderQuality,50"}));
 
 TEST(TiffTexts, CompressionOnlyForBlackAndWhite) {
     EXPECT_EQ(output::TiffParameterText(0, 2), "");

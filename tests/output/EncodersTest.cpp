@@ -156,7 +156,10 @@ INSTANTIATE_TEST_SUITE_P(Modes, JpegModes,
                                            JpegModeRow{2, PixelFormat::Bilevel1, PixelFormat::Gray8}));
 
 TEST_F(EncoderJob, FactoryChoosesByName) {
-    struct Row { const char* name; const char* extension; };
+    struct Row {
+        const char* name;
+        const char* extension;
+    };
     for (Row row : {Row{"PDF", ".PDF"}, Row{"Multi-page PDF", ".PDF"}, Row{"TIFF", ".TIFF"},
                     Row{"Multi-page TIFF", ".TIFF"}, Row{"JPEG", ".JPEG"}, Row{"Jpeg", ".JPEG"}}) {
         auto e = CreateImageCompressioner(row.name);
@@ -165,7 +168,8 @@ TEST_F(EncoderJob, FactoryChoosesByName) {
         EXPECT_EQ(e->OutputName().substr(e->OutputName().rfind('.')), row.extension) << row.name;
         e->Abandon();
     }
-    for (const char* none : {"BMP", "PNG", "JPG", "pdf", "tiff", ""}) EXPECT_FALSE(CreateImageCompressioner(none)) << none;
+    for (const char* none : {"BMP", "PNG", "JPG", "pdf", "tiff", ""})
+        EXPECT_FALSE(CreateImageCompressioner(none)) << none;
     EXPECT_TRUE(OutputFiles().empty());
 }
 
@@ -173,7 +177,7 @@ TEST_F(EncoderJob, FinishWithoutPagesAndAbandonLeaveNothing) {
     for (const char* type : {"JPEG", "Multi-page TIFF", "Multi-page PDF"}) {
         auto empty = CreateImageCompressioner(type);
         ASSERT_EQ(empty->Begin(Request(2, 2)), 0);
-        testpages::WriteBmpPage(empty->TempPageName(), 20, 20, PixelFormat::Bilevel1, 100);  // written, never added
+        testpages::WriteBmpPage(empty->TempPageName(), 20, 20, PixelFormat::Bilevel1, 100); // written, never added
         EXPECT_EQ(empty->Finish(), 0);
         EXPECT_FALSE(Exists(empty->OutputName())) << type;
 
@@ -184,7 +188,7 @@ TEST_F(EncoderJob, FinishWithoutPagesAndAbandonLeaveNothing) {
         abandoned->Abandon();
         EXPECT_FALSE(Exists(abandoned->OutputName())) << type;
         EXPECT_EQ(abandoned->AddPage(abandoned->TempPageName()), 2) << "closed";
-        abandoned->Abandon();  // nothing happens on a closed encoder
+        abandoned->Abandon(); // nothing happens on a closed encoder
         EXPECT_EQ(abandoned->Finish(), 0);
     }
     EXPECT_TRUE(OutputFiles().empty());
@@ -249,8 +253,7 @@ TEST_P(PublishedWhole, NameTakenMeanwhileGivesTheNextNumber) {
     codec::ImageInfo info;
     if (std::string(GetParam()) != "Multi-page PDF")
         EXPECT_EQ(codec::ReadImageInfo(e->OutputName(), info), codec::Status::Ok);
-    else
-        EXPECT_EQ(testpages::ReadFile(e->OutputName()).rfind("%PDF-1.5", 0), 0u);
+    else EXPECT_EQ(testpages::ReadFile(e->OutputName()).rfind("%PDF-1.5", 0), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, PublishedWhole, ::testing::Values("JPEG", "Multi-page TIFF", "Multi-page PDF"),
@@ -281,7 +284,7 @@ TEST_F(EncoderJob, TwoJobsAtOnceUseTheirOwnPageFiles) {
 struct TiffRow {
     int colourMode, compressionKind;
     PixelFormat source;
-    const char* scheme;  // as tiffinfo names it
+    const char* scheme; // as tiffinfo names it
 };
 void PrintTo(const TiffRow& r, std::ostream* os) { *os << "mode" << r.colourMode << "_kind" << r.compressionKind; }
 
@@ -300,7 +303,8 @@ TEST_P(TiffDocuments, MultiPageWithCompressionAndResolution) {
     std::string info;
     ASSERT_EQ(testpages::Run("tiffinfo -D '" + e->OutputName() + "' 2>&1", &info), 0) << info;
     size_t directories = 0;
-    for (size_t at = info.find("TIFF Directory"); at != std::string::npos; at = info.find("TIFF Directory", at + 1)) ++directories;
+    for (size_t at = info.find("TIFF Directory"); at != std::string::npos; at = info.find("TIFF Directory", at + 1))
+        ++directories;
     EXPECT_EQ(directories, 4u) << info;
     size_t schemes = 0;
     for (size_t at = info.find(row.scheme); at != std::string::npos; at = info.find(row.scheme, at + 1)) ++schemes;
@@ -327,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
 // 4 CCITT group 4, 5 run-length, 6 none.
 struct NumericCompressionRow {
     const char* text;
-    const char* scheme;  // as tiffinfo names it
+    const char* scheme; // as tiffinfo names it
 };
 void PrintTo(const NumericCompressionRow& r, std::ostream* os) { *os << r.text; }
 
@@ -356,8 +360,8 @@ INSTANTIATE_TEST_SUITE_P(Values, NumericCompression,
 
 struct PdfRow {
     int colourMode, compressionKind;
-    const char* color;     // pdfimages -list "color" column
-    const char* encoding;  // pdfimages -list "enc" column
+    const char* color;    // pdfimages -list "color" column
+    const char* encoding; // pdfimages -list "enc" column
 };
 void PrintTo(const PdfRow& r, std::ostream* os) { *os << "mode" << r.colourMode << "_kind" << r.compressionKind; }
 
@@ -373,13 +377,14 @@ std::vector<std::string> ImageLines(const std::string& pdf) {
         if (end == std::string::npos) end = out.size();
         std::string line = out.substr(start, end - start);
         start = end + 1;
-        if (skipped < 2) {  // header and rule
+        if (skipped < 2) { // header and rule
             ++skipped;
             continue;
         }
         char type[16], color[16], enc[16];
         int page, num, w, h, comp, bpc;
-        if (std::sscanf(line.c_str(), "%d %d %15s %d %d %15s %d %d %15s", &page, &num, type, &w, &h, color, &comp, &bpc, enc) == 9)
+        if (std::sscanf(line.c_str(), "%d %d %15s %d %d %15s %d %d %15s", &page, &num, type, &w, &h, color, &comp, &bpc,
+                        enc) == 9)
             lines.push_back(std::string(type) + " " + std::to_string(w) + " " + std::to_string(h) + " " + color + " " +
                             std::to_string(comp) + " " + std::to_string(bpc) + " " + enc);
     }
@@ -390,8 +395,9 @@ class PdfDocuments : public EncoderJob, public ::testing::WithParamInterface<Pdf
 
 TEST_P(PdfDocuments, ValidatorsAgreeAndPagesMatchTheirSources) {
     const PdfRow& row = GetParam();
-    const PixelFormat format = row.colourMode == 0 ? PixelFormat::Bgr24
-                             : row.colourMode == 1 ? PixelFormat::Gray8 : PixelFormat::Bilevel1;
+    const PixelFormat format = row.colourMode == 0   ? PixelFormat::Bgr24
+                               : row.colourMode == 1 ? PixelFormat::Gray8
+                                                     : PixelFormat::Bilevel1;
     auto e = CreateImageCompressioner("Multi-page PDF");
     ASSERT_EQ(e->Begin(Request(row.colourMode, row.compressionKind)), 0);
     // Two pages of different sizes; 100 dpi so that one pixel is one render pixel.
@@ -406,16 +412,17 @@ TEST_P(PdfDocuments, ValidatorsAgreeAndPagesMatchTheirSources) {
     ASSERT_EQ(lines.size(), 2u);
     for (unsigned i = 0; i < 2; ++i) {
         const int comp = row.colourMode == 0 ? 3 : 1, bpc = row.colourMode == 2 ? 1 : 8;
-        EXPECT_EQ(lines[i], "image " + std::to_string(widths[i]) + " " + std::to_string(heights[i]) + " " + row.color + " " +
-                                std::to_string(comp) + " " + std::to_string(bpc) + " " + row.encoding);
+        EXPECT_EQ(lines[i], "image " + std::to_string(widths[i]) + " " + std::to_string(heights[i]) + " " + row.color +
+                                " " + std::to_string(comp) + " " + std::to_string(bpc) + " " + row.encoding);
     }
     // Each page's image, and each page as rendered, against its source.
     // pdfimages gives the image as stored (PBM for black and white, PPM for decoded JPEG);
     // renders are compared with a tolerance, since the renderer may place an image a
     // pixel off even on a correct file.
     const char* renderMode = row.colourMode == 2 ? " -mono " : " ";
-    ASSERT_EQ(testpages::Run("cd '" + dir_.path() + "' && pdfimages '" + pdf + "' img && pdftoppm -r 100" + renderMode + "'" +
-                             pdf + "' render"), 0);
+    ASSERT_EQ(testpages::Run("cd '" + dir_.path() + "' && pdfimages '" + pdf + "' img && pdftoppm -r 100" + renderMode +
+                             "'" + pdf + "' render"),
+              0);
     for (unsigned i = 0; i < 2; ++i) {
         codec::Image source, extracted, rendered;
         testpages::MakePage(source, widths[i], heights[i], format, 100, i + 3);
@@ -426,7 +433,7 @@ TEST_P(PdfDocuments, ValidatorsAgreeAndPagesMatchTheirSources) {
             EXPECT_EQ(testpages::BilevelDifference(source, extracted), 0.0) << "page " << i;
             EXPECT_LT(testpages::BilevelDifference(source, rendered), 0.05) << "page " << i;
         } else {
-            const double tolerance = row.compressionKind == 0 ? 12.0 : 8.0;  // quality 30 is coarse
+            const double tolerance = row.compressionKind == 0 ? 12.0 : 8.0; // quality 30 is coarse
             EXPECT_LT(testpages::MeanGreyDifference(source, extracted), tolerance) << "page " << i;
             EXPECT_LT(testpages::MeanGreyDifference(source, rendered), tolerance) << "page " << i;
         }
@@ -445,8 +452,9 @@ class LongPdf : public EncoderJob, public ::testing::WithParamInterface<PdfRow> 
 
 TEST_P(LongPdf, FiveHundredPagesThenFull) {
     const PdfRow& row = GetParam();
-    const PixelFormat format = row.colourMode == 0 ? PixelFormat::Bgr24
-                             : row.colourMode == 1 ? PixelFormat::Gray8 : PixelFormat::Bilevel1;
+    const PixelFormat format = row.colourMode == 0   ? PixelFormat::Bgr24
+                               : row.colourMode == 1 ? PixelFormat::Gray8
+                                                     : PixelFormat::Bilevel1;
     auto e = CreateImageCompressioner("Multi-page PDF");
     ASSERT_EQ(e->Begin(Request(row.colourMode, row.compressionKind)), 0);
     for (int i = 1; i < 500; ++i) ASSERT_EQ(Add(*e, 24, 16, format, 72, unsigned(i)), 0) << "page " << i;
@@ -457,7 +465,11 @@ TEST_P(LongPdf, FiveHundredPagesThenFull) {
     EXPECT_EQ(testpages::Run("qpdf --check '" + e->OutputName() + "' 2>&1", &check), 0) << check.substr(0, 2000);
     const std::vector<std::string> lines = ImageLines(e->OutputName());
     ASSERT_EQ(lines.size(), 500u);
-    EXPECT_EQ(lines.back(), std::string("image 24 16 ") + row.color + (row.colourMode == 0 ? " 3 8 " : row.colourMode == 1 ? " 1 8 " : " 1 1 ") + row.encoding);
+    EXPECT_EQ(lines.back(), std::string("image 24 16 ") + row.color +
+                                (row.colourMode == 0   ? " 3 8 "
+                                 : row.colourMode == 1 ? " 1 8 "
+                                                       : " 1 1 ") +
+                                row.encoding);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, LongPdf,
@@ -483,7 +495,7 @@ TEST_F(EncoderJob, BlackAndWhitePdfNeedsTheGeneratorLibrary) {
     auto e = CreateImageCompressioner("PDF");
     ASSERT_EQ(e->Begin(Request(2, 2)), 0);
     EXPECT_EQ(Add(*e, 40, 40, PixelFormat::Bilevel1, 100), 5);
-    output::SetTiffGeneratorLibrary("libz.so.1");  // loads, but has no GenerateTIFF
+    output::SetTiffGeneratorLibrary("libz.so.1"); // loads, but has no GenerateTIFF
     EXPECT_EQ(Add(*e, 40, 40, PixelFormat::Bilevel1, 100), 1);
     output::SetTiffGeneratorLibrary("");
     EXPECT_EQ(Add(*e, 40, 40, PixelFormat::Bilevel1, 100), 0);
@@ -500,7 +512,7 @@ TEST_F(EncoderJob, DocumentThatCannotBeWrittenIsNotKept) {
     small.rlim_cur = 40 * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     auto e = CreateImageCompressioner("Multi-page PDF");
-    ASSERT_EQ(e->Begin(Request(2, 0)), 0);  // raw bits: 1.25 KB a page
+    ASSERT_EQ(e->Begin(Request(2, 0)), 0); // raw bits: 1.25 KB a page
     int result = 0, pages = 0;
     while (result == 0 && pages < 100) {
         result = Add(*e, 100, 100, PixelFormat::Bilevel1, 100, unsigned(pages));

@@ -37,9 +37,8 @@ TEST(MakeSequencedFileName, CaseIgnoredAndGapsNotReused) {
 
 TEST(MakeSequencedFileName, OtherDaysExtensionsBasesAndFormsIgnored) {
     TempFolder dir;
-    for (const char* name : {"Scan(2026-12-8)0009.JPEG", "Scan(2026-12-7)0008.PDF",
-                             "Other(2026-12-7)0007.JPEG", "Scan(2026-12-7)12345.JPEG",
-                             "Scan(2026-12-7)0007 copy.JPEG", "Scan(2026-12-7)00a6.JPEG"})
+    for (const char* name : {"Scan(2026-12-8)0009.JPEG", "Scan(2026-12-7)0008.PDF", "Other(2026-12-7)0007.JPEG",
+                             "Scan(2026-12-7)12345.JPEG", "Scan(2026-12-7)0007 copy.JPEG", "Scan(2026-12-7)00a6.JPEG"})
         dir.Write(name, "");
     EXPECT_EQ(Next(dir), dir / "Scan(2026-12-7)0001.JPEG");
     platform::FixedClock dec8({2026, 12, 8, 0, 0, 1});

@@ -84,15 +84,17 @@ bool ReadPnm(const std::string& path, codec::Image& out) {
     const int needed = kind == '4' ? 2 : 3;
     for (int v = 0; v < needed; ++v) {
         while (i < d.size() && (std::isspace(static_cast<unsigned char>(d[i])) || d[i] == '#')) {
-            if (d[i] == '#') while (i < d.size() && d[i] != '\n') ++i;
+            if (d[i] == '#')
+                while (i < d.size() && d[i] != '\n') ++i;
             else ++i;
         }
         values[v] = std::atoi(d.c_str() + i);
         while (i < d.size() && std::isdigit(static_cast<unsigned char>(d[i]))) ++i;
     }
-    ++i;  // the single whitespace before the data
-    const codec::PixelFormat format = kind == '4' ? codec::PixelFormat::Bilevel1
-                                    : kind == '5' ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
+    ++i; // the single whitespace before the data
+    const codec::PixelFormat format = kind == '4'   ? codec::PixelFormat::Bilevel1
+                                      : kind == '5' ? codec::PixelFormat::Gray8
+                                                    : codec::PixelFormat::Rgb24;
     if (kind != '4' && kind != '5' && kind != '6') return false;
     if (!out.Allocate(values[0], values[1], format)) return false;
     const size_t row = out.RowBytes();

@@ -87,13 +87,18 @@ TEST(PdfPageWriter, WorkedExampleOnePageIsByteExact) {
     ASSERT_TRUE(writer.Finish());
     const std::string pdf = testpages::ReadFile(dir / "one.pdf");
 
-    const std::string content = "q\r\n612 0 0 792 0 0 cm\r\n1 0 0 1 0 0 cm\r\n 1.000000 0 0 1.000000 0 0 cm\r\n/Im0 Do\r\nQ";
+    const std::string content =
+        "q\r\n612 0 0 792 0 0 cm\r\n1 0 0 1 0 0 cm\r\n 1.000000 0 0 1.000000 0 0 cm\r\n/Im0 Do\r\nQ";
     const std::string body =
         "%PDF-1.5\r\n"
         "5 0 obj\r\n<</Type /Page\r\n/Parent 3 0 R\r\n/MediaBox [0 0 612 792]\r\n/CropBox[0 0 612 792]/Contents 6 0 R\r\n"
         "/Resources<</XObject<</Im0 9 0 R>>/ProcSet 8 0 R>>\r\n>>endobj\r\n"
-        "6 0 obj\r\n<</Length 7 0 R>>\r\nstream\r\n" + content + "\r\nendstream\r\nendobj\r\n"
-        "7 0 obj\r\n" + std::to_string(content.size()) + "\r\nendobj\r\n"
+        "6 0 obj\r\n<</Length 7 0 R>>\r\nstream\r\n" +
+        content +
+        "\r\nendstream\r\nendobj\r\n"
+        "7 0 obj\r\n" +
+        std::to_string(content.size()) +
+        "\r\nendobj\r\n"
         "8 0 obj\r\n[/PDF /ImageC]\r\nendobj\r\n"
         "9 0 obj\r\n<</Type /XObject\r\n/Subtype /Image\r\n/Width 1700\r\n/Height 2200\r\n/BitsPerComponent 8\r\n"
         "/ColorSpace /DeviceRGB\r\n/Filter /DCTDecode\r\n/Length 10 0 R\r\n>>\r\nstream\r\nJPEGDATA"
@@ -109,7 +114,7 @@ TEST(PdfPageWriter, WorkedExampleOnePageIsByteExact) {
     EXPECT_EQ(pdf.substr(0, body.size()), body);
     ExpectTableMatchesFile(pdf, 13);
     EXPECT_EQ(writer.bytesWritten(), static_cast<long long>(pdf.size()));
-    EXPECT_EQ(pdf.find('\n') , pdf.find("\r\n") + 1) << "line ends are CR LF";
+    EXPECT_EQ(pdf.find('\n'), pdf.find("\r\n") + 1) << "line ends are CR LF";
 }
 
 TEST(PdfPageWriter, EmptyDocumentHasSevenEntries) {
@@ -159,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PageBoxes,
 
 struct ImageHeadRow {
     int colourMode, compressed, k, components;
-    const char* head;   // from "/BitsPerComponent" up to "stream"
+    const char* head; // from "/BitsPerComponent" up to "stream"
     const char* procSet;
 };
 
@@ -193,17 +198,32 @@ TEST_P(ImageHeads, FilterAndColourSpace) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ImageHeads,
     ::testing::Values(
-        ImageHeadRow{0, 1, -1, 0, "/BitsPerComponent 8\r\n/ColorSpace /DeviceRGB\r\n/Filter /DCTDecode\r\n/Length 10 0 R\r\n>>\r\nstream\r\n", "[/PDF /ImageC]"},
+        ImageHeadRow{
+            0, 1, -1, 0,
+            "/BitsPerComponent 8\r\n/ColorSpace /DeviceRGB\r\n/Filter /DCTDecode\r\n/Length 10 0 R\r\n>>\r\nstream\r\n",
+            "[/PDF /ImageC]"},
         // Grey pages carry one-component JPEG data and declare it.
-        ImageHeadRow{1, 1, -1, 0, "/BitsPerComponent 8\r\n/ColorSpace /DeviceGray\r\n/Filter /DCTDecode\r\n/Length 10 0 R\r\n>>\r\nstream\r\n", "[/PDF /ImageB]"},
-        ImageHeadRow{1, 1, -1, 3, "/BitsPerComponent 8\r\n/ColorSpace /DeviceRGB\r\n/Filter /DCTDecode\r\n/Length 10 0 R\r\n>>\r\nstream\r\n", "[/PDF /ImageB]"},
-        ImageHeadRow{2, 1, -1, 0, "/BitsPerComponent 1\r\n/ColorSpace /DeviceGray\r\n/Filter /CCITTFaxDecode\r\n"
-                                  "/DecodeParms <</K -1/Columns 64/Rows 32 /BlackIs1 false>> /Length 10 0 R\r\n>>\r\nstream\r\n", "[/PDF /ImageB]"},
-        ImageHeadRow{2, 1, 0, 0, "/BitsPerComponent 1\r\n/ColorSpace /DeviceGray\r\n/Filter /CCITTFaxDecode\r\n"
-                                 "/DecodeParms <</K 0/Columns 64 /EndOfLine true /EncodedByteAlign true /EndOfBlock false "
-                                 "/DamagedRowsBeforeError 32>> /Length 10 0 R\r\n>>\r\nstream\r\n", "[/PDF /ImageB]"},
+        ImageHeadRow{
+            1, 1, -1, 0,
+            "/BitsPerComponent 8\r\n/ColorSpace /DeviceGray\r\n/Filter /DCTDecode\r\n/Length 10 0 R\r\n>>\r\nstream\r\n",
+            "[/PDF /ImageB]"},
+        ImageHeadRow{
+            1, 1, -1, 3,
+            "/BitsPerComponent 8\r\n/ColorSpace /DeviceRGB\r\n/Filter /DCTDecode\r\n/Length 10 0 R\r\n>>\r\nstream\r\n",
+            "[/PDF /ImageB]"},
+        ImageHeadRow{2, 1, -1, 0,
+                     "/BitsPerComponent 1\r\n/ColorSpace /DeviceGray\r\n/Filter /CCITTFaxDecode\r\n"
+                     "/DecodeParms <</K -1/Columns 64/Rows 32 /BlackIs1 false>> /Length 10 0 R\r\n>>\r\nstream\r\n",
+                     "[/PDF /ImageB]"},
+        ImageHeadRow{2, 1, 0, 0,
+                     "/BitsPerComponent 1\r\n/ColorSpace /DeviceGray\r\n/Filter /CCITTFaxDecode\r\n"
+                     "/DecodeParms <</K 0/Columns 64 /EndOfLine true /EncodedByteAlign true /EndOfBlock false "
+                     "/DamagedRowsBeforeError 32>> /Length 10 0 R\r\n>>\r\nstream\r\n",
+                     "[/PDF /ImageB]"},
         // Black and white without compression: no filter line at all.
-        ImageHeadRow{2, 0, -1, 0, "/BitsPerComponent 1\r\n/ColorSpace /DeviceGray\r\n/Length 10 0 R\r\n>>\r\nstream\r\n", "[/PDF /ImageB]"}));
+        ImageHeadRow{2, 0, -1, 0,
+                     "/BitsPerComponent 1\r\n/ColorSpace /DeviceGray\r\n/Length 10 0 R\r\n>>\r\nstream\r\n",
+                     "[/PDF /ImageB]"}));
 
 TEST(PdfPageWriter, SmallOffsetsHaveTenDigits) {
     TempFolder dir;

@@ -22,7 +22,12 @@ platform::DesktopEntry Entry(const std::string& exec) {
     return e;
 }
 
-struct ExecCase { const char* name; const char* exec; bool valid; Words argv; };
+struct ExecCase {
+    const char* name;
+    const char* exec;
+    bool valid;
+    Words argv;
+};
 class ExecLine : public ::testing::TestWithParam<ExecCase> {};
 
 TEST_P(ExecLine, ExpandsForOneFile) {
@@ -32,34 +37,39 @@ TEST_P(ExecLine, ExpandsForOneFile) {
     EXPECT_EQ(argv, c.valid ? c.argv : Words{}) << c.exec;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ExecLine, ::testing::Values(
-    ExecCase{"path", "viewer %f", true, {"viewer", kFile}},
-    ExecCase{"pathList", "viewer --new %F", true, {"viewer", "--new", kFile}},
-    ExecCase{"uri", "viewer %u", true, {"viewer", kUri}},
-    ExecCase{"uriList", "viewer %U", true, {"viewer", kUri}},
-    ExecCase{"iconNameEntry", "viewer %i --name=%c %k %f", true,
-             {"viewer", "--icon", "viewer-icon", "--name=Viewer", "/apps/viewer.desktop", kFile}},
-    ExecCase{"deprecatedDropped", "viewer %d %D %n %N %v %m %f", true, {"viewer", kFile}},
-    ExecCase{"insideWord", "viewer --file=%f", true, {"viewer", std::string("--file=") + kFile}},
-    ExecCase{"percent", "viewer --zoom=100%% %f", true, {"viewer", "--zoom=100%", kFile}},
-    ExecCase{"env", "env GDK_BACKEND=x11 LANG=C viewer %f", true, {"env", "GDK_BACKEND=x11", "LANG=C", "viewer", kFile}},
-    ExecCase{"flatpak", "/usr/bin/flatpak run --branch=stable --command=view --file-forwarding org.example.View @@u %U @@",
-             true, {"/usr/bin/flatpak", "run", "--branch=stable", "--command=view", "--file-forwarding",
-                    "org.example.View", "@@u", kUri, "@@"}},
-    ExecCase{"quoted", "\"/opt/My Viewer/view\" \"--title=A \\\"B\\\" \\$1 \\\\\" %f", true,
-             {"/opt/My Viewer/view", "--title=A \"B\" $1 \\", kFile}},
-    ExecCase{"emptyQuoted", "viewer \"\" %f", true, {"viewer", "", kFile}},
-    ExecCase{"blanks", "  viewer\t %f  ", true, {"viewer", kFile}},
-    ExecCase{"takesNoFile", "viewer --new-window", false, {}},
-    ExecCase{"unknownCode", "viewer %x %f", false, {}},
-    ExecCase{"lonePercent", "viewer %f %", false, {}},
-    ExecCase{"shellQuotes", "sh -c 'viewer %f'", false, {}},
-    ExecCase{"pipe", "viewer %f | tee log", false, {}},
-    ExecCase{"variable", "viewer $HOME/x %f", false, {}},
-    ExecCase{"home", "~/bin/viewer %f", false, {}},
-    ExecCase{"unterminated", "viewer \"%f", false, {}},
-    ExecCase{"codeAsProgram", "%f", false, {}},
-    ExecCase{"empty", "", false, {}}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, ExecLine,
+    ::testing::Values(
+        ExecCase{"path", "viewer %f", true, {"viewer", kFile}},
+        ExecCase{"pathList", "viewer --new %F", true, {"viewer", "--new", kFile}},
+        ExecCase{"uri", "viewer %u", true, {"viewer", kUri}}, ExecCase{"uriList", "viewer %U", true, {"viewer", kUri}},
+        ExecCase{"iconNameEntry",
+                 "viewer %i --name=%c %k %f",
+                 true,
+                 {"viewer", "--icon", "viewer-icon", "--name=Viewer", "/apps/viewer.desktop", kFile}},
+        ExecCase{"deprecatedDropped", "viewer %d %D %n %N %v %m %f", true, {"viewer", kFile}},
+        ExecCase{"insideWord", "viewer --file=%f", true, {"viewer", std::string("--file=") + kFile}},
+        ExecCase{"percent", "viewer --zoom=100%% %f", true, {"viewer", "--zoom=100%", kFile}},
+        ExecCase{"env",
+                 "env GDK_BACKEND=x11 LANG=C viewer %f",
+                 true,
+                 {"env", "GDK_BACKEND=x11", "LANG=C", "viewer", kFile}},
+        ExecCase{"flatpak",
+                 "/usr/bin/flatpak run --branch=stable --command=view --file-forwarding org.example.View @@u %U @@",
+                 true,
+                 {"/usr/bin/flatpak", "run", "--branch=stable", "--command=view", "--file-forwarding",
+                  "org.example.View", "@@u", kUri, "@@"}},
+        ExecCase{"quoted",
+                 "\"/opt/My Viewer/view\" \"--title=A \\\"B\\\" \\$1 \\\\\" %f",
+                 true,
+                 {"/opt/My Viewer/view", "--title=A \"B\" $1 \\", kFile}},
+        ExecCase{"emptyQuoted", "viewer \"\" %f", true, {"viewer", "", kFile}},
+        ExecCase{"blanks", "  viewer\t %f  ", true, {"viewer", kFile}},
+        ExecCase{"takesNoFile", "viewer --new-window", false, {}}, ExecCase{"unknownCode", "viewer %x %f", false, {}},
+        ExecCase{"lonePercent", "viewer %f %", false, {}}, ExecCase{"shellQuotes", "sh -c 'viewer %f'", false, {}},
+        ExecCase{"pipe", "viewer %f | tee log", false, {}}, ExecCase{"variable", "viewer $HOME/x %f", false, {}},
+        ExecCase{"home", "~/bin/viewer %f", false, {}}, ExecCase{"unterminated", "viewer \"%f", false, {}},
+        ExecCase{"codeAsProgram", "%f", false, {}}, ExecCase{"empty", "", false, {}}),
     [](const ::testing::TestParamInfo<ExecCase>& p) { return std::string(p.param.name); });
 
 TEST(DesktopEntry, WithoutAFileTheFileCodesGo) {
@@ -95,7 +105,11 @@ TEST(DesktopEntry, ParsesItsGroupAndTheStringEscapes) {
     EXPECT_FALSE(platform::ParseDesktopEntry("[Desktop Action New]\nExec=x %f\n", e));
 }
 
-struct UsableCase { const char* name; const char* entry; bool usable; };
+struct UsableCase {
+    const char* name;
+    const char* entry;
+    bool usable;
+};
 class Usable : public ::testing::TestWithParam<UsableCase> {};
 
 TEST_P(Usable, OnlyEntriesThatCanOpenAFileHere) {
@@ -104,28 +118,29 @@ TEST_P(Usable, OnlyEntriesThatCanOpenAFileHere) {
     EXPECT_EQ(platform::CanOpenFiles(e), GetParam().usable);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Usable, ::testing::Values(
-    UsableCase{"plain", "Type=Application\nExec=sh %f\n", true},
-    UsableCase{"absolute", "Type=Application\nExec=/bin/sh %U\n", true},
-    UsableCase{"env", "Type=Application\nExec=env -u X A=1 sh %f\n", true},
-    UsableCase{"tryExecPresent", "Type=Application\nTryExec=sh\nExec=sh %f\n", true},
-    UsableCase{"tryExecMissing", "Type=Application\nTryExec=no-such-program-here\nExec=sh %f\n", false},
-    UsableCase{"programMissing", "Type=Application\nExec=no-such-program-here %f\n", false},
-    UsableCase{"envProgramMissing", "Type=Application\nExec=env A=1 no-such-program-here %f\n", false},
-    UsableCase{"envAlone", "Type=Application\nExec=env A=1 %f\n", false},
-    UsableCase{"envSplitString", "Type=Application\nExec=env -S \"sh -x\" %f\n", false},
-    UsableCase{"takesNoFile", "Type=Application\nExec=sh\n", false},
-    UsableCase{"shellSyntax", "Type=Application\nExec=sh -c 'x %f'\n", false},
-    UsableCase{"hidden", "Type=Application\nHidden=true\nExec=sh %f\n", false},
-    UsableCase{"terminal", "Type=Application\nTerminal=true\nExec=sh %f\n", false},
-    UsableCase{"link", "Type=Link\nExec=sh %f\n", false},
-    UsableCase{"noType", "Exec=sh %f\n", false}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, Usable,
+    ::testing::Values(
+        UsableCase{"plain", "Type=Application\nExec=sh %f\n", true},
+        UsableCase{"absolute", "Type=Application\nExec=/bin/sh %U\n", true},
+        UsableCase{"env", "Type=Application\nExec=env -u X A=1 sh %f\n", true},
+        UsableCase{"tryExecPresent", "Type=Application\nTryExec=sh\nExec=sh %f\n", true},
+        UsableCase{"tryExecMissing", "Type=Application\nTryExec=no-such-program-here\nExec=sh %f\n", false},
+        UsableCase{"programMissing", "Type=Application\nExec=no-such-program-here %f\n", false},
+        UsableCase{"envProgramMissing", "Type=Application\nExec=env A=1 no-such-program-here %f\n", false},
+        UsableCase{"envAlone", "Type=Application\nExec=env A=1 %f\n", false},
+        UsableCase{"envSplitString", "Type=Application\nExec=env -S \"sh -x\" %f\n", false},
+        UsableCase{"takesNoFile", "Type=Application\nExec=sh\n", false},
+        UsableCase{"shellSyntax", "Type=Application\nExec=sh -c 'x %f'\n", false},
+        UsableCase{"hidden", "Type=Application\nHidden=true\nExec=sh %f\n", false},
+        UsableCase{"terminal", "Type=Application\nTerminal=true\nExec=sh %f\n", false},
+        UsableCase{"link", "Type=Link\nExec=sh %f\n", false}, UsableCase{"noType", "Exec=sh %f\n", false}),
     [](const ::testing::TestParamInfo<UsableCase>& p) { return std::string(p.param.name); });
 
 TEST(DesktopEntry, FoundInTheDataFoldersInOrder) {
     TempFolder home, system1, system2;
-    platform::MapEnvironment env({{"HOME", home.path()},
-                                  {"XDG_DATA_DIRS", system1.path() + ":relative:" + system2.path()}});
+    platform::MapEnvironment env(
+        {{"HOME", home.path()}, {"XDG_DATA_DIRS", system1.path() + ":relative:" + system2.path()}});
     std::string user = home.Write(".local/share/applications/a.desktop", "[Desktop Entry]\n");
     system1.Write("applications/a.desktop", "[Desktop Entry]\n");
     std::string b = system2.Write("applications/b.desktop", "[Desktop Entry]\n");
@@ -143,13 +158,14 @@ TEST(DesktopEntry, FoundInTheDataFoldersInOrder) {
 
 TEST(DesktopEntry, DefaultApplicationsInTheDesktopsOrder) {
     TempFolder config, configDirs, dataHome, data;
-    platform::MapEnvironment env({{"XDG_CONFIG_HOME", config.path()}, {"XDG_CONFIG_DIRS", configDirs.path()},
-                                  {"XDG_DATA_HOME", dataHome.path()}, {"XDG_DATA_DIRS", data.path()},
+    platform::MapEnvironment env({{"XDG_CONFIG_HOME", config.path()},
+                                  {"XDG_CONFIG_DIRS", configDirs.path()},
+                                  {"XDG_DATA_HOME", dataHome.path()},
+                                  {"XDG_DATA_DIRS", data.path()},
                                   {"XDG_CURRENT_DESKTOP", "Test:XFCE"}});
     config.Write("xfce-mimeapps.list", "[Default Applications]\nimage/png=desk.desktop\n");
-    config.Write("mimeapps.list",
-                 "[Added Associations]\nimage/png=added.desktop;\n[Default Applications]\n"
-                 "image/jpeg=jpeg.desktop\nimage/png = user.desktop;desk.desktop;\n");
+    config.Write("mimeapps.list", "[Added Associations]\nimage/png=added.desktop;\n[Default Applications]\n"
+                                  "image/jpeg=jpeg.desktop\nimage/png = user.desktop;desk.desktop;\n");
     configDirs.Write("mimeapps.list", "[Default Applications]\nimage/png=site.desktop\n");
     dataHome.Write("applications/mimeapps.list", "[Default Applications]\nimage/png=;\n");
     data.Write("applications/test-mimeapps.list", "[Default Applications]\nimage/png=vendor.desktop;\n");

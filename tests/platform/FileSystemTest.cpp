@@ -115,7 +115,7 @@ TEST(PosixFileSystem, VersionOfAFileJustWrittenIsNotSettled) {
 
 TEST(PosixFileSystem, VersionOfAnOldFileIsSettled) {
     platform::PosixFileSystem fs;
-    const std::string path = "/usr/bin/env";  // installed with the system, never written since
+    const std::string path = "/usr/bin/env"; // installed with the system, never written since
     std::string content;
     platform::FileVersion read;
     ASSERT_TRUE(fs.ReadFileVersion(path, content, read));
@@ -153,7 +153,10 @@ TEST(CreateFolderPath, FailsOnAFileUnderAFileAndForOverlongPaths) {
     EXPECT_FALSE(platform::CreateFolderPath(""));
 }
 
-struct ExtensionCase { const char* path; const char* extension; };
+struct ExtensionCase {
+    const char* path;
+    const char* extension;
+};
 class Extensions : public ::testing::TestWithParam<ExtensionCase> {};
 
 TEST_P(Extensions, FollowTheLastDotOfTheFileName) {
@@ -167,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Table, Extensions,
 
 TEST(AsciiText, LowersAndComparesAsciiLettersOnly) {
     EXPECT_EQ(platform::AsciiLower("JPEG Tiff-8"), "jpeg tiff-8");
-    EXPECT_EQ(platform::AsciiLower("\xC4\xD6"), "\xC4\xD6");  // bytes above 127 stay as they are
+    EXPECT_EQ(platform::AsciiLower("\xC4\xD6"), "\xC4\xD6"); // bytes above 127 stay as they are
     EXPECT_TRUE(platform::EqualsIgnoringAsciiCase("test:0", "TEST:0"));
     EXPECT_FALSE(platform::EqualsIgnoringAsciiCase("test:0", "test:00"));
 }

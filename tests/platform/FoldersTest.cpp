@@ -12,7 +12,7 @@ using testsupport::TempFolder;
 TEST(Folders, ConfigHomeFollowsXdgAndFallsBackToHome) {
     platform::MapEnvironment env({{"HOME", "/home/u"}});
     EXPECT_EQ(platform::ConfigHomeFolder(env), "/home/u/.config/");
-    env.Set("XDG_CONFIG_HOME", "relative/path");  // not absolute: ignored
+    env.Set("XDG_CONFIG_HOME", "relative/path"); // not absolute: ignored
     EXPECT_EQ(platform::ConfigHomeFolder(env), "/home/u/.config/");
     env.Set("XDG_CONFIG_HOME", "/cfg");
     EXPECT_EQ(platform::ConfigHomeFolder(env), "/cfg/");

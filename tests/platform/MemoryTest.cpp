@@ -13,16 +13,16 @@
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kOwnAllocator = true;  // the sanitizer's allocator ignores these settings
+constexpr bool kOwnAllocator = true; // the sanitizer's allocator ignores these settings
 #else
 constexpr bool kOwnAllocator = false;
 #endif
 
-void* volatile keep;  // keeps the compiler from eliding the allocations
+void* volatile keep; // keeps the compiler from eliding the allocations
 
 void* Page(std::size_t bytes) {
     void* p = std::malloc(bytes);
-    if (p) std::memset(p, 0x5A, bytes);  // as a scan fills it
+    if (p) std::memset(p, 0x5A, bytes); // as a scan fills it
     keep = p;
     return p;
 }

@@ -17,8 +17,8 @@
 namespace {
 
 struct ListingCase {
-    std::vector<std::string> source;  // the --source argument, if any
-    bool scans;                       // a file is delivered
+    std::vector<std::string> source; // the --source argument, if any
+    bool scans;                      // a file is delivered
 };
 void PrintTo(const ListingCase& c, std::ostream* os) {
     *os << (c.source.empty() ? std::string("no --source") : c.source.back());
@@ -31,9 +31,8 @@ protected:
         const std::string sets = settings::UserSettingsFilePath();
         ASSERT_FALSE(sets.empty());
         const std::vector<std::pair<const char*, std::string>> folder = {
-            {"Savefolder", out.path()}, {"Savetype", "JPEG"},      {"Resolution", "75"},
-            {"Papersize", "A5"},        {"Colormode", "Gray"},     {"Scanmethod", "Flatbed"},
-            {"Openfileoption", "false"}};
+            {"Savefolder", out.path()}, {"Savetype", "JPEG"},      {"Resolution", "75"},       {"Papersize", "A5"},
+            {"Colormode", "Gray"},      {"Scanmethod", "Flatbed"}, {"Openfileoption", "false"}};
         for (const auto& [key, value] : folder) ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
     }
     testsupport::TempFolder out;
@@ -59,9 +58,9 @@ TEST_P(ScanListing, OneScanListsTheScannersOnce) {
     EXPECT_EQ(delivered, GetParam().scans) << output;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ScanListing, ::testing::Values(
-    ListingCase{{"--source", "test:0"}, true},
-    ListingCase{{}, true},                            // the first known scanner is chosen
-    ListingCase{{"--source", "test:7"}, false}));     // no such scanner: refused
+INSTANTIATE_TEST_SUITE_P(Table, ScanListing,
+                         ::testing::Values(ListingCase{{"--source", "test:0"}, true},
+                                           ListingCase{{}, true}, // the first known scanner is chosen
+                                           ListingCase{{"--source", "test:7"}, false})); // no such scanner: refused
 
 } // namespace

@@ -97,10 +97,10 @@ protected:
 
 TEST_F(ScanModel, KnownSourcesFollowMakerFamilyAndLists) {
     Product("NetworkSeries1", "net-family");
-    control->AddSource(Source("Other", "frontend-tester", "test:0"));   // other maker, listed name
-    control->AddSource(Source("Noname", "frontend-tester", "test:1"));  // USB of the Vorn list
-    control->AddSource(Source("Noname", "frontend-tester", "test:9"));  // family known, name not
-    control->AddSource(Source("Noname", "net-family", "net:1"));        // network model
+    control->AddSource(Source("Other", "frontend-tester", "test:0"));  // other maker, listed name
+    control->AddSource(Source("Noname", "frontend-tester", "test:1")); // USB of the Vorn list
+    control->AddSource(Source("Noname", "frontend-tester", "test:9")); // family known, name not
+    control->AddSource(Source("Noname", "net-family", "net:1"));       // network model
     std::vector<std::string> names;
     auto& id = scan::DriverIdentifer::GetInstance();
     EXPECT_EQ(id.KnownSources(names), scan::kSourcesListed);
@@ -121,11 +121,11 @@ TEST_F(ScanModel, KnownSourcesFollowMakerFamilyAndLists) {
 
 // One model of the maker listed under product data that names its family (or not).
 struct AcceptCase {
-    const char* families;     // Prdct.dat ProductFamily
-    const char* network;      // Prdct.dat NetworkSeries1
-    const char* name;         // the model's ProductName (its family is "frontend-tester")
+    const char* families; // Prdct.dat ProductFamily
+    const char* network;  // Prdct.dat NetworkSeries1
+    const char* name;     // the model's ProductName (its family is "frontend-tester")
     bool accepted;
-    int driverKind, connectionKind, modelFamily;  // Identify(name) afterwards
+    int driverKind, connectionKind, modelFamily; // Identify(name) afterwards
 };
 void PrintTo(const AcceptCase& c, std::ostream* os) {
     *os << c.name << "_families_" << c.families << "_network_" << (*c.network ? c.network : "none");
@@ -151,17 +151,18 @@ TEST_P(ModelAcceptance, OnlyKnownFamiliesAreServedAndListedEntriesStay) {
     EXPECT_EQ(entry.name, c.name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ModelAcceptance, ::testing::Values(
-    // A family the product data does not name: refused, its USB entry untouched.
-    AcceptCase{"other-family", "", "test:0", false, 0, 0, 0},
-    AcceptCase{"other-family", "", "test:9", false, 2, 2, 3},
-    // A USB family: the name must be in a USB list.
-    AcceptCase{"frontend-tester", "", "test:1", true, 1, 0, 1},
-    AcceptCase{"frontend-tester", "", "test:9", false, 2, 2, 3},
-    // A network family: the model joins the map with the network entry ...
-    AcceptCase{"other-family", "frontend-tester", "test:9", true, 1, 1, 2},
-    // ... unless the map holds that name already: a listed entry is never replaced.
-    AcceptCase{"other-family", "frontend-tester", "test:0", true, 0, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(Table, ModelAcceptance,
+                         ::testing::Values(
+                             // A family the product data does not name: refused, its USB entry untouched.
+                             AcceptCase{"other-family", "", "test:0", false, 0, 0, 0},
+                             AcceptCase{"other-family", "", "test:9", false, 2, 2, 3},
+                             // A USB family: the name must be in a USB list.
+                             AcceptCase{"frontend-tester", "", "test:1", true, 1, 0, 1},
+                             AcceptCase{"frontend-tester", "", "test:9", false, 2, 2, 3},
+                             // A network family: the model joins the map with the network entry ...
+                             AcceptCase{"other-family", "frontend-tester", "test:9", true, 1, 1, 2},
+                             // ... unless the map holds that name already: a listed entry is never replaced.
+                             AcceptCase{"other-family", "frontend-tester", "test:0", true, 0, 0, 0}));
 
 // The source manager's listing kept between checks, over the scripted control.
 TEST_F(ScanModel, ChecksShareOneListingAndListAgainOnlyWhenTheyFail) {
@@ -192,9 +193,9 @@ TEST_F(ScanModel, ChecksShareOneListingAndListAgainOnlyWhenTheyFail) {
 }
 
 TEST_F(ScanModel, ImageKindsFollowTheCurrentModelFamily) {
-    settings::SetCurrentSource("test:1");  // Vorn family: its own format codes
+    settings::SetCurrentSource("test:1"); // Vorn family: its own format codes
     EXPECT_EQ(output::ImageKindForSource("PCX").GetTransferFormat(), 100);
-    settings::SetCurrentSource("test:0");  // Kest family: the plain kinds
+    settings::SetCurrentSource("test:0"); // Kest family: the plain kinds
     EXPECT_EQ(output::ImageKindForSource("PCX").GetTransferFormat(), 2);
     output::SetSourceFamily(nullptr);
 }
@@ -210,14 +211,17 @@ TEST_F(ScanModel, CheckSourceWithoutKnownSources) {
 TEST_F(ScanModel, PaperOrderFollowsTheFamily) {
     auto& papers = scan::PaperSizeMapping::GetInstance();
     settings::SetCurrentSource("test:1");
-    EXPECT_EQ(papers.GetSequence().front(), "Auto");  // Vorn order
+    EXPECT_EQ(papers.GetSequence().front(), "Auto"); // Vorn order
     settings::SetCurrentSource("test:0");
-    EXPECT_EQ(papers.GetSequence().front(), "A4");    // Kest order
+    EXPECT_EQ(papers.GetSequence().front(), "A4"); // Kest order
     settings::SetCurrentSource("elsewhere");
-    EXPECT_EQ(papers.GetSequence().size(), 17u);       // common order
+    EXPECT_EQ(papers.GetSequence().size(), 17u); // common order
 }
 
-struct PaperCase { std::vector<std::string> offered; std::vector<std::pair<std::string, std::string>> expected; };
+struct PaperCase {
+    std::vector<std::string> offered;
+    std::vector<std::pair<std::string, std::string>> expected;
+};
 class PaperChoices : public ScanModel, public ::testing::WithParamInterface<PaperCase> {};
 
 TEST_P(PaperChoices, ShortEdgeFormsAndFailures) {
@@ -228,13 +232,16 @@ TEST_P(PaperChoices, ShortEdgeFormsAndFailures) {
     EXPECT_EQ(result, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, PaperChoices, ::testing::Values(
-    PaperCase{{"A4"}, {{"A4", "A4 (210 x 297 mm)"}}},
-    PaperCase{{"A4LEF", "A4"}, {{"A4LEF", "A4 LEF (297 x 210 mm)"}, {"A4", "A4 SEF (210 x 297 mm)"}}},
-    PaperCase{{"Legal", "Legal130"}, {{"Legal", "Legal 14 (8.5 x 14 in)"}, {"Legal130", "Legal 13 (8.5 x 13 in)"}}},
-    PaperCase{{"HalfLetterSEF", "HalfLetterLEF"},
-              {{"HalfLetterSEF", "Half Letter SEF (5.5 x 8.5 in)"}, {"HalfLetterLEF", "Half Letter LEF (8.5 x 5.5 in)"}}},
-    PaperCase{{"B5LEF", "Postcard"}, {}}));  // nothing of the family's order
+INSTANTIATE_TEST_SUITE_P(
+    Table, PaperChoices,
+    ::testing::Values(PaperCase{{"A4"}, {{"A4", "A4 (210 x 297 mm)"}}},
+                      PaperCase{{"A4LEF", "A4"}, {{"A4LEF", "A4 LEF (297 x 210 mm)"}, {"A4", "A4 SEF (210 x 297 mm)"}}},
+                      PaperCase{{"Legal", "Legal130"},
+                                {{"Legal", "Legal 14 (8.5 x 14 in)"}, {"Legal130", "Legal 13 (8.5 x 13 in)"}}},
+                      PaperCase{{"HalfLetterSEF", "HalfLetterLEF"},
+                                {{"HalfLetterSEF", "Half Letter SEF (5.5 x 8.5 in)"},
+                                 {"HalfLetterLEF", "Half Letter LEF (8.5 x 5.5 in)"}}},
+                      PaperCase{{"B5LEF", "Postcard"}, {}})); // nothing of the family's order
 
 TEST_F(ScanModel, SequenceNamingAnUndefinedPaperEmptiesTheList) {
     settings::WriteProfileString(program / "Id.dat", "PaperSize_Sequence", "SequenceForVorn", "A4,Imaginary");
@@ -279,29 +286,30 @@ TEST_F(ScanModel, HandlerFillsFromTheSourceAndTheModelNarrows) {
     auto& handler = scan::TwainCapHandler::GetInstance();
     settings::CapabilityInformation res = handler.QueryInfo(settings::kKindResolution);
     ASSERT_TRUE(res.valid) << res.condition;
-    EXPECT_EQ(res.values.size(), 24u);  // 50, 100, ... 1200
+    EXPECT_EQ(res.values.size(), 24u); // 50, 100, ... 1200
     EXPECT_EQ(res.minimumValue, "50");
     EXPECT_EQ(res.defaultValue, "150");
     EXPECT_EQ(handler.FilledFor(), "test:1");
     EXPECT_FALSE(control->SourceOpen());
     EXPECT_FALSE(control->SourceManagerOpen());
-    EXPECT_FALSE(control->QueryMode());  // restored
+    EXPECT_FALSE(control->QueryMode()); // restored
 
     // Black-and-white plus a halftone reduction offers the pseudo colour value.
     EXPECT_EQ(Keys(handler.QueryInfo(settings::kKindColorMode).values),
               (std::vector<std::string>{"BW", "Gray", "Color", "Halftone"}));
-    EXPECT_EQ(handler.QueryInfo(settings::kKindCompression).condition, 9);  // never cached
+    EXPECT_EQ(handler.QueryInfo(settings::kKindCompression).condition, 9); // never cached
     EXPECT_EQ(handler.QueryInfo(settings::kKindCustomCompression).condition, 9);
     EXPECT_FALSE(handler.QueryInfo(settings::kKindNone).valid);
 
     scan::MappingHandlerTwain twain;
     ChoiceList list;
     twain.GetResolutions(list);
-    EXPECT_EQ(Keys(list), (std::vector<std::string>{"100", "150", "200", "300", "600"}));  // no 1200, no 50
+    EXPECT_EQ(Keys(list), (std::vector<std::string>{"100", "150", "200", "300", "600"})); // no 1200, no 50
     twain.GetColorModes(list);
     EXPECT_EQ(Keys(list), (std::vector<std::string>{"Color", "Gray", "BW"}));
     twain.GetSaveTypes(list);
-    EXPECT_EQ(Keys(list), (std::vector<std::string>{"JPEG", "PDF", "Multi-page PDF", "TIFF", "Multi-page TIFF", "BMP", "PNG"}));
+    EXPECT_EQ(Keys(list),
+              (std::vector<std::string>{"JPEG", "PDF", "Multi-page PDF", "TIFF", "Multi-page TIFF", "BMP", "PNG"}));
     twain.GetPaperSizes("Adf", list);
     // The source's order; the unnamed code 99 is left out.
     EXPECT_EQ(Keys(list), (std::vector<std::string>{"A4", "A4LEF", "Letter", "Legal", "Legal130", "A3"}));
@@ -330,8 +338,8 @@ TEST_F(ScanModel, FillReportsMissingManagerUnknownAndAbsentSources) {
     EXPECT_EQ(handler.Refresh(), core::kSourceNotKnown);
     using core::MessageNumber;
     EXPECT_EQ(box->texts, (std::vector<std::string>{core::LoadMessageText(MessageNumber::NoSourceManager),
-                                                     core::LoadMessageText(MessageNumber::NoDevice),
-                                                     core::LoadMessageText(MessageNumber::NoSource)}));
+                                                    core::LoadMessageText(MessageNumber::NoDevice),
+                                                    core::LoadMessageText(MessageNumber::NoSource)}));
     EXPECT_FALSE(box->texts.front().empty());
     handler.SetControl(nullptr);
     EXPECT_EQ(handler.Refresh(), 1);
@@ -345,7 +353,9 @@ TEST_F(ScanModel, ApplyingValues) {
     OpenSource("test:1");
     // Halftone: black-and-white plus the halftone reduction.
     EXPECT_EQ(handler.SetText(settings::kKindColorMode, "halftone"), 0);
-    EXPECT_EQ(std::get<CapEnumeration>(control->Source("test:1").capabilities[twain::ICAP_PIXELTYPE].container).currentIndex, 0);
+    EXPECT_EQ(
+        std::get<CapEnumeration>(control->Source("test:1").capabilities[twain::ICAP_PIXELTYPE].container).currentIndex,
+        0);
     EXPECT_EQ(CurrentValue(control->Source("test:1").capabilities[twain::ICAP_BITDEPTHREDUCTION].container), 1);
     // A paper size not among the enumeration's items changes nothing.
     EXPECT_EQ(handler.Set(settings::kKindPaperSize, 13.0), 11);
@@ -367,7 +377,10 @@ TEST_F(ScanModel, ApplyingValues) {
     EXPECT_EQ(CurrentValue(control->Source("test:1").capabilities[twain::CAP_FEEDERENABLED].container), 0);
 }
 
-struct RangeCase { double min, max, step; size_t count; };
+struct RangeCase {
+    double min, max, step;
+    size_t count;
+};
 class RangeBounds : public ScanModel, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(RangeBounds, StepsThatNeverEndAreCut) {
@@ -382,9 +395,10 @@ TEST_P(RangeBounds, StepsThatNeverEndAreCut) {
     EXPECT_EQ(v.containerKind, settings::kContainerRange);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RangeBounds, ::testing::Values(
-    RangeCase{75, 600, 0, 2}, RangeCase{75, 600, -25, 2}, RangeCase{300, 300, 0, 1},
-    RangeCase{1, 1e9, 1, 2}, RangeCase{75, 600, 75, 8}));
+INSTANTIATE_TEST_SUITE_P(Table, RangeBounds,
+                         ::testing::Values(RangeCase{75, 600, 0, 2}, RangeCase{75, 600, -25, 2},
+                                           RangeCase{300, 300, 0, 1}, RangeCase{1, 1e9, 1, 2},
+                                           RangeCase{75, 600, 75, 8}));
 
 TEST_F(ScanModel, DuplexUnitIsCachedPerSource) {
     FakeSource s = TestDevice("test:1");
@@ -399,7 +413,7 @@ TEST_F(ScanModel, DuplexUnitIsCachedPerSource) {
     std::string user = settings::UserProductFilePath();
     EXPECT_EQ(settings::ReadProfileString(user, "Cap", "test:1"), "Dup");
     EXPECT_EQ(settings::ReadProfileString(user, "Cap", "test:0"), "Sim");
-    settings::SetCurrentSource("gone");  // no answer and nothing cached: assume a unit
+    settings::SetCurrentSource("gone"); // no answer and nothing cached: assume a unit
     EXPECT_TRUE(handler.HasDuplexUnit());
 }
 
@@ -408,9 +422,9 @@ TEST_F(ScanModel, DuplexUnitIsCachedPerSource) {
 TEST_F(ScanModel, FirstRunRecordsLoadSaveAndReloadUnchanged) {
     control->AddSource(TestDevice("test:0"));
     control->AddSource(TestDevice("test:1"));
-    const char* order[] = {"Scanmethod", "ScanmethodArr", "Colormode", "Resolution", "Papersize", "Filename",
-                           "Compressionlevel", "Savefolder", "Savetype", "IsShowDriver", "PDFCompression",
-                           "TifCompression"};
+    const char* order[] = {"Scanmethod", "ScanmethodArr", "Colormode",        "Resolution",
+                           "Papersize",  "Filename",      "Compressionlevel", "Savefolder",
+                           "Savetype",   "IsShowDriver",  "PDFCompression",   "TifCompression"};
     for (const char* source : {"test:0", "test:1"}) {
         SCOPED_TRACE(source);
         std::filesystem::remove_all(home.path() + "config");
@@ -420,7 +434,7 @@ TEST_F(ScanModel, FirstRunRecordsLoadSaveAndReloadUnchanged) {
         settings::DestinationSettings all;
         all.LoadAll();
         for (auto* r : std::vector<settings::CommonSetting*>{&all.Application1(), &all.Application2(), &all.Folder(),
-                                                            &all.Fax()}) {
+                                                             &all.Fax()}) {
             EXPECT_FALSE(r->HasMissingValue()) << r->GetSection();
             EXPECT_TRUE(r->GetScanMethodArr() && !r->GetScanMethodArr()->ToText().empty()) << r->GetSection();
         }
@@ -428,17 +442,17 @@ TEST_F(ScanModel, FirstRunRecordsLoadSaveAndReloadUnchanged) {
         EXPECT_EQ(all.Application1().GetAppPath(), "/usr/bin/env");
         EXPECT_EQ(all.Folder().GetSaveFolder(), pictures.path());
         EXPECT_EQ(all.Fax().GetColorMode(), "BW");
-        for (auto* r : std::vector<settings::CommonSetting*>{&all.Application1(), &all.Application2(), &all.Folder(),
-                                                            &all.Fax()})
+        for (auto* r :
+             std::vector<settings::CommonSetting*>{&all.Application1(), &all.Application2(), &all.Folder(), &all.Fax()})
             ASSERT_TRUE(r->Save()) << r->GetSection();
         const std::string sets = settings::UserSettingsFilePath();
         std::string saved = home.Read("config/ZAV/Quorin/Sets.dat");
         settings::DestinationSettings again;
         again.LoadAll();
         for (auto* r : std::vector<settings::CommonSetting*>{&again.Application1(), &again.Application2(),
-                                                            &again.Folder(), &again.Fax()})
+                                                             &again.Folder(), &again.Fax()})
             ASSERT_TRUE(r->Save());
-        EXPECT_EQ(home.Read("config/ZAV/Quorin/Sets.dat"), saved);  // reloaded unchanged
+        EXPECT_EQ(home.Read("config/ZAV/Quorin/Sets.dat"), saved); // reloaded unchanged
         // The destination sections keep the documented key order.
         for (const char* section : {"Application1", "Application2", "Folder", "Fax"}) {
             auto keys = settings::ListProfileKeys(sets, section);
@@ -447,8 +461,8 @@ TEST_F(ScanModel, FirstRunRecordsLoadSaveAndReloadUnchanged) {
         }
         EXPECT_EQ(settings::ListProfileKeys(sets, "Application1"),
                   (std::vector<std::string>{order[0], order[1], order[2], order[3], order[4], order[5], order[6],
-                                            order[7], order[8], order[9], order[10], order[11], "Appexepath",
-                                            "AppName", "AppListID", "ListMapping"}));
+                                            order[7], order[8], order[9], order[10], order[11], "Appexepath", "AppName",
+                                            "AppListID", "ListMapping"}));
     }
 }
 

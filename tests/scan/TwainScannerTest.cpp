@@ -29,13 +29,13 @@ protected:
         source.pages.push_back(scancontrol::PageImage::Blank(40, 50, 24, 100));
         control.AddSource(source);
         core::SetMessageBox(box);
-        settings::SetCurrentSource("TEST:0");  // letter case differs from the control's name
+        settings::SetCurrentSource("TEST:0"); // letter case differs from the control's name
         // A fresh duplex cache for every test.
         settings::DeleteProfileKey(settings::UserProductFilePath(), "Cap", "TEST:0");
         scan::TwainCapHandler::GetInstance().SetControl(&control);
         record.SetScanMethod("Flatbed");
-        record.SetScanMethodArr(settings::ScanMethodArr::FromText(
-            "Flatbed|left|lr|off|-ADF|upper|top|on|-Auto|left|lr|off|-"));
+        record.SetScanMethodArr(
+            settings::ScanMethodArr::FromText("Flatbed|left|lr|off|-ADF|upper|top|on|-Auto|left|lr|off|-"));
         record.SetColorMode("Gray");
         record.SetResolution(200);
         record.SetPaperSize("A5");
@@ -87,7 +87,11 @@ TEST_F(Acquisition, HalftoneSendsBitDepthReduction) {
     EXPECT_TRUE(Called("Capability=" + std::to_string(0x112C)));
 }
 
-struct AutoCase { bool loaded; bool feeder; short count; };
+struct AutoCase {
+    bool loaded;
+    bool feeder;
+    short count;
+};
 class AutoMethod : public Acquisition, public ::testing::WithParamInterface<AutoCase> {};
 
 TEST_P(AutoMethod, FeederWhenPaperIsLoadedElseGlass) {
@@ -211,7 +215,13 @@ TEST(AcquisitionValues, OutputFolderForPushes) {
 }
 
 using Colour = core::ColourKind;
-struct KindCase { const char* type; const char* pdf; const char* tif; core::ColourKind colour; int kind; };
+struct KindCase {
+    const char* type;
+    const char* pdf;
+    const char* tif;
+    core::ColourKind colour;
+    int kind;
+};
 class CompressionKinds : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(CompressionKinds, FromTheRecordsCompressionTexts) {
@@ -223,16 +233,16 @@ TEST_P(CompressionKinds, FromTheRecordsCompressionTexts) {
     EXPECT_EQ(TwainScanner::CompressionKind(r, c.colour), c.kind);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CompressionKinds, ::testing::Values(
-    KindCase{"PDF", "Middle|G4", "Raw", Colour::Colour, 1},
-    KindCase{"Multi-page PDF", "Low|G3", "Raw", Colour::Grey, 2},
-    KindCase{"PDF", "Low|G3", "Raw", Colour::BlackWhite, 1},
-    KindCase{"PDF", "high|g4", "Raw", Colour::BlackWhite, 2},
-    KindCase{"PDF", "High", "G4", Colour::BlackWhite, 0},
-    KindCase{"TIFF", "Low|G3", "g4", Colour::BlackWhite, 2},
-    KindCase{"Multi-page TIFF", "", "Raw", Colour::Colour, 0},
-    KindCase{"TIFF", "", "Middle", Colour::Grey, 1},
-    KindCase{"JPEG", "Low|G4", "G4", Colour::Colour, 0}));
+INSTANTIATE_TEST_SUITE_P(Table, CompressionKinds,
+                         ::testing::Values(KindCase{"PDF", "Middle|G4", "Raw", Colour::Colour, 1},
+                                           KindCase{"Multi-page PDF", "Low|G3", "Raw", Colour::Grey, 2},
+                                           KindCase{"PDF", "Low|G3", "Raw", Colour::BlackWhite, 1},
+                                           KindCase{"PDF", "high|g4", "Raw", Colour::BlackWhite, 2},
+                                           KindCase{"PDF", "High", "G4", Colour::BlackWhite, 0},
+                                           KindCase{"TIFF", "Low|G3", "g4", Colour::BlackWhite, 2},
+                                           KindCase{"Multi-page TIFF", "", "Raw", Colour::Colour, 0},
+                                           KindCase{"TIFF", "", "Middle", Colour::Grey, 1},
+                                           KindCase{"JPEG", "Low|G4", "G4", Colour::Colour, 0}));
 
 TEST(AcquisitionValues, ColourKindFromText) {
     EXPECT_EQ(TwainScanner::ColourKindFromText("Color"), Colour::Colour);

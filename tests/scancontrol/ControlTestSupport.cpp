@@ -31,7 +31,7 @@ void EnsureApplication() {
     static char* argv[] = {name, nullptr};
     // No display in CI: draw offscreen unless the environment says otherwise.
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (!QCoreApplication::instance()) new QApplication(argc, argv);  // kept for the process
+    if (!QCoreApplication::instance()) new QApplication(argc, argv); // kept for the process
     // SANE stays initialised for the whole process: sane_exit unloads the backends, and
     // the test backend's static buffers, unloaded, would look like leaks to LeakSanitizer.
     static scancontrol::ISourceManager* keepSane = scancontrol::CreateSaneSourceManager().release();
@@ -63,10 +63,11 @@ bool EventRecorder::Wait(int milliseconds) {
 }
 
 bool ResetTestBackend(scancontrol::CDynamictwain& control) {
-    const std::pair<const char*, const char*> defaults[] = {
-        {"source", "Flatbed"}, {"read-return-value", "Default"}, {"mode", "Gray"}, {"depth", "8"},
-        {"resolution", "50"},  {"test-picture", "Color pattern"}, {"tl-x", "0"}, {"tl-y", "0"},
-        {"br-x", "210"},       {"br-y", "297"}};
+    const std::pair<const char*, const char*> defaults[] = {{"source", "Flatbed"}, {"read-return-value", "Default"},
+                                                            {"mode", "Gray"},      {"depth", "8"},
+                                                            {"resolution", "50"},  {"test-picture", "Color pattern"},
+                                                            {"tl-x", "0"},         {"tl-y", "0"},
+                                                            {"br-x", "210"},       {"br-y", "297"}};
     for (const auto& d : defaults)
         if (!scancontrol::SetSaneOption(control, d.first, d.second)) return false;
     return true;
@@ -133,8 +134,8 @@ Decoded DecodeFile(const std::string& path) {
     int status = 0;
     if (ext == "wmf" || ext == "emf") {
         d.tool = "metafile_decode.py";
-        std::string line = Run("python3 " + Quote(SourceDir() + "/tests/scancontrol/metafile_decode.py") + " " + Quote(path) + " " +
-                                   Quote(raw) + " 2>&1",
+        std::string line = Run("python3 " + Quote(SourceDir() + "/tests/scancontrol/metafile_decode.py") + " " +
+                                   Quote(path) + " " + Quote(raw) + " 2>&1",
                                &status);
         if (status != 0) {
             d.error = line;
@@ -146,7 +147,9 @@ Decoded DecodeFile(const std::string& path) {
     } else {
         d.tool = "ImageMagick";
         // %z: bits per sample as stored; %[colorspace]: Gray or sRGB.
-        std::string info = Run("convert " + Quote(path) + " -units PixelsPerInch -format '%w %h %z %x %y %[colorspace]' info: 2>&1", &status);
+        std::string info =
+            Run("convert " + Quote(path) + " -units PixelsPerInch -format '%w %h %z %x %y %[colorspace]' info: 2>&1",
+                &status);
         if (status != 0) {
             d.error = info;
             return d;
@@ -161,7 +164,8 @@ Decoded DecodeFile(const std::string& path) {
             std::smatch m;
             if (ext == "bmp") {
                 const std::string v = Run("bmptopnm -verbose " + Quote(path) + " 2>&1 >/dev/null");
-                if (std::regex_search(v, m, std::regex("Bits per pixel in raster: ([0-9]+)"))) d.depth = std::stoi(m[1]);
+                if (std::regex_search(v, m, std::regex("Bits per pixel in raster: ([0-9]+)")))
+                    d.depth = std::stoi(m[1]);
             } else {
                 const std::string v = Run("pngtopnm -verbose " + Quote(path) + " 2>&1 >/dev/null");
                 if (std::regex_search(v, m, std::regex("image, ([0-9]+) bit"))) {

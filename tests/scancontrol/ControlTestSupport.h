@@ -40,7 +40,7 @@ struct Decoded {
     bool ok = false;
     std::string tool;
     long width = 0, height = 0;
-    int depth = 0;            // bits per pixel as the decoder reports them (1, 8, 24)
+    int depth = 0; // bits per pixel as the decoder reports them (1, 8, 24)
     double xDpi = 0, yDpi = 0;
     std::string rgb;
     std::string error;
@@ -49,6 +49,6 @@ struct Decoded {
 // for WMF and EMF.
 Decoded DecodeFile(const std::string& path);
 
-std::string SourceDir();  // the repository (SU_SOURCE_DIR)
+std::string SourceDir(); // the repository (SU_SOURCE_DIR)
 
 } // namespace scantest

@@ -74,17 +74,17 @@ TEST(FakeControl, CapabilitiesReadInTheContainerModel) {
 TEST(FakeControl, SetsAreCheckedAgainstTheContainer) {
     FakeDynamictwain fake = WithScanner();
     ASSERT_TRUE(Open(fake));
-    EXPECT_EQ(scan::LowLevelSet(&fake, 1, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 0);  // index 1: grey
+    EXPECT_EQ(scan::LowLevelSet(&fake, 1, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 0); // index 1: grey
     EXPECT_EQ(fake.PixelType(), 1);
     EXPECT_EQ(scan::LowLevelSet(&fake, 5, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 1);
     EXPECT_EQ(fake.ErrorCode(), err::BadValue);
     EXPECT_EQ(scan::LowLevelSet(&fake, 450, twain::ICAP_XRESOLUTION, settings::kContainerRange), 0);
     EXPECT_EQ(fake.Resolution(), 450);
-    EXPECT_EQ(scan::LowLevelSet(&fake, 100, twain::ICAP_XRESOLUTION, settings::kContainerRange), 1);  // off the step
+    EXPECT_EQ(scan::LowLevelSet(&fake, 100, twain::ICAP_XRESOLUTION, settings::kContainerRange), 1); // off the step
     EXPECT_EQ(fake.ErrorCode(), err::BadValue);
-    EXPECT_EQ(scan::LowLevelSet(&fake, 1, twain::ICAP_SUPPORTEDSIZES, settings::kContainerOneValue), 1);  // array
+    EXPECT_EQ(scan::LowLevelSet(&fake, 1, twain::ICAP_SUPPORTEDSIZES, settings::kContainerOneValue), 1); // array
     EXPECT_EQ(fake.ErrorCode(), err::CapBadOperation);
-    EXPECT_EQ(scan::LowLevelSet(&fake, 0, twain::CAP_FEEDERLOADED, settings::kContainerOneValue), 1);     // read only
+    EXPECT_EQ(scan::LowLevelSet(&fake, 0, twain::CAP_FEEDERLOADED, settings::kContainerOneValue), 1); // read only
     EXPECT_EQ(fake.ErrorCode(), err::CapBadOperation);
 }
 
@@ -96,7 +96,7 @@ TEST(FakeControl, StandardRunDeliversTheScriptedPagesInOrder) {
     fake.FeederEnabled(true);
     fake.TransferCount(-1);
     ASSERT_TRUE(fake.AcquireImage());
-    EXPECT_TRUE(rec.events.empty());  // nothing from inside the call
+    EXPECT_TRUE(rec.events.empty()); // nothing from inside the call
     EXPECT_NE(fake.ScanInProgress(), 0);
     std::vector<long> pages;
     rec.onEvent = [&](TwainEvent e) {
@@ -113,8 +113,8 @@ TEST(FakeControl, ScriptedFailureAndDisableDropLateEvents) {
     scantest::EventRecorder rec;
     fake.SetEventListener(&rec);
     ASSERT_TRUE(Open(fake));
-    fake.SetAcquisitionScript({{TwainEvent::TransferReady, std::nullopt, 0},
-                               {TwainEvent::TransferFailed, std::nullopt, err::PaperJam}});
+    fake.SetAcquisitionScript(
+        {{TwainEvent::TransferReady, std::nullopt, 0}, {TwainEvent::TransferFailed, std::nullopt, err::PaperJam}});
     ASSERT_TRUE(fake.AcquireImage());
     fake.DeliverPendingEvents();
     EXPECT_EQ(rec.events, (std::vector<int>{3, 5}));
@@ -137,7 +137,7 @@ TEST(FakeControl, InjectedFailuresRaiseOrReturnFalse) {
     ASSERT_TRUE(fake.SelectSourceByIndex(0));
     EXPECT_FALSE(fake.OpenSource());
     EXPECT_EQ(scan::ConditionFromErrorCode(fake.ErrorCode()), 16);
-    EXPECT_TRUE(fake.OpenSource());  // only once
+    EXPECT_TRUE(fake.OpenSource()); // only once
     fake.FailOn("FeederLoaded", {err::CheckDeviceOnline, true, -1});
     try {
         fake.FeederLoaded();
@@ -157,7 +157,7 @@ TEST(FakeControl, SaveImageToFileWritesTheCurrentPageOrRecordsTheDefaultTarget) 
     scantest::EventRecorder rec;
     fake.SetEventListener(&rec);
     ASSERT_TRUE(Open(fake));
-    EXPECT_TRUE(fake.SaveImageToFile(dir.path() + "~temp", twain::TWFF_BMP));  // no page yet
+    EXPECT_TRUE(fake.SaveImageToFile(dir.path() + "~temp", twain::TWFF_BMP)); // no page yet
     fake.TransferMode(twain::TWSX_FILE);
     rec.onEvent = [&](TwainEvent e) {
         if (e == TwainEvent::PageTransferred) {

@@ -18,7 +18,7 @@ using scancontrol::PageImage;
 PageImage Pattern(long w, long h, short bits, float dpi, long extraStride = 0) {
     PageImage p = PageImage::Blank(w, h, bits, dpi);
     p.stride += extraStride;
-    p.pixels.assign(static_cast<size_t>(p.stride * h), 0xA5);  // padding bytes hold junk on purpose
+    p.pixels.assign(static_cast<size_t>(p.stride * h), 0xA5); // padding bytes hold junk on purpose
     for (long y = 0; y < h; ++y) {
         uint8_t* row = p.Row(y);
         if (bits == 1) {
@@ -67,7 +67,8 @@ int MaxDifference(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return 256;
     int m = 0;
     for (size_t i = 0; i < a.size(); ++i)
-        m = std::max(m, std::abs(static_cast<int>(static_cast<uint8_t>(a[i])) - static_cast<int>(static_cast<uint8_t>(b[i]))));
+        m = std::max(
+            m, std::abs(static_cast<int>(static_cast<uint8_t>(a[i])) - static_cast<int>(static_cast<uint8_t>(b[i]))));
     return m;
 }
 
@@ -92,7 +93,8 @@ TEST_P(WriterTest, EveryFormatDecodesToThePagePixels) {
         const PageImage page = Pattern(37, 23, bits, 300, extra);
         const std::string expected = ExpectedRgb(page);
         for (const auto& f : kFormats) {
-            SCOPED_TRACE(std::string(f.ext) + " bits " + std::to_string(bits) + " extra stride " + std::to_string(extra));
+            SCOPED_TRACE(std::string(f.ext) + " bits " + std::to_string(bits) + " extra stride " +
+                         std::to_string(extra));
             const std::string path = dir.path() + "page." + f.ext;
             std::string error;
             ASSERT_TRUE(scancontrol::WriteImageFile(page, path, f.format, &error)) << error;
@@ -124,7 +126,7 @@ TEST(ImageFileWriter, RefusesUnknownFormatsAndLeavesNoFileOnFailure) {
     std::string error;
     EXPECT_FALSE(scancontrol::WriteImageFile(page, dir.path() + "x.jpg", twain::TWFF_JFIF, &error));
     EXPECT_FALSE(error.empty());
-    for (const auto& f : kFormats) {  // a folder that does not exist: no file, and a reason naming it
+    for (const auto& f : kFormats) { // a folder that does not exist: no file, and a reason naming it
         const std::string path = dir.path() + "missing/x." + f.ext;
         error.clear();
         EXPECT_FALSE(scancontrol::WriteImageFile(page, path, f.format, &error)) << f.ext;

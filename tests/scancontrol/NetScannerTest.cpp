@@ -79,7 +79,8 @@ void EnterPrivateLoopback(std::string& skip, std::string& failure) {
     if (result != 0) {
         const int why = errno;
         const bool refused = why == EPERM || why == EACCES || why == EINVAL || why == ENOSPC || why == EUSERS;
-        (refused ? skip : failure) = std::string("no network namespace of our own (unshare: ") + std::strerror(why) + ")";
+        (refused ? skip : failure) =
+            std::string("no network namespace of our own (unshare: ") + std::strerror(why) + ")";
         return;
     }
     if (withUser && !(WriteFile("/proc/self/setgroups", "deny") &&
@@ -119,7 +120,7 @@ public:
         pid_ = ::fork();
         if (pid_ == 0) {
             ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlives the test process
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM); // never outlives the test process
             ::dup2(log, 1);
             ::dup2(log, 2);
             for (const char* path : {"/usr/sbin/saned", "/usr/bin/saned", "/sbin/saned"})
@@ -241,7 +242,7 @@ TEST_F(NetScanner, SettingsAfterAModeChangeReachTheScanner) {
     for (const ImageInfo& page : pages) {
         EXPECT_EQ(page.xResolution, 150);
         EXPECT_EQ(page.yResolution, 150);
-        EXPECT_NEAR(page.imageWidth, 210 / 25.4 * 150, 1.0);  // A4, the backend's frame
+        EXPECT_NEAR(page.imageWidth, 210 / 25.4 * 150, 1.0); // A4, the backend's frame
         EXPECT_EQ(page.pixelType, twain::TWPT_RGB);
     }
 }
@@ -251,8 +252,8 @@ TEST_F(NetScanner, SettingsAfterAModeChangeReachTheScanner) {
 // scanner's family as a network model.
 TEST_F(NetScanner, FolderScanToMultiPagePdfHasEveryPageAtTheChosenResolution) {
     TempFolder program, out;
-    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan", "Prdct.dat", "Sets.dat", "Def.dat", "Id.dat", "Mapping.dat",
-                             "Str.dat", "libTIFFGenerator.so"}) {
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan", "Prdct.dat", "Sets.dat", "Def.dat",
+                             "Id.dat", "Mapping.dat", "Str.dat", "libTIFFGenerator.so"}) {
         const std::string from = testsupport::ProgramFolder() + name;
         ASSERT_TRUE(WriteFile(program / name, ReadFile(from))) << from;
     }
@@ -266,14 +267,20 @@ TEST_F(NetScanner, FolderScanToMultiPagePdfHasEveryPageAtTheChosenResolution) {
     settings::SetProgramFolder("");
     ASSERT_FALSE(sets.empty());
     const std::pair<const char*, std::string> folder[] = {
-        {"Savefolder", out.path()}, {"Resolution", "150"}, {"Papersize", "A4"}, {"Colormode", "Color"},
-        {"Scanmethod", "ADF"}, {"ScanmethodArr", "Flatbed|left|lr|off|-ADF|left|lr|off|-Auto|left|lr|off|-"},
-        {"Savetype", "Multi-page PDF"}, {"Openfileoption", "false"}};
-    for (const auto& setting : folder) ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", setting.first, setting.second));
+        {"Savefolder", out.path()},
+        {"Resolution", "150"},
+        {"Papersize", "A4"},
+        {"Colormode", "Color"},
+        {"Scanmethod", "ADF"},
+        {"ScanmethodArr", "Flatbed|left|lr|off|-ADF|left|lr|off|-Auto|left|lr|off|-"},
+        {"Savetype", "Multi-page PDF"},
+        {"Openfileoption", "false"}};
+    for (const auto& setting : folder)
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", setting.first, setting.second));
 
     std::string delivered;
-    ASSERT_TRUE(platform::CaptureOutput({program / "scanner-utility-cli", "scan", "--to", "folder", "--source", kDevice},
-                                        delivered, 170000))
+    ASSERT_TRUE(platform::CaptureOutput(
+        {program / "scanner-utility-cli", "scan", "--to", "folder", "--source", kDevice}, delivered, 170000))
         << delivered;
     std::istringstream lines(delivered);
     std::string pdf;
@@ -297,7 +304,8 @@ TEST_F(NetScanner, FolderScanToMultiPagePdfHasEveryPageAtTheChosenResolution) {
     while (std::getline(rows, row)) {
         std::istringstream fields(row);
         std::string page, num, type, w, h, colour, comp, bpc, enc, interp, object, id, xppi, yppi;
-        fields >> page >> num >> type >> w >> h >> colour >> comp >> bpc >> enc >> interp >> object >> id >> xppi >> yppi;
+        fields >> page >> num >> type >> w >> h >> colour >> comp >> bpc >> enc >> interp >> object >> id >> xppi >>
+            yppi;
         if (type != "image") continue;
         ++pages;
         EXPECT_EQ(w, "1240") << row;

@@ -94,7 +94,7 @@ TEST(SourceNames, FeederAndDuplexSourcesAreFoundAndChosen) {
     w = PlanSource(s, true, false);
     ASSERT_EQ(w.size(), 1u);
     EXPECT_EQ(w[0].text, "ADF Front");
-    EXPECT_TRUE(PlanSource(s, false, false).empty());  // already on the glass
+    EXPECT_TRUE(PlanSource(s, false, false).empty()); // already on the glass
 }
 
 TEST(SourceNames, DuplexThroughAnAdfModeOption) {
@@ -193,7 +193,7 @@ TEST(Geometry, FramesInInchesBecomeMillimetresClippedToTheArea) {
     EXPECT_EQ(w[3].numbers[0], 420);
     // One inch to four inches; and a frame beyond the area is clipped.
     w = PlanFrame(s, {1, 1, 4, 20});
-    EXPECT_NEAR(w[0].numbers[0], 25, 1e-9);  // 25.4 mm to the 1 mm step
+    EXPECT_NEAR(w[0].numbers[0], 25, 1e-9); // 25.4 mm to the 1 mm step
     EXPECT_NEAR(w[2].numbers[0], 102, 1e-9);
     EXPECT_NEAR(w[3].numbers[0], 420, 1e-9);
 }
@@ -205,7 +205,7 @@ TEST(PaperSizes, OnlySizesThatFitTheAreaAreOffered) {
     EXPECT_TRUE(has(twain::TWSS_A4));
     EXPECT_TRUE(has(twain::TWSS_A3));
     EXPECT_TRUE(has(twain::TWSS_USLETTER));
-    EXPECT_FALSE(has(twain::TWSS_USLEDGER));  // 431.8 mm does not fit 420 mm
+    EXPECT_FALSE(has(twain::TWSS_USLEDGER)); // 431.8 mm does not fit 420 mm
     EXPECT_EQ(SizeOfFrame(CurrentFrame(s)), twain::TWSS_A4);
     EXPECT_EQ(SizeOfFrame(FrameOfSize(twain::TWSS_A5)), twain::TWSS_A5);
 }
@@ -214,14 +214,15 @@ TEST(SaneStatusTable, StatusesGiveTheConditionsAUserExpects) {
     using scan::ConditionFromErrorCode;
     using scancontrol::sanectl::ControlErrorFromSaneStatus;
     EXPECT_EQ(ControlErrorFromSaneStatus(SANE_STATUS_GOOD), 0);
-    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_JAMMED)), 18);         // paper jam
-    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_COVER_OPEN)), 22);     // interlock
-    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_DEVICE_BUSY)), 14);    // denied
-    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_ACCESS_DENIED)), 14);  // denied
-    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_IO_ERROR)), 21);       // check device online
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_JAMMED)), 18);        // paper jam
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_COVER_OPEN)), 22);    // interlock
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_DEVICE_BUSY)), 14);   // denied
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_ACCESS_DENIED)), 14); // denied
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_IO_ERROR)), 21);      // check device online
     EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_NO_DOCS)), 1);
     EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_NO_MEM)), 1);
-    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_INVAL, SaneStage::Open)), 16);  // no such device
+    EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_INVAL, SaneStage::Open)),
+              16); // no such device
     EXPECT_EQ(ConditionFromErrorCode(ControlErrorFromSaneStatus(SANE_STATUS_INVAL, SaneStage::Option)), 8);
 }
 

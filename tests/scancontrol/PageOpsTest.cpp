@@ -22,21 +22,21 @@ PageImage Numbered(long w, long h) {
 }
 
 TEST(Rotate, QuarterTurnsMovePixelsClockwise) {
-    const PageImage src = Numbered(3, 2);  // 0 1 2 / 3 4 5
+    const PageImage src = Numbered(3, 2); // 0 1 2 / 3 4 5
     PageImage r = src;
-    Rotate(r, 90);  // clockwise: 3 0 / 4 1 / 5 2
+    Rotate(r, 90); // clockwise: 3 0 / 4 1 / 5 2
     ASSERT_EQ(r.width, 2);
     ASSERT_EQ(r.height, 3);
     EXPECT_EQ(GrayAt(r, 0, 0), 3);
     EXPECT_EQ(GrayAt(r, 1, 0), 0);
     EXPECT_EQ(GrayAt(r, 0, 2), 5);
-    EXPECT_EQ(r.xResolution, 200);  // resolutions follow the axes
+    EXPECT_EQ(r.xResolution, 200); // resolutions follow the axes
     r = src;
-    Rotate(r, 270);  // 2 5 / 1 4 / 0 3
+    Rotate(r, 270); // 2 5 / 1 4 / 0 3
     EXPECT_EQ(GrayAt(r, 0, 0), 2);
     EXPECT_EQ(GrayAt(r, 1, 2), 3);
     r = src;
-    Rotate(r, 180);  // 5 4 3 / 2 1 0
+    Rotate(r, 180); // 5 4 3 / 2 1 0
     EXPECT_EQ(GrayAt(r, 0, 0), 5);
     EXPECT_EQ(GrayAt(r, 2, 1), 0);
     EXPECT_EQ(GrayAt(r, 1, 0), 4);
@@ -47,7 +47,7 @@ TEST(Rotate, QuarterTurnsMovePixelsClockwise) {
 
 TEST(Rotate, LineArtAndColourKeepTheirPixels) {
     PageImage bw = PageImage::Blank(13, 5, 1, 100);
-    bw.Row(0)[0] |= 0x80;  // top-left black
+    bw.Row(0)[0] |= 0x80; // top-left black
     PageImage r = bw;
     Rotate(r, 180);
     EXPECT_TRUE(BitAt(r, 12, 4));
@@ -74,7 +74,7 @@ TEST(BlackWhite, ThresholdAndHalftoneFromGrey) {
     GrayToBlackWhite(t, false);
     EXPECT_EQ(t.bitsPerPixel, 1);
     EXPECT_EQ(t.stride, 2);
-    EXPECT_EQ(t.Row(3)[0], 0xFF);  // dark: black
+    EXPECT_EQ(t.Row(3)[0], 0xFF); // dark: black
     EXPECT_EQ(t.Row(3)[1], 0x00);
     // Mid grey halftones to about half black.
     PageImage m = PageImage::Blank(16, 16, 8, 100);

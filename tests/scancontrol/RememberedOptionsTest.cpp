@@ -49,19 +49,20 @@ std::string Names(const std::vector<RememberedOption>& options) {
 TEST(RememberedOptions, OnlyChangedSettableSingleValuesAreKeptInOptionOrder) {
     OptionSnapshot opened, chosen;
     opened.options = {Text("mode", "Gray", {"Gray", "Color"}), Number("resolution", 50), Number("depth", 8),
-                      Number("tl-x", 0, OptType::Fixed), With(Number("preview", 0, OptType::Bool), [](auto& o) { o.active = false; })};
+                      Number("tl-x", 0, OptType::Fixed),
+                      With(Number("preview", 0, OptType::Bool), [](auto& o) { o.active = false; })};
     chosen.options = {
-        Text("mode", "Color", {"Gray", "Color"}),                                    // changed: kept
-        Number("resolution", 300),                                                   // changed: kept
-        Number("depth", 8),                                                          // unchanged
-        Number("tl-x", 12.5, OptType::Fixed),                                        // changed: kept
-        Number("preview", 1, OptType::Bool),                                         // active only now: kept
-        With(Number("gamma", 2), [](auto& o) { o.count = 256; }),                    // an array
-        With(Number("lamp", 1), [](auto& o) { o.settable = false; }),                // read-only
-        With(Number("hidden", 7), [](auto& o) { o.active = false; }),                // inactive
-        With(Number("calibrate", 0), [](auto& o) { o.type = OptType::Button; }),     // a button
-        Text("note", "two\nlines"),                                                  // not storable
-        Number("bad=name", 3),                                                       // not storable
+        Text("mode", "Color", {"Gray", "Color"}),                                // changed: kept
+        Number("resolution", 300),                                               // changed: kept
+        Number("depth", 8),                                                      // unchanged
+        Number("tl-x", 12.5, OptType::Fixed),                                    // changed: kept
+        Number("preview", 1, OptType::Bool),                                     // active only now: kept
+        With(Number("gamma", 2), [](auto& o) { o.count = 256; }),                // an array
+        With(Number("lamp", 1), [](auto& o) { o.settable = false; }),            // read-only
+        With(Number("hidden", 7), [](auto& o) { o.active = false; }),            // inactive
+        With(Number("calibrate", 0), [](auto& o) { o.type = OptType::Button; }), // a button
+        Text("note", "two\nlines"),                                              // not storable
+        Number("bad=name", 3),                                                   // not storable
     };
     EXPECT_EQ(Names(ChosenOptions(opened, chosen)), "mode=Color resolution=300 tl-x=12.5 preview=1");
     EXPECT_TRUE(ChosenOptions(opened, opened).empty());
@@ -86,27 +87,31 @@ TEST(RememberedOptions, NumbersKeepTheirPointUnderADecimalCommaLocale) {
 }
 
 TEST(RememberedOptions, StoredTextReadsBackTheSameList) {
-    const std::vector<RememberedOption> kept = {{"mode", "Color"}, {"source", "ADF Duplex"}, {"br-x", "215.89999389648438"},
-                                                {"label", "a=b"}, {"empty", ""}};
+    const std::vector<RememberedOption> kept = {
+        {"mode", "Color"}, {"source", "ADF Duplex"}, {"br-x", "215.89999389648438"}, {"label", "a=b"}, {"empty", ""}};
     EXPECT_EQ(Names(ParseRemembered(FormatRemembered(kept))), Names(kept));
     // Comments, blank lines, CR LF line ends and lines without a name are skipped.
-    EXPECT_EQ(Names(ParseRemembered("# c\r\n\r\nmode=Color\r\n=5\nnonsense\nresolution=300")), "mode=Color resolution=300");
+    EXPECT_EQ(Names(ParseRemembered("# c\r\n\r\nmode=Color\r\n=5\nnonsense\nresolution=300")),
+              "mode=Color resolution=300");
 }
 
 struct RestoreCase {
     const char* name;
     const char* value;
     bool restored;
-    double number;     // the write's number for numeric options
-    const char* text;  // the write's text for string options
+    double number;    // the write's number for numeric options
+    const char* text; // the write's text for string options
 };
 
 class RestoreTable : public ::testing::TestWithParam<RestoreCase> {};
 
 TEST_P(RestoreTable, WriteMatchesTheDeviceAsItIsNow) {
     OptionSnapshot now;
-    now.options = {Text("mode", "Gray", {"Gray", "Color"}), Text("label", ""), Number("resolution", 50),
-                   Number("tl-x", 0, OptType::Fixed), With(Number("hidden", 1), [](auto& o) { o.active = false; }),
+    now.options = {Text("mode", "Gray", {"Gray", "Color"}),
+                   Text("label", ""),
+                   Number("resolution", 50),
+                   Number("tl-x", 0, OptType::Fixed),
+                   With(Number("hidden", 1), [](auto& o) { o.active = false; }),
                    With(Number("lamp", 1), [](auto& o) { o.settable = false; })};
     const RestoreCase& c = GetParam();
     OptionWrite write;
@@ -122,20 +127,19 @@ TEST_P(RestoreTable, WriteMatchesTheDeviceAsItIsNow) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RestoreTable,
-    ::testing::Values(RestoreCase{"mode", "Color", true, 0, "Color"},
-                      RestoreCase{"mode", "Lineart", false, 0, nullptr},  // no longer offered
-                      RestoreCase{"label", "any text", true, 0, "any text"},
-                      RestoreCase{"resolution", "300", true, 300, nullptr},
-                      RestoreCase{"tl-x", "12.5", true, 12.5, nullptr},
-                      RestoreCase{"resolution", "300dpi", false, 0, nullptr},
-                      RestoreCase{"resolution", "", false, 0, nullptr},
-                      RestoreCase{"resolution", "nan", false, 0, nullptr},
-                      RestoreCase{"resolution", "1e999", false, 0, nullptr},
-                      RestoreCase{"hidden", "2", false, 0, nullptr},  // inactive
-                      RestoreCase{"lamp", "0", false, 0, nullptr},    // read-only
-                      RestoreCase{"gone", "1", false, 0, nullptr}));  // no such option
+INSTANTIATE_TEST_SUITE_P(Cases, RestoreTable,
+                         ::testing::Values(RestoreCase{"mode", "Color", true, 0, "Color"},
+                                           RestoreCase{"mode", "Lineart", false, 0, nullptr}, // no longer offered
+                                           RestoreCase{"label", "any text", true, 0, "any text"},
+                                           RestoreCase{"resolution", "300", true, 300, nullptr},
+                                           RestoreCase{"tl-x", "12.5", true, 12.5, nullptr},
+                                           RestoreCase{"resolution", "300dpi", false, 0, nullptr},
+                                           RestoreCase{"resolution", "", false, 0, nullptr},
+                                           RestoreCase{"resolution", "nan", false, 0, nullptr},
+                                           RestoreCase{"resolution", "1e999", false, 0, nullptr},
+                                           RestoreCase{"hidden", "2", false, 0, nullptr}, // inactive
+                                           RestoreCase{"lamp", "0", false, 0, nullptr},   // read-only
+                                           RestoreCase{"gone", "1", false, 0, nullptr})); // no such option
 
 TEST(RememberedOptions, OneFilePerModelInsideTheConfigurationFolder) {
     const std::string path = RememberedOptionsPath("Maker/..", "Model 7000");

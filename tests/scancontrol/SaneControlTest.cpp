@@ -83,7 +83,7 @@ TEST_F(SaneControlTest, SourceManagerListsTheTestDevices) {
 TEST_F(SaneControlTest, FlatbedPageInTheFixedEventOrder) {
     ASSERT_TRUE(Open());
     EXPECT_TRUE(control->DeviceReady());
-    control->TransferCount(-1);  // a flatbed holds one page whatever the count
+    control->TransferCount(-1); // a flatbed holds one page whatever the count
     control->Resolution(50);
     long progressDuringPage = 0;
     ImageInfo info;
@@ -95,7 +95,7 @@ TEST_F(SaneControlTest, FlatbedPageInTheFixedEventOrder) {
     };
     rec.events.clear();
     ASSERT_TRUE(control->AcquireImage());
-    EXPECT_TRUE(rec.events.empty());  // events come from the event loop, never from the call
+    EXPECT_TRUE(rec.events.empty()); // events come from the event loop, never from the call
     EXPECT_NE(control->ScanInProgress(), 0);
     ASSERT_TRUE(rec.Wait());
     EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
@@ -128,7 +128,7 @@ TEST_F(SaneControlTest, FeederAllPagesThenANormalEnd) {
         expected.push_back(2);
         expected.push_back(1);
     }
-    expected.push_back(4);  // the feeder ran empty after ten pages: a normal end
+    expected.push_back(4); // the feeder ran empty after ten pages: a normal end
     EXPECT_EQ(rec.events, expected);
     EXPECT_EQ(pages, (std::vector<long>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(control->ErrorCode(), 0);
@@ -164,10 +164,10 @@ TEST_F(SaneControlTest, CancelInTheMiddleOfAFeederRun) {
     };
     rec.events.clear();
     ASSERT_TRUE(control->AcquireImage());
-    scantest::Pump(1500);  // long enough for every page the backend still had
+    scantest::Pump(1500); // long enough for every page the backend still had
     EXPECT_EQ(progressAfterCancel, 0);
-    EXPECT_EQ(eventsAtCancel, 7u);                    // 3, (2, 1) x 3
-    EXPECT_EQ(rec.events.size(), eventsAtCancel);     // nothing after the cancel
+    EXPECT_EQ(eventsAtCancel, 7u);                // 3, (2, 1) x 3
+    EXPECT_EQ(rec.events.size(), eventsAtCancel); // nothing after the cancel
     EXPECT_EQ(control->ScanInProgress(), 0);
     // The device was cancelled and is usable again.
     rec.onEvent = nullptr;
@@ -219,7 +219,7 @@ TEST_P(SaneFaultTest, ReadFaultEndsWithTransferFailedAndTheMappedCode) {
     if (f.feeder) control->FeederEnabled(true);
     ASSERT_TRUE(SetSaneOption(*control, "read-return-value", f.status));
     ASSERT_TRUE(Acquire());
-    EXPECT_EQ(rec.events, (std::vector<int>{3, 5}));  // ready, then the read fails: no page
+    EXPECT_EQ(rec.events, (std::vector<int>{3, 5})); // ready, then the read fails: no page
     EXPECT_EQ(control->ErrorCode(), f.code);
     EXPECT_EQ(scan::ConditionFromErrorCode(control->ErrorCode()), f.condition);
     EXPECT_EQ(control->ScanInProgress(), 0);
@@ -234,7 +234,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, SaneFaultTest,
                          ::testing::Values(Fault{"SANE_STATUS_JAMMED", true, err::PaperJam, 18},
                                            Fault{"SANE_STATUS_COVER_OPEN", false, err::CoverOpen, 22},
                                            Fault{"SANE_STATUS_IO_ERROR", false, err::CheckDeviceOnline, 21},
-                                           Fault{"SANE_STATUS_NO_DOCS", true, err::NoDocuments, 1},  // before the first page
+                                           Fault{"SANE_STATUS_NO_DOCS", true, err::NoDocuments,
+                                                 1}, // before the first page
                                            Fault{"SANE_STATUS_DEVICE_BUSY", false, err::Denied, 14},
                                            Fault{"SANE_STATUS_ACCESS_DENIED", false, err::Denied, 14},
                                            Fault{"SANE_STATUS_NO_MEM", false, err::OutOfMemory, 1}),
@@ -296,7 +297,9 @@ TEST_P(SanePixelTypeTest, WrittenPagesDecodeToTheExpectedSizeDepthAndResolution)
 INSTANTIATE_TEST_SUITE_P(Types, SanePixelTypeTest,
                          ::testing::Values(TypeCase{twain::TWPT_BW, 1}, TypeCase{twain::TWPT_GRAY, 8},
                                            TypeCase{twain::TWPT_RGB, 24}),
-                         [](const ::testing::TestParamInfo<TypeCase>& p) { return "Bits" + std::to_string(p.param.bits); });
+                         [](const ::testing::TestParamInfo<TypeCase>& p) {
+                             return "Bits" + std::to_string(p.param.bits);
+                         });
 
 TEST_F(SaneControlTest, FrameAndResolutionAreHonoured) {
     ASSERT_TRUE(Open());
@@ -322,7 +325,7 @@ TEST_F(SaneControlTest, FrameAndResolutionAreHonoured) {
     ASSERT_TRUE(Acquire());
     EXPECT_NEAR(info.imageWidth, 420 / 25.4 * 20, 1.0);
     EXPECT_NEAR(info.imageLength, 420 / 25.4 * 20, 1.0);
-    EXPECT_FALSE(control->SetImageLayout(3, 1, 2, 4));  // right before left
+    EXPECT_FALSE(control->SetImageLayout(3, 1, 2, 4)); // right before left
     EXPECT_EQ(control->ErrorCode(), err::BadValue);
 }
 
@@ -336,7 +339,9 @@ TEST_F(SaneControlTest, LandscapeOrientationTurnsThePage) {
     ASSERT_TRUE(Acquire());
     const ImageInfo portrait = info;
     EXPECT_LT(portrait.imageWidth, portrait.imageLength);
-    ASSERT_EQ(scan::LowLevelSet(control.get(), twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, settings::kContainerOneValue), 0);
+    ASSERT_EQ(
+        scan::LowLevelSet(control.get(), twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, settings::kContainerOneValue),
+        0);
     ASSERT_TRUE(Acquire());
     EXPECT_EQ(info.imageWidth, portrait.imageLength);
     EXPECT_EQ(info.imageLength, portrait.imageWidth);
@@ -348,7 +353,7 @@ TEST_F(SaneControlTest, AFeederScanAfterAFlatbedScanTakesEveryPage) {
     ASSERT_TRUE(Open());
     control->Resolution(25);
     control->FeederEnabled(false);
-    control->TransferCount(1);  // the flatbed set-up
+    control->TransferCount(1); // the flatbed set-up
     ASSERT_TRUE(Acquire());
     EXPECT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
     // The next scan reopens the source, as every scan does, and only switches the feeder
@@ -366,8 +371,8 @@ TEST_F(SaneControlTest, AFeederScanAfterAFlatbedScanTakesEveryPage) {
 struct SessionSetting {
     const char* name;
     long capability;
-    double changed;       // a value other than the source's default
-    double defaultValue;  // what a newly opened source reports
+    double changed;      // a value other than the source's default
+    double defaultValue; // what a newly opened source reports
 };
 
 void PrintTo(const SessionSetting& s, std::ostream* out) { *out << s.name; }
@@ -387,7 +392,8 @@ TEST_P(SaneSessionTest, ReopenedSourceReportsItsDefault) {
     EXPECT_EQ(q.current, s.defaultValue);
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, SaneSessionTest,
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SaneSessionTest,
     ::testing::Values(SessionSetting{"TransferCount", twain::CAP_XFERCOUNT, 1, -1},
                       SessionSetting{"Orientation", twain::ICAP_ORIENTATION, twain::TWOR_LANDSCAPE, twain::TWOR_ROT0},
                       SessionSetting{"FlipRotation", twain::ICAP_FLIPROTATION, twain::TWFR_FANFOLD, twain::TWFR_BOOK},
@@ -414,7 +420,8 @@ TEST_F(SaneControlTest, EnumerationAndRangeCapabilitiesReadAndSet) {
     EXPECT_EQ(scan::LowLevelSet(control.get(), 300, twain::ICAP_XRESOLUTION, settings::kContainerRange), 0);
     EXPECT_EQ(control->Resolution(), 300);
     EXPECT_EQ(scan::GenericQuery(control.get(), twain::ICAP_YRESOLUTION).current, 300);
-    EXPECT_EQ(scan::LowLevelSet(control.get(), 1300, twain::ICAP_XRESOLUTION, settings::kContainerRange), 1);  // unknown value refused
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 1300, twain::ICAP_XRESOLUTION, settings::kContainerRange),
+              1); // unknown value refused
     EXPECT_EQ(control->ErrorCode(), err::BadValue);
     EXPECT_EQ(scan::ConditionFromErrorCode(control->ErrorCode()), 8);
     EXPECT_EQ(control->Resolution(), 300);
@@ -424,13 +431,15 @@ TEST_F(SaneControlTest, EnumerationAndRangeCapabilitiesReadAndSet) {
     ASSERT_TRUE(q.valid);
     EXPECT_EQ(q.containerKind, settings::kContainerEnumeration);
     EXPECT_EQ(q.values, (std::vector<double>{0, 1, 2}));
-    EXPECT_EQ(q.current, 1);  // the backend starts in Gray
-    EXPECT_EQ(scan::LowLevelSet(control.get(), 2, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 0);  // index 2: colour
+    EXPECT_EQ(q.current, 1); // the backend starts in Gray
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 2, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration),
+              0); // index 2: colour
     EXPECT_EQ(control->PixelType(), twain::TWPT_RGB);
     EXPECT_EQ(scan::GenericQuery(control.get(), twain::ICAP_PIXELTYPE).current, 2);
     EXPECT_EQ(scan::LowLevelSet(control.get(), 7, twain::ICAP_PIXELTYPE, settings::kContainerEnumeration), 1);
     EXPECT_EQ(control->ErrorCode(), err::BadValue);
-    EXPECT_EQ(scan::LowLevelSet(control.get(), 5, twain::ICAP_PIXELTYPE, settings::kContainerOneValue), 1);  // one value not offered
+    EXPECT_EQ(scan::LowLevelSet(control.get(), 5, twain::ICAP_PIXELTYPE, settings::kContainerOneValue),
+              1); // one value not offered
     EXPECT_EQ(control->ErrorCode(), err::BadValue);
 
     // Paper sizes: the standard sizes that fit 420 x 420 mm, as TWAIN size codes.
@@ -454,7 +463,7 @@ TEST_F(SaneControlTest, EnumerationAndRangeCapabilitiesReadAndSet) {
     EXPECT_EQ(q.current, 0);
     EXPECT_EQ(scan::LowLevelSet(control.get(), 1, twain::CAP_FEEDERENABLED, settings::kContainerOneValue), 0);
     EXPECT_TRUE(control->FeederEnabled());
-    EXPECT_FALSE(control->FeederLoaded());  // the test backend has no paper sensor
+    EXPECT_FALSE(control->FeederLoaded()); // the test backend has no paper sensor
     EXPECT_EQ(scan::LowLevelSet(control.get(), -1, twain::CAP_XFERCOUNT, settings::kContainerOneValue), 0);
     EXPECT_EQ(control->TransferCount(), -1);
     EXPECT_EQ(scan::LowLevelSet(control.get(), 1, twain::ICAP_BITDEPTHREDUCTION, settings::kContainerOneValue), 0);
@@ -463,11 +472,11 @@ TEST_F(SaneControlTest, EnumerationAndRangeCapabilitiesReadAndSet) {
     EXPECT_EQ(control->ErrorCode(), err::BadValue);
     EXPECT_EQ(scan::LowLevelSet(control.get(), 1, twain::CAP_FEEDERLOADED, settings::kContainerOneValue), 1);
     EXPECT_EQ(control->ErrorCode(), err::CapBadOperation);
-    for (long id : {twain::CAP_XFERCOUNT, twain::ICAP_COMPRESSION, twain::ICAP_PIXELTYPE, twain::CAP_FEEDERENABLED,
-                    twain::CAP_FEEDERLOADED, twain::CAP_DUPLEX, twain::ICAP_IMAGEFILEFORMAT, twain::ICAP_ORIENTATION,
-                    twain::ICAP_XRESOLUTION, twain::ICAP_YRESOLUTION, twain::ICAP_SUPPORTEDSIZES,
-                    twain::ICAP_BITDEPTHREDUCTION, twain::ICAP_FLIPROTATION, twain::CAP_CUSTOM_COMPRESSION,
-                    twain::CAP_CUSTOM_SCANMODE}) {
+    for (long id :
+         {twain::CAP_XFERCOUNT, twain::ICAP_COMPRESSION, twain::ICAP_PIXELTYPE, twain::CAP_FEEDERENABLED,
+          twain::CAP_FEEDERLOADED, twain::CAP_DUPLEX, twain::ICAP_IMAGEFILEFORMAT, twain::ICAP_ORIENTATION,
+          twain::ICAP_XRESOLUTION, twain::ICAP_YRESOLUTION, twain::ICAP_SUPPORTEDSIZES, twain::ICAP_BITDEPTHREDUCTION,
+          twain::ICAP_FLIPROTATION, twain::CAP_CUSTOM_COMPRESSION, twain::CAP_CUSTOM_SCANMODE}) {
         SCOPED_TRACE(id);
         EXPECT_TRUE(scan::GenericQuery(control.get(), id).valid);
     }
@@ -483,9 +492,9 @@ TEST_F(SaneControlTest, EnumerationAndRangeCapabilitiesReadAndSet) {
 
 TEST_F(SaneControlTest, EveryFileFormatReadBackByAnIndependentDecoder) {
     testsupport::TempFolder dir;
-    const std::pair<long, const char*> formats[] = {{twain::TWFF_BMP, "bmp"}, {twain::TWFF_PNG, "png"}, {twain::FF_PCX, "pcx"},
-                                                    {twain::FF_GIF, "gif"},   {twain::FF_TGA, "tga"},   {twain::FF_WMF, "wmf"},
-                                                    {twain::FF_EMF, "emf"}};
+    const std::pair<long, const char*> formats[] = {
+        {twain::TWFF_BMP, "bmp"}, {twain::TWFF_PNG, "png"}, {twain::FF_PCX, "pcx"}, {twain::FF_GIF, "gif"},
+        {twain::FF_TGA, "tga"},   {twain::FF_WMF, "wmf"},   {twain::FF_EMF, "emf"}};
     ASSERT_TRUE(Open());
     control->Resolution(40);
     for (short type : {twain::TWPT_BW, twain::TWPT_GRAY, twain::TWPT_RGB}) {
@@ -493,7 +502,8 @@ TEST_F(SaneControlTest, EveryFileFormatReadBackByAnIndependentDecoder) {
         rec.onEvent = [&](TwainEvent e) {
             if (e != TwainEvent::PageTransferred) return;
             for (const auto& f : formats)
-                EXPECT_TRUE(control->SaveImageToFile(dir.path() + "t" + std::to_string(type) + "." + f.second, f.first));
+                EXPECT_TRUE(
+                    control->SaveImageToFile(dir.path() + "t" + std::to_string(type) + "." + f.second, f.first));
         };
         ASSERT_TRUE(Acquire());
         const scantest::Decoded reference = scantest::DecodeFile(dir.path() + "t" + std::to_string(type) + ".png");
@@ -504,7 +514,7 @@ TEST_F(SaneControlTest, EveryFileFormatReadBackByAnIndependentDecoder) {
             ASSERT_TRUE(d.ok) << d.tool << ": " << d.error;
             EXPECT_EQ(d.width, reference.width);
             EXPECT_EQ(d.height, reference.height);
-            if (f.first == twain::FF_GIF && type == twain::TWPT_RGB) continue;  // 256 colours only
+            if (f.first == twain::FF_GIF && type == twain::TWPT_RGB) continue; // 256 colours only
             EXPECT_TRUE(d.rgb == reference.rgb) << "pixels differ from the PNG";
         }
     }
@@ -519,7 +529,7 @@ TEST_F(SaneControlTest, FileTransferWritesTheDefaultTarget) {
     ASSERT_TRUE(Open());
     control->Resolution(30);
     control->TransferMode(twain::TWSX_FILE);
-    ASSERT_TRUE(control->SaveImageToFile(dir.path() + "~temp", twain::TWFF_BMP));  // before the acquisition
+    ASSERT_TRUE(control->SaveImageToFile(dir.path() + "~temp", twain::TWFF_BMP)); // before the acquisition
     ASSERT_TRUE(Acquire());
     ASSERT_EQ(rec.events.back(), 4);
     int status = 0;
@@ -533,10 +543,11 @@ TEST_F(SaneControlTest, PagesSavedByTheListenerAreNotWrittenToTheDefaultTargetTo
     ASSERT_TRUE(Open());
     control->Resolution(30);
     control->TransferMode(twain::TWSX_FILE);
-    ASSERT_TRUE(control->SaveImageToFile(dir.path() + "~temp", twain::TWFF_BMP));  // before the acquisition
+    ASSERT_TRUE(control->SaveImageToFile(dir.path() + "~temp", twain::TWFF_BMP)); // before the acquisition
     bool saved = false;
     rec.onEvent = [&](TwainEvent e) {
-        if (e == TwainEvent::PageTransferred) saved = control->SaveImageToFile(dir.path() + "page.bmp", twain::TWFF_BMP);
+        if (e == TwainEvent::PageTransferred)
+            saved = control->SaveImageToFile(dir.path() + "page.bmp", twain::TWFF_BMP);
     };
     ASSERT_TRUE(Acquire());
     ASSERT_EQ(rec.events.back(), 4);
@@ -551,7 +562,7 @@ TEST_F(SaneControlTest, PagesSavedByTheListenerAreNotWrittenToTheDefaultTargetTo
 TEST_F(SaneControlTest, CallsOutOfSequenceFailWithAnErrorCode) {
     EXPECT_FALSE(control->AcquireImage());
     EXPECT_EQ(control->ErrorCode(), err::SequenceError);
-    EXPECT_FALSE(control->OpenSource());  // nothing selected
+    EXPECT_FALSE(control->OpenSource()); // nothing selected
     try {
         control->PixelType(twain::TWPT_RGB);
         FAIL() << "no automation error";
@@ -564,7 +575,7 @@ TEST_F(SaneControlTest, CallsOutOfSequenceFailWithAnErrorCode) {
     ASSERT_TRUE(Open());
     control->Resolution(25);
     ASSERT_TRUE(control->AcquireImage());
-    EXPECT_FALSE(control->AcquireImage());  // one at a time
+    EXPECT_FALSE(control->AcquireImage()); // one at a time
     EXPECT_THROW(control->Resolution(100), AutomationError);
     ASSERT_TRUE(rec.Wait());
     EXPECT_EQ(rec.events.back(), 4);

@@ -111,7 +111,7 @@ TEST_F(SaneDialogTest, ScanUsesTheSettingsChosenInTheDialog) {
         const int color = mode->findText("Color");
         ASSERT_GE(color, 0);
         mode->setCurrentIndex(color);
-        emit mode->textActivated("Color");  // as a user's choice
+        emit mode->textActivated("Color"); // as a user's choice
         // The form is rebuilt after the change; press Scan from the event loop.
         QTimer::singleShot(50, d, [d] { d->findChild<QPushButton*>("scanButton")->click(); });
     });
@@ -142,7 +142,9 @@ TEST_F(SaneDialogTest, ChoicesConfirmedWithScanAreShownByTheNextDialog) {
 // from the same control: the second source session starts upright.
 TEST_F(SaneDialogTest, DialogScanAfterALandscapeScanIsUpright) {
     control->ShowUI(false);
-    ASSERT_EQ(scan::LowLevelSet(control.get(), twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, settings::kContainerOneValue), 0);
+    ASSERT_EQ(
+        scan::LowLevelSet(control.get(), twain::TWOR_LANDSCAPE, twain::ICAP_ORIENTATION, settings::kContainerOneValue),
+        0);
     ImageInfo info;
     rec.onEvent = [&](TwainEvent e) {
         if (e == TwainEvent::PageTransferred) info = control->CurrentImageInfo();

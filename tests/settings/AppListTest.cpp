@@ -22,9 +22,11 @@ protected:
         file = home.path() + "Sets.dat";
         exe = home.Write("bin/tool", "#!/bin/sh\n");
         SetMax(5);
-        Store("");  // the settings file exists, with an empty list
+        Store(""); // the settings file exists, with an empty list
     }
-    void SetMax(int n) { settings::WriteProfileString(program / "Def.dat", "Config", "MaxAppListCount", std::to_string(n)); }
+    void SetMax(int n) {
+        settings::WriteProfileString(program / "Def.dat", "Config", "MaxAppListCount", std::to_string(n));
+    }
     void Store(const std::string& list) { settings::WriteProfileString(file, "Application1", "ListMapping", list); }
     std::string Stored() { return settings::ReadProfileStringWhole(file, "Application1", "ListMapping"); }
     int Add(AppListProvider& p, const std::string& title, const std::string& path) {
@@ -41,10 +43,10 @@ TEST_F(AppList, IdentifiersFollowTheLastEntry) {
     EXPECT_EQ(Add(p, "Two", exe), 0);
     EXPECT_EQ(Add(p, "Three", exe), 0);
     EXPECT_EQ(Stored(), "1|One|" + exe + "|2|Two|" + exe + "|3|Three|" + exe + "|");
-    p.Remove(2);  // a middle entry: identifiers keep increasing
+    p.Remove(2); // a middle entry: identifiers keep increasing
     EXPECT_EQ(Add(p, "Four", exe), 0);
     EXPECT_EQ(p.Entries().back()->GetId(), 4);
-    p.Remove(4);  // the last entry: its identifier comes back
+    p.Remove(4); // the last entry: its identifier comes back
     EXPECT_EQ(Add(p, "Five", exe), 0);
     EXPECT_EQ(p.Entries().back()->GetId(), 4);
 }
@@ -57,7 +59,11 @@ TEST_F(AppList, MaximumCountStopsAddingButNotModifying) {
     EXPECT_EQ(p.GetById(3)->GetTitle(), "C2");
 }
 
-struct TitleCase { const char* title; const char* path; int code; };
+struct TitleCase {
+    const char* title;
+    const char* path;
+    int code;
+};
 class AppListTitles : public AppList, public ::testing::WithParamInterface<TitleCase> {};
 
 TEST_P(AppListTitles, AddRules) {
@@ -68,18 +74,18 @@ TEST_P(AppListTitles, AddRules) {
     int code = Add(p, c.title, std::string(c.path) == "EXE" ? exe : c.path);
     EXPECT_EQ(code, c.code);
     if (code != 0) {
-        EXPECT_EQ(Stored(), before);  // refusals leave the file alone
+        EXPECT_EQ(Stored(), before); // refusals leave the file alone
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, AppListTitles, ::testing::Values(
-    TitleCase{"viewer", "EXE", 0},                 // differs only in case: accepted
-    TitleCase{"Viewer", "EXE", settings::kAppListTitleInUse},
-    TitleCase{"a|b", "EXE", settings::kAppListBarInTitle},
-    TitleCase{"   ", "EXE", settings::kAppListEmptyTitle},
-    TitleCase{" Lead", "EXE", 0},
-    TitleCase{"Gone", "/no/such/program", settings::kAppListBadPath},
-    TitleCase{"Bar", "/usr/bin|x", settings::kAppListBadPath}));
+INSTANTIATE_TEST_SUITE_P(Table, AppListTitles,
+                         ::testing::Values(TitleCase{"viewer", "EXE", 0}, // differs only in case: accepted
+                                           TitleCase{"Viewer", "EXE", settings::kAppListTitleInUse},
+                                           TitleCase{"a|b", "EXE", settings::kAppListBarInTitle},
+                                           TitleCase{"   ", "EXE", settings::kAppListEmptyTitle},
+                                           TitleCase{" Lead", "EXE", 0},
+                                           TitleCase{"Gone", "/no/such/program", settings::kAppListBadPath},
+                                           TitleCase{"Bar", "/usr/bin|x", settings::kAppListBadPath}));
 
 TEST_F(AppList, LeadingBlankIsStoredAndOwnTitleIsNotInUse) {
     AppListProvider p("Application1", file);
@@ -112,7 +118,7 @@ TEST_F(AppList, LongListKeepsEveryEntry) {
     AppListProvider fresh("Application1", file);
     ASSERT_EQ(fresh.GetTitleList().size(), 10u);
     EXPECT_EQ(fresh.GetById(10)->GetPath(), paths[9]);
-    ASSERT_TRUE(fresh.Remove(1));  // a save after the reload keeps the tail
+    ASSERT_TRUE(fresh.Remove(1)); // a save after the reload keeps the tail
     AppListProvider after("Application1", file);
     after.Reload();
     ASSERT_EQ(after.Count(), 9);
@@ -150,14 +156,15 @@ TEST_P(AppListSaveFailure, IsReportedAndChangesNothing) {
         }
     }
     EXPECT_EQ(Stored(), before);
-    EXPECT_EQ(AppListProvider::Format(p.Entries()), before);  // what it holds is what is stored
+    EXPECT_EQ(AppListProvider::Format(p.Entries()), before); // what it holds is what is stored
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, AppListSaveFailure, ::testing::Values(
-    SaveFailureCase{"add", "Two", true}, SaveFailureCase{"modify", "One again", true},
-    SaveFailureCase{"remove", "", true},
-    // Titles the settings file refuses to hold (they would add a line of their own).
-    SaveFailureCase{"add", "Two\nLines", false}, SaveFailureCase{"modify", "One\nMore", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, AppListSaveFailure,
+    ::testing::Values(SaveFailureCase{"add", "Two", true}, SaveFailureCase{"modify", "One again", true},
+                      SaveFailureCase{"remove", "", true},
+                      // Titles the settings file refuses to hold (they would add a line of their own).
+                      SaveFailureCase{"add", "Two\nLines", false}, SaveFailureCase{"modify", "One\nMore", false}));
 
 TEST_F(AppList, GetByIdZeroIsEmptyAndMissingRaises) {
     AppListProvider p("Application1", home.path() + "missing/Sets.dat");

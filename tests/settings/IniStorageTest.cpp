@@ -80,7 +80,11 @@ TEST(CApiWrapper, ListsAndVersionClass) {
     EXPECT_EQ(CApiWrapper::GetInstance().OsVersion(), 5);
 }
 
-struct FlagCase { const char* user; const char* defaults; bool expected; };
+struct FlagCase {
+    const char* user;
+    const char* defaults;
+    bool expected;
+};
 class ConfigFlag : public ::testing::TestWithParam<FlagCase> {};
 
 TEST_P(ConfigFlag, UserValueWinsWhenListedElseDefaults) {
@@ -91,13 +95,13 @@ TEST_P(ConfigFlag, UserValueWinsWhenListedElseDefaults) {
     EXPECT_EQ(ReadConfigFlag(user, defs, "Config", "IsShowToolTips"), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ConfigFlag, ::testing::Values(
-    FlagCase{"[Config]\nIsShowToolTips=  FALSE  \n", "[Config]\nIsShowToolTips=true\n", false},
-    FlagCase{"[config]\nisshowtooltips=true\n", "[Config]\nIsShowToolTips=false\n", true},
-    FlagCase{"[Config]\nIsShowToolTips=\n", "[Config]\nIsShowToolTips=false\n", true},
-    FlagCase{"[Config]\nOther=1\n", "[Config]\nIsShowToolTips=False\n", false},
-    FlagCase{"", "", true},
-    FlagCase{"[Config]\nIsShowToolTips=no\n", "", true}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, ConfigFlag,
+    ::testing::Values(FlagCase{"[Config]\nIsShowToolTips=  FALSE  \n", "[Config]\nIsShowToolTips=true\n", false},
+                      FlagCase{"[config]\nisshowtooltips=true\n", "[Config]\nIsShowToolTips=false\n", true},
+                      FlagCase{"[Config]\nIsShowToolTips=\n", "[Config]\nIsShowToolTips=false\n", true},
+                      FlagCase{"[Config]\nOther=1\n", "[Config]\nIsShowToolTips=False\n", false},
+                      FlagCase{"", "", true}, FlagCase{"[Config]\nIsShowToolTips=no\n", "", true}));
 
 TEST(ConfigFlag, WriteStoresTrueOrFalse) {
     TempFolder dir;
@@ -111,7 +115,10 @@ TEST(ConfigFlag, WriteStoresTrueOrFalse) {
 TEST(SettingsHandler, BindsThroughTheLocatorOnFirstUse) {
     TempFolder dir;
     int located = 0;
-    SetSettingsFileLocator([&] { ++located; return dir / "Sets.dat"; });
+    SetSettingsFileLocator([&] {
+        ++located;
+        return dir / "Sets.dat";
+    });
     GetSettingsHandler().OpenSection("Folder");
     GetSettingsHandler().WriteValue("CurDlg", "1");
     EXPECT_EQ(GetSettingsHandler().FilePath(), dir / "Sets.dat");

@@ -29,8 +29,7 @@ using testsupport::TempFolder;
 class CountingDisk : public platform::PosixFileSystem {
 public:
     explicit CountingDisk(bool settleAll) : settleAll_(settleAll) {}
-    bool ReadFileVersion(const std::string& path, std::string& content,
-                         platform::FileVersion& version) const override {
+    bool ReadFileVersion(const std::string& path, std::string& content, platform::FileVersion& version) const override {
         ++reads;
         bool ok = PosixFileSystem::ReadFileVersion(path, content, version);
         if (settleAll_) version.settled = ok;
@@ -50,7 +49,7 @@ void AgeFile(const std::string& path, long seconds = 1000000000) {
 struct Change {
     const char* name;
     std::function<void(TempFolder&, const std::string&)> apply;
-    std::string expected;  // what k of [A] reads afterwards ("d" is the fallback)
+    std::string expected; // what k of [A] reads afterwards ("d" is the fallback)
     // Seen only through the settle rule: a same-size write that restores the modification
     // time within one tick of the file system's clock leaves the version as it was.
     bool onlyByItsTimes;
@@ -59,14 +58,14 @@ struct Change {
 std::ostream& operator<<(std::ostream& out, const Change& c) { return out << c.name; }
 
 const Change kChanges[] = {
-    {"own write", [](TempFolder&, const std::string& f) { ASSERT_TRUE(WriteProfileString(f, "A", "k", "2")); },
-     "2", false},
-    {"own key removal", [](TempFolder&, const std::string& f) { ASSERT_TRUE(DeleteProfileKey(f, "A", "k")); },
-     "d", false},
-    {"rewritten in place, same size",
-     [](TempFolder& d, const std::string&) { d.Write("p.ini", "[A]\nk=2\n"); }, "2", false},
-    {"rewritten in place, other size",
-     [](TempFolder& d, const std::string&) { d.Write("p.ini", "[A]\nk=22\n"); }, "22", false},
+    {"own write", [](TempFolder&, const std::string& f) { ASSERT_TRUE(WriteProfileString(f, "A", "k", "2")); }, "2",
+     false},
+    {"own key removal", [](TempFolder&, const std::string& f) { ASSERT_TRUE(DeleteProfileKey(f, "A", "k")); }, "d",
+     false},
+    {"rewritten in place, same size", [](TempFolder& d, const std::string&) { d.Write("p.ini", "[A]\nk=2\n"); }, "2",
+     false},
+    {"rewritten in place, other size", [](TempFolder& d, const std::string&) { d.Write("p.ini", "[A]\nk=22\n"); }, "22",
+     false},
     {"rewritten in place, same size and modification time",
      [](TempFolder& d, const std::string& f) {
          d.Write("p.ini", "[A]\nk=2\n");
@@ -164,8 +163,7 @@ public:
         version = {};
         return exists;
     }
-    bool ReadFileVersion(const std::string& path, std::string& content,
-                         platform::FileVersion& version) const override {
+    bool ReadFileVersion(const std::string& path, std::string& content, platform::FileVersion& version) const override {
         bool ok = CountingDisk::ReadFileVersion(path, content, version);
         bool settled = version.settled;
         version = {};
@@ -203,7 +201,8 @@ TEST(ProfileCopy, ReadersInSeveralThreadsSeeOnlyWrittenValues) {
             while (!done)
                 if (!written.count(ReadProfileString(f, "A", "k"))) ++unexpected;
         });
-    for (int i = 1; i <= kWrites; ++i) ASSERT_TRUE(WriteProfileString(f, "A", "k", "v" + std::string(static_cast<size_t>(i), 'x')));
+    for (int i = 1; i <= kWrites; ++i)
+        ASSERT_TRUE(WriteProfileString(f, "A", "k", "v" + std::string(static_cast<size_t>(i), 'x')));
     done = true;
     for (auto& r : readers) r.join();
     EXPECT_EQ(unexpected, 0);

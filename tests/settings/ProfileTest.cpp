@@ -14,7 +14,8 @@ using testsupport::TempFolder;
 
 TEST(Profile, NamesMatchWithoutRegardToCaseAndFirstOccurrenceWins) {
     TempFolder dir;
-    std::string f = dir.Write("a.ini",
+    std::string f = dir.Write(
+        "a.ini",
         "; comment\r\n[Folder]\r\nCurDlg = 2 \r\ncurdlg=3\r\n[folder]\r\nCurDlg=9\r\n[Other]\r\nx=\"quoted\"\r\n");
     EXPECT_EQ(ReadProfileString(f, "FOLDER", "curdlg"), "2");
     EXPECT_EQ(ReadProfileString(f, "folder", "Curdlg"), "2");
@@ -57,8 +58,9 @@ TEST(Profile, WriteReplacesInPlaceAndKeepsEverythingElse) {
     EXPECT_EQ(dir.Read("s.ini"),
               "; user settings\r\n[Application1]\r\nTitle=Viewer\r\ncurdlg=3\r\n\r\n; next\r\n[Folder]\r\nA=1\r\n");
     ASSERT_TRUE(WriteProfileString(f, "Application1", "New", "x"));
-    EXPECT_EQ(dir.Read("s.ini"),
-              "; user settings\r\n[Application1]\r\nTitle=Viewer\r\ncurdlg=3\r\nNew=x\r\n\r\n; next\r\n[Folder]\r\nA=1\r\n");
+    EXPECT_EQ(
+        dir.Read("s.ini"),
+        "; user settings\r\n[Application1]\r\nTitle=Viewer\r\ncurdlg=3\r\nNew=x\r\n\r\n; next\r\n[Folder]\r\nA=1\r\n");
 }
 
 TEST(Profile, WriteToFileWithoutFinalLineEnd) {
@@ -69,7 +71,11 @@ TEST(Profile, WriteToFileWithoutFinalLineEnd) {
     EXPECT_EQ(dir.Read("s.ini"), "[A]\nk=1\nj=2\n[B]\nm=3\n");
 }
 
-struct RefusedWrite { const char* section; const char* key; const char* value; };
+struct RefusedWrite {
+    const char* section;
+    const char* key;
+    const char* value;
+};
 class ProfileRefusal : public ::testing::TestWithParam<RefusedWrite> {};
 
 TEST_P(ProfileRefusal, LineBreaksAndSeparatorsNeverReachTheFile) {
@@ -80,15 +86,11 @@ TEST_P(ProfileRefusal, LineBreaksAndSeparatorsNeverReachTheFile) {
     EXPECT_EQ(dir.Read("s.ini"), "[A]\nk=1\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Injections, ProfileRefusal, ::testing::Values(
-    RefusedWrite{"A", "k", "x\n[Evil]\nk=1"},
-    RefusedWrite{"A", "k", "x\ry"},
-    RefusedWrite{"A", "k\nz", "1"},
-    RefusedWrite{"A\n", "k", "1"},
-    RefusedWrite{"A", "k=z", "1"},
-    RefusedWrite{"A]x", "k", "1"},
-    RefusedWrite{"A", "", "1"},
-    RefusedWrite{"", "k", "1"}));
+INSTANTIATE_TEST_SUITE_P(Injections, ProfileRefusal,
+                         ::testing::Values(RefusedWrite{"A", "k", "x\n[Evil]\nk=1"}, RefusedWrite{"A", "k", "x\ry"},
+                                           RefusedWrite{"A", "k\nz", "1"}, RefusedWrite{"A\n", "k", "1"},
+                                           RefusedWrite{"A", "k=z", "1"}, RefusedWrite{"A]x", "k", "1"},
+                                           RefusedWrite{"A", "", "1"}, RefusedWrite{"", "k", "1"}));
 
 TEST(Profile, FailedWriteLeavesTheOldFileIntact) {
     TempFolder dir;
@@ -125,7 +127,9 @@ TEST(Profile, ListsSectionsAndKeysInFileOrder) {
 
 TEST(Profile, NonIniContentIsReadAsNothing) {
     TempFolder dir;
-    std::string f = dir.Write("junk.dat", std::string("\x7f" "ELF\0\0binary\nno sections here\n", 30));
+    std::string f = dir.Write("junk.dat", std::string("\x7f"
+                                                      "ELF\0\0binary\nno sections here\n",
+                                                      30));
     EXPECT_TRUE(ListProfileSections(f).empty());
     EXPECT_EQ(ReadProfileString(f, "A", "k", "d"), "d");
     ASSERT_TRUE(WriteProfileString(f, "A", "k", "v"));

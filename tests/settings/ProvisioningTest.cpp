@@ -19,7 +19,7 @@ TEST_F(Provisioning, FirstRunCopiesBothFilesAndTheDefaultLists) {
     EXPECT_EQ(home.Read("config/ZAV/Quorin/Prdct.dat"), program.Read("Prdct.dat"));
     EXPECT_EQ(ReadProfileString(sets, "Application1", "ListMapping"),
               ReadProfileString(program / "Def.dat", "Application1", "ListMapping"));
-    EXPECT_EQ(ReadProfileString(sets, "Folder", "Savefolder"), "default");  // not a folder to create
+    EXPECT_EQ(ReadProfileString(sets, "Folder", "Savefolder"), "default"); // not a folder to create
     EXPECT_EQ(ReadProfileString(sets, "Fax", "Filename"), "Fax");
 }
 
@@ -30,10 +30,10 @@ TEST_F(Provisioning, InstalledListsAreCopiedWhole) {
                 "/bin/a-rather-long-program-name-for-a-packaged-image-viewer|";
     ASSERT_GT(list.size(), settings::kProfileValueLimit);
     settings::WriteProfileString(program / "Def.dat", "Application2", "ListMapping", list);
-    std::string sets = settings::UserSettingsFilePath();  // first run: from the template
+    std::string sets = settings::UserSettingsFilePath(); // first run: from the template
     EXPECT_EQ(settings::ReadProfileStringWhole(sets, "Application2", "ListMapping"), list);
     ASSERT_TRUE(settings::DeleteProfileKey(sets, "Application2", "ListMapping"));
-    settings::UserSettingsFilePath();  // a later run restores the missing list
+    settings::UserSettingsFilePath(); // a later run restores the missing list
     EXPECT_EQ(settings::ReadProfileStringWhole(sets, "Application2", "ListMapping"), list);
 }
 
@@ -58,11 +58,11 @@ TEST_F(Provisioning, ExistingFileGetsOnlyMissingListMappings) {
     home.Write("config/ZAV/Quorin/Sets.dat", mine);
     settings::UserSettingsFilePath();
     std::string after = home.Read("config/ZAV/Quorin/Sets.dat");
-    EXPECT_EQ(after.substr(0, mine.size()), mine);  // every existing line kept as it was
+    EXPECT_EQ(after.substr(0, mine.size()), mine); // every existing line kept as it was
     EXPECT_EQ(ReadProfileString(user + "Sets.dat", "Application2", "ListMapping"),
               ReadProfileString(program / "Def.dat", "Application2", "ListMapping"));
     settings::UserSettingsFilePath();
-    EXPECT_EQ(home.Read("config/ZAV/Quorin/Sets.dat"), after);  // nothing more to add
+    EXPECT_EQ(home.Read("config/ZAV/Quorin/Sets.dat"), after); // nothing more to add
 }
 
 TEST_F(Provisioning, MissingTemplateCreatesAnEmptyFileWithTheLists) {
@@ -78,7 +78,7 @@ TEST_F(Provisioning, CurrentSourceIsKeptInTheUserProductFile) {
     ASSERT_TRUE(settings::SetCurrentSource("test:1"));
     EXPECT_EQ(settings::CurrentSourceName(), "test:1");
     EXPECT_EQ(ReadProfileString(UserFolder() + "Prdct.dat", "Common", "SourceName"), "test:1");
-    EXPECT_EQ(ReadProfileString(program / "Prdct.dat", "Common", "SourceName"), "");  // program copy untouched
+    EXPECT_EQ(ReadProfileString(program / "Prdct.dat", "Common", "SourceName"), ""); // program copy untouched
     settings::ForgetCurrentSourceName();
     EXPECT_EQ(settings::CurrentSourceName(), "test:1");
     // A name that would add lines to the file is refused by the file, kept in memory.

@@ -28,7 +28,10 @@ protected:
     std::string sets;
 };
 
-struct LevelCase { const char* stored; const char* loaded; };
+struct LevelCase {
+    const char* stored;
+    const char* loaded;
+};
 class CompressionLevel : public Records, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(CompressionLevel, RepairedAgainstTheDefault) {
@@ -38,11 +41,15 @@ TEST_P(CompressionLevel, RepairedAgainstTheDefault) {
     EXPECT_EQ(folder.GetCompressionLevel(), GetParam().loaded);
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, CompressionLevel, ::testing::Values(
-    LevelCase{" 50 ", "50"}, LevelCase{"abc", "20"}, LevelCase{"150", "20"}, LevelCase{"0", "0"},
-    LevelCase{"-5", "20"}, LevelCase{"100", "100"}, LevelCase{"7x", "7"}));
+INSTANTIATE_TEST_SUITE_P(Forms, CompressionLevel,
+                         ::testing::Values(LevelCase{" 50 ", "50"}, LevelCase{"abc", "20"}, LevelCase{"150", "20"},
+                                           LevelCase{"0", "0"}, LevelCase{"-5", "20"}, LevelCase{"100", "100"},
+                                           LevelCase{"7x", "7"}));
 
-struct NameCase { std::string stored; bool kept; };
+struct NameCase {
+    std::string stored;
+    bool kept;
+};
 class FileName : public Records, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(FileName, LengthAndCharacters) {
@@ -52,9 +59,10 @@ TEST_P(FileName, LengthAndCharacters) {
     EXPECT_EQ(folder.GetFileName(), GetParam().kept ? GetParam().stored : "Scan");
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, FileName, ::testing::Values(
-    NameCase{std::string(40, 'n'), true}, NameCase{std::string(41, 'n'), false}, NameCase{"what?", false},
-    NameCase{"a/b", false}, NameCase{"c:d", false}, NameCase{"plain name", true}));
+INSTANTIATE_TEST_SUITE_P(Forms, FileName,
+                         ::testing::Values(NameCase{std::string(40, 'n'), true}, NameCase{std::string(41, 'n'), false},
+                                           NameCase{"what?", false}, NameCase{"a/b", false}, NameCase{"c:d", false},
+                                           NameCase{"plain name", true}));
 
 TEST_F(Records, FolderExtrasAndDefaultFolder) {
     Put("Folder", "Openfileoption", "TRUE");
@@ -98,7 +106,7 @@ class SaveFolder : public Records, public ::testing::WithParamInterface<FolderCa
 
 // Only an absolute folder that exists is kept; "ABS" stands for an existing absolute one.
 TEST_P(SaveFolder, RelativeCountsAsMissing) {
-    home.Write("run/rel/sub/file", "");  // every relative folder below exists from "run"
+    home.Write("run/rel/sub/file", ""); // every relative folder below exists from "run"
     CurrentFolder here(home.path() + "run");
     auto [stored, kept] = GetParam();
     if (stored == "ABS") stored = home.path() + "run/rel/";
@@ -108,10 +116,11 @@ TEST_P(SaveFolder, RelativeCountsAsMissing) {
     EXPECT_EQ(folder.GetSaveFolder(), kept ? stored : pictures.path());
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, SaveFolder, ::testing::Values(
-    FolderCase{"rel/", false}, FolderCase{"rel", false}, FolderCase{"./rel/", false},
-    FolderCase{"rel/sub/", false}, FolderCase{"../run/rel/", false}, FolderCase{"ABS", true},
-    FolderCase{"/no/such/folder/", false}));
+INSTANTIATE_TEST_SUITE_P(Forms, SaveFolder,
+                         ::testing::Values(FolderCase{"rel/", false}, FolderCase{"rel", false},
+                                           FolderCase{"./rel/", false}, FolderCase{"rel/sub/", false},
+                                           FolderCase{"../run/rel/", false}, FolderCase{"ABS", true},
+                                           FolderCase{"/no/such/folder/", false}));
 
 TEST_F(Records, FaxAlwaysTakesTheDefaultResolutionAndColour) {
     Put("Fax", "Resolution", "300");
@@ -128,9 +137,9 @@ TEST_F(Records, ModelListsReplaceValuesTheyDoNotOffer) {
     scanner->lists["SaveType"] = Choices({"PDF"});
     scanner->lists["ColorPDFCompression"] = Choices({"High"});
     Put("Folder", "Resolution", "300");
-    Put("Folder", "Colormode", "Color");       // not offered: default "Color" again
-    Put("Folder", "Savetype", "PNG");          // not offered: default "PDF"
-    Put("Folder", "PDFCompression", "High");   // one part only: default
+    Put("Folder", "Colormode", "Color");     // not offered: default "Color" again
+    Put("Folder", "Savetype", "PNG");        // not offered: default "PDF"
+    Put("Folder", "PDFCompression", "High"); // one part only: default
     settings::FolderElements folder("Folder");
     folder.Load();
     EXPECT_EQ(folder.GetResolution(), 300);
@@ -156,7 +165,7 @@ TEST_F(Records, CurrentPageKeyIsMatchedInAnyCase) {
 
 TEST_F(Records, ApplicationFollowsTheListAndKeepsItsValuesWithoutOne) {
     Put("Application1", "ListMapping", "4|Editor|/bin/sh|");
-    Put("Application1", "AppListID", "2");  // gone from the list
+    Put("Application1", "AppListID", "2"); // gone from the list
     settings::AppElements app("Application1");
     EXPECT_TRUE(app.Load());
     EXPECT_EQ(app.GetAppListId(), 4);
@@ -180,7 +189,7 @@ TEST_F(Records, ApplicationKeepsAnEntryFarDownALongList) {
     ASSERT_GT(list.size(), settings::kProfileValueLimit);
     Put("Application1", "ListMapping", list);
     Put("Application1", "AppListID", "10");
-    Put("Application1", "AppName", "Old title");  // the list's title and path win
+    Put("Application1", "AppName", "Old title"); // the list's title and path win
     settings::AppElements app("Application1");
     app.Load();
     EXPECT_EQ(app.GetAppListId(), 10);
@@ -247,7 +256,7 @@ TEST_F(Records, FactoryFollowsTheDriverKind) {
     scanner->driverKind = 1;
     EXPECT_NE(dynamic_cast<settings::SettingPersistenceForCommon*>(factory.CreateSettingPersistence().get()), nullptr);
     EXPECT_NE(dynamic_cast<settings::DefaultSettingLoaderCommon*>(factory.CreateDefaultLoader().get()), nullptr);
-    settings::SetScannerModel(nullptr);  // unknown scanner: common variants, no model lists
+    settings::SetScannerModel(nullptr); // unknown scanner: common variants, no model lists
     EXPECT_NE(dynamic_cast<settings::SettingPersistenceForCommon*>(factory.CreateSettingPersistence().get()), nullptr);
     EXPECT_EQ(factory.CreateMappingHandler(), nullptr);
 }
@@ -284,11 +293,11 @@ TEST_F(MethodRepair, DirectionDuplexAndBindingRules) {
               "Flatbed|left|lr|off|-ADF|left|lr|off|-Auto|left|lr|off|-");
     EXPECT_EQ(Loaded("Flatbed|left|lr|on|-ADF|left|lr|on|-Auto|left|lr|off|-"),
               "Flatbed|left|lr|off|-ADF|left|lr|on|-Auto|left|lr|off|-");
-    duplex.currentValue = "0";  // no duplex unit: a two-sided ADF method is reset
+    duplex.currentValue = "0"; // no duplex unit: a two-sided ADF method is reset
     scanner->info[settings::kKindDuplex] = duplex;
     EXPECT_EQ(Loaded("Flatbed|left|lr|off|-ADF|left|lr|on|-Auto|left|lr|off|-"),
               "Flatbed|left|lr|off|-ADF|left|lr|off|-Auto|left|lr|off|-");
-    scanner->info.erase(settings::kKindOrientation);  // no answer: the options stay
+    scanner->info.erase(settings::kKindOrientation); // no answer: the options stay
     EXPECT_EQ(Loaded("Flatbed|upper|lr|on|-ADF|left|lr|on|-Auto|left|lr|off|-"),
               "Flatbed|upper|lr|on|-ADF|left|lr|on|-Auto|left|lr|off|-");
 }

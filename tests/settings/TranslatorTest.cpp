@@ -8,7 +8,12 @@ namespace {
 
 using settings::DataTranslatorCommon;
 
-struct ToTextCase { double value; int kind; bool ok; const char* text; };
+struct ToTextCase {
+    double value;
+    int kind;
+    bool ok;
+    const char* text;
+};
 class ValueToText : public ::testing::TestWithParam<ToTextCase> {};
 
 TEST_P(ValueToText, Table) {
@@ -21,20 +26,22 @@ TEST_P(ValueToText, Table) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, ValueToText, ::testing::Values(
-    ToTextCase{5.9, 1, true, "5"},            // resolution: truncated decimal
-    ToTextCase{-3.7, 7, true, "-3"},          // duplex: plain number
-    ToTextCase{99, 2, false, ""},             // paper code without a name
-    ToTextCase{201, 2, true, "A4LEF"},
-    ToTextCase{100, 3, true, "Halftone"},
-    ToTextCase{6, 4, true, "Multi-page TIFF"},
-    ToTextCase{1, 8, true, "lowwer"},
-    ToTextCase{1, 9, true, "top"},
-    ToTextCase{2, 0, true, "ADF"},
-    ToTextCase{0, 10, false, ""},             // no kind
-    ToTextCase{1e300, 2, false, ""}));        // far out of range: no crash, no name
+INSTANTIATE_TEST_SUITE_P(Kinds, ValueToText,
+                         ::testing::Values(ToTextCase{5.9, 1, true, "5"},   // resolution: truncated decimal
+                                           ToTextCase{-3.7, 7, true, "-3"}, // duplex: plain number
+                                           ToTextCase{99, 2, false, ""},    // paper code without a name
+                                           ToTextCase{201, 2, true, "A4LEF"}, ToTextCase{100, 3, true, "Halftone"},
+                                           ToTextCase{6, 4, true, "Multi-page TIFF"}, ToTextCase{1, 8, true, "lowwer"},
+                                           ToTextCase{1, 9, true, "top"}, ToTextCase{2, 0, true, "ADF"},
+                                           ToTextCase{0, 10, false, ""},      // no kind
+                                           ToTextCase{1e300, 2, false, ""})); // far out of range: no crash, no name
 
-struct ToValueCase { const char* text; int kind; bool ok; double value; };
+struct ToValueCase {
+    const char* text;
+    int kind;
+    bool ok;
+    double value;
+};
 class TextToValue : public ::testing::TestWithParam<ToValueCase> {};
 
 TEST_P(TextToValue, Table) {
@@ -47,16 +54,13 @@ TEST_P(TextToValue, Table) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, TextToValue, ::testing::Values(
-    ToValueCase{"halftone", 3, true, 100},
-    ToValueCase{"A4LEF", 2, true, 201},
-    ToValueCase{"a4lef", 2, true, 201},
-    ToValueCase{"300", 1, true, 300},
-    ToValueCase{"dpi", 1, true, 0},           // no digits: 0, still translated
-    ToValueCase{"", 1, false, 0},
-    ToValueCase{"Color", 10, false, 0},
-    ToValueCase{"Sepia", 3, false, 0},
-    ToValueCase{"multi-page pdf", 4, true, 106}));
+INSTANTIATE_TEST_SUITE_P(Kinds, TextToValue,
+                         ::testing::Values(ToValueCase{"halftone", 3, true, 100}, ToValueCase{"A4LEF", 2, true, 201},
+                                           ToValueCase{"a4lef", 2, true, 201}, ToValueCase{"300", 1, true, 300},
+                                           ToValueCase{"dpi", 1, true, 0}, // no digits: 0, still translated
+                                           ToValueCase{"", 1, false, 0}, ToValueCase{"Color", 10, false, 0},
+                                           ToValueCase{"Sepia", 3, false, 0},
+                                           ToValueCase{"multi-page pdf", 4, true, 106}));
 
 TEST(DecimalToInt, SkipsBlanksStopsAtLettersAndSaturates) {
     EXPECT_EQ(settings::DecimalToInt("  80abc"), 80);
@@ -66,7 +70,8 @@ TEST(DecimalToInt, SkipsBlanksStopsAtLettersAndSaturates) {
 }
 
 TEST(Placeholders, ExpandedInPlaceFirstOccurrenceOnly) {
-    settings::PlaceholderTable table = {{"${MSPAINT}", "/usr/bin/gimp"}, {"${CURRENT_USER_MYPIC}", "/home/u/Pictures/"}};
+    settings::PlaceholderTable table = {{"${MSPAINT}", "/usr/bin/gimp"},
+                                        {"${CURRENT_USER_MYPIC}", "/home/u/Pictures/"}};
     EXPECT_EQ(settings::ExpandPlaceholders("run ${MSPAINT} now", table), "run /usr/bin/gimp now");
     EXPECT_EQ(settings::ExpandPlaceholders("${CURRENT_USER_MYPIC}scans", table), "/home/u/Pictures/scans");
     // Matching is exact: another case is left alone; only the first occurrence is replaced.

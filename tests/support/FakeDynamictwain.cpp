@@ -56,7 +56,7 @@ int FakeDynamictwain::DeliverPendingEvents() {
     while (!pending_.empty()) {
         Queued q = std::move(pending_.front());
         pending_.pop_front();
-        if (q.acquisition != acquisition_) continue;  // a late event of an ended acquisition
+        if (q.acquisition != acquisition_) continue; // a late event of an ended acquisition
         const TwainEvent e = q.step.event;
         if (e == TwainEvent::PageTransferred) {
             if (q.step.page) {
@@ -251,7 +251,9 @@ bool FakeDynamictwain::AcquireImage() {
         const bool feeder = PropertyValue(twain::CAP_FEEDERENABLED, feederEnabled_) != 0;
         const long count = static_cast<long>(PropertyValue(twain::CAP_XFERCOUNT, transferCount_));
         long n = 1;
-        if (feeder) n = count < 0 ? static_cast<long>(s->pages.size()) : std::min<long>(count, static_cast<long>(s->pages.size()));
+        if (feeder)
+            n = count < 0 ? static_cast<long>(s->pages.size())
+                          : std::min<long>(count, static_cast<long>(s->pages.size()));
         if (feeder && s->pages.empty()) {
             steps.push_back({TwainEvent::TransferFailed, std::nullopt, err::NoDocuments});
         } else {
@@ -278,14 +280,34 @@ long FakeDynamictwain::ScanInProgress() const { return acquisition_ ? 1 : 0; }
 
 // ---- Transfer set-up ----
 
-long FakeDynamictwain::TransferMode() { Enter("TransferMode"); return transferMode_; }
-void FakeDynamictwain::TransferMode(long mode) { if (!Enter("TransferMode=" + Num(mode))) transferMode_ = mode; }
-bool FakeDynamictwain::DisableAfterAcquire() { Enter("DisableAfterAcquire"); return disableAfterAcquire_; }
-void FakeDynamictwain::DisableAfterAcquire(bool v) { if (!Enter("DisableAfterAcquire=" + Num(v))) disableAfterAcquire_ = v; }
-bool FakeDynamictwain::ShowUI() { Enter("ShowUI"); return showUI_; }
-void FakeDynamictwain::ShowUI(bool v) { if (!Enter("ShowUI=" + Num(v))) showUI_ = v; }
-bool FakeDynamictwain::DriverUIOption() { Enter("DriverUIOption"); return driverUIOption_; }
-void FakeDynamictwain::DriverUIOption(bool v) { if (!Enter("DriverUIOption=" + Num(v))) driverUIOption_ = v; }
+long FakeDynamictwain::TransferMode() {
+    Enter("TransferMode");
+    return transferMode_;
+}
+void FakeDynamictwain::TransferMode(long mode) {
+    if (!Enter("TransferMode=" + Num(mode))) transferMode_ = mode;
+}
+bool FakeDynamictwain::DisableAfterAcquire() {
+    Enter("DisableAfterAcquire");
+    return disableAfterAcquire_;
+}
+void FakeDynamictwain::DisableAfterAcquire(bool v) {
+    if (!Enter("DisableAfterAcquire=" + Num(v))) disableAfterAcquire_ = v;
+}
+bool FakeDynamictwain::ShowUI() {
+    Enter("ShowUI");
+    return showUI_;
+}
+void FakeDynamictwain::ShowUI(bool v) {
+    if (!Enter("ShowUI=" + Num(v))) showUI_ = v;
+}
+bool FakeDynamictwain::DriverUIOption() {
+    Enter("DriverUIOption");
+    return driverUIOption_;
+}
+void FakeDynamictwain::DriverUIOption(bool v) {
+    if (!Enter("DriverUIOption=" + Num(v))) driverUIOption_ = v;
+}
 
 // ---- Image settings ----
 
@@ -296,8 +318,13 @@ short FakeDynamictwain::PixelType() {
 void FakeDynamictwain::PixelType(short type) {
     if (!Enter("PixelType=" + Num(type))) SetPropertyValue(twain::ICAP_PIXELTYPE, type, pixelType_);
 }
-short FakeDynamictwain::BitDepth() { Enter("BitDepth"); return bitDepth_; }
-void FakeDynamictwain::BitDepth(short depth) { if (!Enter("BitDepth=" + Num(depth))) bitDepth_ = depth; }
+short FakeDynamictwain::BitDepth() {
+    Enter("BitDepth");
+    return bitDepth_;
+}
+void FakeDynamictwain::BitDepth(short depth) {
+    if (!Enter("BitDepth=" + Num(depth))) bitDepth_ = depth;
+}
 float FakeDynamictwain::Resolution() {
     if (Enter("Resolution")) return 0;
     return static_cast<float>(PropertyValue(twain::ICAP_XRESOLUTION, resolution_));
@@ -344,8 +371,13 @@ bool FakeDynamictwain::FeederLoaded() {
     }
     return PropertyValue(twain::CAP_FEEDERLOADED, s->feederLoaded ? 1 : 0) != 0;
 }
-bool FakeDynamictwain::QueryMode() { Enter("QueryMode"); return queryMode_; }
-void FakeDynamictwain::QueryMode(bool v) { if (!Enter("QueryMode=" + Num(v))) queryMode_ = v; }
+bool FakeDynamictwain::QueryMode() {
+    Enter("QueryMode");
+    return queryMode_;
+}
+void FakeDynamictwain::QueryMode(bool v) {
+    if (!Enter("QueryMode=" + Num(v))) queryMode_ = v;
+}
 long FakeDynamictwain::DuplexType() {
     if (Enter("DuplexType")) return 0;
     FakeSource* s = Opened();
@@ -355,8 +387,13 @@ long FakeDynamictwain::DuplexType() {
     }
     return static_cast<long>(PropertyValue(twain::CAP_DUPLEX, static_cast<double>(s->duplexType)));
 }
-bool FakeDynamictwain::AutoFeed() { Enter("AutoFeed"); return PropertyValue(twain::CAP_AUTOFEED, autoFeed_) != 0; }
-void FakeDynamictwain::AutoFeed(bool v) { if (!Enter("AutoFeed=" + Num(v))) SetPropertyValue(twain::CAP_AUTOFEED, v ? 1 : 0, autoFeed_); }
+bool FakeDynamictwain::AutoFeed() {
+    Enter("AutoFeed");
+    return PropertyValue(twain::CAP_AUTOFEED, autoFeed_) != 0;
+}
+void FakeDynamictwain::AutoFeed(bool v) {
+    if (!Enter("AutoFeed=" + Num(v))) SetPropertyValue(twain::CAP_AUTOFEED, v ? 1 : 0, autoFeed_);
+}
 short FakeDynamictwain::TransferCount() {
     if (Enter("TransferCount")) return 0;
     return static_cast<short>(PropertyValue(twain::CAP_XFERCOUNT, transferCount_));
@@ -512,23 +549,64 @@ long FakeDynamictwain::CapNumItems() {
 }
 
 long FakeDynamictwain::ErrorCode() { return errorCode_; }
-std::string FakeDynamictwain::ErrorString() { return errorCode_ ? "error " + std::to_string(errorCode_) : std::string(); }
+std::string FakeDynamictwain::ErrorString() {
+    return errorCode_ ? "error " + std::to_string(errorCode_) : std::string();
+}
 
 // ---- Image information ----
 
-float FakeDynamictwain::XResolution() { Enter("XResolution"); return info_.xResolution; }
-float FakeDynamictwain::YResolution() { Enter("YResolution"); return info_.yResolution; }
-long FakeDynamictwain::ImageWidth() { Enter("ImageWidth"); return info_.imageWidth; }
-long FakeDynamictwain::ImageLength() { Enter("ImageLength"); return info_.imageLength; }
-short FakeDynamictwain::BitsPerPixel() { Enter("BitsPerPixel"); return info_.bitsPerPixel; }
-long FakeDynamictwain::ImagePixelType() { Enter("ImagePixelType"); return info_.pixelType; }
-float FakeDynamictwain::FrameLeft() { Enter("FrameLeft"); return info_.frameLeft; }
-float FakeDynamictwain::FrameTop() { Enter("FrameTop"); return info_.frameTop; }
-float FakeDynamictwain::FrameRight() { Enter("FrameRight"); return info_.frameRight; }
-float FakeDynamictwain::FrameBottom() { Enter("FrameBottom"); return info_.frameBottom; }
-long FakeDynamictwain::DocumentNumber() { Enter("DocumentNumber"); return info_.documentNumber; }
-long FakeDynamictwain::PageNumber() { Enter("PageNumber"); return info_.pageNumber; }
-long FakeDynamictwain::FrameNumber() { Enter("FrameNumber"); return info_.frameNumber; }
+float FakeDynamictwain::XResolution() {
+    Enter("XResolution");
+    return info_.xResolution;
+}
+float FakeDynamictwain::YResolution() {
+    Enter("YResolution");
+    return info_.yResolution;
+}
+long FakeDynamictwain::ImageWidth() {
+    Enter("ImageWidth");
+    return info_.imageWidth;
+}
+long FakeDynamictwain::ImageLength() {
+    Enter("ImageLength");
+    return info_.imageLength;
+}
+short FakeDynamictwain::BitsPerPixel() {
+    Enter("BitsPerPixel");
+    return info_.bitsPerPixel;
+}
+long FakeDynamictwain::ImagePixelType() {
+    Enter("ImagePixelType");
+    return info_.pixelType;
+}
+float FakeDynamictwain::FrameLeft() {
+    Enter("FrameLeft");
+    return info_.frameLeft;
+}
+float FakeDynamictwain::FrameTop() {
+    Enter("FrameTop");
+    return info_.frameTop;
+}
+float FakeDynamictwain::FrameRight() {
+    Enter("FrameRight");
+    return info_.frameRight;
+}
+float FakeDynamictwain::FrameBottom() {
+    Enter("FrameBottom");
+    return info_.frameBottom;
+}
+long FakeDynamictwain::DocumentNumber() {
+    Enter("DocumentNumber");
+    return info_.documentNumber;
+}
+long FakeDynamictwain::PageNumber() {
+    Enter("PageNumber");
+    return info_.pageNumber;
+}
+long FakeDynamictwain::FrameNumber() {
+    Enter("FrameNumber");
+    return info_.frameNumber;
+}
 ImageInfo FakeDynamictwain::CurrentImageInfo() { return info_; }
 
 } // namespace scancontrol

@@ -38,28 +38,28 @@
 namespace scancontrol {
 
 struct FakeSource {
-    SourceEntry identity;                         // productName is the source name
-    std::map<long, CapabilityInfo> capabilities;  // by capability id
+    SourceEntry identity;                        // productName is the source name
+    std::map<long, CapabilityInfo> capabilities; // by capability id
     long duplexType = twain::TWDX_NONE;
     bool hasFeeder = true;
-    bool feederLoaded = false;                    // used when there is no 0x1003 capability
-    std::vector<PageImage> pages;                 // the pages the source delivers, in order
-    long openError = 0;                           // nonzero: OpenSource fails with it
+    bool feederLoaded = false;    // used when there is no 0x1003 capability
+    std::vector<PageImage> pages; // the pages the source delivers, in order
+    long openError = 0;           // nonzero: OpenSource fails with it
 };
 
 // One step of a scripted acquisition.
 struct FakeStep {
     TwainEvent event = TwainEvent::AcquisitionEnded;
-    std::optional<PageImage> page;  // with PageTransferred: the page that becomes current
-    long errorCode = 0;             // with TransferFailed: the ErrorCode set when delivered
+    std::optional<PageImage> page; // with PageTransferred: the page that becomes current
+    long errorCode = 0;            // with TransferFailed: the ErrorCode set when delivered
 };
 
 // A failure injected into one named call ("OpenSource", "CapGet", "FeederLoaded",
 // "PixelType=", "AcquireImage", ...; setters carry a trailing '=').
 struct FakeFailure {
     long errorCode = err::Failure;
-    bool raise = false;     // true: throw AutomationError; false: return false / neutral
-    int times = -1;         // how many calls fail; -1 every call
+    bool raise = false; // true: throw AutomationError; false: return false / neutral
+    int times = -1;     // how many calls fail; -1 every call
 };
 
 class FakeDynamictwain : public CDynamictwain, public ISourceManager {
@@ -69,9 +69,9 @@ public:
 
     // ---- Script ----
     void AddSource(FakeSource source);
-    FakeSource& Source(const std::string& productName);  // throws std::out_of_range
+    FakeSource& Source(const std::string& productName); // throws std::out_of_range
     void SetSourceManagerPresent(bool present);
-    void SetAcquisitionScript(std::vector<FakeStep> steps);  // used by the next AcquireImage only
+    void SetAcquisitionScript(std::vector<FakeStep> steps); // used by the next AcquireImage only
     void FailOn(const std::string& call, FakeFailure failure);
     void ClearFailures();
     void SetWriteFiles(bool write);
@@ -85,14 +85,20 @@ public:
     const std::vector<std::string>& Calls() const { return calls_; }
     void ClearCalls() { calls_.clear(); }
     int CallCount(const std::string& call) const;
-    struct SavedFile { std::string path; long format; bool ok; };
+    struct SavedFile {
+        std::string path;
+        long format;
+        bool ok;
+    };
     const std::vector<SavedFile>& SavedFiles() const { return saved_; }
     std::vector<TwainEvent> DeliveredEvents() const { return delivered_; }
     bool SourceOpen() const { return sourceOpen_; }
     bool SourceManagerOpen() const { return managerOpen_; }
     std::string SelectedSourceName() const;
     // The frame given to the last SetImageLayout.
-    struct Frame { float left, top, right, bottom; };
+    struct Frame {
+        float left, top, right, bottom;
+    };
     Frame LastLayout() const { return layout_; }
 
     // ---- ISourceManager ----
@@ -186,7 +192,10 @@ private:
     double PropertyValue(long capId, double stored);
     void SetPropertyValue(long capId, double value, double& stored);
 
-    struct Queued { unsigned long acquisition; FakeStep step; };
+    struct Queued {
+        unsigned long acquisition;
+        FakeStep step;
+    };
 
     std::vector<FakeSource> sources_;
     bool managerPresent_ = true;
@@ -200,7 +209,7 @@ private:
     std::vector<TwainEvent> delivered_;
     std::optional<std::vector<FakeStep>> script_;
     std::deque<Queued> pending_;
-    unsigned long acquisition_ = 0;   // id of the running acquisition, 0 none
+    unsigned long acquisition_ = 0; // id of the running acquisition, 0 none
     unsigned long lastId_ = 0;
     bool writeFiles_ = true;
 
@@ -220,7 +229,7 @@ private:
     double transferCount_ = -1;
 
     long capId_ = 0;
-    long capReadId_ = -1;  // the capability `cap_` was read for by CapGet
+    long capReadId_ = -1; // the capability `cap_` was read for by CapGet
     CapContainer cap_;
     long capType_ = twain::TWON_ONEVALUE;
     double capValue_ = 0;

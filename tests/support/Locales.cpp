@@ -29,8 +29,8 @@ std::string Generate() {
         // programs running at the same time never see half a locale.
         std::string building = folder + ".building-XXXXXX";
         if (!::mkdtemp(building.data())) return {};
-        const std::string command = std::string("localedef -i de_DE -f UTF-8 '") + building + "/" + kLocale +
-                                    "' >/dev/null 2>&1";
+        const std::string command =
+            std::string("localedef -i de_DE -f UTF-8 '") + building + "/" + kLocale + "' >/dev/null 2>&1";
         const int status = std::system(command.c_str());
         std::error_code error;
         // localedef answers 1 for warnings while still writing a usable locale.
@@ -39,7 +39,7 @@ std::string Generate() {
             return {};
         }
         fs::rename(building, folder, error);
-        if (error) fs::remove_all(building, error);  // another program was faster
+        if (error) fs::remove_all(building, error); // another program was faster
     }
     ::setenv("LOCPATH", folder.c_str(), 1);
     return Usable(kLocale) ? kLocale : std::string();

@@ -18,7 +18,8 @@ std::string Tool(const std::vector<std::string>& argv) {
 
 Render RenderFirstPage(const std::string& pdf, const std::string& prefix) {
     Render r;
-    r.complaints = Tool({"sh", "-c", "pdftoppm -r 20 -gray -f 1 -l 1 \"$1\" \"$2\" 2>&1 >/dev/null", "sh", pdf, prefix});
+    r.complaints =
+        Tool({"sh", "-c", "pdftoppm -r 20 -gray -f 1 -l 1 \"$1\" \"$2\" 2>&1 >/dev/null", "sh", pdf, prefix});
     const std::string pgm = Tool({"sh", "-c", "cat \"$1\"-*1.pgm", "sh", prefix});
     std::istringstream in(pgm);
     std::string magic;

@@ -6,8 +6,8 @@
 namespace testsupport {
 
 struct Render {
-    int darkest = 256;        // the darkest grey level drawn; 255 or more when nothing was
-    std::string complaints;   // what the renderer wrote to its error stream
+    int darkest = 256;      // the darkest grey level drawn; 255 or more when nothing was
+    std::string complaints; // what the renderer wrote to its error stream
 };
 
 // Renders the first page at 20 dpi in grey; the files go to `prefix`-*.pgm.

@@ -52,9 +52,9 @@ bool XSession::Start(QString* why) {
     // connections.
     server_ = std::make_unique<QProcess>();
     server_->setProcessChannelMode(QProcess::SeparateChannels);
-    server_->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                            QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    server_->start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                    QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!server_->waitForStarted(10000)) {
         *why = QStringLiteral("Xvfb could not be started");
         return false;
@@ -189,7 +189,7 @@ bool XSession::Click(const QString& window, int x, int y) const {
 bool XSession::Keys(const QStringList& keys) const {
     for (const QString& key : keys) {
         if (!Xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80"), key})) return false;
-        QThread::msleep(250);  // let the program handle one key (open a menu) before the next arrives
+        QThread::msleep(250); // let the program handle one key (open a menu) before the next arrives
     }
     return true;
 }

@@ -166,7 +166,7 @@ TEST(LaunchQuestion, YesRunsTheTasksNewWorkRaisesAndStopClosesWithNo) {
     collector.Add(std::make_unique<Probe>(executed, discarded));
     worker.Start();
     QTRY_VERIFY_WITH_TIMEOUT(question->OpenBox() != nullptr, 5000);
-    worker.Stop();  // returns only once the worker has ended: the box must not hold it
+    worker.Stop(); // returns only once the worker has ended: the box must not hold it
     EXPECT_EQ(discarded.load(), 1);
     EXPECT_EQ(executed.load(), 2);
     QTRY_VERIFY_WITH_TIMEOUT(question->OpenBox() == nullptr, 5000);

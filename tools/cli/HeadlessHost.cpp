@@ -13,7 +13,8 @@ HeadlessWindow::HeadlessWindow(std::function<bool()> deviceCheck) : deviceCheck_
 int HeadlessWindow::RunOnUiThread(const std::function<int()>& call) {
     if (QThread::currentThread() == thread()) return call();
     int result = 0;
-    QMetaObject::invokeMethod(this, [&] { result = call(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&] { result = call(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 

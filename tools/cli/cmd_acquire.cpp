@@ -55,7 +55,8 @@ bool ParseFrame(const std::string& text, float f[4]) {
 bool SameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
     return true;
 }
 
@@ -67,9 +68,9 @@ public:
     void OnTwainEvent(TwainEvent event) override {
         const int n = static_cast<int>(event);
         if (event == TwainEvent::TransferFailed)
-            std::printf("%d %s (error %ld: %s)\n", n, scancontrol::EventName(event), control_.ErrorCode(), control_.ErrorString().c_str());
-        else
-            std::printf("%d %s\n", n, scancontrol::EventName(event));
+            std::printf("%d %s (error %ld: %s)\n", n, scancontrol::EventName(event), control_.ErrorCode(),
+                        control_.ErrorString().c_str());
+        else std::printf("%d %s\n", n, scancontrol::EventName(event));
         if (event == TwainEvent::PageTransferred) {
             ++pages_;
             char name[64];
@@ -78,9 +79,10 @@ public:
             if (control_.SaveImageToFile(path, format_)) {
                 std::printf("written %s\n", path.c_str());
             } else {
-                std::printf("not written %s (error %ld: %s)\n", path.c_str(), control_.ErrorCode(), control_.ErrorString().c_str());
+                std::printf("not written %s (error %ld: %s)\n", path.c_str(), control_.ErrorCode(),
+                            control_.ErrorString().c_str());
                 writeFailed_ = true;
-                control_.DisableSource();  // ends the acquisition: nothing more arrives
+                control_.DisableSource(); // ends the acquisition: nothing more arrives
                 QCoreApplication::exit(1);
             }
         }
@@ -98,28 +100,33 @@ private:
 };
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: scanner-utility-cli acquire --source NAME [--pixel-type 0|1|2] [--resolution DPI]\n"
-                 "         [--frame L,T,R,B] [--feeder] [--duplex] [--count N] [--format 2|7|100|101|102|103|104] --out DIR\n"
-                 "  frame in inches; pixel type 0 black-and-white, 1 grey, 2 colour\n");
+    std::fprintf(
+        stderr,
+        "usage: scanner-utility-cli acquire --source NAME [--pixel-type 0|1|2] [--resolution DPI]\n"
+        "         [--frame L,T,R,B] [--feeder] [--duplex] [--count N] [--format 2|7|100|101|102|103|104] --out DIR\n"
+        "  frame in inches; pixel type 0 black-and-white, 1 grey, 2 colour\n");
     return 2;
 }
 
 int Fail(scancontrol::CDynamictwain& control, const char* what) {
-    std::fprintf(stderr, "scanner-utility-cli: %s (error %ld: %s)\n", what, control.ErrorCode(), control.ErrorString().c_str());
+    std::fprintf(stderr, "scanner-utility-cli: %s (error %ld: %s)\n", what, control.ErrorCode(),
+                 control.ErrorString().c_str());
     return 1;
 }
 
 int Run(const cli::Args& args) {
     const cli::Options opt(args);
-    const std::string unknown =
-        opt.Unknown({"--feeder", "--duplex"}, {"--source", "--pixel-type", "--resolution", "--frame", "--count", "--format", "--out"});
+    const std::string unknown = opt.Unknown({"--feeder", "--duplex"}, {"--source", "--pixel-type", "--resolution",
+                                                                       "--frame", "--count", "--format", "--out"});
     if (!unknown.empty() || !opt.Positional().empty() || !opt.Has("--source") || !opt.Has("--out")) return Usage();
     long pixelType = -1, count = 0, format = twain::TWFF_BMP, dpi = 0;
     float frame[4] = {0, 0, 0, 0};
-    if (opt.Has("--pixel-type") && (!ParseLong(opt.Value("--pixel-type"), &pixelType) || pixelType < 0 || pixelType > 2)) return Usage();
+    if (opt.Has("--pixel-type") &&
+        (!ParseLong(opt.Value("--pixel-type"), &pixelType) || pixelType < 0 || pixelType > 2))
+        return Usage();
     if (opt.Has("--resolution") && (!ParseLong(opt.Value("--resolution"), &dpi) || dpi <= 0)) return Usage();
-    if (opt.Has("--count") && (!ParseLong(opt.Value("--count"), &count) || (count != -1 && count < 1) || count > 32767)) return Usage();
+    if (opt.Has("--count") && (!ParseLong(opt.Value("--count"), &count) || (count != -1 && count < 1) || count > 32767))
+        return Usage();
     if (opt.Has("--format") && (!ParseLong(opt.Value("--format"), &format) || !Extension(format))) return Usage();
     if (opt.Has("--frame") && !ParseFrame(opt.Value("--frame"), frame)) return Usage();
     std::string folder = opt.Value("--out");
@@ -145,10 +152,12 @@ int Run(const cli::Args& args) {
         for (short i = 0; i < control->SourceCount() && index < 0; ++i)
             if (SameName(control->SourceNameAt(i), wanted)) index = i;
         if (index < 0) {
-            std::fprintf(stderr, "scanner-utility-cli: no source named %s (see `scanner-utility-cli sources`)\n", wanted.c_str());
+            std::fprintf(stderr, "scanner-utility-cli: no source named %s (see `scanner-utility-cli sources`)\n",
+                         wanted.c_str());
             return 1;
         }
-        if (!control->SelectSourceByIndex(index) || !control->OpenSource()) return Fail(*control, "cannot open the source");
+        if (!control->SelectSourceByIndex(index) || !control->OpenSource())
+            return Fail(*control, "cannot open the source");
         control->DisableAfterAcquire(true);
         control->TransferMode(twain::TWSX_FILE);
         if (pixelType >= 0) {
@@ -186,10 +195,11 @@ int Run(const cli::Args& args) {
     return status;
 }
 
-const cli::CliCommand command("acquire",
-                              "--source NAME [--pixel-type 0|1|2] [--resolution DPI] [--frame L,T,R,B] [--feeder] [--duplex]\n"
-                              "          [--count N] [--format 2|7|100|101|102|103|104] --out DIR\n"
-                              "        scan pages and write each into DIR, printing the control's events",
-                              Run);
+const cli::CliCommand command(
+    "acquire",
+    "--source NAME [--pixel-type 0|1|2] [--resolution DPI] [--frame L,T,R,B] [--feeder] [--duplex]\n"
+    "          [--count N] [--format 2|7|100|101|102|103|104] --out DIR\n"
+    "        scan pages and write each into DIR, printing the control's events",
+    Run);
 
 } // namespace

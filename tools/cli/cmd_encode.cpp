@@ -17,11 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* kUsage =
-    "--type TYPE [--colour 0|1|2] [--compression 0|1|2] [--level N] [--name BASE] --out DIR PAGE...\n"
-    "      encode page images into JPEG, TIFF or PDF files (TYPE: JPEG, TIFF, Multi-page TIFF, PDF,\n"
-    "      Multi-page PDF); colour 0 colour, 1 grey, 2 black and white (default 0); compression\n"
-    "      kind (default 0); JPEG compression level 0..100 (default 30); base name default Scan";
+const char* kUsage = "--type TYPE [--colour 0|1|2] [--compression 0|1|2] [--level N] [--name BASE] --out DIR PAGE...\n"
+                     "      encode page images into JPEG, TIFF or PDF files (TYPE: JPEG, TIFF, Multi-page TIFF, PDF,\n"
+                     "      Multi-page PDF); colour 0 colour, 1 grey, 2 black and white (default 0); compression\n"
+                     "      kind (default 0); JPEG compression level 0..100 (default 30); base name default Scan";
 
 bool ParseInt(const std::string& text, int& value) {
     if (text.empty()) return false;
@@ -68,7 +67,8 @@ std::string Reason(const output::IF_ImageCompressioner& encoder) {
 
 int Run(const cli::Args& args) {
     cli::Options options(args);
-    const std::string unknown = options.Unknown({}, {"--type", "--colour", "--compression", "--level", "--name", "--out"});
+    const std::string unknown =
+        options.Unknown({}, {"--type", "--colour", "--compression", "--level", "--name", "--out"});
     const std::string type = options.Value("--type");
     std::string out = options.Value("--out");
     const auto& pages = options.Positional();
@@ -138,9 +138,10 @@ int Run(const cli::Args& args) {
         } else {
             const int added = encoder->AddPage(encoder->TempPageName());
             if (added == output::kDocumentFull) {
-                full = true;  // the page is in; later pages are not taken
+                full = true; // the page is in; later pages are not taken
             } else if (added != 0) {
-                std::fprintf(stderr, "encode: %s was not added (%d)%s\n", page.c_str(), added, Reason(*encoder).c_str());
+                std::fprintf(stderr, "encode: %s was not added (%d)%s\n", page.c_str(), added,
+                             Reason(*encoder).c_str());
                 ++failures;
             }
         }

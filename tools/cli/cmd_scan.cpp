@@ -81,9 +81,10 @@ bool ChooseSource(const std::string& requested) {
 
 int Run(const cli::Args& args) {
     cli::Options options(args);
-    const std::map<std::string, int> destinations = {
-        {"app1", core::kDestApplication1}, {"app2", core::kDestApplication2},
-        {"folder", core::kDestFolder}, {"fax", core::kDestPcFax}};
+    const std::map<std::string, int> destinations = {{"app1", core::kDestApplication1},
+                                                     {"app2", core::kDestApplication2},
+                                                     {"folder", core::kDestFolder},
+                                                     {"fax", core::kDestPcFax}};
     auto unknown = options.Unknown({}, {"--to", "--source"});
     auto to = destinations.find(options.Value("--to"));
     if (!unknown.empty() || to == destinations.end() || !options.Positional().empty()) {
@@ -155,9 +156,9 @@ int Run(const cli::Args& args) {
         const std::string source = settings::CurrentSourceName();
         why = sourceCheck == core::kNoSourceManager ? "the scanner interface (SANE) could not be initialised"
               : sourceCheck == core::kNoKnownSource ? "no scanning source of a known model is connected"
-              : sourceCheck != core::kSourceUsable ? "no usable scanning source named \"" + source +
-                                       "\" (see `scanner-utility-cli sources`)"
-                                 : "another scan is under way";
+              : sourceCheck != core::kSourceUsable
+                  ? "no usable scanning source named \"" + source + "\" (see `scanner-utility-cli sources`)"
+                  : "another scan is under way";
     } else if (!processor) {
         why = "the destination takes no scans";
     } else if (!console->lastText().empty()) {
@@ -173,7 +174,6 @@ int Run(const cli::Args& args) {
     return 1;
 }
 
-const cli::CliCommand command("scan", "--to app1|app2|folder|fax [--source NAME]  scan as a window button does",
-                              Run);
+const cli::CliCommand command("scan", "--to app1|app2|folder|fax [--source NAME]  scan as a window button does", Run);
 
 } // namespace

@@ -43,7 +43,8 @@ Options::Options(const Args& args) : args_(args) {
 }
 
 bool Options::Has(const std::string& name) const {
-    for (const auto& a : args_) if (a == name) return true;
+    for (const auto& a : args_)
+        if (a == name) return true;
     return false;
 }
 
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
         Usage();
         return argc < 2 ? 2 : 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--commands") == 0) {  // asked by the front's usage
+    if (argc == 2 && std::strcmp(argv[1], "--commands") == 0) { // asked by the front's usage
         ListCommands(stdout);
         return 0;
     }

@@ -17,10 +17,10 @@ extern "C" __attribute__((visibility("default"))) int GenerateTIFF(const char* s
     if (!source || !destination) return -1;
     codec::TiffPageOptions options;
     switch (compression) {
-    case 1: options.compression = codec::TiffCompression::None; break;
-    case 3: options.compression = codec::TiffCompression::CcittG3; break;
-    case 4: options.compression = codec::TiffCompression::CcittG4; break;
-    default: return -2;
+        case 1: options.compression = codec::TiffCompression::None; break;
+        case 3: options.compression = codec::TiffCompression::CcittG3; break;
+        case 4: options.compression = codec::TiffCompression::CcittG4; break;
+        default: return -2;
     }
     options.depth = 1;
     options.blackIsZero = true;

@@ -56,15 +56,15 @@ private:
 
 struct AcquireJob {
     unsigned long id = 0;
-    bool feeder = false;           // several pages: until the count or the feeder is empty
-    bool duplex = false;           // pages alternate front and back
-    long transferCount = -1;       // -1 all pages
+    bool feeder = false;     // several pages: until the count or the feeder is empty
+    bool duplex = false;     // pages alternate front and back
+    long transferCount = -1; // -1 all pages
     short targetBits = 24;
     Conversion conversion = Conversion::None;
-    int orientation = 0;           // TWOR_*: quarter turns clockwise
-    bool flipBacks = false;        // turn back sides by 180 degrees (TWFR_FANFOLD)
+    int orientation = 0;    // TWOR_*: quarter turns clockwise
+    bool flipBacks = false; // turn back sides by 180 degrees (TWFR_FANFOLD)
     float xResolution = 0, yResolution = 0;
-    FrameInches frame;             // for the image information
+    FrameInches frame; // for the image information
     std::shared_ptr<AcquisitionLink> link;
 };
 

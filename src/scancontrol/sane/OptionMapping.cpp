@@ -63,13 +63,15 @@ double FromInches(const OptionSnapshot& s, const OptionInfo& o, double inches) {
 
 double RangeMax(const OptionInfo& o) {
     if (o.constraint == OptConstraint::Range) return o.maxValue;
-    if (o.constraint == OptConstraint::WordList && !o.words.empty()) return *std::max_element(o.words.begin(), o.words.end());
+    if (o.constraint == OptConstraint::WordList && !o.words.empty())
+        return *std::max_element(o.words.begin(), o.words.end());
     return o.Value();
 }
 
 double RangeMin(const OptionInfo& o) {
     if (o.constraint == OptConstraint::Range) return o.minValue;
-    if (o.constraint == OptConstraint::WordList && !o.words.empty()) return *std::min_element(o.words.begin(), o.words.end());
+    if (o.constraint == OptConstraint::WordList && !o.words.empty())
+        return *std::min_element(o.words.begin(), o.words.end());
     return 0;
 }
 
@@ -104,13 +106,14 @@ SourceChoice FindSources(const OptionSnapshot& s) {
                     break;
                 case SourceKind::Feeder:
                     // Prefer a plain feeder or its front side over other feeder entries.
-                    if (c.feeder.empty() || (Has(platform::AsciiLower(name), "front") && !Has(platform::AsciiLower(c.feeder), "front"))) c.feeder = name;
+                    if (c.feeder.empty() ||
+                        (Has(platform::AsciiLower(name), "front") && !Has(platform::AsciiLower(c.feeder), "front")))
+                        c.feeder = name;
                     break;
                 case SourceKind::Duplex:
                     if (c.duplex.empty()) c.duplex = name;
                     break;
-                case SourceKind::Other:
-                    break;
+                case SourceKind::Other: break;
             }
         }
         // A device that names no source as the glass: the first source that is no feeder.
@@ -142,7 +145,8 @@ bool FeederSelected(const OptionSnapshot& s) {
 bool DuplexSelected(const OptionSnapshot& s) {
     if (const OptionInfo* o = SourceOption(s); o && ClassifySource(o->text) == SourceKind::Duplex) return true;
     if (!FeederSelected(s)) return false;
-    if (const OptionInfo* m = s.Active("adf-mode"); m && m->type == OptType::String) return Has(platform::AsciiLower(m->text), "duplex");
+    if (const OptionInfo* m = s.Active("adf-mode"); m && m->type == OptType::String)
+        return Has(platform::AsciiLower(m->text), "duplex");
     if (const OptionInfo* d = s.Active("duplex"); d && d->type == OptType::Bool) return d->Value() != 0;
     return false;
 }
@@ -158,7 +162,7 @@ std::vector<OptionWrite> PlanSource(const OptionSnapshot& s, bool feeder, bool d
     } else if (feeder && !c.feeder.empty()) {
         target = c.feeder;
     } else if (feeder && !c.duplex.empty()) {
-        target = c.duplex;  // a device whose feeder only exists as a duplex source
+        target = c.duplex; // a device whose feeder only exists as a duplex source
     } else if (!feeder && !c.flatbed.empty()) {
         target = c.flatbed;
     }
@@ -182,8 +186,8 @@ std::vector<OptionWrite> PlanSource(const OptionSnapshot& s, bool feeder, bool d
 }
 
 Sensor FindFeederSensor(const OptionSnapshot& s) {
-    static const char* kLoaded[] = {"page-loaded", "paper-loaded", "document-loaded", "doc-loaded", "adf-loaded",
-                                    "doc-in-adf", "adf-doc-loaded", "paper-in-adf", "loaded"};
+    static const char* kLoaded[] = {"page-loaded", "paper-loaded",   "document-loaded", "doc-loaded", "adf-loaded",
+                                    "doc-in-adf",  "adf-doc-loaded", "paper-in-adf",    "loaded"};
     for (const char* n : kLoaded)
         if (const OptionInfo* o = s.Find(n); o && o->type == OptType::Bool && o->readable) return {n, false};
     static const char* kEmpty[] = {"hopper-empty", "adf-empty", "paper-out", "hopper"};
@@ -234,7 +238,7 @@ bool HardwareHalftone(const OptionSnapshot& s) { return !ModeOf(s, ModeKind::Hal
 
 std::vector<double> OfferedPixelTypes(const OptionSnapshot& s) {
     const OptionInfo* o = ModeOption(s);
-    if (!o) return {twain::TWPT_RGB};  // a device without modes: whatever it sends, as colour
+    if (!o) return {twain::TWPT_RGB}; // a device without modes: whatever it sends, as colour
     bool gray = false, color = false, bw = false;
     for (const auto& m : o->strings) {
         switch (ClassifyMode(m)) {
@@ -292,7 +296,7 @@ ImageTypePlan PlanImageType(const OptionSnapshot& s, short pixelType, bool halft
             mode(lineart);
         } else if (!gray.empty() && DepthOffers(s, 1)) {
             mode(gray);
-            depth(1);  // e.g. the test backend: grey at 1 bit is line-art
+            depth(1); // e.g. the test backend: grey at 1 bit is line-art
         } else {
             mode(!gray.empty() ? gray : color);
             depth(8);
@@ -360,7 +364,8 @@ std::vector<OptionWrite> PlanResolution(const OptionSnapshot& s, double dpi) {
     if (!o) return w;
     w.push_back(Number(o->name, NearestAllowed(*o, dpi)));
     if (o->name == "x-resolution")
-        if (const OptionInfo* y = s.Active("y-resolution")) w.push_back(Number("y-resolution", NearestAllowed(*y, dpi), true));
+        if (const OptionInfo* y = s.Active("y-resolution"))
+            w.push_back(Number("y-resolution", NearestAllowed(*y, dpi), true));
     return w;
 }
 
@@ -422,13 +427,26 @@ std::vector<OptionWrite> PlanFrame(const OptionSnapshot& s, const FrameInches& f
 
 const std::vector<PaperSize>& StandardPaperSizes() {
     static const std::vector<PaperSize> sizes = {
-        {twain::TWSS_A4, 210, 297},          {twain::TWSS_JISB5, 182, 257},       {twain::TWSS_USLETTER, 215.9, 279.4},
-        {twain::TWSS_USLEGAL, 215.9, 355.6}, {twain::TWSS_A5, 148, 210},          {twain::TWSS_ISOB4, 250, 353},
-        {twain::TWSS_ISOB6, 125, 176},       {twain::TWSS_USLEDGER, 279.4, 431.8}, {twain::TWSS_USEXECUTIVE, 184.15, 266.7},
-        {twain::TWSS_A3, 297, 420},          {twain::TWSS_A6, 105, 148},          {twain::TWSS_C4, 229, 324},
-        {twain::TWSS_C5, 162, 229},          {twain::TWSS_C6, 114, 162},          {twain::TWSS_A7, 74, 105},
-        {twain::TWSS_ISOB5, 176, 250},       {twain::TWSS_JISB4, 257, 364},       {twain::TWSS_JISB6, 128, 182},
-        {twain::TWSS_USSTATEMENT, 139.7, 215.9}, {twain::TWSS_BUSINESSCARD, 88.9, 50.8},
+        {twain::TWSS_A4, 210, 297},
+        {twain::TWSS_JISB5, 182, 257},
+        {twain::TWSS_USLETTER, 215.9, 279.4},
+        {twain::TWSS_USLEGAL, 215.9, 355.6},
+        {twain::TWSS_A5, 148, 210},
+        {twain::TWSS_ISOB4, 250, 353},
+        {twain::TWSS_ISOB6, 125, 176},
+        {twain::TWSS_USLEDGER, 279.4, 431.8},
+        {twain::TWSS_USEXECUTIVE, 184.15, 266.7},
+        {twain::TWSS_A3, 297, 420},
+        {twain::TWSS_A6, 105, 148},
+        {twain::TWSS_C4, 229, 324},
+        {twain::TWSS_C5, 162, 229},
+        {twain::TWSS_C6, 114, 162},
+        {twain::TWSS_A7, 74, 105},
+        {twain::TWSS_ISOB5, 176, 250},
+        {twain::TWSS_JISB4, 257, 364},
+        {twain::TWSS_JISB6, 128, 182},
+        {twain::TWSS_USSTATEMENT, 139.7, 215.9},
+        {twain::TWSS_BUSINESSCARD, 88.9, 50.8},
     };
     return sizes;
 }

@@ -19,9 +19,9 @@ enum class SourceKind { Flatbed, Feeder, Duplex, Other };
 SourceKind ClassifySource(const std::string& name);
 
 struct SourceChoice {
-    std::string flatbed;  // empty when the device has no `source` option or no glass
-    std::string feeder;   // the simplex feeder source (front side), empty: none
-    std::string duplex;   // the duplex feeder source, empty: none
+    std::string flatbed; // empty when the device has no `source` option or no glass
+    std::string feeder;  // the simplex feeder source (front side), empty: none
+    std::string duplex;  // the duplex feeder source, empty: none
     // Duplex switched by a separate option instead of a source ("adf-mode" Simplex/
     // Duplex, or a bool "duplex").
     std::string duplexOption;
@@ -53,7 +53,7 @@ enum class Conversion { None, Threshold, Halftone };
 struct ImageTypePlan {
     std::vector<OptionWrite> writes;
     Conversion conversion = Conversion::None;
-    short targetBits = 24;  // 1, 8 or 24
+    short targetBits = 24; // 1, 8 or 24
 };
 // pixelType TWPT_*; halftone: ICAP_BITDEPTHREDUCTION is TWBR_HALFTONE (BW only).
 ImageTypePlan PlanImageType(const OptionSnapshot& s, short pixelType, bool halftone);
@@ -87,7 +87,7 @@ std::vector<OptionWrite> PlanFrame(const OptionSnapshot& s, const FrameInches& f
 
 // ---- Paper sizes (ICAP_SUPPORTEDSIZES) ----
 struct PaperSize {
-    int code;         // TWSS_*
+    int code; // TWSS_*
     double widthMm;
     double heightMm;
 };

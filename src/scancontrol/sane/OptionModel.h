@@ -19,19 +19,19 @@ struct OptionInfo {
     std::string description;
     OptType type = OptType::Int;
     OptUnit unit = OptUnit::None;
-    int count = 1;                 // values of an Int/Fixed/Bool option (arrays > 1)
-    int size = 0;                  // bytes of a String option
+    int count = 1; // values of an Int/Fixed/Bool option (arrays > 1)
+    int size = 0;  // bytes of a String option
     bool active = true;
-    bool settable = false;         // SANE_CAP_SOFT_SELECT
-    bool readable = false;         // SANE_CAP_SOFT_DETECT
+    bool settable = false; // SANE_CAP_SOFT_SELECT
+    bool readable = false; // SANE_CAP_SOFT_DETECT
     bool advanced = false;
     bool automatic = false;
     OptConstraint constraint = OptConstraint::None;
-    double minValue = 0, maxValue = 0, quant = 0;   // Range (Fixed already as double)
-    std::vector<double> words;                       // WordList
-    std::vector<std::string> strings;                // StringList
-    std::vector<double> values;                      // current value(s) of Bool/Int/Fixed
-    std::string text;                                // current value of String
+    double minValue = 0, maxValue = 0, quant = 0; // Range (Fixed already as double)
+    std::vector<double> words;                    // WordList
+    std::vector<std::string> strings;             // StringList
+    std::vector<double> values;                   // current value(s) of Bool/Int/Fixed
+    std::string text;                             // current value of String
     double Value() const { return values.empty() ? 0.0 : values.front(); }
 };
 
@@ -52,10 +52,10 @@ struct OptionSnapshot {
 // One option write. Numbers are in the option's own unit (mm, dpi, ...), Fixed as double.
 struct OptionWrite {
     std::string name;
-    std::vector<double> numbers;   // Bool/Int/Fixed (one value repeated for arrays)
-    std::string text;              // String
-    bool automatic = false;        // SANE_ACTION_SET_AUTO
-    bool optional = false;         // skipped when the option is absent or inactive
+    std::vector<double> numbers; // Bool/Int/Fixed (one value repeated for arrays)
+    std::string text;            // String
+    bool automatic = false;      // SANE_ACTION_SET_AUTO
+    bool optional = false;       // skipped when the option is absent or inactive
 };
 
 } // namespace scancontrol::sanectl

@@ -14,7 +14,7 @@ void ColorToGray(PageImage& page) {
     for (long y = 0; y < page.height; ++y) {
         const uint8_t* src = page.Row(y);
         uint8_t* dst = page.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(newStride);
-        for (long x = 0; x < page.width; ++x)  // ITU-R BT.601 luma, integer weights summing to 256
+        for (long x = 0; x < page.width; ++x) // ITU-R BT.601 luma, integer weights summing to 256
             dst[x] = static_cast<uint8_t>((77 * src[3 * x] + 150 * src[3 * x + 1] + 29 * src[3 * x + 2]) >> 8);
     }
     page.bitsPerPixel = 8;
@@ -27,10 +27,10 @@ void GrayToBlackWhite(PageImage& page, bool halftone) {
     if (page.bitsPerPixel == 24) ColorToGray(page);
     if (page.bitsPerPixel != 8) return;
     // 8x8 Bayer matrix, thresholds spread over 0..255.
-    static const uint8_t bayer[8][8] = {
-        {0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
-        {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
-        {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
+    static const uint8_t bayer[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                                        {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                                        {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                                        {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
     const long newStride = PageImage::MinimalStride(page.width, 1);
     for (long y = 0; y < page.height; ++y) {
         const uint8_t* src = page.Row(y);
@@ -43,7 +43,7 @@ void GrayToBlackWhite(PageImage& page, bool halftone) {
                 const long x = xb * 8 + k;
                 if (x >= page.width) break;
                 const int t = halftone ? bayer[y & 7][x & 7] * 4 + 2 : 128;
-                if (src[x] < t) bits |= static_cast<uint8_t>(0x80 >> k);  // 1 = black
+                if (src[x] < t) bits |= static_cast<uint8_t>(0x80 >> k); // 1 = black
             }
             dst[xb] = bits;
         }

@@ -91,7 +91,7 @@ bool RestoreWrite(const OptionSnapshot& now, const RememberedOption& option, Opt
     if (option.value.empty()) return false;
     const char* first = option.value.data();
     const char* last = first + option.value.size();
-    if (*first == '+') ++first;  // from_chars takes no plus sign
+    if (*first == '+') ++first; // from_chars takes no plus sign
     double v = 0;
     const auto read = std::from_chars(first, last, v);
     if (read.ec != std::errc() || read.ptr != last || !std::isfinite(v)) return false;

@@ -14,7 +14,7 @@ namespace scancontrol::sanectl {
 
 struct RememberedOption {
     std::string name;
-    std::string value;  // a number for Bool/Int/Fixed options, the text for String options
+    std::string value; // a number for Bool/Int/Fixed options, the text for String options
 };
 
 // What the user chose: every active, settable single-value option of `chosen` whose

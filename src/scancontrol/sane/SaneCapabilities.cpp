@@ -43,7 +43,8 @@ long IndexOf(const std::vector<double>& items, double v) {
     return -1;
 }
 
-CapabilityInfo Enumeration(std::vector<double> items, double current, double defaultValue, int itemType = twain::TWTY_UINT16) {
+CapabilityInfo Enumeration(std::vector<double> items, double current, double defaultValue,
+                           int itemType = twain::TWTY_UINT16) {
     CapEnumeration e;
     e.currentIndex = std::max(0L, IndexOf(items, current));
     e.defaultIndex = std::max(0L, IndexOf(items, defaultValue));
@@ -60,18 +61,14 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
     if (!open_) return Fail(err::SequenceError, "capabilities need an open source");
     const SourceChoice sources = FindSources(options_);
     switch (id) {
-        case twain::CAP_XFERCOUNT:
-            *out = One(session_.transferCount);
-            return true;
+        case twain::CAP_XFERCOUNT: *out = One(session_.transferCount); return true;
         case twain::ICAP_COMPRESSION:
             *out = Enumeration({twain::TWCP_NONE}, session_.compression, twain::TWCP_NONE);
             return true;
         case twain::ICAP_PIXELTYPE:
             *out = Enumeration(OfferedPixelTypes(options_), pixelType_, CurrentPixelType(openedOptions_));
             return true;
-        case twain::ICAP_UNITS:
-            *out = One(twain::TWUN_INCHES, false);
-            return true;
+        case twain::ICAP_UNITS: *out = One(twain::TWUN_INCHES, false); return true;
         case twain::CAP_FEEDERENABLED:
             if (!sources.HasFeeder()) return Fail(err::CapUnsupported, "the source has no feeder");
             *out = One(FeederSelected(options_) ? 1 : 0, true, twain::TWTY_BOOL);
@@ -87,9 +84,7 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
             *out = One(loaded ? 1 : 0, false, twain::TWTY_BOOL);
             return true;
         }
-        case twain::CAP_AUTOFEED:
-            *out = One(session_.autoFeed ? 1 : 0, true, twain::TWTY_BOOL);
-            return true;
+        case twain::CAP_AUTOFEED: *out = One(session_.autoFeed ? 1 : 0, true, twain::TWTY_BOOL); return true;
         case twain::CAP_DUPLEX:
             *out = One(sources.HasDuplex() ? twain::TWDX_2PASSDUPLEX : twain::TWDX_NONE, false);
             return true;
@@ -98,13 +93,13 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
             *out = One(DuplexSelected(options_) ? 1 : 0, true, twain::TWTY_BOOL);
             return true;
         case twain::ICAP_IMAGEFILEFORMAT:
-            *out = Enumeration({twain::TWFF_BMP, twain::TWFF_PNG, twain::FF_PCX, twain::FF_GIF, twain::FF_TGA, twain::FF_WMF,
-                                twain::FF_EMF},
+            *out = Enumeration({twain::TWFF_BMP, twain::TWFF_PNG, twain::FF_PCX, twain::FF_GIF, twain::FF_TGA,
+                                twain::FF_WMF, twain::FF_EMF},
                                session_.imageFileFormat, twain::TWFF_BMP);
             return true;
         case twain::ICAP_ORIENTATION:
-            *out = Enumeration({twain::TWOR_ROT0, twain::TWOR_ROT90, twain::TWOR_ROT180, twain::TWOR_ROT270}, session_.orientation,
-                               twain::TWOR_ROT0);
+            *out = Enumeration({twain::TWOR_ROT0, twain::TWOR_ROT90, twain::TWOR_ROT180, twain::TWOR_ROT270},
+                               session_.orientation, twain::TWOR_ROT0);
             return true;
         case twain::ICAP_XRESOLUTION:
         case twain::ICAP_YRESOLUTION: {
@@ -142,8 +137,8 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
             *out = Enumeration({static_cast<double>(BitDepth())}, BitDepth(), BitDepth());
             return true;
         case twain::ICAP_BITDEPTHREDUCTION:
-            *out = Enumeration({twain::TWBR_THRESHOLD, twain::TWBR_HALFTONE}, halftone_ ? twain::TWBR_HALFTONE : twain::TWBR_THRESHOLD,
-                               twain::TWBR_THRESHOLD);
+            *out = Enumeration({twain::TWBR_THRESHOLD, twain::TWBR_HALFTONE},
+                               halftone_ ? twain::TWBR_HALFTONE : twain::TWBR_THRESHOLD, twain::TWBR_THRESHOLD);
             return true;
         case twain::ICAP_FLIPROTATION:
             *out = Enumeration({twain::TWFR_BOOK, twain::TWFR_FANFOLD}, session_.flipRotation, twain::TWFR_BOOK);
@@ -154,19 +149,14 @@ bool SaneControl::Describe(long id, CapabilityInfo* out) {
         case twain::CAP_CUSTOM_SCANMODE:
             *out = sources.HasFeeder() ? Enumeration({0, 1, 2}, session_.scanMode, 1) : Enumeration({1}, 1, 1);
             return true;
-        default:
-            return Fail(err::CapUnsupported, "capability " + std::to_string(id) + " is not supported");
+        default: return Fail(err::CapUnsupported, "capability " + std::to_string(id) + " is not supported");
     }
 }
 
 bool SaneControl::ContainerValue(double* value) {
     switch (capType_) {
-        case twain::TWON_ONEVALUE:
-            *value = capValue_;
-            return true;
-        case twain::TWON_RANGE:
-            *value = capCurrentValue_;
-            return true;
+        case twain::TWON_ONEVALUE: *value = capValue_; return true;
+        case twain::TWON_RANGE: *value = capCurrentValue_; return true;
         case twain::TWON_ENUMERATION: {
             // The items are those of the last CapGet of this capability.
             const std::vector<double>* items = nullptr;
@@ -183,8 +173,7 @@ bool SaneControl::ContainerValue(double* value) {
             *value = (*items)[static_cast<size_t>(capCurrentIndex_)];
             return true;
         }
-        default:
-            return Fail(err::CapBadOperation, "only one value, enumeration and range containers can be set");
+        default: return Fail(err::CapBadOperation, "only one value, enumeration and range containers can be set");
     }
 }
 
@@ -206,47 +195,29 @@ bool SaneControl::ApplyCapability(long id, double v) {
     }
     try {
         switch (id) {
-            case twain::CAP_XFERCOUNT:
-                TransferCount(static_cast<short>(std::lround(v)));
-                return true;
-            case twain::ICAP_COMPRESSION:
-                session_.compression = std::lround(v);
-                return true;
-            case twain::ICAP_PIXELTYPE:
-                PixelType(static_cast<short>(std::lround(v)));
-                return true;
+            case twain::CAP_XFERCOUNT: TransferCount(static_cast<short>(std::lround(v))); return true;
+            case twain::ICAP_COMPRESSION: session_.compression = std::lround(v); return true;
+            case twain::ICAP_PIXELTYPE: PixelType(static_cast<short>(std::lround(v))); return true;
             case twain::CAP_FEEDERENABLED:
                 if (v != 0 && v != 1) return Fail(err::BadValue, "0 or 1");
                 FeederEnabled(v != 0);
                 return true;
-            case twain::CAP_AUTOFEED:
-                AutoFeed(v != 0);
-                return true;
+            case twain::CAP_AUTOFEED: AutoFeed(v != 0); return true;
             case twain::CAP_DUPLEXENABLED:
                 if (v != 0 && v != 1) return Fail(err::BadValue, "0 or 1");
                 DuplexEnabled(v != 0);
                 return true;
-            case twain::ICAP_IMAGEFILEFORMAT:
-                session_.imageFileFormat = std::lround(v);
-                return true;
-            case twain::ICAP_ORIENTATION:
-                session_.orientation = static_cast<int>(std::lround(v));
-                return true;
-            case twain::ICAP_FLIPROTATION:
-                session_.flipRotation = static_cast<int>(std::lround(v));
-                return true;
+            case twain::ICAP_IMAGEFILEFORMAT: session_.imageFileFormat = std::lround(v); return true;
+            case twain::ICAP_ORIENTATION: session_.orientation = static_cast<int>(std::lround(v)); return true;
+            case twain::ICAP_FLIPROTATION: session_.flipRotation = static_cast<int>(std::lround(v)); return true;
             case twain::ICAP_XRESOLUTION:
-            case twain::ICAP_YRESOLUTION:
-                Resolution(static_cast<float>(v));
-                return true;
+            case twain::ICAP_YRESOLUTION: Resolution(static_cast<float>(v)); return true;
             case twain::ICAP_SUPPORTEDSIZES: {
                 const FrameInches f = FrameOfSize(static_cast<int>(std::lround(v)));
-                return SetImageLayout(static_cast<float>(f.left), static_cast<float>(f.top), static_cast<float>(f.right),
-                                      static_cast<float>(f.bottom));
+                return SetImageLayout(static_cast<float>(f.left), static_cast<float>(f.top),
+                                      static_cast<float>(f.right), static_cast<float>(f.bottom));
             }
-            case twain::ICAP_BITDEPTH:
-                BitDepth(static_cast<short>(std::lround(v)));
-                return true;
+            case twain::ICAP_BITDEPTH: BitDepth(static_cast<short>(std::lround(v))); return true;
             case twain::ICAP_BITDEPTHREDUCTION:
                 halftone_ = std::lround(v) == twain::TWBR_HALFTONE;
                 if (pixelType_ == twain::TWPT_BW) {
@@ -254,16 +225,13 @@ bool SaneControl::ApplyCapability(long id, double v) {
                     if (long code = ApplyWanted(kImageType | kResolution | kFrame)) return Fail(code);
                 }
                 return true;
-            case twain::CAP_CUSTOM_COMPRESSION:
-                session_.customCompression = v;
-                return true;
+            case twain::CAP_CUSTOM_COMPRESSION: session_.customCompression = v; return true;
             case twain::CAP_CUSTOM_SCANMODE:
                 session_.scanMode = v;
                 if (std::lround(v) == 1) FeederEnabled(false);
                 if (std::lround(v) == 2) FeederEnabled(true);
                 return true;
-            default:
-                return Fail(err::CapBadOperation, "capability is read only");
+            default: return Fail(err::CapBadOperation, "capability is read only");
         }
     } catch (const AutomationError& e) {
         return Fail(e.Code(), e.what());
@@ -300,7 +268,7 @@ bool SaneControl::CapSet() {
     double v = 0;
     if (!ContainerValue(&v)) return false;
     if (!ApplyCapability(capId_, v)) return false;
-    capReadId_ = -1;  // the source's container has changed
+    capReadId_ = -1; // the source's container has changed
     return true;
 }
 
@@ -339,7 +307,8 @@ double SaneControl::CapItemAt(long index) {
     const std::vector<double>* items = nullptr;
     if (auto* e = std::get_if<CapEnumeration>(&cap_)) items = &e->items;
     if (auto* a = std::get_if<CapArray>(&cap_)) items = &a->items;
-    if (!items || index < 0 || index >= static_cast<long>(items->size())) Raise(err::BadValue, "CapItemAt: index out of range");
+    if (!items || index < 0 || index >= static_cast<long>(items->size()))
+        Raise(err::BadValue, "CapItemAt: index out of range");
     return (*items)[static_cast<size_t>(index)];
 }
 

@@ -58,7 +58,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         closed_ = true;
         queue_.clear();
-        if (notifier_) notifier_->setEnabled(false);  // deleted with the control's receiver
+        if (notifier_) notifier_->setEnabled(false); // deleted with the control's receiver
         notifier_ = nullptr;
     }
 
@@ -69,7 +69,7 @@ public:
         queue_.push_back({id, event, errorCode, std::move(page)});
         const uint64_t one = 1;
         ssize_t written = ::write(fd_, &one, sizeof one);
-        (void)written;  // the counter cannot overflow at one write per event
+        (void)written; // the counter cannot overflow at one write per event
     }
 
 private:
@@ -102,7 +102,7 @@ private:
     SaneControl* control_;
     QObject* receiver_;
     int fd_ = -1;
-    QSocketNotifier* notifier_ = nullptr;  // UI thread only
+    QSocketNotifier* notifier_ = nullptr; // UI thread only
     bool closed_ = false;
     std::deque<Pending> queue_;
 };
@@ -181,8 +181,9 @@ void SaneControl::RequireIdleOpen(const char* what) {
 
 void SaneControl::SetEventListener(IDynamictwainEvents* listener) { listener_ = listener; }
 
-void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode, std::shared_ptr<const PageDelivery> page) {
-    if (id == 0 || id != acquisitionId_) return;  // a late event of an ended acquisition
+void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
+                          std::shared_ptr<const PageDelivery> page) {
+    if (id == 0 || id != acquisitionId_) return; // a late event of an ended acquisition
     std::shared_ptr<AcquisitionLink> link = link_;
     switch (event) {
         case TwainEvent::PageTransferred:
@@ -198,8 +199,7 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode, st
             page_.reset();
             scanInProgress_ = 0;
             break;
-        default:
-            break;
+        default: break;
     }
     if (listener_) listener_->OnTwainEvent(event);
     // In file transfer mode a page the listener did not save itself goes to the default
@@ -274,7 +274,7 @@ bool SaneControl::OpenSource() {
         OptionSnapshot s;
         long code = device->Open(name);
         if (code == 0) code = device->Snapshot(&s);
-        if (code) device->Close();  // a device whose options cannot be read cannot be used
+        if (code) device->Close(); // a device whose options cannot be read cannot be used
         return std::make_pair(code, std::move(s));
     });
     if (r.first) return Fail(r.first, "cannot open " + name + ": " + DefaultText(r.first));
@@ -347,7 +347,8 @@ bool SaneControl::AcquireImage() {
     if (showUI_) {
         // Shown from the event loop, not from inside this call: callers get `true`
         // first, as with any acquisition, and the dialog's outcome arrives as events.
-        QMetaObject::invokeMethod(receiver_.get(), [this, id]() { RunDriverDialog(id); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            receiver_.get(), [this, id]() { RunDriverDialog(id); }, Qt::QueuedConnection);
     } else {
         StartWorker(id);
     }
@@ -431,7 +432,7 @@ void SaneControl::RunDriverDialog(unsigned long id) {
     }
     const OptionsDialogRunner run = InstalledOptionsDialogRunner();
     const bool scan = run && run(editor, name);
-    if (id != acquisitionId_) return;  // ended meanwhile (DisableSource, CloseSource)
+    if (id != acquisitionId_) return; // ended meanwhile (DisableSource, CloseSource)
     if (!scan) {
         Deliver(id, TwainEvent::TransferCancelled, 0, nullptr);
         return;
@@ -510,20 +511,21 @@ short SaneControl::PixelType() { return pixelType_; }
 
 void SaneControl::PixelType(short type) {
     RequireIdleOpen("PixelType");
-    if (type != twain::TWPT_BW && type != twain::TWPT_GRAY && type != twain::TWPT_RGB) Raise(err::BadValue, "unknown pixel type");
+    if (type != twain::TWPT_BW && type != twain::TWPT_GRAY && type != twain::TWPT_RGB)
+        Raise(err::BadValue, "unknown pixel type");
     pixelType_ = type;
-    if (long code = ApplyWanted(kImageType | kResolution | kFrame)) Raise(code, "PixelType: " + std::string(DefaultText(code)));
+    if (long code = ApplyWanted(kImageType | kResolution | kFrame))
+        Raise(code, "PixelType: " + std::string(DefaultText(code)));
 }
 
-short SaneControl::BitDepth() {
-    return pixelType_ == twain::TWPT_BW ? 1 : pixelType_ == twain::TWPT_GRAY ? 8 : 24;
-}
+short SaneControl::BitDepth() { return pixelType_ == twain::TWPT_BW ? 1 : pixelType_ == twain::TWPT_GRAY ? 8 : 24; }
 
 void SaneControl::BitDepth(short depth) {
     RequireIdleOpen("BitDepth");
     short type = pixelType_;
     if (depth == 1) type = twain::TWPT_BW;
-    else if (depth == 8) type = pixelType_ == twain::TWPT_RGB ? twain::TWPT_RGB : twain::TWPT_GRAY;  // 8 per sample in colour
+    else if (depth == 8)
+        type = pixelType_ == twain::TWPT_RGB ? twain::TWPT_RGB : twain::TWPT_GRAY; // 8 per sample in colour
     else if (depth == 24) type = twain::TWPT_RGB;
     else Raise(err::BadValue, "bit depth must be 1, 8 or 24");
     if (type != pixelType_) PixelType(type);
@@ -545,7 +547,8 @@ void SaneControl::Resolution(float dpi) {
 bool SaneControl::SetImageLayout(float left, float top, float right, float bottom) {
     if (!open_ || Acquiring()) return Fail(err::SequenceError);
     FrameInches f{left, top, right, bottom};
-    if (!f.IsZero() && (left < 0 || top < 0 || right <= left || bottom <= top)) return Fail(err::BadValue, "invalid frame");
+    if (!f.IsZero() && (left < 0 || top < 0 || right <= left || bottom <= top))
+        return Fail(err::BadValue, "invalid frame");
     frame_ = f;
     frameSet_ = true;
     if (long code = ApplyWanted(kFrame)) return Fail(code);
@@ -559,7 +562,8 @@ void SaneControl::FeederEnabled(bool value) {
     feederWanted_ = value;
     if (!value) duplexWanted_ = false;
     // A device without a feeder keeps its glass: the value reads back false.
-    if (long code = ApplyWanted(kSource | kResolution | kFrame)) Raise(code, "FeederEnabled: " + std::string(DefaultText(code)));
+    if (long code = ApplyWanted(kSource | kResolution | kFrame))
+        Raise(code, "FeederEnabled: " + std::string(DefaultText(code)));
 }
 
 bool SaneControl::DuplexEnabled() { return open_ && DuplexSelected(options_); }
@@ -569,7 +573,8 @@ void SaneControl::DuplexEnabled(bool value) {
     duplexWanted_ = value;
     // Duplex is a way of feeding: it is only switched on together with the feeder.
     if (!FeederSelected(options_) && !feederWanted_) return;
-    if (long code = ApplyWanted(kSource | kResolution | kFrame)) Raise(code, "DuplexEnabled: " + std::string(DefaultText(code)));
+    if (long code = ApplyWanted(kSource | kResolution | kFrame))
+        Raise(code, "DuplexEnabled: " + std::string(DefaultText(code)));
 }
 
 bool SaneControl::FeederLoaded() {
@@ -621,14 +626,15 @@ bool SaneControl::SetOptionText(const std::string& name, const std::string& valu
     });
     options_ = std::move(r.second);
     if (r.first) return Fail(r.first);
-    TakeStateFromOptions();  // the device's options now say what the settings are
+    TakeStateFromOptions(); // the device's options now say what the settings are
     return true;
 }
 
 // ---- Files ----
 
 bool SaneControl::SaveImageToFile(const std::string& path, long format) {
-    if (!IsSupportedFileFormat(format)) return Fail(err::Unsupported, "file format " + std::to_string(format) + " is not supported");
+    if (!IsSupportedFileFormat(format))
+        return Fail(err::Unsupported, "file format " + std::to_string(format) + " is not supported");
     if (!Acquiring() || !page_) {
         // Before the pages: the default target of file transfers.
         defaultPath_ = path;
@@ -677,7 +683,7 @@ public:
             return worker_->Call([w]() { return w->ListDevices(); });
         } catch (const AutomationError&) {
             SourceListing none;
-            none.status = 2;  // a source manager that does not answer is no source manager
+            none.status = 2; // a source manager that does not answer is no source manager
             return none;
         }
     }
@@ -693,7 +699,7 @@ bool SetSaneOption(CDynamictwain& control, const std::string& name, const std::s
     try {
         return sane && sane->SetOptionText(name, value);
     } catch (const AutomationError&) {
-        return false;  // recorded in ErrorCode
+        return false; // recorded in ErrorCode
     }
 }
 

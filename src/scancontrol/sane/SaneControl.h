@@ -126,8 +126,8 @@ private:
     template <class F>
     auto Ask(F f) -> decltype(f());
     [[noreturn]] void Raise(long code, const std::string& text);
-    void RequireIdleOpen(const char* what);  // throws SequenceError
-    long ApplyWanted(unsigned steps);        // 0 or the error code; refreshes options_
+    void RequireIdleOpen(const char* what); // throws SequenceError
+    long ApplyWanted(unsigned steps);       // 0 or the error code; refreshes options_
     void TakeStateFromOptions();
     void StartWorker(unsigned long id);
     void RunDriverDialog(unsigned long id);
@@ -137,9 +137,9 @@ private:
     void LoadSources();
 
     // Capabilities (SaneCapabilities.cpp).
-    bool Describe(long id, CapabilityInfo* out);  // false: ErrorCode set
-    bool ApplyCapability(long id, double value);  // false: ErrorCode set
-    bool ContainerValue(double* value);           // the value CapSet is asked to set
+    bool Describe(long id, CapabilityInfo* out); // false: ErrorCode set
+    bool ApplyCapability(long id, double value); // false: ErrorCode set
+    bool ContainerValue(double* value);          // the value CapSet is asked to set
 
     std::shared_ptr<SaneWorker> worker_;
     std::shared_ptr<SaneDevice> device_;
@@ -153,8 +153,8 @@ private:
     std::vector<SourceEntry> sources_;
     int selected_ = -1;
     bool open_ = false;
-    OptionSnapshot options_;        // as the device last reported them
-    OptionSnapshot openedOptions_;  // as they were when the source was opened (defaults)
+    OptionSnapshot options_;       // as the device last reported them
+    OptionSnapshot openedOptions_; // as they were when the source was opened (defaults)
 
     long errorCode_ = 0;
     std::string errorText_;
@@ -191,7 +191,7 @@ private:
 
     std::string defaultPath_;
     long defaultFormat_ = twain::TWFF_BMP;
-    bool pageSaved_ = false;  // the current page was written by SaveImageToFile
+    bool pageSaved_ = false; // the current page was written by SaveImageToFile
 
     std::atomic<long> scanInProgress_{0};
     unsigned long acquisitionId_ = 0;
@@ -202,7 +202,7 @@ private:
     // The capability container properties.
     long capId_ = 0;
     long capType_ = twain::TWON_ONEVALUE;
-    long capReadId_ = -1;  // the capability `cap_` was read for
+    long capReadId_ = -1; // the capability `cap_` was read for
     CapContainer cap_;
     double capValue_ = 0;
     double capCurrentValue_ = 0;

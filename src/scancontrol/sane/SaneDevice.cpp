@@ -54,10 +54,10 @@ std::vector<long> NewThreads(const std::vector<long>& before, const std::vector<
 
 // Where one of this process's threads is, as far as cancelling it goes.
 enum class ThreadPlace {
-    Gone,        // it has ended
-    Waiting,     // blocked in a system call other than a lock wait (a pipe write, a read)
-    Busy,        // running, or waiting for a lock (the allocator's, say)
-    Unknown,     // the kernel does not say
+    Gone,    // it has ended
+    Waiting, // blocked in a system call other than a lock wait (a pipe write, a read)
+    Busy,    // running, or waiting for a lock (the allocator's, say)
+    Unknown, // the kernel does not say
 };
 
 ThreadPlace PlaceOf(long id) {
@@ -148,8 +148,8 @@ private:
     }
 
     static constexpr std::chrono::milliseconds kSettleLimit{5000};
-    static constexpr std::chrono::milliseconds kStartSettle{100};  // unfinished page, unknown state
-    static constexpr std::chrono::milliseconds kReaderEnd{1000};   // finished page, unknown state
+    static constexpr std::chrono::milliseconds kStartSettle{100}; // unfinished page, unknown state
+    static constexpr std::chrono::milliseconds kReaderEnd{1000};  // finished page, unknown state
     SANE_Handle h_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::vector<long> before_;
@@ -169,7 +169,9 @@ OptUnit Unit(SANE_Unit u) {
     }
 }
 
-double FromWord(SANE_Value_Type type, SANE_Word w) { return type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : static_cast<double>(w); }
+double FromWord(SANE_Value_Type type, SANE_Word w) {
+    return type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : static_cast<double>(w);
+}
 
 SANE_Word ToWord(SANE_Value_Type type, double v) {
     if (type == SANE_TYPE_FIXED) return SANE_FIX(v);
@@ -222,7 +224,7 @@ long SaneDevice::Snapshot(OptionSnapshot* out) {
     if (long code = OptionCount(&count)) return code;
     for (SANE_Int i = 1; i < count; ++i) {
         const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
-        if (!d) return err::CheckDeviceOnline;  // an option the device counts but cannot describe
+        if (!d) return err::CheckDeviceOnline; // an option the device counts but cannot describe
         OptionInfo o;
         o.index = i;
         o.name = d->name ? d->name : "";
@@ -326,7 +328,8 @@ long SaneDevice::Apply(const std::vector<OptionWrite>& writes) {
         } else if (d->type == SANE_TYPE_BUTTON) {
             st = sane_control_option(H(handle_), i, SANE_ACTION_SET_VALUE, nullptr, &info);
         } else if (d->type == SANE_TYPE_BOOL || d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED) {
-            const size_t n = static_cast<size_t>(std::max<SANE_Int>(1, d->size / static_cast<SANE_Int>(sizeof(SANE_Word))));
+            const size_t n =
+                static_cast<size_t>(std::max<SANE_Int>(1, d->size / static_cast<SANE_Int>(sizeof(SANE_Word))));
             std::vector<SANE_Word> words(n);
             for (size_t k = 0; k < n; ++k) {
                 const double v = w.numbers.empty() ? 0.0 : w.numbers[std::min(k, w.numbers.size() - 1)];
@@ -348,8 +351,10 @@ long SaneDevice::ReadNumber(const std::string& name, double* value) {
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), i);
     if (!d) return err::CheckDeviceOnline;
     if (!SANE_OPTION_IS_ACTIVE(d->cap)) return err::CapSequenceError;
-    if (d->type != SANE_TYPE_BOOL && d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) return err::CapBadOperation;
-    std::vector<SANE_Word> words(static_cast<size_t>(std::max<SANE_Int>(1, d->size / static_cast<SANE_Int>(sizeof(SANE_Word)))));
+    if (d->type != SANE_TYPE_BOOL && d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED)
+        return err::CapBadOperation;
+    std::vector<SANE_Word> words(
+        static_cast<size_t>(std::max<SANE_Int>(1, d->size / static_cast<SANE_Int>(sizeof(SANE_Word)))));
     SANE_Status st = sane_control_option(H(handle_), i, SANE_ACTION_GET_VALUE, words.data(), nullptr);
     if (st != SANE_STATUS_GOOD) return ControlErrorFromSaneStatus(st, SaneStage::Option);
     *value = FromWord(d->type, words[0]);
@@ -370,7 +375,7 @@ long SaneDevice::ReadResolution(float* x, float* y) {
     }
     if (!absent(code)) return code;
     code = ReadNumber("x-resolution", &value);
-    if (absent(code)) return 0;  // no resolution at all: the caller's value stands
+    if (absent(code)) return 0; // no resolution at all: the caller's value stands
     if (code) return code;
     *x = *y = static_cast<float>(value);
     code = ReadNumber("y-resolution", &value);
@@ -425,7 +430,7 @@ SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, const Acquisitio
         if (st != SANE_STATUS_GOOD) return st;
     }
     const size_t lines = bpl ? filled / bpl : 0;
-    if (lines == 0) return SANE_STATUS_IO_ERROR;  // a page without a single line
+    if (lines == 0) return SANE_STATUS_IO_ERROR; // a page without a single line
     page.height = static_cast<long>(lines);
     page.pixels.resize(lines * bpl);
     return SANE_STATUS_GOOD;
@@ -467,7 +472,7 @@ SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, 
                 uint8_t v;
                 if (bytesPerSample == 2) {
                     uint16_t w;
-                    std::memcpy(&w, line.data() + 2 * s, 2);  // host byte order
+                    std::memcpy(&w, line.data() + 2 * s, 2); // host byte order
                     v = static_cast<uint8_t>(w >> 8);
                 } else {
                     v = line[s];
@@ -507,7 +512,7 @@ int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page) {
             page.width = p.pixels_per_line;
             page.bitsPerPixel = bits;
         } else if (channel < 0 || page.width != p.pixels_per_line) {
-            return SANE_STATUS_UNSUPPORTED;  // only three-pass colour has several frames
+            return SANE_STATUS_UNSUPPORTED; // only three-pass colour has several frames
         }
         if (p.pixels_per_line <= 0 || p.bytes_per_line <= 0) return SANE_STATUS_IO_ERROR;
         const bool direct = channel < 0 && (p.depth == 8 || (p.depth == 1 && p.format == SANE_FRAME_GRAY));
@@ -536,7 +541,7 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
     const AcquisitionLink& link = *job.link;
     long pages = 0;
     for (;;) {
-        if (link.Cancelled()) return;  // the UI thread has already dropped this acquisition
+        if (link.Cancelled()) return; // the UI thread has already dropped this acquisition
         guard.Starting();
         SANE_Status st = sane_start(H(handle_));
         guard.Started();
@@ -573,15 +578,15 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
                 if (!job.link->AcquireSlot(kPagesInFlight)) return;
                 sink.Post(job.id, TwainEvent::PageTransferred, 0, std::move(delivery));
                 sink.Post(job.id, TwainEvent::PageEnded, 0, nullptr);
-                if (!job.feeder) break;                                       // the glass holds one page
+                if (!job.feeder) break; // the glass holds one page
                 if (job.transferCount > 0 && pages >= job.transferCount) break;
                 continue;
             }
         }
         // sane_start or the page failed.
-        if (st == SANE_STATUS_NO_DOCS && pages > 0) break;  // the feeder ran empty: a normal end
+        if (st == SANE_STATUS_NO_DOCS && pages > 0) break; // the feeder ran empty: a normal end
         if (st == SANE_STATUS_CANCELLED) {
-            sink.Post(job.id, TwainEvent::TransferCancelled, 0, nullptr);  // cancelled at the device
+            sink.Post(job.id, TwainEvent::TransferCancelled, 0, nullptr); // cancelled at the device
             return;
         }
         sink.Post(job.id, TwainEvent::TransferFailed, ControlErrorFromSaneStatus(st), nullptr);

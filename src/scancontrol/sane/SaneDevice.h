@@ -47,7 +47,7 @@ private:
     // Reads one page (all its frames) after a successful sane_start; a SANE status.
     int ReadPage(const AcquireJob& job, PageImage& page);
 
-    void* handle_ = nullptr;  // SANE_Handle
+    void* handle_ = nullptr; // SANE_Handle
 };
 
 } // namespace scancontrol::sanectl

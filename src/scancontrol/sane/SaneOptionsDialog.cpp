@@ -35,7 +35,9 @@ QString UnitSuffix(OptUnit u) {
     }
 }
 
-QString Number(double v, OptType t) { return t == OptType::Fixed ? QString::number(v, 'f', 2) : QString::number(std::lround(v)); }
+QString Number(double v, OptType t) {
+    return t == OptType::Fixed ? QString::number(v, 'f', 2) : QString::number(std::lround(v));
+}
 
 class OptionsDialog : public QDialog {
 public:
@@ -65,8 +67,10 @@ private:
     // (from the event loop: the widget that sent the change is still on the stack).
     void Write(const OptionWrite& w) {
         if (long code = editor_.Write(w))
-            QMessageBox::warning(this, windowTitle(), QStringLiteral("The device refused the value (error %1).").arg(code));
-        QMetaObject::invokeMethod(this, [this] { Rebuild(); }, Qt::QueuedConnection);
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("The device refused the value (error %1).").arg(code));
+        QMetaObject::invokeMethod(
+            this, [this] { Rebuild(); }, Qt::QueuedConnection);
     }
 
     void Rebuild() {
@@ -97,7 +101,7 @@ private:
             form->addRow(QString::fromStdString(o.title.empty() ? o.name : o.title), w);
         }
         pageLayout->addStretch(1);
-        scroll_->setWidget(page);  // deletes the previous form
+        scroll_->setWidget(page); // deletes the previous form
     }
 
     QWidget* MakeEditor(const OptionInfo& o, QWidget* parent) {
@@ -105,7 +109,9 @@ private:
         if (o.type == OptType::Bool) {
             auto* box = new QCheckBox(parent);
             box->setChecked(o.Value() != 0);
-            connect(box, &QCheckBox::toggled, this, [this, name](bool on) { Write({name, {on ? 1.0 : 0.0}, {}, false, false}); });
+            connect(box, &QCheckBox::toggled, this, [this, name](bool on) {
+                Write({name, {on ? 1.0 : 0.0}, {}, false, false});
+            });
             return box;
         }
         if (o.type == OptType::Button) {
@@ -118,8 +124,9 @@ private:
                 auto* combo = new QComboBox(parent);
                 for (const auto& s : o.strings) combo->addItem(QString::fromStdString(s));
                 combo->setCurrentText(QString::fromStdString(o.text));
-                connect(combo, &QComboBox::textActivated, this,
-                        [this, name](const QString& t) { Write({name, {}, t.toStdString(), false, false}); });
+                connect(combo, &QComboBox::textActivated, this, [this, name](const QString& t) {
+                    Write({name, {}, t.toStdString(), false, false});
+                });
                 return combo;
             }
             return new QLabel(QString::fromStdString(o.text), parent);
@@ -130,18 +137,22 @@ private:
             for (double v : o.words) combo->addItem(Number(v, o.type) + UnitSuffix(o.unit), v);
             for (int i = 0; i < combo->count(); ++i)
                 if (std::fabs(combo->itemData(i).toDouble() - o.Value()) < 1e-6) combo->setCurrentIndex(i);
-            connect(combo, QOverload<int>::of(&QComboBox::activated), this,
-                    [this, name, combo](int i) { Write({name, {combo->itemData(i).toDouble()}, {}, false, false}); });
+            connect(combo, QOverload<int>::of(&QComboBox::activated), this, [this, name, combo](int i) {
+                Write({name, {combo->itemData(i).toDouble()}, {}, false, false});
+            });
             return combo;
         }
         if (o.type == OptType::Fixed) {
             auto* spin = new QDoubleSpinBox(parent);
             spin->setDecimals(2);
-            spin->setRange(o.constraint == OptConstraint::Range ? o.minValue : -1e9, o.constraint == OptConstraint::Range ? o.maxValue : 1e9);
+            spin->setRange(o.constraint == OptConstraint::Range ? o.minValue : -1e9,
+                           o.constraint == OptConstraint::Range ? o.maxValue : 1e9);
             if (o.quant > 0) spin->setSingleStep(o.quant);
             spin->setSuffix(UnitSuffix(o.unit));
             spin->setValue(o.Value());
-            connect(spin, &QDoubleSpinBox::editingFinished, this, [this, name, spin] { Write({name, {spin->value()}, {}, false, false}); });
+            connect(spin, &QDoubleSpinBox::editingFinished, this, [this, name, spin] {
+                Write({name, {spin->value()}, {}, false, false});
+            });
             return spin;
         }
         auto* spin = new QSpinBox(parent);
@@ -150,8 +161,9 @@ private:
         if (o.quant > 0) spin->setSingleStep(static_cast<int>(o.quant));
         spin->setSuffix(UnitSuffix(o.unit));
         spin->setValue(static_cast<int>(std::lround(o.Value())));
-        connect(spin, &QSpinBox::editingFinished, this,
-                [this, name, spin] { Write({name, {static_cast<double>(spin->value())}, {}, false, false}); });
+        connect(spin, &QSpinBox::editingFinished, this, [this, name, spin] {
+            Write({name, {static_cast<double>(spin->value())}, {}, false, false});
+        });
         return spin;
     }
 

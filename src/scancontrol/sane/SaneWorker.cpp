@@ -31,7 +31,9 @@ std::shared_ptr<SaneWorker> SaneWorker::Instance() {
     return w;
 }
 
-SaneWorker::SaneWorker() { thread_ = std::thread([this] { Run(); }); }
+SaneWorker::SaneWorker() {
+    thread_ = std::thread([this] { Run(); });
+}
 
 SaneWorker::~SaneWorker() {
     {
@@ -65,7 +67,7 @@ void SaneWorker::Run() {
         {
             std::unique_lock<std::mutex> lock(mutex_);
             wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-            if (queue_.empty()) break;  // stopping, and every queued task has run
+            if (queue_.empty()) break; // stopping, and every queued task has run
             task = std::move(queue_.front());
             queue_.pop_front();
         }

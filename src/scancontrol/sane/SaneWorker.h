@@ -57,7 +57,7 @@ private:
     std::condition_variable wake_;
     std::deque<std::function<void()>> queue_;
     bool stop_ = false;
-    bool initialised_ = false;  // written by the worker before it takes its first task
+    bool initialised_ = false; // written by the worker before it takes its first task
     std::thread thread_;
 };
 
