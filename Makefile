@@ -23,6 +23,7 @@ build: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	scripts/check-floors.sh
+	scripts/check-format.sh
 	cd $(BUILD) && ctest --no-tests=error --output-on-failure -j$(JOBS) --timeout 600
 
 sanitize: deps
