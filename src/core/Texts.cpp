@@ -23,9 +23,8 @@ std::string LoadMessageText(int number) {
     return settings::ReadProfileString(settings::TextFilePath(), "Messages", std::to_string(number), "");
 }
 
-std::string LoadUIString(const std::string& key) {
-    return settings::ReadProfileString(settings::TextFilePath(), "UIString", key, "");
-}
+// The settings read the same section for their own captions: one reader serves both.
+std::string LoadUIString(const std::string& key) { return settings::ReadUIText(key); }
 
 void SetMessageBox(std::shared_ptr<IMessageBox> box) { std::atomic_store(&BoxSlot(), std::move(box)); }
 void SetScanStatus(std::shared_ptr<IScanStatus> status) { std::atomic_store(&StatusSlot(), std::move(status)); }
