@@ -31,6 +31,11 @@ const QString kOptionsTitle = QStringLiteral("Scanner settings: test:0");
 class DialogsOnX : public ::testing::Test {
 protected:
     void SetUp() override {
+#if defined(__SANITIZE_THREAD__)
+        // The program under test is built for ThreadSanitizer too, and Debian's Qt is not:
+        // Qt's own hand-offs between its threads read as races and end the program.
+        GTEST_SKIP() << "Qt's internal threads are not instrumented for ThreadSanitizer";
+#endif
         QString why;
         if (!x.Start(&why)) {
             // Without the tools there is nothing to run on; with them, a server or window

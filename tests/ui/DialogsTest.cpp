@@ -91,6 +91,11 @@ TEST(SelectSource, CurrentNameSelectsByBeginningIgnoringCaseAndCancelRestoresIt)
 }
 
 TEST(QtMessageBox, StyleGivesButtonsAndIconAndTheChoiceComesBack) {
+#if defined(__SANITIZE_THREAD__)
+    // The box crosses threads through Qt's blocking queued call, whose synchronisation
+    // lives in Debian's Qt, which is not built for ThreadSanitizer.
+    GTEST_SKIP() << "Qt's internal hand-offs are not instrumented for ThreadSanitizer";
+#endif
     testsupport::QtApp();
     ui::QtMessageBox box;
     QString shownText;
@@ -137,6 +142,11 @@ private:
 };
 
 TEST(LaunchQuestion, YesRunsTheTasksNewWorkRaisesAndStopClosesWithNo) {
+#if defined(__SANITIZE_THREAD__)
+    // The box crosses threads through Qt's blocking queued call, whose synchronisation
+    // lives in Debian's Qt, which is not built for ThreadSanitizer.
+    GTEST_SKIP() << "Qt's internal hand-offs are not instrumented for ThreadSanitizer";
+#endif
     testsupport::QtApp();
     settings::SetProgramFolder("");
     std::atomic<int> executed{0}, discarded{0};
