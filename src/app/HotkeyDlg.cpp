@@ -216,7 +216,7 @@ void CHotkeyDlg::OnCommand(int command) {
 void CHotkeyDlg::ButtonSetting() {
     if (!services_.SetScanState(core::ScanState::Modal)) return;
     if (UpdateMenuForDevice(true)) {
-        services_.RunButtonSettings(this);
+        services_.RunButtonSettings(static_cast<QWidget*>(this));
         RefreshButtons();
     }
     services_.SetScanState(core::ScanState::Idle);

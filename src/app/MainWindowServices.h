@@ -61,7 +61,8 @@ public:
     virtual std::string UserSettingsFile() = 0;
     virtual std::string DefaultsFile() = 0;
     virtual ButtonTipSet LoadButtonTips() = 0;
-    // Runs the button settings dialog modally; false when there is none to run.
+    // Runs the button settings dialog modally over the window (a QWidget); false when
+    // there is none to run.
     virtual bool RunButtonSettings(void* parentWindow) = 0;
 
     // ---- lifetime ----

@@ -17,6 +17,7 @@
 #include "settings/ProductData.h"
 #include "settings/Records.h"
 #include "settings/ScannerModel.h"
+#include "ui/DlgSetting.h"
 #include "ui/StaticLink.h"
 
 namespace app {
@@ -83,6 +84,7 @@ ProgramWindowServices::~ProgramWindowServices() {
 }
 
 void ProgramWindowServices::Attach(IScanWindow& window) {
+    window_ = &window;
     handler_ = std::make_shared<ScanOperationHandler>(
         *control_, *scanner_, window,
         [this](const core::ScanRequest& request) { return delivery::CreateProcesser(request, &collector_); },
@@ -162,9 +164,13 @@ ButtonTipSet ProgramWindowServices::LoadButtonTips() {
     return tips;
 }
 
-bool ProgramWindowServices::RunButtonSettings(void*) {
-    // The button settings dialog is not part of this program yet.
-    return false;
+bool ProgramWindowServices::RunButtonSettings(void* parentWindow) {
+    // The window's tips follow the settings the dialog has just read.
+    ui::DLGSetting dialog(static_cast<QWidget*>(parentWindow), [this] {
+        if (window_) window_->RefreshButtons();
+    });
+    dialog.exec();
+    return true;
 }
 
 void ProgramWindowServices::ReleaseAcquisition() {

@@ -68,6 +68,7 @@ private:
     delivery::LauncherTaskCollector collector_;
     std::shared_ptr<ScanOperationHandler> handler_;
     int lastStatus_ = 0;
+    IScanWindow* window_ = nullptr; // the window attached, parent of the settings dialog
 };
 
 } // namespace app

@@ -8,6 +8,11 @@ namespace core {
 
 // Messages of section Messages of Str.dat.
 enum class MessageNumber : int {
+    DataUpdateFailed = 102, // the settings could not be saved
+    BadFileName = 104,
+    BadFolder = 105,
+    BadInteger = 106,     // "%d" and "%d": the range
+    CreateFolderAsk = 118, // the save folder is missing: create it?
     NoSourceManager = 108, // the scanner interface could not be opened
     NoSource = 109,        // the current scanner cannot be reached
     NoFileTransfer = 110,
@@ -29,7 +34,10 @@ enum class MessageNumber : int {
     TipTitleApplication2 = 138,
     TipTitleFolder = 140,
     TipTitleFax = 141,
+    FolderCut = 142,         // a chosen folder was cut to the longest one stored
+    DeleteApplication = 147, // asked before an application leaves the list
     NoApplication = 148,
+    FolderNotCreated = 150,
     NoDuplexUnit = 152,
     NoDevice = 153,
     DocumentFull = 210, // the scan stopped early: the document is full
