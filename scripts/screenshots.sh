@@ -1,6 +1,6 @@
 #!/bin/bash
-# `make screenshots`: the main window, a button tip, the About box, the scanner selection
-# and the scanner options, drawn on a virtual display with a window manager, saved under
+# `make screenshots`: the main window, a button tip, the About box, the scanner selection,
+# the four pages of the button settings and the scanner options, drawn on a virtual display with a window manager, saved under
 # screenshots/.
 set -euo pipefail
 build="${1:-build}"

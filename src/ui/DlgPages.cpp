@@ -188,6 +188,7 @@ void CDlgPage::BuildOutput(QGroupBox* box) {
         form->addRow(Label(box, "SaveType", c_.saveType), c_.saveType);
         c_.compressLabel = new QLabel(box);
         compression_ = new QStackedWidget(box);
+        compression_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         compression_->addWidget(new QWidget(compression_));
         c_.jpegLevel = new QSpinBox(compression_);
         c_.jpegLevel->setRange(0, 100);

@@ -2,10 +2,12 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "core/Texts.h"
+#include "platform/Services.h"
 #include "settings/ProductData.h"
 #include "ui/DlgPages.h"
 #include "ui/SkinButton.h"
@@ -21,6 +23,30 @@ struct Tab {
 };
 constexpr Tab kTabs[] = {{"app1", "SD_App1"}, {"app2", "SD_App2"}, {"folder", "SD_Folder"}, {"fax", "SD_Fax"}};
 
+// True when the two records hold the same values (the scan method lists compared by
+// their stored text).
+bool SameValues(const settings::CommonSetting& a, const settings::CommonSetting& b) {
+    auto methods = [](const settings::CommonSetting& r) {
+        return r.GetScanMethodArr() ? r.GetScanMethodArr()->ToText() : std::string();
+    };
+    if (a.GetScanMethod() != b.GetScanMethod() || methods(a) != methods(b) || a.GetColorMode() != b.GetColorMode() ||
+        a.GetResolution() != b.GetResolution() || a.GetPaperSize() != b.GetPaperSize() ||
+        a.GetCompressionLevel() != b.GetCompressionLevel() || a.GetFileName() != b.GetFileName() ||
+        a.GetSaveType() != b.GetSaveType() || a.GetSaveFolder() != b.GetSaveFolder() ||
+        a.GetPDFCompression() != b.GetPDFCompression() || a.GetTifCompression() != b.GetTifCompression() ||
+        a.GetShowDriver() != b.GetShowDriver())
+        return false;
+    auto* appA = dynamic_cast<const settings::AppElements*>(&a);
+    auto* appB = dynamic_cast<const settings::AppElements*>(&b);
+    if (appA && appB)
+        return appA->GetAppName() == appB->GetAppName() && appA->GetAppPath() == appB->GetAppPath() &&
+               appA->GetAppListId() == appB->GetAppListId();
+    auto* folderA = dynamic_cast<const settings::FolderElements*>(&a);
+    auto* folderB = dynamic_cast<const settings::FolderElements*>(&b);
+    if (folderA && folderB) return folderA->GetOpenFolder() == folderB->GetOpenFolder();
+    return true;
+}
+
 } // namespace
 
 DLGSetting::DLGSetting(QWidget* parent, std::function<void()> settingsLoaded) : QDialog(parent) {
@@ -28,8 +54,13 @@ DLGSetting::DLGSetting(QWidget* parent, std::function<void()> settingsLoaded) : 
     setWindowTitle(UiString("SD_Caption"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
+    storedBefore_ = platform::FileSystem().Exists(settings::UserSettingsFilePath());
     bundle_.LoadAll();
     if (settingsLoaded) settingsLoaded();
+    loaded_ = {std::make_unique<settings::AppElements>(bundle_.Application1()),
+               std::make_unique<settings::AppElements>(bundle_.Application2()),
+               std::make_unique<settings::FolderElements>(bundle_.Folder()),
+               std::make_unique<settings::FaxElements>(bundle_.Fax())};
 
     auto* layout = new QVBoxLayout(this);
     auto* tabs = new QGridLayout;
@@ -68,6 +99,8 @@ DLGSetting::~DLGSetting() = default;
 
 void DLGSetting::ShowPage(int index) {
     stack_->setCurrentIndex(index);
+    // Enter presses the OK of the page in view.
+    pages_[static_cast<size_t>(index)]->Controls().ok->setDefault(true);
     // The current page's button stays pressed, as a selected tab.
     for (int i = 0; i < 4; ++i) tabs_[static_cast<size_t>(i)]->setDown(i == index);
 }
@@ -89,8 +122,12 @@ void DLGSetting::accept() {
                                           &bundle_.Fax()};
     for (size_t i = 0; i < pages_.size(); ++i)
         if (!pages_[i]->ReadBack(*records[i])) return;
+    // A destination is written only when its page changed something: what the loading
+    // filled in for the user (a "default" folder, an application's name) stays as
+    // stored, and every line of an untouched destination keeps its bytes.
     bool saved = true;
-    for (auto* record : records) saved = record->Save() && saved;
+    for (size_t i = 0; i < pages_.size(); ++i)
+        if (!storedBefore_ || !SameValues(*records[i], *loaded_[i])) saved = records[i]->Save() && saved;
     saved = bundle_.SaveCurrentPage() && saved;
     for (auto* page : pages_) saved = page->StorePendingList() && saved;
     if (!saved) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "settings/Records.h"
 
@@ -40,6 +41,9 @@ private:
     void ShowPage(int index);
 
     settings::DestinationSettings bundle_;
+    // The records as loaded, to tell which pages changed anything.
+    std::array<std::unique_ptr<settings::CommonSetting>, 4> loaded_;
+    bool storedBefore_ = false; // the user's settings file existed when the dialog opened
     std::array<CDlgPage*, 4> pages_{};
     std::array<CSkinButton*, 4> tabs_{};
     QStackedWidget* stack_ = nullptr;

@@ -1,6 +1,7 @@
 // Renders the program's windows under a real (virtual) display into PNG files for
-// review: the main window, a button tip, the About box, the scanner selection and the
-// scanner options a destination can show before it scans.
+// review: the main window, a button tip, the About box, the scanner selection, the four
+// pages of the button settings and the scanner options a destination can show before it
+// scans.
 //   screenshot_tool OUTPUT_FOLDER
 // Runs on the embedded default scanner (the SANE test devices) with the real services.
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include "ui/ButtonTip.h"
 #include "ui/DlgAbout.h"
 #include "ui/DlgSelectSource.h"
+#include "ui/DlgSetting.h"
 #include "ui/SkinButton.h"
 
 namespace {
@@ -91,6 +93,20 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&select)) std::fprintf(stderr, "window not shown\n");
     ok &= Shoot(Framed(&select), out + "/select-scanner.png");
     select.hide();
+
+    // The button settings dialog, one picture per destination page.
+    {
+        ui::DLGSetting buttonSettings(&window);
+        buttonSettings.show();
+        buttonSettings.move(40, 20);
+        if (!QTest::qWaitForWindowExposed(&buttonSettings)) std::fprintf(stderr, "window not shown\n");
+        const char* const pages[] = {"application1", "application2", "folder", "fax"};
+        for (int i = 0; i < 4; ++i) {
+            buttonSettings.SelectPage(i);
+            ok &= Shoot(Framed(&buttonSettings), out + "/settings-" + pages[i] + ".png");
+        }
+        buttonSettings.hide();
+    }
 
     // Scan To Folder set to show the scanner's options first (in the private settings the
     // script provides): the dialog is photographed, then cancelled.

@@ -1,0 +1,247 @@
+// The button settings dialog on the real program: the main window's Button Setting
+// command opens it over the SANE test scanner with the user's provisioned settings. OK
+// stores exactly what the pages changed, and the next scan follows it; Cancel and
+// Escape store nothing; Default refills a page; the application list grows through the
+// application-entry dialog.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../ui/QtTestEnv.h"
+#include "app/HotkeyDlg.h"
+#include "app/ProgramWindowServices.h"
+#include "core/Texts.h"
+#include "platform/FileSystem.h"
+#include "platform/Folders.h"
+#include "settings/ProductData.h"
+#include "settings/Profile.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TempFolder.h"
+#include "ui/AppOperateDlg.h"
+#include "ui/DlgPages.h"
+#include "ui/DlgSetting.h"
+#include "ui/SkinButton.h"
+
+namespace {
+
+using testsupport::TempFolder;
+
+std::string ReadAll(const std::string& path) {
+    std::string content;
+    platform::PosixFileSystem().ReadFile(path, content);
+    return content;
+}
+
+// Selects the item with that stored text; false when the list has none.
+bool Choose(ui::CChoiceComboBox* box, const std::string& key) {
+    const auto& values = box->BoundValues();
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (values[i].first != key) continue;
+        box->setCurrentIndex(static_cast<int>(i));
+        return true;
+    }
+    return false;
+}
+
+// Runs `act` once on the first modal dialog of type T that comes up.
+template <typename T>
+void WhenOpens(std::function<void(T*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        act(dialog);
+    });
+    timer->start();
+}
+
+class ButtonSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testsupport::QtApp();
+        ASSERT_TRUE(settings::SetCurrentSource("test:0"));
+        services = std::make_unique<app::ProgramWindowServices>();
+        sets = settings::UserSettingsFilePath();
+        // The saved pictures go to the user's pictures folder, which a new user has.
+        ASSERT_TRUE(platform::CreateFolderPath(platform::PicturesFolder()));
+        // A quick scan that opens nothing afterwards.
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Resolution", "75"));
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Openfileoption", "false"));
+        app::CHotkeyDlg::Options options;
+        options.messageBox = box;
+        window = std::make_unique<app::CHotkeyDlg>(*services, options);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->TipsReady() && !window->LookingForScanners(); }, 30000));
+        core::SetMessageBox(box);
+        before = ReadAll(sets);
+        ASSERT_FALSE(before.empty());
+    }
+    void TearDown() override {
+        core::SetMessageBox(nullptr);
+        window.reset();
+        services.reset();
+    }
+    // Opens the dialog through the window's command; `act` works it while it is up.
+    void RunDialog(std::function<void(ui::DLGSetting*)> act) {
+        bool ran = false;
+        WhenOpens<ui::DLGSetting>([&](ui::DLGSetting* dialog) {
+            ran = true;
+            stateWhileOpen = services->GetScanState();
+            refusedWhileOpen = !services->StartScanTask(core::ScanRequest::ForButton(2, "test:0"));
+            act(dialog);
+        });
+        window->OnCommand(app::kCmdButtonSetting);
+        EXPECT_TRUE(ran) << "the command opened no dialog";
+        EXPECT_EQ(services->GetScanState(), core::ScanState::Idle);
+    }
+    // What Sets.dat should hold: the file before, with these keys changed in place.
+    std::string Expected(const std::vector<std::vector<std::string>>& changes) {
+        const std::string copy = scratch / "Expected.dat";
+        EXPECT_TRUE(platform::PosixFileSystem().WriteFileAtomic(copy, before));
+        for (const auto& c : changes) EXPECT_TRUE(settings::WriteProfileString(copy, c[0], c[1], c[2]));
+        return ReadAll(copy);
+    }
+
+    TempFolder out;
+    TempFolder scratch;
+    std::string sets;
+    std::string before;
+    core::ScanState stateWhileOpen = core::ScanState::Idle;
+    bool refusedWhileOpen = false;
+    std::shared_ptr<testsupport::RecordingMessageBox> box =
+        std::make_shared<testsupport::RecordingMessageBox>(core::kIdYes);
+    std::unique_ptr<app::ProgramWindowServices> services;
+    std::unique_ptr<app::CHotkeyDlg> window;
+};
+
+TEST_F(ButtonSettingsTest, OkStoresTheFolderPageAndTheNextScanFollowsIt) {
+    const std::string folder = out / "new/scans";
+    RunDialog([&](ui::DLGSetting* dialog) {
+        dialog->SelectPage(2);
+        const ui::PageControls& c = dialog->Page(2)->Controls();
+        EXPECT_TRUE(c.pdfCompression->isVisibleTo(dialog->Page(2))) << "PDF shows its compression list";
+        ASSERT_TRUE(Choose(c.saveType, "Multi-page PDF"));
+        c.saveFolder->setText(QString::fromStdString(folder));
+        c.ok->click();
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    EXPECT_EQ(stateWhileOpen, core::ScanState::Modal);
+    EXPECT_TRUE(refusedWhileOpen) << "a button scan started while the dialog was open";
+    // The missing folder was offered and created.
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(core::MessageNumber::CreateFolderAsk));
+    EXPECT_EQ(ReadAll(sets), Expected({{"Folder", "Savetype", "Multi-page PDF"},
+                                       {"Folder", "Savefolder", folder + "/"},
+                                       {"SetAll", "Curdlg", "TabFolder"}}));
+
+    box->texts.clear();
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    std::vector<std::string> names;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            names.clear();
+            platform::PosixFileSystem().ListFolder(folder + "/", names);
+            return names.size() == 3 && services->GetScanState() == core::ScanState::Idle;
+        },
+        30000))
+        << "no file in the new folder";
+    std::string file;
+    for (const auto& n : names)
+        if (n != "." && n != "..") file = n;
+    EXPECT_EQ(file.substr(file.size() - 4), ".PDF") << file;
+    EXPECT_EQ(ReadAll(folder + "/" + file).substr(0, 5), "%PDF-");
+    EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
+}
+
+// Cancel, Escape and the window's close store nothing, whatever the pages hold.
+class ButtonSettingsEnd : public ButtonSettingsTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ButtonSettingsEnd, WithoutOkStoresNothing) {
+    RunDialog([&](ui::DLGSetting* dialog) {
+        dialog->SelectPage(2);
+        const ui::PageControls& c = dialog->Page(2)->Controls();
+        ASSERT_TRUE(Choose(c.saveType, "Multi-page PDF"));
+        c.fileName->setText(QStringLiteral("Changed"));
+        if (GetParam() == 0) c.cancel->click();
+        if (GetParam() == 1) QTest::keyClick(c.fileName, Qt::Key_Escape);
+        if (GetParam() == 2) dialog->close();
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    EXPECT_EQ(ReadAll(sets), before);
+    EXPECT_TRUE(box->texts.empty());
+}
+INSTANTIATE_TEST_SUITE_P(CancelEscapeClose, ButtonSettingsEnd, ::testing::Values(0, 1, 2));
+
+TEST_F(ButtonSettingsTest, DefaultRefillsThePageFromTheDefaults) {
+    ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Filename", "Custom"));
+    ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "Savetype", "JPEG"));
+    RunDialog([&](ui::DLGSetting* dialog) {
+        dialog->SelectPage(2);
+        const ui::PageControls& c = dialog->Page(2)->Controls();
+        EXPECT_EQ(c.fileName->text(), QStringLiteral("Custom"));
+        EXPECT_TRUE(c.jpegLevel->isVisibleTo(dialog->Page(2)));
+        c.defaults->click();
+        EXPECT_EQ(c.fileName->text(), QStringLiteral("Scan"));
+        EXPECT_EQ(c.saveType->GetSelectedValue()->first, "PDF");
+        EXPECT_TRUE(c.pdfCompression->isVisibleTo(dialog->Page(2)));
+        EXPECT_FALSE(c.jpegLevel->isVisibleTo(dialog->Page(2)));
+        c.cancel->click();
+    });
+}
+
+TEST_F(ButtonSettingsTest, AddPutsTheApplicationInTheListAndTheSettings) {
+    RunDialog([&](ui::DLGSetting* dialog) {
+        dialog->SelectPage(0);
+        const ui::PageControls& c = dialog->Page(0)->Controls();
+        const int count = c.application->count();
+        WhenOpens<ui::CAppOperateDlg>([](ui::CAppOperateDlg* entry) {
+            entry->TitleEdit()->setText(QStringLiteral("Shell"));
+            entry->PathEdit()->setText(QStringLiteral("/bin/sh"));
+            entry->OkButton()->click();
+        });
+        c.add->click();
+        ASSERT_EQ(c.application->count(), count + 1);
+        EXPECT_EQ(c.application->currentText(), QStringLiteral("Shell"));
+        c.cancel->click();
+    });
+    EXPECT_NE(settings::ReadProfileStringWhole(sets, "Application1", "ListMapping").find("|Shell|/bin/sh|"),
+              std::string::npos);
+}
+
+TEST_F(ButtonSettingsTest, ADuplicateTitleShows145AndTheEntryDialogStaysOpen) {
+    RunDialog([&](ui::DLGSetting* dialog) {
+        const ui::PageControls& c = dialog->Page(0)->Controls();
+        dialog->SelectPage(0);
+        const std::string taken = c.application->currentText().toStdString();
+        bool stayed = false;
+        WhenOpens<ui::CAppOperateDlg>([&](ui::CAppOperateDlg* entry) {
+            entry->TitleEdit()->setText(QString::fromStdString(taken));
+            entry->PathEdit()->setText(QStringLiteral("/bin/sh"));
+            entry->OkButton()->click();
+            stayed = entry->isVisible();
+            entry->CancelButton()->click();
+        });
+        c.add->click();
+        EXPECT_TRUE(stayed);
+        c.cancel->click();
+    });
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(145));
+    EXPECT_EQ(ReadAll(sets), before);
+}
+
+} // namespace
