@@ -150,6 +150,19 @@ void CDlgPage::Build() {
     buttons->addWidget(c_.cancel);
     layout->addLayout(buttons);
 
+    // Tab walks the page as it reads: input, output, the help link, then the buttons.
+    QWidget* order[] = {c_.scanMethod,  c_.option,     c_.colorMode,      c_.paperSize,      c_.resolution,
+                        c_.showDriver,  c_.saveType,   c_.jpegLevel,      c_.tifCompression, c_.pdfCompression,
+                        c_.application, c_.add,        c_.modify,         c_.remove,         c_.fileName,
+                        c_.saveFolder,  c_.browse,     c_.viewFolder,     c_.openFolder,     c_.moreInformation,
+                        c_.defaults,    c_.ok,         c_.cancel};
+    QWidget* previous = nullptr;
+    for (QWidget* w : order) {
+        if (!w) continue;
+        if (previous) setTabOrder(previous, w);
+        previous = w;
+    }
+
     connect(c_.defaults, &QPushButton::clicked, this, [this] { LoadDefaults(); });
     connect(c_.ok, &QPushButton::clicked, this, &CDlgPage::okClicked);
     connect(c_.cancel, &QPushButton::clicked, this, &CDlgPage::cancelClicked);

@@ -71,6 +71,7 @@ DLGSetting::DLGSetting(QWidget* parent, std::function<void()> settingsLoaded) : 
         const std::string base = pics + kTabs[i].image;
         button->SetImages(ToQt(base + "_u.png"), ToQt(base + "_o.png"), QString(), ToQt(base + "_d.png"));
         button->setText(UiString(kTabs[i].captionKey));
+        button->setCheckable(true);
         auto* caption = new QLabel(UiString(kTabs[i].captionKey), this);
         caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         tabs->addWidget(button, 0, i, Qt::AlignHCenter);
@@ -102,7 +103,7 @@ void DLGSetting::ShowPage(int index) {
     // Enter presses the OK of the page in view.
     pages_[static_cast<size_t>(index)]->Controls().ok->setDefault(true);
     // The current page's button stays pressed, as a selected tab.
-    for (int i = 0; i < 4; ++i) tabs_[static_cast<size_t>(i)]->setDown(i == index);
+    for (int i = 0; i < 4; ++i) tabs_[static_cast<size_t>(i)]->setChecked(i == index);
 }
 
 void DLGSetting::SelectPage(int index) {

@@ -25,7 +25,8 @@ void CSkinButton::SetImages(const QString& normal, const QString& hover, const Q
 }
 
 int CSkinButton::CurrentImageIndex() const {
-    if (!isEnabled() || isDown()) return 3;
+    // A checked button (a selected tab) keeps the pressed picture.
+    if (!isEnabled() || isDown() || isChecked()) return 3;
     return hover_ ? 1 : 0;
 }
 

@@ -20,7 +20,8 @@ public:
     void SetImages(const QString& normal, const QString& hover, const QString& third, const QString& pressedOrDisabled);
 
     bool IsHovered() const { return hover_; }
-    // Which picture the current state draws: 0 normal, 1 hover, 3 pressed or disabled.
+    // Which picture the current state draws: 0 normal, 1 hover, 3 pressed, checked or
+    // disabled.
     int CurrentImageIndex() const;
     const QPixmap& Image(int index) const { return images_[index]; }
 

@@ -245,3 +245,34 @@ TEST_F(ButtonSettingsTest, ADuplicateTitleShows145AndTheEntryDialogStaysOpen) {
 }
 
 } // namespace
+
+namespace {
+
+// The keyboard path the test on a real X server takes: the Folder tab, two Tabs to its
+// scan method, Down to the next method, Enter for OK.
+TEST_F(ButtonSettingsTest, TheKeyboardReachesTheScanMethodFromTheTabsAndEnterIsOk) {
+    std::string chosen;
+    RunDialog([&](ui::DLGSetting* dialog) {
+        QTest::mouseClick(dialog->TabButton(2), Qt::LeftButton);
+        EXPECT_EQ(dialog->CurrentPage(), 2);
+        // The offscreen platform does not move the focus into a dialog by itself.
+        dialog->TabButton(2)->setFocus();
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+        const ui::PageControls& c = dialog->Page(2)->Controls();
+        EXPECT_EQ(dialog->focusWidget(), c.scanMethod);
+        // The current page's picture stays pressed after the focus has left it.
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(dialog->TabButton(i)->CurrentImageIndex(), i == 2 ? 3 : 0) << i;
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Down);
+        chosen = c.scanMethod->GetSelectedValue()->first;
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "Enter did not end the dialog";
+            dialog->reject();
+        }
+    });
+    EXPECT_NE(chosen, "Flatbed");
+    EXPECT_EQ(settings::ReadProfileString(sets, "Folder", "Scanmethod"), chosen);
+}
+
+} // namespace

@@ -27,6 +27,7 @@ const QString kMainTitle = QStringLiteral("Scanner Utility");
 const QString kSelectTitle = QStringLiteral("Select Scanner");
 const QString kAboutTitle = QStringLiteral("About");
 const QString kOptionsTitle = QStringLiteral("Scanner settings: test:0");
+const QString kButtonSettingsTitle = QStringLiteral("Button Settings");
 
 class DialogsOnX : public ::testing::Test {
 protected:
@@ -288,6 +289,47 @@ TEST_F(DialogsOnX, ScannerOptionsOpenFromTheFolderButtonAndEnterScans) {
     ASSERT_EQ(files.size(), 1) << "no page in the save folder";
     EXPECT_TRUE(files[0].endsWith(QStringLiteral("0001.JPEG"))) << files[0].toStdString();
     QThread::msleep(500);
+    EXPECT_EQ(x.Windows(kMainTitle).size(), 1) << "a message box came up";
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+// Option > Button Setting opens the settings over the window. A click on the Scan To
+// Folder picture shows its page; two Tabs reach its scan method, Down picks the next
+// method and Enter is OK: the choice is in the user's Sets.dat and the window goes on.
+TEST_F(DialogsOnX, ButtonSettingsOpenFromTheMenuAndOkStoresTheChange) {
+    TempFolder out;
+    PrepareUser(out.path());
+    const std::string sets = home / ".config/ZAV/Quorin/Sets.dat";
+    ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", "IsShowDriver", "false"));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(home / "Pictures")));
+    StartProgram();
+    const QString main = x.WaitForWindow(kMainTitle);
+    ASSERT_FALSE(main.isEmpty());
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    QThread::msleep(800); // the start-up check runs shortly after the window shows
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+o"), QStringLiteral("b")}));
+    const QString dialog = x.WaitForWindow(kButtonSettingsTitle);
+    ASSERT_FALSE(dialog.isEmpty()) << "Option > Button Setting showed no dialog";
+    ASSERT_TRUE(x.WaitUntilActive(dialog));
+
+    int left = 0, top = 0, width = 0, height = 0;
+    ASSERT_TRUE(x.Geometry(dialog, &left, &top, &width, &height));
+    // The Scan To Folder picture: the third of four columns at the top.
+    ASSERT_TRUE(x.Click(dialog, width * 5 / 8, 45));
+    QThread::msleep(300);
+    ASSERT_TRUE(x.IsVisible(dialog)) << "the dialog vanished at the click on a page";
+    ASSERT_TRUE(x.Keys({QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Down")}));
+    QThread::msleep(300);
+    Shoot("button-settings-folder");
+    ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
+    EXPECT_TRUE(x.WaitUntilHidden(dialog));
+    const std::string method = settings::ReadProfileString(sets, "Folder", "Scanmethod");
+    EXPECT_FALSE(method.empty());
+    EXPECT_NE(method, "Flatbed") << "the new scan method was not stored";
+    EXPECT_EQ(settings::ReadProfileString(sets, "SetAll", "Curdlg"), "TabFolder");
+
     EXPECT_EQ(x.Windows(kMainTitle).size(), 1) << "a message box came up";
     ASSERT_TRUE(x.WaitUntilActive(main));
     ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
