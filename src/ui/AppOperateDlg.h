@@ -4,11 +4,16 @@
 // only when the mode accepted the entry; otherwise it says why and stays open.
 
 #include <QDialog>
+#include <functional>
 #include <memory>
+#include <string>
 
 class QLineEdit;
 class QPushButton;
 
+namespace core {
+class IMessageBox;
+}
 namespace settings {
 class AppOperateMode;
 }
@@ -27,12 +32,21 @@ public:
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
 
+    // The box that tells why an entry was refused (the Qt message box until replaced).
+    void SetMessageBox(std::shared_ptr<core::IMessageBox> box) { box_ = std::move(box); }
+
+    // The folder the file chooser starts in, and the chooser itself: a dialog listing
+    // only the files a user may run.
+    static constexpr const char* kBrowseStart = "/usr/bin";
+    QString BrowseForProgram(const QString& startFolder);
+
     void accept() override;
 
 private:
     void Browse();
 
     std::shared_ptr<settings::AppOperateMode> mode_;
+    std::shared_ptr<core::IMessageBox> box_;
     QLineEdit* title_ = nullptr;
     QLineEdit* path_ = nullptr;
     QPushButton* browse_ = nullptr;

@@ -9,14 +9,46 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <map>
+
 #include "core/Texts.h"
+#include "scan/DriverIdentifer.h"
+#include "scancontrol/SourceManager.h"
 #include "ui/QtMessageBox.h"
 #include "ui/UiText.h"
 
 namespace ui {
 
+namespace {
+
+constexpr int kNameRole = Qt::UserRole;
+
+// Maker and model of every device of the source manager's listing. The lister has just
+// listed the devices, so a keeping source manager answers from that listing.
+CDlgSelectSource::SourceDescriber ListingDescriber() {
+    std::map<std::string, std::string> labels;
+    if (auto manager = scan::DriverIdentifer::GetInstance().SourceManager()) {
+        for (const auto& source : manager->EnumerateSources().sources) {
+            std::string label = source.manufacturer;
+            if (!label.empty() && !source.productFamily.empty()) label += ' ';
+            label += source.productFamily;
+            labels.emplace(source.productName, label);
+        }
+    }
+    return [labels](const std::string& name) {
+        auto it = labels.find(name);
+        return it == labels.end() ? std::string() : it->second;
+    };
+}
+
+} // namespace
+
+std::string CDlgSelectSource::NameOf(const QListWidgetItem* item) {
+    return item ? FromQt(item->data(kNameRole).toString()) : std::string();
+}
+
 CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<core::IMessageBox> box,
-                                   QWidget* parent)
+                                   QWidget* parent, SourceDescriber describer)
     : QDialog(parent), original_(std::move(currentName)), result_(original_), box_(std::move(box)) {
     if (!box_) box_ = std::make_shared<QtMessageBox>(this);
     setWindowTitle(UiString("DS_Caption"));
@@ -40,16 +72,24 @@ CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
     all->addWidget(label);
     all->addWidget(list_, 1);
     all->addLayout(buttons);
-    resize(360, 240);
+    resize(420, 240);
 
-    if (lister) {
-        for (const std::string& name : lister()) list_->addItem(ToQt(name));
+    std::vector<std::string> names;
+    if (lister) names = lister();
+    if (!names.empty() && !describer) describer = ListingDescriber();
+    for (const std::string& name : names) {
+        const std::string makerModel = describer ? describer(name) : std::string();
+        QString text = ToQt(name);
+        if (!makerModel.empty()) text += QStringLiteral("  \u2014  ") + ToQt(makerModel);
+        auto* item = new QListWidgetItem(text, list_);
+        item->setData(kNameRole, ToQt(name));
+        item->setToolTip(text);
     }
     // The current source is found by the beginning of the listed names.
     if (!original_.empty()) {
         const QString wanted = ToQt(original_);
         for (int i = 0; i < list_->count(); ++i) {
-            if (list_->item(i)->text().startsWith(wanted, Qt::CaseInsensitive)) {
+            if (list_->item(i)->data(kNameRole).toString().startsWith(wanted, Qt::CaseInsensitive)) {
                 list_->setCurrentRow(i);
                 break;
             }
@@ -89,7 +129,7 @@ void CDlgSelectSource::accept() {
         box_->Show(core::LoadMessageText(core::MessageNumber::NoSource), core::kMbOk | core::kMbIconStop, 0);
         return;
     }
-    result_ = FromQt(selected.first()->text());
+    result_ = NameOf(selected.first());
     QDialog::accept();
 }
 

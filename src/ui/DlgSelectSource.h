@@ -2,6 +2,8 @@
 // The scanner selection dialog: lists the maker's scanners and lets the user choose
 // the one to scan with. While scanners are listed but none is selected, the dialog can
 // be neither cancelled nor closed: the program needs a scanner to work with.
+// Device names are often long and cryptic, so each one is shown with its maker and model;
+// choosing and the result stay by name.
 
 #include <QDialog>
 #include <functional>
@@ -10,6 +12,7 @@
 #include <vector>
 
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 namespace core {
@@ -24,12 +27,18 @@ public:
     // Lists the product names of the usable scanners (reopening the source manager
     // first when there is a scanning control).
     using SourceLister = std::function<std::vector<std::string>()>;
+    // The maker and model of a listed name ("" when unknown). The default reads them from
+    // the source manager's listing (the one the lister has just made).
+    using SourceDescriber = std::function<std::string(const std::string& name)>;
 
     // `currentName` is the caller's current source; it is preselected when it begins
     // one of the listed names (case ignored), and restored on Cancel. `box` shows the
     // dialog's error message (the Qt message box when null).
     CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<core::IMessageBox> box = nullptr,
-                     QWidget* parent = nullptr);
+                     QWidget* parent = nullptr, SourceDescriber describer = nullptr);
+
+    // The device name an item of the list stands for.
+    static std::string NameOf(const QListWidgetItem* item);
 
     // The chosen name after OK, the name given at construction otherwise.
     const std::string& Result() const { return result_; }

@@ -7,13 +7,16 @@
 #include <memory>
 #include <string>
 
+#include "ui/OptionRules.h"
+
 class QCheckBox;
 class QPushButton;
 class QRadioButton;
 
 namespace settings {
+class ScanMethod;
 class ScanMethodArr;
-}
+} // namespace settings
 
 namespace ui {
 
@@ -37,6 +40,13 @@ public:
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
 
+    // Where every Option dialog of the process learns about the scanner (its duplex unit
+    // and its family); null restores the current scanner's answers.
+    static void SetDeviceSource(OptionDeviceSource source);
+
+    // The state the controls show now.
+    OptionState Choices() const;
+
     void accept() override;
 
 private:
@@ -45,6 +55,7 @@ private:
     std::shared_ptr<settings::ScanMethodArr> methods_;
     std::string methodName_;
     std::string paperName_;
+    std::shared_ptr<settings::ScanMethod> entry_; // the entry edited; null when the list has none
     QRadioButton* left_ = nullptr;
     QRadioButton* upper_ = nullptr;
     QCheckBox* duplexOff_ = nullptr;

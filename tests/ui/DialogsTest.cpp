@@ -9,6 +9,9 @@
 
 #include "QtTestEnv.h"
 #include "delivery/LaunchTaskWorker.h"
+#include "scan/DriverIdentifer.h"
+#include "scancontrol/SaneDynamictwain.h"
+#include "scancontrol/SourceManager.h"
 #include "settings/ProductData.h"
 #include "ui/DlgSelectSource.h"
 #include "ui/LaunchQuestion.h"
@@ -88,6 +91,42 @@ TEST(SelectSource, CurrentNameSelectsByBeginningIgnoringCaseAndCancelRestoresIt)
     QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(dialog.Result(), "TEST:1");
+}
+
+// The SANE test backend's devices: each name with its maker and model; the choice and the
+// result are the device name alone.
+TEST(SelectSource, ListShowsMakerAndModelBesideEachNameAndChoosesByName) {
+    testsupport::QtApp();
+    auto& identifier = scan::DriverIdentifer::GetInstance();
+    identifier.Reload();
+    identifier.SetSourceManager(
+        std::make_shared<scancontrol::KeptSourceListing>(scancontrol::CreateSaneSourceManager()));
+    ui::CDlgSelectSource dialog("test:1", [&identifier] {
+        std::vector<std::string> names;
+        identifier.KnownSources(names);
+        return names;
+    });
+    identifier.SetSourceManager(nullptr);
+    ASSERT_EQ(dialog.List()->count(), 2);
+    const char* names[] = {"test:0", "test:1"};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(dialog.List()->item(i)->text(),
+                  QString::fromLatin1(names[i]) + QStringLiteral("  \u2014  Noname frontend-tester"));
+        EXPECT_EQ(ui::CDlgSelectSource::NameOf(dialog.List()->item(i)), names[i]);
+    }
+    EXPECT_EQ(dialog.List()->currentRow(), 1);
+    dialog.List()->setCurrentRow(0);
+    dialog.accept();
+    EXPECT_EQ(dialog.Result(), "test:0");
+}
+
+TEST(SelectSource, NameWithoutMakerOrModelShowsTheNameAlone) {
+    testsupport::QtApp();
+    ui::CDlgSelectSource dialog("b", Listing({"a", "b"}), nullptr, nullptr,
+                                [](const std::string& name) { return name == "a" ? "Maker Model" : ""; });
+    EXPECT_EQ(dialog.List()->item(0)->text(), QStringLiteral("a  \u2014  Maker Model"));
+    EXPECT_EQ(dialog.List()->item(1)->text(), QStringLiteral("b"));
+    EXPECT_EQ(dialog.List()->currentRow(), 1);
 }
 
 TEST(QtMessageBox, StyleGivesButtonsAndIconAndTheChoiceComesBack) {
