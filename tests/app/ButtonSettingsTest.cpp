@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -229,6 +231,7 @@ TEST_F(ButtonSettingsTest, ADuplicateTitleShows145AndTheEntryDialogStaysOpen) {
         const std::string taken = c.application->currentText().toStdString();
         bool stayed = false;
         WhenOpens<ui::CAppOperateDlg>([&](ui::CAppOperateDlg* entry) {
+            entry->SetMessageBox(box);
             entry->TitleEdit()->setText(QString::fromStdString(taken));
             entry->PathEdit()->setText(QStringLiteral("/bin/sh"));
             entry->OkButton()->click();
@@ -273,6 +276,89 @@ TEST_F(ButtonSettingsTest, TheKeyboardReachesTheScanMethodFromTheTabsAndEnterIsO
     });
     EXPECT_NE(chosen, "Flatbed");
     EXPECT_EQ(settings::ReadProfileString(sets, "Folder", "Scanmethod"), chosen);
+}
+
+} // namespace
+
+namespace {
+
+// OK checks the pages in order; the first refused page is shown and nothing is stored.
+TEST_F(ButtonSettingsTest, OkStopsOnTheFirstRefusedPageAndShowsIt) {
+    RunDialog([&](ui::DLGSetting* dialog) {
+        dialog->SelectPage(3);
+        dialog->Page(1)->Controls().fileName->setText(QStringLiteral("a:b"));
+        dialog->Page(2)->Controls().fileName->setText(QStringLiteral("c*d"));
+        dialog->Page(3)->Controls().ok->click();
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_TRUE(dialog->Page(1)->isVisible());
+        EXPECT_FALSE(dialog->Page(3)->isVisible());
+        dialog->reject();
+    });
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(core::MessageNumber::BadFileName));
+    EXPECT_EQ(ReadAll(sets), before);
+}
+
+TEST_F(ButtonSettingsTest, ControlsFollowTheDriverBoxTheFileTypeAndTheColourMode) {
+    RunDialog([&](ui::DLGSetting* dialog) {
+        ui::CDlgPage* page = dialog->Page(2);
+        const ui::PageControls& c = page->Controls();
+        dialog->SelectPage(2);
+        c.showDriver->setChecked(true);
+        for (QWidget* w : {static_cast<QWidget*>(c.scanMethod), static_cast<QWidget*>(c.colorMode),
+                           static_cast<QWidget*>(c.paperSize), static_cast<QWidget*>(c.resolution),
+                           static_cast<QWidget*>(c.option)})
+            EXPECT_FALSE(w->isEnabled());
+        c.showDriver->setChecked(false);
+        EXPECT_TRUE(c.scanMethod->isEnabled());
+
+        const std::pair<const char*, QWidget*> shown[] = {
+            {"JPEG", c.jpegLevel}, {"TIFF", c.tifCompression}, {"Multi-page PDF", c.pdfCompression}};
+        for (const auto& [type, control] : shown) {
+            ASSERT_TRUE(Choose(c.saveType, type)) << type;
+            EXPECT_TRUE(control->isVisibleTo(page)) << type;
+            EXPECT_TRUE(c.compressLabel->isVisibleTo(page)) << type;
+        }
+        // Grey uses the first of the two PDF values, black and white the second.
+        ASSERT_TRUE(Choose(c.colorMode, "Gray"));
+        const std::string pair = page->PdfCompressionPair();
+        const std::string second = pair.substr(pair.find('|'));
+        ASSERT_GE(c.pdfCompression->count(), 2);
+        c.pdfCompression->setCurrentIndex(c.pdfCompression->currentIndex() == 0 ? 1 : 0);
+        emit c.pdfCompression->activated(c.pdfCompression->currentIndex());
+        const std::string chosen = c.pdfCompression->GetSelectedValue()->first;
+        EXPECT_EQ(page->PdfCompressionPair(), chosen + second);
+        // The fax page's colour mode and resolution are fixed.
+        EXPECT_FALSE(dialog->Page(3)->Controls().colorMode->isEnabled());
+        EXPECT_FALSE(dialog->Page(3)->Controls().resolution->isEnabled());
+        EXPECT_EQ(dialog->Page(3)->Controls().saveType, nullptr);
+        dialog->reject();
+    });
+}
+
+TEST_F(ButtonSettingsTest, DeleteAsks147AndDefaultBringsTheListBack) {
+    std::string deleted = "not read";
+    RunDialog([&](ui::DLGSetting* dialog) {
+        const ui::PageControls& c = dialog->Page(1)->Controls();
+        dialog->SelectPage(1);
+        ASSERT_EQ(c.application->count(), 1);
+        c.remove->click();
+        EXPECT_EQ(c.application->count(), 0);
+        EXPECT_TRUE(c.add->isEnabled());
+        EXPECT_FALSE(c.modify->isEnabled());
+        EXPECT_FALSE(c.remove->isEnabled());
+        deleted = settings::ReadProfileStringWhole(sets, "Application2", "ListMapping");
+        // Default brings the list of the defaults back; OK stores it.
+        c.defaults->click();
+        EXPECT_EQ(c.application->count(), 1);
+        EXPECT_TRUE(c.modify->isEnabled());
+        c.ok->click();
+    });
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(core::MessageNumber::DeleteApplication));
+    EXPECT_EQ(deleted, "");
+    EXPECT_EQ(settings::ReadProfileStringWhole(sets, "Application2", "ListMapping"),
+              settings::ReadProfileStringWhole(settings::DefaultsFilePath(), "Application2", "ListMapping"));
 }
 
 } // namespace
