@@ -11,7 +11,7 @@ enum class MessageNumber : int {
     DataUpdateFailed = 102, // the settings could not be saved
     BadFileName = 104,
     BadFolder = 105,
-    BadInteger = 106,     // "%d" and "%d": the range
+    BadInteger = 106,      // "%d" and "%d": the range
     CreateFolderAsk = 118, // the save folder is missing: create it?
     NoSourceManager = 108, // the scanner interface could not be opened
     NoSource = 109,        // the current scanner cannot be reached

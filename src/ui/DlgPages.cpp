@@ -114,8 +114,8 @@ void CDlgPage::Build() {
     about->setObjectName(QStringLiteral("title"));
     auto* aboutLayout = new QVBoxLayout(about);
     const bool twoLines = kind_ == PageKind::Application1;
-    const std::vector<const char*> infos = twoLines ? std::vector<const char*>{"Info1", "Info2"}
-                                                    : std::vector<const char*>{"Info"};
+    const std::vector<const char*> infos =
+        twoLines ? std::vector<const char*>{"Info1", "Info2"} : std::vector<const char*>{"Info"};
     for (const char* suffix : infos) {
         auto* info = new QLabel(about);
         info->setObjectName(QString::fromLatin1(suffix));
@@ -151,11 +151,11 @@ void CDlgPage::Build() {
     layout->addLayout(buttons);
 
     // Tab walks the page as it reads: input, output, the help link, then the buttons.
-    QWidget* order[] = {c_.scanMethod,  c_.option,     c_.colorMode,      c_.paperSize,      c_.resolution,
-                        c_.showDriver,  c_.saveType,   c_.jpegLevel,      c_.tifCompression, c_.pdfCompression,
-                        c_.application, c_.add,        c_.modify,         c_.remove,         c_.fileName,
-                        c_.saveFolder,  c_.browse,     c_.viewFolder,     c_.openFolder,     c_.moreInformation,
-                        c_.defaults,    c_.ok,         c_.cancel};
+    QWidget* order[] = {c_.scanMethod,  c_.option,   c_.colorMode,  c_.paperSize,      c_.resolution,
+                        c_.showDriver,  c_.saveType, c_.jpegLevel,  c_.tifCompression, c_.pdfCompression,
+                        c_.application, c_.add,      c_.modify,     c_.remove,         c_.fileName,
+                        c_.saveFolder,  c_.browse,   c_.viewFolder, c_.openFolder,     c_.moreInformation,
+                        c_.defaults,    c_.ok,       c_.cancel};
     QWidget* previous = nullptr;
     for (QWidget* w : order) {
         if (!w) continue;
@@ -480,7 +480,9 @@ void CDlgPage::OnColorModeChanged() {
     FillPdfList();
 }
 
-void CDlgPage::OnPdfChosen() { pdfPair_ = ReplacePdfPairPart(pdfPair_, Current(c_.colorMode), Current(c_.pdfCompression)); }
+void CDlgPage::OnPdfChosen() {
+    pdfPair_ = ReplacePdfPairPart(pdfPair_, Current(c_.colorMode), Current(c_.pdfCompression));
+}
 
 void CDlgPage::OnOption() {
     COptionDialog dialog(methods_, Current(c_.scanMethod), this, Current(c_.paperSize));

@@ -41,9 +41,7 @@ std::string FirstCharacters(const std::string& text, size_t limit) {
     return text;
 }
 
-void Show(core::MessageNumber number, unsigned style) {
-    core::ShowMessage(core::LoadMessageText(number), style);
-}
+void Show(core::MessageNumber number, unsigned style) { core::ShowMessage(core::LoadMessageText(number), style); }
 
 } // namespace
 
@@ -137,8 +135,8 @@ std::string ReplacePdfPairPart(const std::string& stored, const std::string& col
     return parts[0] + '|' + parts[1];
 }
 
-std::string ChoosePaperSize(const settings::ChoiceList& offered, const std::string& previous,
-                            const std::string& stored, const std::string& defaultSize) {
+std::string ChoosePaperSize(const settings::ChoiceList& offered, const std::string& previous, const std::string& stored,
+                            const std::string& defaultSize) {
     for (const std::string* candidate : {&previous, &stored, &defaultSize})
         if (!candidate->empty() && settings::HasChoice(offered, *candidate)) return *candidate;
     return offered.empty() ? std::string() : offered.front().first;

@@ -26,9 +26,9 @@ bool HasFolderShape(const std::string& folder);
 
 enum class FolderCheck {
     Accepted,
-    Refused,      // message 105: empty, badly shaped, not on a usable file system
-    Declined,     // missing, and the user did not want it created (message 118)
-    NotCreated,   // missing, and creating it failed (message 150)
+    Refused,    // message 105: empty, badly shaped, not on a usable file system
+    Declined,   // missing, and the user did not want it created (message 118)
+    NotCreated, // missing, and creating it failed (message 150)
 };
 // Checks a typed save folder; on acceptance `stored` is the folder with a trailing '/'
 // and exists. A missing folder is offered to be created (message 118, Yes/No).
@@ -51,8 +51,8 @@ std::string ReplacePdfPairPart(const std::string& stored, const std::string& col
 // The paper size to select after the paper list was refilled for another scan method:
 // the one chosen before if offered, else the destination's stored one if offered, else
 // the default if offered, else the first offered (empty for an empty list).
-std::string ChoosePaperSize(const settings::ChoiceList& offered, const std::string& previous,
-                            const std::string& stored, const std::string& defaultSize);
+std::string ChoosePaperSize(const settings::ChoiceList& offered, const std::string& previous, const std::string& stored,
+                            const std::string& defaultSize);
 
 // Which controls of a page can be used.
 struct PageStates {

@@ -30,6 +30,7 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TempFolder.h"
 #include "ui/AppOperateDlg.h"
+#include "ui/ButtonTip.h"
 #include "ui/DlgPages.h"
 #include "ui/DlgSetting.h"
 #include "ui/SkinButton.h"
@@ -141,6 +142,9 @@ TEST_F(ButtonSettingsTest, OkStoresTheFolderPageAndTheNextScanFollowsIt) {
         c.ok->click();
         EXPECT_FALSE(dialog->isVisible());
     });
+    // The window's tip over Scan To Folder tells the new folder.
+    EXPECT_NE(window->Tip(app::kCmdFolder)->TipText().find(folder), std::string::npos)
+        << window->Tip(app::kCmdFolder)->TipText();
     EXPECT_EQ(stateWhileOpen, core::ScanState::Modal);
     EXPECT_TRUE(refusedWhileOpen) << "a button scan started while the dialog was open";
     // The missing folder was offered and created.
@@ -305,9 +309,9 @@ TEST_F(ButtonSettingsTest, ControlsFollowTheDriverBoxTheFileTypeAndTheColourMode
         const ui::PageControls& c = page->Controls();
         dialog->SelectPage(2);
         c.showDriver->setChecked(true);
-        for (QWidget* w : {static_cast<QWidget*>(c.scanMethod), static_cast<QWidget*>(c.colorMode),
-                           static_cast<QWidget*>(c.paperSize), static_cast<QWidget*>(c.resolution),
-                           static_cast<QWidget*>(c.option)})
+        for (QWidget* w :
+             {static_cast<QWidget*>(c.scanMethod), static_cast<QWidget*>(c.colorMode),
+              static_cast<QWidget*>(c.paperSize), static_cast<QWidget*>(c.resolution), static_cast<QWidget*>(c.option)})
             EXPECT_FALSE(w->isEnabled());
         c.showDriver->setChecked(false);
         EXPECT_TRUE(c.scanMethod->isEnabled());
