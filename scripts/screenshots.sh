@@ -1,6 +1,7 @@
 #!/bin/bash
 # `make screenshots`: the main window, a button tip, the About box, the scanner selection,
-# the four pages of the button settings and the scanner options, drawn on a virtual display with a window manager, saved under
+# the four pages of the button settings, the Option and application-entry dialogs and the
+# scanner options, drawn on a virtual display with a window manager, saved under
 # screenshots/.
 set -euo pipefail
 build="${1:-build}"

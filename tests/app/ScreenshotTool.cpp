@@ -1,7 +1,7 @@
 // Renders the program's windows under a real (virtual) display into PNG files for
 // review: the main window, a button tip, the About box, the scanner selection, the four
-// pages of the button settings and the scanner options a destination can show before it
-// scans.
+// pages of the button settings, the Option and application-entry dialogs, and the scanner
+// options a destination can show before it scans.
 //   screenshot_tool OUTPUT_FOLDER
 // Runs on the embedded default scanner (the SANE test devices) with the real services.
 #include <QApplication>
@@ -19,10 +19,14 @@
 #include "app/ProgramWindowServices.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
+#include "settings/AppList.h"
+#include "settings/ScanSettingValues.h"
+#include "ui/AppOperateDlg.h"
 #include "ui/ButtonTip.h"
 #include "ui/DlgAbout.h"
 #include "ui/DlgSelectSource.h"
 #include "ui/DlgSetting.h"
+#include "ui/OptionDialog.h"
 #include "ui/SkinButton.h"
 
 namespace {
@@ -107,6 +111,28 @@ int main(int argc, char** argv) {
         }
         buttonSettings.hide();
     }
+
+    // The options of the feeder on a scanner with a duplex unit, and the first entry of the
+    // first application list opened for a change.
+    ui::COptionDialog::SetDeviceSource([] { return ui::OptionDeviceFacts{true, 0}; });
+    ui::COptionDialog option(settings::ScanMethodArr::FromText("Flatbed|left|lr|off|-ADF|left|lr|on|-"), "ADF", &window,
+                             "A4");
+    option.show();
+    option.move(120, 120);
+    if (!QTest::qWaitForWindowExposed(&option)) std::fprintf(stderr, "window not shown\n");
+    ok &= Shoot(Framed(&option), out + "/option.png");
+    option.hide();
+    ui::COptionDialog::SetDeviceSource(nullptr);
+
+    auto apps = std::make_shared<settings::AppListProvider>("Application1");
+    apps->Reload();
+    const int firstApp = apps->Entries().empty() ? 0 : apps->Entries().front()->GetId();
+    ui::CAppOperateDlg entry(std::make_shared<settings::AppOperateModifyMode>(apps, firstApp), &window);
+    entry.show();
+    entry.move(120, 120);
+    if (!QTest::qWaitForWindowExposed(&entry)) std::fprintf(stderr, "window not shown\n");
+    ok &= Shoot(Framed(&entry), out + "/application-entry.png");
+    entry.hide();
 
     // Scan To Folder set to show the scanner's options first (in the private settings the
     // script provides): the dialog is photographed, then cancelled.

@@ -35,3 +35,12 @@ su_test(app_locale_tests SOURCES DecimalCommaWindowTest.cpp ${PROJECT_SOURCE_DIR
   DEPS su_appwindow su_scan su_scancontrol_ui su_scancontrol su_delivery Qt6::Test)
 target_compile_options(app_locale_tests PRIVATE -Wno-null-dereference)
 add_dependencies(app_locale_tests scanner-utility-help)
+
+# The Option dialog and the application-entry dialog on their own, driven on a real X
+# server by app_x11_tests.
+add_executable(subdialog_probe SubDialogProbe.cpp)
+target_link_libraries(subdialog_probe PRIVATE su_ui)
+su_target_policy(subdialog_probe)
+target_compile_options(subdialog_probe PRIVATE -Wno-null-dereference)
+target_sources(app_x11_tests PRIVATE SubDialogsOnXTest.cpp)
+add_dependencies(app_x11_tests subdialog_probe)

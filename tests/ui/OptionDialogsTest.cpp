@@ -289,9 +289,12 @@ TEST_F(AppEntryDialog, BrowseOffersProgramsOnly) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) >= 2; }, 5000));
             for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
                 shown << view->model()->index(r, 0, view->rootIndex()).data().toString();
-            chooser->selectFile(QString::fromLatin1(typed));
+            // Typed into the name field, as a user would.
+            auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(folder + QLatin1Char('/') + QString::fromLatin1(typed));
             static_cast<QDialog*>(chooser)->accept();
-            // A name the chooser does not list is not taken: it stays open.
+            // Should the chooser itself refuse the name, it is closed here.
             if (chooser->isVisible()) chooser->reject();
         });
         const QString chosen = dialog.BrowseForProgram(folder);
