@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "core/Texts.h"
@@ -45,6 +46,7 @@ struct PrefixCase {
     std::string text;
     bool valid;
 };
+void PrintTo(const PrefixCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 class Prefixes : public PageLogicTest, public ::testing::WithParamInterface<PrefixCase> {};
 
 TEST_P(Prefixes, AreRefusedWithMessage104) {
@@ -78,6 +80,7 @@ struct ShapeCase {
     std::string folder;
     bool shaped;
 };
+void PrintTo(const ShapeCase& c, std::ostream* os) { *os << c.folder; }
 class FolderShapes : public ::testing::TestWithParam<ShapeCase> {};
 TEST_P(FolderShapes, FollowTheRootThenPartsRule) {
     EXPECT_EQ(ui::HasFolderShape(GetParam().folder), GetParam().shaped) << GetParam().folder;
@@ -197,6 +200,7 @@ struct LevelCase {
     std::string text;
     bool valid;
 };
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 class Levels : public PageLogicTest, public ::testing::WithParamInterface<LevelCase> {};
 TEST_P(Levels, OutsideZeroToHundredShow106WithTheRange) {
     EXPECT_EQ(ui::ValidateJpegLevel(GetParam().text), GetParam().valid) << GetParam().text;
@@ -225,6 +229,7 @@ TEST(CompressionControls, FollowTheFileType) {
 struct PairCase {
     std::string stored, mode, choice, part, after;
 };
+void PrintTo(const PairCase& c, std::ostream* os) { *os << c.stored << ' ' << c.mode << ' ' << c.choice; }
 class PdfPairs : public ::testing::TestWithParam<PairCase> {};
 TEST_P(PdfPairs, AChoiceChangesOnlyTheColourModesPart) {
     const PairCase& c = GetParam();
@@ -255,6 +260,9 @@ struct StateCase {
     bool optionFlag;
     ui::PageStates expected;
 };
+void PrintTo(const StateCase& c, std::ostream* os) {
+    *os << "driver " << c.showDriver << " apps " << c.count << '/' << c.max << " option " << c.optionFlag;
+}
 class States : public ::testing::TestWithParam<StateCase> {};
 TEST_P(States, FollowTheDriverBoxTheListAndTheOptionFlag) {
     const StateCase& c = GetParam();
