@@ -23,8 +23,10 @@
 #include "app/HotkeyDlg.h"
 #include "app/ProgramWindowServices.h"
 #include "core/Texts.h"
+#include "platform/Desktop.h"
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"
+#include "platform/Services.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
 #include "support/RecordingMessageBox.h"
@@ -34,6 +36,7 @@
 #include "ui/DlgPages.h"
 #include "ui/DlgSetting.h"
 #include "ui/SkinButton.h"
+#include "ui/StaticLink.h"
 
 namespace {
 
@@ -363,6 +366,63 @@ TEST_F(ButtonSettingsTest, DeleteAsks147AndDefaultBringsTheListBack) {
     EXPECT_EQ(deleted, "");
     EXPECT_EQ(settings::ReadProfileStringWhole(sets, "Application2", "ListMapping"),
               settings::ReadProfileStringWhole(settings::DefaultsFilePath(), "Application2", "ListMapping"));
+}
+
+} // namespace
+
+namespace {
+
+// The real file system, except that no file can be replaced.
+class UnwritableFiles : public platform::PosixFileSystem {
+public:
+    bool WriteFileAtomic(const std::string&, const std::string&) override { return false; }
+};
+
+// A desktop that records what it was asked to start.
+class RecordingDesktop : public platform::IDesktop {
+public:
+    bool StartProgram(const std::string& program, const std::vector<std::string>& args, const std::string&) override {
+        started.push_back(program);
+        for (const auto& a : args) started.push_back(a);
+        return true;
+    }
+    bool ShowInFileManager(const std::string&) override { return true; }
+    std::vector<std::string> started;
+};
+
+TEST_F(ButtonSettingsTest, AFailedSaveShows102AndTheDialogStaysOpen) {
+    RunDialog([&](ui::DLGSetting* dialog) {
+        dialog->SelectPage(2);
+        dialog->Page(2)->Controls().fileName->setText(QStringLiteral("Other"));
+        {
+            platform::ScopedService<platform::IFileSystem> unwritable(std::make_shared<UnwritableFiles>());
+            dialog->Page(2)->Controls().ok->click();
+        }
+        EXPECT_TRUE(dialog->isVisible());
+        dialog->reject();
+    });
+    ASSERT_EQ(box->texts.size(), 1u);
+    EXPECT_EQ(box->texts[0], core::LoadMessageText(core::MessageNumber::DataUpdateFailed));
+    EXPECT_EQ(ReadAll(sets), before);
+}
+
+TEST_F(ButtonSettingsTest, ViewFolderOpensTheFolderAndTheLinksLeadToTheirHelp) {
+    auto desktop = std::make_shared<RecordingDesktop>();
+    platform::SetDesktop(desktop);
+    RunDialog([&](ui::DLGSetting* dialog) {
+        const ui::PageControls& c = dialog->Page(2)->Controls();
+        c.saveFolder->setText(QString::fromStdString(out.path()));
+        c.viewFolder->click();
+        const char* anchors[] = {"#app", "#app", "#folder", "#fax"};
+        for (int i = 0; i < 4; ++i) {
+            const std::string target = dialog->Page(i)->Controls().moreInformation->Target();
+            EXPECT_EQ(target.rfind("mk:@MSITStore:", 0), 0u) << target;
+            EXPECT_EQ(target.substr(target.find("::/")), std::string("::/Quorin.htm") + anchors[i]) << target;
+        }
+        dialog->reject();
+    });
+    platform::SetDesktop(nullptr);
+    EXPECT_EQ(desktop->started, (std::vector<std::string>{"xdg-open", out.path()}));
 }
 
 } // namespace
