@@ -217,6 +217,13 @@ int TwainCapDuplex::SetEnabled(CDynamictwain* control, int value) const {
 CapabilityValues TwainCapScanMode::Query(CDynamictwain* control) const {
     CapabilityValues r;
     if (!control) return r;
+    // The models the product data names all have the glass and a feeder; a model served
+    // with the generic entry says itself which ways of scanning it has.
+    if (CurrentDriverEntry().generic) {
+        r = GenericQuery(control, GetCapabilityId());
+        if (r.valid) return r;
+        r = CapabilityValues{};
+    }
     r.values = {0, 1, 2};
     r.containerKind = settings::kContainerEnumeration;
     r.valid = true;

@@ -49,7 +49,11 @@ public:
         else ready();
     }
     app::SourceCheck CheckSources() override { return ++checks, check; }
-    std::vector<std::string> ListSources() override { return check.sources; }
+    std::vector<scancontrol::SourceEntry> ListSources() override {
+        std::vector<scancontrol::SourceEntry> sources;
+        for (const auto& name : check.sources) sources.push_back({"Noname", "frontend-tester", name});
+        return sources;
+    }
     std::string CurrentSource() override { return current; }
     void SetCurrentSource(const std::string& n) override { current = n, ++sourceChanges; }
     bool IsIdentified(const std::string& n) override { return identified && !n.empty(); }

@@ -31,7 +31,9 @@ public:
 };
 
 ui::CDlgSelectSource::SourceLister Listing(std::vector<std::string> names) {
-    return [names] { return names; };
+    std::vector<scancontrol::SourceEntry> sources;
+    for (const auto& name : names) sources.push_back({"Noname", "frontend-tester", name});
+    return [sources] { return sources; };
 }
 
 TEST(SelectSource, EmptyListAllowsOnlyCancel) {
@@ -103,8 +105,9 @@ TEST(SelectSource, ListShowsMakerAndModelBesideEachNameAndChoosesByName) {
         std::make_shared<scancontrol::KeptSourceListing>(scancontrol::CreateSaneSourceManager()));
     ui::CDlgSelectSource dialog("test:1", [&identifier] {
         std::vector<std::string> names;
-        identifier.KnownSources(names);
-        return names;
+        std::vector<scancontrol::SourceEntry> offered;
+        identifier.KnownSources(names, nullptr, &offered);
+        return offered;
     });
     identifier.SetSourceManager(nullptr);
     ASSERT_EQ(dialog.List()->count(), 2);
@@ -122,8 +125,8 @@ TEST(SelectSource, ListShowsMakerAndModelBesideEachNameAndChoosesByName) {
 
 TEST(SelectSource, NameWithoutMakerOrModelShowsTheNameAlone) {
     testsupport::QtApp();
-    ui::CDlgSelectSource dialog("b", Listing({"a", "b"}), nullptr, nullptr,
-                                [](const std::string& name) { return name == "a" ? "Maker Model" : ""; });
+    const std::vector<scancontrol::SourceEntry> sources = {{"Maker", "Model", "a"}, {"", "", "b"}};
+    ui::CDlgSelectSource dialog("b", [sources] { return sources; });
     EXPECT_EQ(dialog.List()->item(0)->text(), QStringLiteral("a  \u2014  Maker Model"));
     EXPECT_EQ(dialog.List()->item(1)->text(), QStringLiteral("b"));
     EXPECT_EQ(dialog.List()->currentRow(), 1);
