@@ -19,10 +19,12 @@ class LauncherTaskCollector;
 
 namespace app {
 
-// The usable scanners for the current source name, and the check's result.
+// The usable scanners for the current source name, and the check's result. `offered`
+// holds the same scanners with their maker and model (empty when not known).
 struct SourceCheck {
     std::vector<std::string> sources;
     core::SourceCheckResult code = core::kSourceUsable;
+    std::vector<scancontrol::SourceEntry> offered = {};
 };
 
 class IMainWindowServices {

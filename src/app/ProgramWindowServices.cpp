@@ -114,7 +114,7 @@ void ProgramWindowServices::PrepareSources(std::function<void()> ready) {
 
 SourceCheck ProgramWindowServices::CheckSources() {
     SourceCheck check;
-    check.code = scan::CheckSource(settings::CurrentSourceName(), &check.sources);
+    check.code = scan::CheckSource(settings::CurrentSourceName(), &check.sources, &check.offered);
     return check;
 }
 

@@ -155,14 +155,15 @@ core::SourceCheckResult CheckAgainst(const std::string& name, int status, const 
 
 } // namespace
 
-core::SourceCheckResult CheckSource(const std::string& name, std::vector<std::string>* known) {
+core::SourceCheckResult CheckSource(const std::string& name, std::vector<std::string>* known,
+                                    std::vector<scancontrol::SourceEntry>* offered) {
     auto& identifier = DriverIdentifer::GetInstance();
     std::vector<std::string> names;
     bool kept = false;
-    core::SourceCheckResult code = CheckAgainst(name, identifier.KnownSources(names, &kept), names);
+    core::SourceCheckResult code = CheckAgainst(name, identifier.KnownSources(names, &kept, offered), names);
     if (code != core::kSourceUsable && kept) {
         identifier.ForgetSources();
-        code = CheckAgainst(name, identifier.KnownSources(names), names);
+        code = CheckAgainst(name, identifier.KnownSources(names, nullptr, offered), names);
     }
     if (known) *known = std::move(names);
     return code;

@@ -107,10 +107,12 @@ private:
     std::shared_ptr<scancontrol::ISourceManager> manager_;
 };
 
-// Whether the name is a known source. `known` (optional) receives the known sources.
+// Whether the name is a known source. `known` (optional) receives the known sources'
+// names, `offered` (optional) the sources themselves (with maker and model).
 // A check that fails on a listing kept from an earlier request is made once more on a
 // fresh listing: the scanner may have been connected since.
-core::SourceCheckResult CheckSource(const std::string& name, std::vector<std::string>* known = nullptr);
+core::SourceCheckResult CheckSource(const std::string& name, std::vector<std::string>* known = nullptr,
+                                    std::vector<scancontrol::SourceEntry>* offered = nullptr);
 
 // The current source's entry.
 DriverEntry CurrentDriverEntry();

@@ -361,6 +361,26 @@ TEST_F(MainWindow, SourceCheckWithSeveralScannersAsksTheUser) {
     EXPECT_EQ(services.state, core::ScanState::Idle);
 }
 
+TEST_F(MainWindow, StartUpChoiceShowsEachScannersMakerAndModel) {
+    auto w = MakeWindow();
+    services.current = "gone";
+    services.check = {{"pnm:0", "test:1"},
+                      core::kSourceNotKnown,
+                      {{"Noname", "PNM file reader", "pnm:0"}, {"Noname", "frontend-tester", "test:1"}}};
+    std::vector<std::string> tips;
+    testsupport::WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<ui::CDlgSelectSource*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        for (int i = 0; i < dialog->List()->count(); ++i)
+            tips.push_back(dialog->List()->item(i)->toolTip().toStdString());
+        dialog->List()->setCurrentRow(0);
+        dialog->OkButton()->click();
+    });
+    w->CheckDefaultSource();
+    EXPECT_EQ(tips, (std::vector<std::string>{"Noname PNM file reader", "Noname frontend-tester"}));
+    EXPECT_EQ(services.current, "pnm:0");
+}
+
 TEST_F(MainWindow, DraggingAFreeSpotMovesTheWindow) {
     auto w = MakeWindow();
     QLabel* caption = w->Caption(app::kCmdFolder);

@@ -38,6 +38,7 @@
 #include "scancontrol/Twain.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
+#include "settings/SettingsFixture.h"
 #include "support/TempFolder.h"
 
 extern char** environ;
@@ -313,5 +314,37 @@ TEST_F(NetScanner, FolderScanToMultiPagePdfHasEveryPageAtTheChosenResolution) {
     }
     EXPECT_EQ(pages, 10) << images;
 }
+
+// What `sources` says of the shared scanners: with the shipped product data (any maker,
+// any model) they are offered as network models; a maker's own product data, which names
+// their family as a USB family, refuses them (their device names are no USB model's).
+struct OfferCase {
+    bool makerOwn;
+    const char* offer; // the end of each device's line
+};
+class NetScannerOffer : public NetScanner, public ::testing::WithParamInterface<OfferCase> {};
+
+TEST_P(NetScannerOffer, SourcesMarkTheSharedScanner) {
+    TempFolder program;
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan", "Prdct.dat", "Str.dat"}) {
+        const std::string from = testsupport::ProgramFolder() + name;
+        ASSERT_TRUE(WriteFile(program / name, ReadFile(from))) << from;
+    }
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan"})
+        ASSERT_EQ(::chmod((program / name).c_str(), 0755), 0) << name;
+    if (GetParam().makerOwn) testsupport::NameTheMaker(program / "Prdct.dat");
+    std::string listed;
+    ASSERT_TRUE(platform::CaptureOutput({program / "scanner-utility-cli", "sources"}, listed, 60000)) << listed;
+    std::string expected;
+    for (const char* device : {"net:localhost:test:0", "net:localhost:test:1"})
+        expected += device + std::string("\tNoname\tfrontend-tester\t") + GetParam().offer + "\n";
+    EXPECT_EQ(listed, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NetScannerOffer,
+                         ::testing::Values(OfferCase{false, "offered\tnetwork"}, OfferCase{true, "not-offered"}),
+                         [](const ::testing::TestParamInfo<OfferCase>& p) {
+                             return std::string(p.param.makerOwn ? "MakerProductData" : "Shipped");
+                         });
 
 } // namespace

@@ -132,6 +132,24 @@ TEST(SelectSource, NameWithoutMakerOrModelShowsTheNameAlone) {
     EXPECT_EQ(dialog.List()->currentRow(), 1);
 }
 
+TEST(SelectSource, EachScannerCarriesItsMakerAndModel) {
+    testsupport::QtApp();
+    const std::vector<scancontrol::SourceEntry> sources = {{"Noname", "PNM file reader", "pnm:0"},
+                                                           {"Acme", "Office 9", "airscan:e0:Office"}};
+    ui::CDlgSelectSource dialog("airscan:e0:Office", [sources] { return sources; });
+    ASSERT_EQ(dialog.List()->count(), 2);
+    EXPECT_EQ(dialog.List()->currentRow(), 1);
+    for (int i = 0; i < 2; ++i) {
+        const QListWidgetItem* item = dialog.List()->item(i);
+        EXPECT_EQ(ui::CDlgSelectSource::NameOf(item), sources[i].productName);
+        EXPECT_EQ(item->toolTip().toStdString(), sources[i].manufacturer + " " + sources[i].productFamily);
+        EXPECT_EQ(item->data(ui::CDlgSelectSource::kMakerRole).toString().toStdString(), sources[i].manufacturer);
+        EXPECT_EQ(item->data(ui::CDlgSelectSource::kModelRole).toString().toStdString(), sources[i].productFamily);
+    }
+    dialog.accept();
+    EXPECT_EQ(dialog.Result(), "airscan:e0:Office") << "the device name is what is chosen";
+}
+
 TEST(QtMessageBox, StyleGivesButtonsAndIconAndTheChoiceComesBack) {
 #if defined(__SANITIZE_THREAD__)
     // The box crosses threads through Qt's blocking queued call, whose synchronisation
