@@ -20,7 +20,7 @@
 namespace scancontrol {
 class ISourceManager;
 struct SourceEntry;
-}
+} // namespace scancontrol
 
 namespace scan {
 

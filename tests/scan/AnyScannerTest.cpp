@@ -83,8 +83,7 @@ void MakeProgramFolder(const std::string& folder, bool makerOwn) {
     for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan", "Prdct.dat", "Sets.dat", "Def.dat",
                              "Id.dat", "Mapping.dat", "Str.dat"})
         std::filesystem::copy_file(testsupport::ProgramFolder() + name, folder + name);
-    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan"})
-        ::chmod((folder + name).c_str(), 0755);
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan"}) ::chmod((folder + name).c_str(), 0755);
     if (makerOwn) testsupport::NameTheMaker(folder + "Prdct.dat");
 }
 
@@ -113,18 +112,17 @@ TEST_P(Sources, MarkWhatTheProductDataOffers) {
     EXPECT_EQ(lines, GetParam().lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Sources,
-    ::testing::Values(SourcesCase{false,
-                                  {{"pnm:0", "Noname\tPNM file reader\toffered\tlocal"},
-                                   {"pnm:1", "Noname\tPNM file reader\toffered\tlocal"},
-                                   {"test:0", "Noname\tfrontend-tester\toffered\tlocal"},
-                                   {"test:1", "Noname\tfrontend-tester\toffered\tlocal"}}},
-                      SourcesCase{true,
-                                  {{"pnm:0", "Noname\tPNM file reader\tnot-offered"},
-                                   {"pnm:1", "Noname\tPNM file reader\tnot-offered"},
-                                   {"test:0", "Noname\tfrontend-tester\toffered\tlocal"},
-                                   {"test:1", "Noname\tfrontend-tester\toffered\tlocal"}}}));
+INSTANTIATE_TEST_SUITE_P(Table, Sources,
+                         ::testing::Values(SourcesCase{false,
+                                                       {{"pnm:0", "Noname\tPNM file reader\toffered\tlocal"},
+                                                        {"pnm:1", "Noname\tPNM file reader\toffered\tlocal"},
+                                                        {"test:0", "Noname\tfrontend-tester\toffered\tlocal"},
+                                                        {"test:1", "Noname\tfrontend-tester\toffered\tlocal"}}},
+                                           SourcesCase{true,
+                                                       {{"pnm:0", "Noname\tPNM file reader\tnot-offered"},
+                                                        {"pnm:1", "Noname\tPNM file reader\tnot-offered"},
+                                                        {"test:0", "Noname\tfrontend-tester\toffered\tlocal"},
+                                                        {"test:1", "Noname\tfrontend-tester\toffered\tlocal"}}}));
 
 // ---- the pnm model's lists and a record repaired against them ---------------------------
 
@@ -266,8 +264,8 @@ TEST(PnmScan, FolderScanDeliversThePageAtAResolutionTheDeviceOffers) {
     ASSERT_FALSE(sets.empty());
     // A feeder scan at 200 dpi, colour, JPEG: the device has no feeder, 200 dpi it offers.
     const std::pair<const char*, std::string> folder[] = {
-        {"Savefolder", root / "out/"}, {"Resolution", "200"},  {"Papersize", "A4"},       {"Colormode", "Color"},
-        {"Scanmethod", "ADF"},         {"Savetype", "JPEG"},   {"Openfileoption", "false"}};
+        {"Savefolder", root / "out/"}, {"Resolution", "200"}, {"Papersize", "A4"},        {"Colormode", "Color"},
+        {"Scanmethod", "ADF"},         {"Savetype", "JPEG"},  {"Openfileoption", "false"}};
     for (const auto& [key, value] : folder) ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
 
     std::string output;
