@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-
 #include "core/Texts.h"
 #include "scancontrol/SourceManager.h"
 #include "ui/QtMessageBox.h"
