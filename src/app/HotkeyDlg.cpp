@@ -268,8 +268,14 @@ void CHotkeyDlg::CheckListedSources() {
         if (check.sources.size() == 1) {
             services_.SetCurrentSource(check.sources.front());
         } else {
-            ui::CDlgSelectSource dialog(
-                services_.CurrentSource(), [&check] { return check.sources; }, nullptr, this);
+            // The scanners with their maker and model when the check knows them.
+            auto listed = [&check] {
+                if (check.offered.size() == check.sources.size()) return check.offered;
+                std::vector<scancontrol::SourceEntry> names;
+                for (const auto& name : check.sources) names.push_back({"", "", name});
+                return names;
+            };
+            ui::CDlgSelectSource dialog(services_.CurrentSource(), listed, nullptr, this);
             if (dialog.exec() == QDialog::Accepted) services_.SetCurrentSource(dialog.Result());
         }
     }

@@ -11,6 +11,7 @@
 #include "app/ButtonTips.h"
 #include "app/ScanDispatch.h"
 #include "core/Ids.h"
+#include "scancontrol/SourceManager.h"
 
 namespace delivery {
 class LauncherTaskCollector;
@@ -18,10 +19,12 @@ class LauncherTaskCollector;
 
 namespace app {
 
-// The usable scanners for the current source name, and the check's result.
+// The usable scanners for the current source name, and the check's result. `offered`
+// holds the same scanners with their maker and model (empty when not known).
 struct SourceCheck {
     std::vector<std::string> sources;
     core::SourceCheckResult code = core::kSourceUsable;
+    std::vector<scancontrol::SourceEntry> offered = {};
 };
 
 class IMainWindowServices {
@@ -44,9 +47,9 @@ public:
     virtual void PrepareSources(std::function<void()> ready) { ready(); }
     // Checks the current source against the kept listing (listing first when none is kept).
     virtual SourceCheck CheckSources() = 0;
-    // The scanners the selection dialog offers, listed afresh (the source manager reopened
-    // first).
-    virtual std::vector<std::string> ListSources() = 0;
+    // The scanners the selection dialog offers (name, maker and model), listed afresh (the
+    // source manager reopened first).
+    virtual std::vector<scancontrol::SourceEntry> ListSources() = 0;
     virtual std::string CurrentSource() = 0;
     virtual void SetCurrentSource(const std::string& name) = 0;
     // True when the device identification table knows the source.

@@ -116,19 +116,20 @@ void ProgramWindowServices::PrepareSources(std::function<void()> ready) {
 
 SourceCheck ProgramWindowServices::CheckSources() {
     SourceCheck check;
-    check.code = scan::CheckSource(settings::CurrentSourceName(), &check.sources);
+    check.code = scan::CheckSource(settings::CurrentSourceName(), &check.sources, &check.offered);
     return check;
 }
 
-std::vector<std::string> ProgramWindowServices::ListSources() {
+std::vector<scancontrol::SourceEntry> ProgramWindowServices::ListSources() {
     // The selection lists the scanners present now: reopen the source manager on a
     // fresh listing.
     sources_->ForgetListing();
     control_->CloseSourceManager();
     control_->OpenSourceManager();
     std::vector<std::string> names;
-    scan::DriverIdentifer::GetInstance().KnownSources(names);
-    return names;
+    std::vector<scancontrol::SourceEntry> offered;
+    scan::DriverIdentifer::GetInstance().KnownSources(names, nullptr, &offered);
+    return offered;
 }
 
 std::string ProgramWindowServices::CurrentSource() { return settings::CurrentSourceName(); }

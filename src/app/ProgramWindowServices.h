@@ -38,7 +38,7 @@ public:
     bool SetScanState(core::ScanState state) override;
     void PrepareSources(std::function<void()> ready) override;
     SourceCheck CheckSources() override;
-    std::vector<std::string> ListSources() override;
+    std::vector<scancontrol::SourceEntry> ListSources() override;
     std::string CurrentSource() override;
     void SetCurrentSource(const std::string& name) override;
     bool IsIdentified(const std::string& name) override;

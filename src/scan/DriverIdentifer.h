@@ -2,6 +2,11 @@
 // Which scanners the program serves and what family each belongs to, from the product
 // data (Prdct.dat [Common]: Manufacturer, ProductFamily, USBSeries1, USBSeries2,
 // NetworkSeries1), and the listing of the installed sources through the source manager.
+//
+// Manufacturer and ProductFamily either name a maker and its families, and then only
+// that maker's models of those families (or of a network family) are served, or hold
+// "*": any maker, any model. A model the lists name keeps its entry whatever the form;
+// with "*" for ProductFamily every other model is served with a generic entry.
 
 #include <map>
 #include <memory>
@@ -14,20 +19,38 @@
 
 namespace scancontrol {
 class ISourceManager;
-}
+struct SourceEntry;
+} // namespace scancontrol
 
 namespace scan {
 
 // One scanner's identification. Driver kind 0 selects the Kest settings family and the
 // file-based choice lists; model family 0 Kest, 1 Vorn, other values the common paper
-// order; connection kind 0 USB, 1 network.
+// order; connection kind 0 USB, 1 network. `generic`: a model the product data does not
+// name, served because it names any model; its ways of scanning (glass, feeder) are
+// asked from the scanner as its other choice lists are.
 struct DriverEntry {
     std::string name;
     int driverKind = 2;
     int connectionKind = 2;
     int modelFamily = 3;
     bool flag = false;
+    bool generic = false;
 };
+
+// Manufacturer or ProductFamily value that stands for any maker or any model.
+constexpr const char kAnyProduct[] = "*";
+
+// True when the SANE device name reaches its scanner over the network: through the `net`
+// backend (saned on another machine), a driverless network backend (`airscan`, `escl`),
+// or a maker backend's network address form.
+bool IsNetworkDeviceName(const std::string& deviceName);
+
+// The entry of a model the product data does not name, served because ProductFamily is
+// "*": choice lists and paper sizes asked from the scanner, the common paper order, a
+// network model when its device name says so and a USB (local) model otherwise, no option
+// button and no model group of its own (`generic` set).
+DriverEntry GenericEntry(const std::string& deviceName);
 
 // The identity the program presents to the source manager.
 struct ApplicationIdentity {
@@ -67,11 +90,14 @@ public:
     // The product names of the installed sources of this maker that the product data
     // knows; returns kSourcesListed or kNoSourceManager. An accepted source the map does
     // not hold yet joins it; an entry already there is never replaced.
-    // `kept` (optional) tells whether the listing was one kept from an earlier request.
+    // `kept` (optional) tells whether the listing was one kept from an earlier request;
+    // `offered` (optional) receives the accepted sources themselves (maker and model with
+    // the name), in the order of `names`.
     int KnownSources(const std::string& manufacturer, const std::string& families, std::vector<std::string>& names,
-                     bool* kept = nullptr);
+                     bool* kept = nullptr, std::vector<scancontrol::SourceEntry>* offered = nullptr);
     // KnownSources with Prdct.dat's Manufacturer and ProductFamily.
-    int KnownSources(std::vector<std::string>& names, bool* kept = nullptr);
+    int KnownSources(std::vector<std::string>& names, bool* kept = nullptr,
+                     std::vector<scancontrol::SourceEntry>* offered = nullptr);
     // The next listing asks the devices again (a kept listing is dropped).
     void ForgetSources();
 
@@ -81,10 +107,12 @@ private:
     std::shared_ptr<scancontrol::ISourceManager> manager_;
 };
 
-// Whether the name is a known source. `known` (optional) receives the known sources.
+// Whether the name is a known source. `known` (optional) receives the known sources'
+// names, `offered` (optional) the sources themselves (with maker and model).
 // A check that fails on a listing kept from an earlier request is made once more on a
 // fresh listing: the scanner may have been connected since.
-core::SourceCheckResult CheckSource(const std::string& name, std::vector<std::string>* known = nullptr);
+core::SourceCheckResult CheckSource(const std::string& name, std::vector<std::string>* known = nullptr,
+                                    std::vector<scancontrol::SourceEntry>* offered = nullptr);
 
 // The current source's entry.
 DriverEntry CurrentDriverEntry();

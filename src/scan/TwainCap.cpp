@@ -217,6 +217,14 @@ int TwainCapDuplex::SetEnabled(CDynamictwain* control, int value) const {
 CapabilityValues TwainCapScanMode::Query(CDynamictwain* control) const {
     CapabilityValues r;
     if (!control) return r;
+    // The models the product data names offer the three ways as a fixed list; a model
+    // served with the generic entry says itself which ways of scanning it has (the glass
+    // alone when it has no feeder).
+    if (CurrentDriverEntry().generic) {
+        r = GenericQuery(control, GetCapabilityId());
+        if (r.valid) return r;
+        r = CapabilityValues{};
+    }
     r.values = {0, 1, 2};
     r.containerKind = settings::kContainerEnumeration;
     r.valid = true;

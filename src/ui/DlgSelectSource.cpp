@@ -9,10 +9,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <map>
-
 #include "core/Texts.h"
-#include "scan/DriverIdentifer.h"
 #include "scancontrol/SourceManager.h"
 #include "ui/QtMessageBox.h"
 #include "ui/UiText.h"
@@ -23,24 +20,6 @@ namespace {
 
 constexpr int kNameRole = Qt::UserRole;
 
-// Maker and model of every device of the source manager's listing. The lister has just
-// listed the devices, so a keeping source manager answers from that listing.
-CDlgSelectSource::SourceDescriber ListingDescriber() {
-    std::map<std::string, std::string> labels;
-    if (auto manager = scan::DriverIdentifer::GetInstance().SourceManager()) {
-        for (const auto& source : manager->EnumerateSources().sources) {
-            std::string label = source.manufacturer;
-            if (!label.empty() && !source.productFamily.empty()) label += ' ';
-            label += source.productFamily;
-            labels.emplace(source.productName, label);
-        }
-    }
-    return [labels](const std::string& name) {
-        auto it = labels.find(name);
-        return it == labels.end() ? std::string() : it->second;
-    };
-}
-
 } // namespace
 
 std::string CDlgSelectSource::NameOf(const QListWidgetItem* item) {
@@ -48,7 +27,7 @@ std::string CDlgSelectSource::NameOf(const QListWidgetItem* item) {
 }
 
 CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<core::IMessageBox> box,
-                                   QWidget* parent, SourceDescriber describer)
+                                   QWidget* parent)
     : QDialog(parent), original_(std::move(currentName)), result_(original_), box_(std::move(box)) {
     if (!box_) box_ = std::make_shared<QtMessageBox>(this);
     setWindowTitle(UiString("DS_Caption"));
@@ -74,16 +53,21 @@ CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
     all->addLayout(buttons);
     resize(420, 240);
 
-    std::vector<std::string> names;
-    if (lister) names = lister();
-    if (!names.empty() && !describer) describer = ListingDescriber();
-    for (const std::string& name : names) {
-        const std::string makerModel = describer ? describer(name) : std::string();
-        QString text = ToQt(name);
-        if (!makerModel.empty()) text += QStringLiteral("  \u2014  ") + ToQt(makerModel);
-        auto* item = new QListWidgetItem(text, list_);
-        item->setData(kNameRole, ToQt(name));
-        item->setToolTip(text);
+    if (lister) {
+        for (const scancontrol::SourceEntry& source : lister()) {
+            std::string makerModel = source.manufacturer;
+            if (!makerModel.empty() && !source.productFamily.empty()) makerModel += ' ';
+            makerModel += source.productFamily;
+            // Device names say little to a person ("pnm:0", "airscan:e0:..."): each row
+            // names the scanner beside it.
+            QString text = ToQt(source.productName);
+            if (!makerModel.empty()) text += QStringLiteral("  \u2014  ") + ToQt(makerModel);
+            auto* item = new QListWidgetItem(text, list_);
+            item->setData(kNameRole, ToQt(source.productName));
+            item->setData(kMakerRole, ToQt(source.manufacturer));
+            item->setData(kModelRole, ToQt(source.productFamily));
+            if (!makerModel.empty()) item->setToolTip(ToQt(makerModel));
+        }
     }
     // The current source is found by the beginning of the listed names.
     if (!original_.empty()) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "scancontrol/SourceManager.h"
+
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -24,18 +26,19 @@ namespace ui {
 class CDlgSelectSource : public QDialog {
     Q_OBJECT
 public:
-    // Lists the product names of the usable scanners (reopening the source manager
-    // first when there is a scanning control).
-    using SourceLister = std::function<std::vector<std::string>()>;
-    // The maker and model of a listed name ("" when unknown). The default reads them from
-    // the source manager's listing (the one the lister has just made).
-    using SourceDescriber = std::function<std::string(const std::string& name)>;
+    // Lists the usable scanners (reopening the source manager first when there is a
+    // scanning control): each one's product name, which the dialog offers and returns,
+    // with the maker and model it reports.
+    using SourceLister = std::function<std::vector<scancontrol::SourceEntry>()>;
+    // The item data roles holding a listed scanner's maker and model.
+    static constexpr int kMakerRole = Qt::UserRole + 1;
+    static constexpr int kModelRole = Qt::UserRole + 2;
 
     // `currentName` is the caller's current source; it is preselected when it begins
     // one of the listed names (case ignored), and restored on Cancel. `box` shows the
     // dialog's error message (the Qt message box when null).
     CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<core::IMessageBox> box = nullptr,
-                     QWidget* parent = nullptr, SourceDescriber describer = nullptr);
+                     QWidget* parent = nullptr);
 
     // The device name an item of the list stands for.
     static std::string NameOf(const QListWidgetItem* item);

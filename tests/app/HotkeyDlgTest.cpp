@@ -49,7 +49,11 @@ public:
         else ready();
     }
     app::SourceCheck CheckSources() override { return ++checks, check; }
-    std::vector<std::string> ListSources() override { return check.sources; }
+    std::vector<scancontrol::SourceEntry> ListSources() override {
+        std::vector<scancontrol::SourceEntry> sources;
+        for (const auto& name : check.sources) sources.push_back({"Noname", "frontend-tester", name});
+        return sources;
+    }
     std::string CurrentSource() override { return current; }
     void SetCurrentSource(const std::string& n) override { current = n, ++sourceChanges; }
     bool IsIdentified(const std::string& n) override { return identified && !n.empty(); }
@@ -355,6 +359,26 @@ TEST_F(MainWindow, SourceCheckWithSeveralScannersAsksTheUser) {
     EXPECT_FALSE(couldCancel);
     EXPECT_EQ(services.current, "test:1");
     EXPECT_EQ(services.state, core::ScanState::Idle);
+}
+
+TEST_F(MainWindow, StartUpChoiceShowsEachScannersMakerAndModel) {
+    auto w = MakeWindow();
+    services.current = "gone";
+    services.check = {{"pnm:0", "test:1"},
+                      core::kSourceNotKnown,
+                      {{"Noname", "PNM file reader", "pnm:0"}, {"Noname", "frontend-tester", "test:1"}}};
+    std::vector<std::string> tips;
+    testsupport::WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<ui::CDlgSelectSource*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        for (int i = 0; i < dialog->List()->count(); ++i)
+            tips.push_back(dialog->List()->item(i)->toolTip().toStdString());
+        dialog->List()->setCurrentRow(0);
+        dialog->OkButton()->click();
+    });
+    w->CheckDefaultSource();
+    EXPECT_EQ(tips, (std::vector<std::string>{"Noname PNM file reader", "Noname frontend-tester"}));
+    EXPECT_EQ(services.current, "pnm:0");
 }
 
 TEST_F(MainWindow, DraggingAFreeSpotMovesTheWindow) {

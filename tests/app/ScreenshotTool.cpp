@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     app::ProgramWindowServices services;
     if (services.CurrentSource().empty()) {
         auto sources = services.ListSources();
-        if (!sources.empty()) services.SetCurrentSource(sources.front());
+        if (!sources.empty()) services.SetCurrentSource(sources.front().productName);
     }
     app::CHotkeyDlg::Options options;
     options.checkSourceOnShow = false;

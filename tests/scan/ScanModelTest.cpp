@@ -164,6 +164,70 @@ INSTANTIATE_TEST_SUITE_P(Table, ModelAcceptance,
                              // ... unless the map holds that name already: a listed entry is never replaced.
                              AcceptCase{"other-family", "frontend-tester", "test:0", true, 0, 0, 0}));
 
+// Product data that names any maker or any model ("*"), and the entries models get.
+struct AnyCase {
+    const char* maker;    // Prdct.dat Manufacturer
+    const char* families; // Prdct.dat ProductFamily
+    scancontrol::SourceEntry source;
+    bool accepted;
+    int driverKind, connectionKind, modelFamily; // Identify(name) afterwards
+    bool flag;
+};
+void PrintTo(const AnyCase& c, std::ostream* os) {
+    *os << c.source.productName << "_of_" << c.source.manufacturer << "_maker_" << c.maker << "_families_"
+        << c.families;
+}
+class AnyModel : public ScanModel, public ::testing::WithParamInterface<AnyCase> {};
+
+TEST_P(AnyModel, NamedModelsKeepTheirEntriesAndOthersGetTheGenericOne) {
+    const AnyCase& c = GetParam();
+    Product("Manufacturer", c.maker);
+    Product("ProductFamily", c.families);
+    Product("NetworkSeries1", "net-family");
+    control->AddSource(Source(c.source.manufacturer, c.source.productFamily, c.source.productName));
+    std::vector<std::string> names;
+    std::vector<scancontrol::SourceEntry> offered;
+    auto& id = scan::DriverIdentifer::GetInstance();
+    ASSERT_EQ(id.KnownSources(names, nullptr, &offered), scan::kSourcesListed);
+    EXPECT_EQ(names.size(), c.accepted ? 1u : 0u);
+    ASSERT_EQ(offered.size(), names.size());
+    if (!offered.empty()) {
+        EXPECT_EQ(offered[0].manufacturer, c.source.manufacturer);
+        EXPECT_EQ(offered[0].productFamily, c.source.productFamily);
+    }
+    EXPECT_EQ(scan::CheckSource(c.source.productName), c.accepted ? core::kSourceUsable : core::kNoKnownSource);
+    const scan::DriverEntry entry = id.Identify(c.source.productName);
+    EXPECT_EQ(entry.driverKind, c.driverKind);
+    EXPECT_EQ(entry.connectionKind, c.connectionKind);
+    EXPECT_EQ(entry.modelFamily, c.modelFamily);
+    EXPECT_EQ(entry.flag, c.flag);
+    EXPECT_EQ(entry.generic, c.accepted && c.modelFamily == 3); // every model the lists do not name
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AnyModel,
+    ::testing::Values(
+        // Any maker, any model: every source is served; one the lists name keeps its entry.
+        AnyCase{"*", "*", {"Other", "PNM file reader", "pnm:0"}, true, 1, 0, 3, false},
+        AnyCase{"*", "*", {"Other", "PNM file reader", "net:host:pnm:0"}, true, 1, 1, 3, false},
+        AnyCase{"*", "*", {"Acme", "Office 9", "airscan:e0:Acme Office 9"}, true, 1, 1, 3, false},
+        AnyCase{"*", "*", {"Acme", "Office 9", "escl:https://192.0.2.4:443"}, true, 1, 1, 3, false},
+        AnyCase{"*", "*", {"Acme", "Office 9", "epson2:net:192.0.2.4"}, true, 1, 1, 3, false},
+        AnyCase{"*", "*", {"Acme", "Office 9", "acme:libusb:001:004"}, true, 1, 0, 3, false},
+        AnyCase{" * ", " *, ", {"Noname", "frontend-tester", "test:0"}, true, 0, 0, 0, true},
+        AnyCase{"*", "*", {"Other", "anything", "test:1"}, true, 1, 0, 1, false},
+        AnyCase{"*", "*", {"Noname", "net-family", "net:1"}, true, 1, 1, 2, true},
+        // A named maker: its models only, every one of them with "*" for the families.
+        AnyCase{"Noname", "*", {"Other", "PNM file reader", "pnm:0"}, false, 2, 2, 3, false},
+        AnyCase{"Noname", "*", {"Noname", "PNM file reader", "pnm:0"}, true, 1, 0, 3, false},
+        // Named families keep today's rules for any maker: a listed family needs a USB
+        // model's name, an unlisted one a network family.
+        AnyCase{"*", "frontend-tester", {"Other", "frontend-tester", "test:9"}, false, 2, 2, 3, false},
+        AnyCase{"*", "frontend-tester", {"Other", "PNM file reader", "pnm:0"}, false, 2, 2, 3, false},
+        AnyCase{"Noname", "frontend-tester", {"Noname", "PNM file reader", "pnm:0"}, false, 2, 2, 3, false},
+        // Missing product data serves nothing.
+        AnyCase{"", "", {"Noname", "PNM file reader", "pnm:0"}, false, 2, 2, 3, false}));
+
 // The source manager's listing kept between checks, over the scripted control.
 TEST_F(ScanModel, ChecksShareOneListingAndListAgainOnlyWhenTheyFail) {
     auto kept = std::make_shared<KeptSourceListing>(control);

@@ -38,6 +38,7 @@
 #include "scancontrol/Twain.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
+#include "settings/SettingsFixture.h"
 #include "support/TempFolder.h"
 
 extern char** environ;
@@ -313,5 +314,80 @@ TEST_F(NetScanner, FolderScanToMultiPagePdfHasEveryPageAtTheChosenResolution) {
     }
     EXPECT_EQ(pages, 10) << images;
 }
+
+// With the shipped product data the shared scanner is served with the generic network
+// entry: a Folder scan delivers its page at the stored resolution.
+TEST_F(NetScanner, ShippedProductDataScansTheSharedScannerAsANetworkModel) {
+    TempFolder program, out, config;
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan", "Prdct.dat", "Sets.dat", "Def.dat",
+                             "Id.dat", "Mapping.dat", "Str.dat", "libTIFFGenerator.so"}) {
+        const std::string from = testsupport::ProgramFolder() + name;
+        ASSERT_TRUE(WriteFile(program / name, ReadFile(from))) << from;
+    }
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan"})
+        ASSERT_EQ(::chmod((program / name).c_str(), 0755), 0) << name;
+    const std::string keptConfig = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    settings::SetProgramFolder(program.path());
+    const std::string sets = settings::UserSettingsFilePath();
+    settings::SetProgramFolder("");
+    ::setenv("XDG_CONFIG_HOME", keptConfig.c_str(), 1);
+    ASSERT_FALSE(sets.empty());
+    const std::pair<const char*, std::string> folder[] = {
+        {"Savefolder", out.path()}, {"Resolution", "150"}, {"Papersize", "A5"},        {"Colormode", "Gray"},
+        {"Scanmethod", "Flatbed"},  {"Savetype", "JPEG"},  {"Openfileoption", "false"}};
+    for (const auto& setting : folder)
+        ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", setting.first, setting.second));
+
+    std::string delivered;
+    ASSERT_TRUE(platform::CaptureOutput({"env", "XDG_CONFIG_HOME=" + config.path(), program / "scanner-utility-cli",
+                                         "scan", "--to", "folder", "--source", kDevice},
+                                        delivered, 170000))
+        << delivered;
+    std::istringstream lines(delivered);
+    std::string jpeg;
+    std::getline(lines, jpeg);
+    ASSERT_EQ(jpeg.rfind(out.path(), 0), 0u) << delivered;
+    std::string pixels;
+    ASSERT_TRUE(platform::CaptureOutput({"djpeg", "-pnm", jpeg}, pixels, 60000));
+    // A5 (148 x 210 mm) at 150 dpi in grey.
+    unsigned width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(pixels.c_str(), "P5 %u %u", &width, &height), 2) << pixels.substr(0, 20);
+    EXPECT_NEAR(width, 148 / 25.4 * 150, 2.0);
+    EXPECT_NEAR(height, 210 / 25.4 * 150, 2.0);
+}
+
+// What `sources` says of the shared scanners: with the shipped product data (any maker,
+// any model) they are offered as network models; a maker's own product data, which names
+// their family as a USB family, refuses them (their device names are no USB model's).
+struct OfferCase {
+    bool makerOwn;
+    const char* offer; // the end of each device's line
+};
+void PrintTo(const OfferCase& c, std::ostream* os) { *os << (c.makerOwn ? "maker product data" : "shipped"); }
+class NetScannerOffer : public NetScanner, public ::testing::WithParamInterface<OfferCase> {};
+
+TEST_P(NetScannerOffer, SourcesMarkTheSharedScanner) {
+    TempFolder program;
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan", "Prdct.dat", "Str.dat"}) {
+        const std::string from = testsupport::ProgramFolder() + name;
+        ASSERT_TRUE(WriteFile(program / name, ReadFile(from))) << from;
+    }
+    for (const char* name : {"scanner-utility-cli", "scanner-utility-cli-scan"})
+        ASSERT_EQ(::chmod((program / name).c_str(), 0755), 0) << name;
+    if (GetParam().makerOwn) testsupport::NameTheMaker(program / "Prdct.dat");
+    std::string listed;
+    ASSERT_TRUE(platform::CaptureOutput({program / "scanner-utility-cli", "sources"}, listed, 60000)) << listed;
+    std::string expected;
+    for (const char* device : {"net:localhost:test:0", "net:localhost:test:1"})
+        expected += device + std::string("\tNoname\tfrontend-tester\t") + GetParam().offer + "\n";
+    EXPECT_EQ(listed, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NetScannerOffer,
+                         ::testing::Values(OfferCase{false, "offered\tnetwork"}, OfferCase{true, "not-offered"}),
+                         [](const ::testing::TestParamInfo<OfferCase>& p) {
+                             return std::string(p.param.makerOwn ? "MakerProductData" : "Shipped");
+                         });
 
 } // namespace

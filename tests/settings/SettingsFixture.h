@@ -12,6 +12,7 @@
 
 #include "settings/IniStorage.h"
 #include "settings/Placeholders.h"
+#include "settings/Profile.h"
 #include "settings/ProductData.h"
 #include "settings/ScannerModel.h"
 #include "support/TempFolder.h"
@@ -62,11 +63,20 @@ inline settings::ChoiceList Choices(std::initializer_list<const char*> keys) {
     return list;
 }
 
+// Turns a copy of the shipped product data (any maker, any model) into a maker's own: the
+// SANE test backend's vendor and model family, so that only the models the lists name
+// (and network families) are served.
+inline void NameTheMaker(const std::string& productFile) {
+    settings::WriteProfileString(productFile, "Common", "Manufacturer", "Noname");
+    settings::WriteProfileString(productFile, "Common", "ProductFamily", "frontend-tester");
+}
+
 class SettingsFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* f : {"Prdct.dat", "Def.dat", "Id.dat", "Mapping.dat", "Str.dat", "Sets.dat"})
             std::filesystem::copy_file(ProgramFolder() + f, program.path() + f);
+        NameTheMaker(program / "Prdct.dat");
         const char* old = std::getenv("XDG_CONFIG_HOME");
         oldConfig_ = old ? old : "";
         ::setenv("XDG_CONFIG_HOME", (home.path() + "config").c_str(), 1);

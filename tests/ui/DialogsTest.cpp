@@ -31,7 +31,9 @@ public:
 };
 
 ui::CDlgSelectSource::SourceLister Listing(std::vector<std::string> names) {
-    return [names] { return names; };
+    std::vector<scancontrol::SourceEntry> sources;
+    for (const auto& name : names) sources.push_back({"Noname", "frontend-tester", name});
+    return [sources] { return sources; };
 }
 
 TEST(SelectSource, EmptyListAllowsOnlyCancel) {
@@ -103,8 +105,9 @@ TEST(SelectSource, ListShowsMakerAndModelBesideEachNameAndChoosesByName) {
         std::make_shared<scancontrol::KeptSourceListing>(scancontrol::CreateSaneSourceManager()));
     ui::CDlgSelectSource dialog("test:1", [&identifier] {
         std::vector<std::string> names;
-        identifier.KnownSources(names);
-        return names;
+        std::vector<scancontrol::SourceEntry> offered;
+        identifier.KnownSources(names, nullptr, &offered);
+        return offered;
     });
     identifier.SetSourceManager(nullptr);
     ASSERT_EQ(dialog.List()->count(), 2);
@@ -122,11 +125,29 @@ TEST(SelectSource, ListShowsMakerAndModelBesideEachNameAndChoosesByName) {
 
 TEST(SelectSource, NameWithoutMakerOrModelShowsTheNameAlone) {
     testsupport::QtApp();
-    ui::CDlgSelectSource dialog("b", Listing({"a", "b"}), nullptr, nullptr,
-                                [](const std::string& name) { return name == "a" ? "Maker Model" : ""; });
+    const std::vector<scancontrol::SourceEntry> sources = {{"Maker", "Model", "a"}, {"", "", "b"}};
+    ui::CDlgSelectSource dialog("b", [sources] { return sources; });
     EXPECT_EQ(dialog.List()->item(0)->text(), QStringLiteral("a  \u2014  Maker Model"));
     EXPECT_EQ(dialog.List()->item(1)->text(), QStringLiteral("b"));
     EXPECT_EQ(dialog.List()->currentRow(), 1);
+}
+
+TEST(SelectSource, EachScannerCarriesItsMakerAndModel) {
+    testsupport::QtApp();
+    const std::vector<scancontrol::SourceEntry> sources = {{"Noname", "PNM file reader", "pnm:0"},
+                                                           {"Acme", "Office 9", "airscan:e0:Office"}};
+    ui::CDlgSelectSource dialog("airscan:e0:Office", [sources] { return sources; });
+    ASSERT_EQ(dialog.List()->count(), 2);
+    EXPECT_EQ(dialog.List()->currentRow(), 1);
+    for (int i = 0; i < 2; ++i) {
+        const QListWidgetItem* item = dialog.List()->item(i);
+        EXPECT_EQ(ui::CDlgSelectSource::NameOf(item), sources[i].productName);
+        EXPECT_EQ(item->toolTip().toStdString(), sources[i].manufacturer + " " + sources[i].productFamily);
+        EXPECT_EQ(item->data(ui::CDlgSelectSource::kMakerRole).toString().toStdString(), sources[i].manufacturer);
+        EXPECT_EQ(item->data(ui::CDlgSelectSource::kModelRole).toString().toStdString(), sources[i].productFamily);
+    }
+    dialog.accept();
+    EXPECT_EQ(dialog.Result(), "airscan:e0:Office") << "the device name is what is chosen";
 }
 
 TEST(QtMessageBox, StyleGivesButtonsAndIconAndTheChoiceComesBack) {
