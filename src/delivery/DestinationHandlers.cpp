@@ -1,7 +1,6 @@
 #include "delivery/DestinationHandlers.h"
 
 #include "core/Texts.h"
-#include "delivery/FaxQueues.h"
 #include "delivery/LaunchTasks.h"
 #include "settings/DefaultLoader.h"
 #include "settings/IniStorage.h"
@@ -110,42 +109,6 @@ void NetPushFolderHandler::OnScanFinished(const std::string& path) {
                                                          record_->GetSaveFolder(), OpenFolderOption());
     if (queue_) queue_->Add(std::move(task));
 }
-
-// ---- fax ---------------------------------------------------------------------------------
-
-FaxHandler::FaxHandler() : DestinationProcesser(std::make_shared<settings::FaxElements>("Fax")) {}
-
-bool FaxHandler::FindFaxPrinter() {
-    switch (FindFaxQueue(faxPrinterName_)) {
-        case FaxQueueLookup::Found: lastError_ = 0; return true;
-        case FaxQueueLookup::NoQueue: lastError_ = kFaxNoPrinter; return false;
-        case FaxQueueLookup::NoPrintSystem: break;
-    }
-    lastError_ = kFaxNoPrinterList;
-    return false;
-}
-
-bool FaxHandler::OpenFaxJob() {
-    if (!FindFaxPrinter()) {
-        // An unreachable print system is "no fax service".
-        if (lastError_ == kFaxNoPrinterList) lastError_ = kFaxNoPrinter;
-        return false;
-    }
-    // Printing the pages to the queue is not available in this build: the job cannot
-    // be opened, and the user is told so.
-    lastError_ = kFaxNoDeviceContext;
-    return false;
-}
-
-bool FaxHandler::RefuseScan() {
-    lastError_ = 0;
-    if (OpenFaxJob()) return false;
-    core::ShowMessage(core::LoadMessageText(core::MessageNumber::FaxFailed), core::kMbOk | core::kMbIconStop);
-    return lastError_ != 0;
-}
-
-void FaxHandler::OnPageSaved(const std::string&) {}
-void FaxHandler::OnScanFinished(const std::string&) {}
 
 // ---- the class table ---------------------------------------------------------------------
 

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "core/ScanJob.h"
+#include "delivery/FaxPrinting.h"
 #include "settings/Records.h"
 
 namespace delivery {
 
 class IF_OperationCollector;
+class DrawnPdf;
 
 // The part every destination shares: its own record, loaded for each scan.
 class DestinationProcesser : public core::ScanProcesser {
@@ -99,30 +101,48 @@ private:
     IF_OperationCollector* queue_;
 };
 
-// Fax error codes.
-enum FaxError : int {
-    kFaxNoPrinterList = -10,
-    kFaxNoPrinter = -11,
-    kFaxNoDeviceContext = -12,
-};
-
-// The fax destination prints the pages to the fax queue of the print system.
+// The fax destination prints the scanned pages to the print system's fax queue as one
+// job, one printed page per scanned page in scan order, each page printed as it is
+// saved; the fax software behind the queue asks for the recipient. A page that fails
+// after the job started withdraws the job, so nothing half-sent reaches a recipient.
 class FaxHandler : public DestinationProcesser {
 public:
     FaxHandler();
+    ~FaxHandler() override; // withdraws a job still open and releases the queue
     // Opens the fax job; on failure shows message 116 and refuses with the fax error.
     bool RefuseScan() override;
     void OnPageSaved(const std::string& path) override;
     void OnScanFinished(const std::string& path) override;
 
+    // Connects to the print server, finds the fax queue, reads its printable area and
+    // starts the job.
     bool OpenFaxJob();
     // Finds the first print queue of the fax kind; false (lastError set) when none.
     bool FindFaxPrinter();
+    // Prints a bitmap file as the job's next page, fitted to the printable area at its
+    // top-left corner. A failure withdraws the job.
+    bool PrintPage(const std::string& path);
+    // Ends the job (it goes to the fax software) and releases the queue.
+    bool CloseFaxJob();
+
     int LastError() const { return lastError_; }
     const std::string& FaxPrinterName() const { return faxPrinterName_; }
+    int PlatformClass() const { return platformClass_; }
+    PixelSize PrintableSize() const { return printable_.pixels; }
+    bool JobOpen() const { return jobOpen_; }
+
 private:
+    bool FailPage(int error);
+    void AbandonJob();
+
+    std::unique_ptr<FaxPrintSession> printer_; // the connection to the fax queue
+    std::unique_ptr<DrawnPdf> document_;       // the job's document while the job is open
     std::string faxPrinterName_;
     int lastError_ = 0;
+    int platformClass_ = kFaxPlatformClassUnknown;
+    FaxPageGeometry geometry_;
+    PrintableArea printable_;
+    bool jobOpen_ = false;
 };
 
 // The processor for a request, by destination and origin; none for the Email
