@@ -50,20 +50,19 @@ const DrawingLibrary& Loaded() {
         DrawingLibrary d;
         auto* library = new output::DynamicLibrary("libcairo.so.2");
         const output::DynamicLibrary& l = *library;
-        d.complete = Bind(l, "cairo_pdf_surface_create_for_stream", d.createPdf) &&
-                     Bind(l, "cairo_pdf_surface_set_metadata", d.setMetadata) &&
-                     Bind(l, "cairo_surface_status", d.surfaceStatus) && Bind(l, "cairo_surface_finish", d.finish) &&
-                     Bind(l, "cairo_surface_destroy", d.destroySurface) && Bind(l, "cairo_surface_flush", d.flush) &&
-                     Bind(l, "cairo_surface_mark_dirty", d.markDirty) &&
-                     Bind(l, "cairo_image_surface_create", d.createImage) &&
-                     Bind(l, "cairo_image_surface_get_data", d.imageData) &&
-                     Bind(l, "cairo_image_surface_get_stride", d.imageStride) && Bind(l, "cairo_create", d.create) &&
-                     Bind(l, "cairo_destroy", d.destroy) && Bind(l, "cairo_status", d.status) &&
-                     Bind(l, "cairo_save", d.save) && Bind(l, "cairo_restore", d.restore) &&
-                     Bind(l, "cairo_translate", d.translate) && Bind(l, "cairo_scale", d.scale) &&
-                     Bind(l, "cairo_set_source_surface", d.setSource) && Bind(l, "cairo_get_source", d.getSource) &&
-                     Bind(l, "cairo_pattern_set_filter", d.setFilter) && Bind(l, "cairo_paint", d.paint) &&
-                     Bind(l, "cairo_show_page", d.showPage);
+        d.complete =
+            Bind(l, "cairo_pdf_surface_create_for_stream", d.createPdf) &&
+            Bind(l, "cairo_pdf_surface_set_metadata", d.setMetadata) &&
+            Bind(l, "cairo_surface_status", d.surfaceStatus) && Bind(l, "cairo_surface_finish", d.finish) &&
+            Bind(l, "cairo_surface_destroy", d.destroySurface) && Bind(l, "cairo_surface_flush", d.flush) &&
+            Bind(l, "cairo_surface_mark_dirty", d.markDirty) && Bind(l, "cairo_image_surface_create", d.createImage) &&
+            Bind(l, "cairo_image_surface_get_data", d.imageData) &&
+            Bind(l, "cairo_image_surface_get_stride", d.imageStride) && Bind(l, "cairo_create", d.create) &&
+            Bind(l, "cairo_destroy", d.destroy) && Bind(l, "cairo_status", d.status) && Bind(l, "cairo_save", d.save) &&
+            Bind(l, "cairo_restore", d.restore) && Bind(l, "cairo_translate", d.translate) &&
+            Bind(l, "cairo_scale", d.scale) && Bind(l, "cairo_set_source_surface", d.setSource) &&
+            Bind(l, "cairo_get_source", d.getSource) && Bind(l, "cairo_pattern_set_filter", d.setFilter) &&
+            Bind(l, "cairo_paint", d.paint) && Bind(l, "cairo_show_page", d.showPage);
         return d;
     }();
     return api;

@@ -16,10 +16,12 @@
 #include <sstream>
 #include <thread>
 
+#include "delivery/FaxPrinting.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
+#include "support/CupsServer.h"
 #include "support/Locales.h"
 #include "support/PdfRender.h"
 #include "support/TempFolder.h"
@@ -486,9 +488,70 @@ TEST_F(ScanTo, ApplicationWithoutListEntryIsRefused) {
     EXPECT_EQ(left.size(), 2u) << "no output file";
 }
 
-TEST_F(ScanTo, FaxWithoutFaxQueueFailsWithMessage) {
-    auto files = Scan("fax", false);
-    EXPECT_TRUE(files.empty());
+// Scan To PC-Fax against a private print server: a plain queue listed first, then the
+// fax queue (200 x 100 dpi, US Letter printable from 18 points left and 36 points top).
+class ScanToFax : public ScanTo {
+protected:
+    void SetUp() override {
+        ScanTo::SetUp();
+        Set("Fax", "Savefolder", out.path());
+        Set("Fax", "Papersize", "A5");
+    }
+    testsupport::CupsServer server;
+};
+
+TEST_F(ScanToFax, FeederScanIsOneJobOfTenPagesOnTheFaxQueue) {
+    std::string why;
+    if (!server.Start({{"aaa-plain", false}, {"fax", true}}, &why)) GTEST_SKIP() << "no private print server: " << why;
+    UseFeeder("Fax");
+    const CliRun run = RunCli(tools, "fax", "scan --to fax --source test:0");
+    ASSERT_EQ(run.status, 0) << run.err << server.Log();
+    const auto pages = Lines(run.out);
+    ASSERT_EQ(pages.size(), 10u) << "the fax destination saves one bitmap a page";
+    const auto documents = server.Documents("fax", 1);
+    ASSERT_EQ(documents.size(), 1u) << server.Log();
+    EXPECT_EQ(server.EndedJobStates("fax"), std::vector<int>{9}) << "one completed job";
+    EXPECT_TRUE(server.JobStates("aaa-plain").empty());
+    EXPECT_TRUE(server.Documents("aaa-plain", 0).empty());
+    EXPECT_NE(Tool({"pdfinfo", documents[0]}).find("Pages:           10"), std::string::npos);
+    // The test device's page is black: the rendered first page shows where it went.
+    // Rendered at the queue's resolution, rendered pixels are device pixels.
+    std::string bytes;
+    ASSERT_TRUE(platform::PosixFileSystem().ReadFile(pages[0], bytes));
+    delivery::PixelSize page;
+    ASSERT_TRUE(delivery::ReadFaxBitmapSize(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), page));
+    const delivery::PixelSize drawn = delivery::FitToPrintableArea(page, {1600, 1000});
+    const testsupport::DarkBox box = testsupport::RenderDarkBox(documents[0], 1, 200, 100, tools / "render");
+    EXPECT_NEAR(box.left, 50, 1);
+    EXPECT_NEAR(box.top, 50, 1);
+    EXPECT_NEAR(box.right - box.left, drawn.width, 1);
+    EXPECT_NEAR(box.bottom - box.top, drawn.height, 1);
 }
+
+// No print server, or no fax queue: message 116, the scan cancelled before the first
+// page (no page file), no job anywhere.
+class ScanToFaxRefused : public ScanToFax, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ScanToFaxRefused, Message116AndNoPage) {
+    const bool withServer = GetParam();
+    std::string why;
+    if (withServer && !server.Start({{"aaa-plain", false}}, &why)) GTEST_SKIP() << "no private print server: " << why;
+    UseFeeder("Fax");
+    const CliRun run = RunCli(tools, "refused", "scan --to fax --source test:0");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(LastLine(run.err), "scanner-utility-cli: scan failed: Fax Initialize Failed.") << run.err;
+    std::vector<std::string> left;
+    platform::PosixFileSystem().ListFolder(out.path(), left);
+    EXPECT_EQ(left.size(), 2u) << "no page was scanned";
+    if (withServer) {
+        EXPECT_TRUE(server.JobStates("aaa-plain").empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ScanToFaxRefused, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return std::string(p.param ? "NoFaxQueue" : "NoServer");
+                         });
 
 } // namespace

@@ -114,8 +114,8 @@ bool CupsServer::Start(const std::vector<CupsQueue>& queues, std::string* why, b
 
     // A server that answers but lists nothing: every request needs a user that does
     // not exist (the caller is known by its socket credentials, and refused).
-    const std::string access = refuseListing ? "  AuthType Default\n  Require user no-such-user\n"
-                                             : "  Order allow,deny\n  Allow all\n";
+    const std::string access =
+        refuseListing ? "  AuthType Default\n  Require user no-such-user\n" : "  Order allow,deny\n  Allow all\n";
     root_.Write("conf/cupsd.conf", "Listen " + socket_ +
                                        "\nLogLevel info\nBrowsing No\nWebInterface No\nDefaultShared No\n"
                                        "DefaultAuthType Basic\nPreserveJobHistory Yes\n"
@@ -126,22 +126,23 @@ bool CupsServer::Start(const std::vector<CupsQueue>& queues, std::string* why, b
     // As root the server runs its helpers as "lp"; as anyone else, as that user.
     const std::string user = root ? "lp" : NameOfUser(::geteuid());
     const std::string group = root ? "lp" : NameOfGroup(::getegid());
-    root_.Write("conf/cups-files.conf", "User " + user + "\nGroup " + group + "\nSystemGroup " +
-                                            (root ? std::string("root") : group) + "\nServerRoot " + base +
-                                            "conf\nServerBin " + base + "bin\nDataDir /usr/share/cups\nCacheDir " +
-                                            base + "cache\nStateDir " + base + "state\nRequestRoot " + base +
-                                            "spool\nTempDir " + base + "spool/tmp\nAccessLog " + base +
-                                            "log/access_log\nErrorLog " + base + "log/error_log\nPageLog " + base +
-                                            "log/page_log\nFileDevice No\n");
+    root_.Write("conf/cups-files.conf",
+                "User " + user + "\nGroup " + group + "\nSystemGroup " + (root ? std::string("root") : group) +
+                    "\nServerRoot " + base + "conf\nServerBin " + base + "bin\nDataDir /usr/share/cups\nCacheDir " +
+                    base + "cache\nStateDir " + base + "state\nRequestRoot " + base + "spool\nTempDir " + base +
+                    "spool/tmp\nAccessLog " + base + "log/access_log\nErrorLog " + base + "log/error_log\nPageLog " +
+                    base + "log/page_log\nFileDevice No\n");
     // The backend stores the job's document (its file, or standard input) under a
     // temporary name and renames it, so a test never reads half a document. Without
     // group and world access the server runs it as the user who started the server.
     const std::string backend = root_.Write(
         "bin/backend/store", "#!/bin/sh\n"
                              "if [ $# -eq 0 ]; then echo 'direct store \"Unknown\" \"Document store\"'; exit 0; fi\n"
-                             "out='" + base + "out/'\"$PRINTER-$1\"\n"
-                             "if [ -n \"$6\" ]; then cat \"$6\"; else cat; fi > \"$out.part\" || exit 1\n"
-                             "mv \"$out.part\" \"$out.pdf\"\n");
+                             "out='" +
+                                 base +
+                                 "out/'\"$PRINTER-$1\"\n"
+                                 "if [ -n \"$6\" ]; then cat \"$6\"; else cat; fi > \"$out.part\" || exit 1\n"
+                                 "mv \"$out.part\" \"$out.pdf\"\n");
     ::chmod(backend.c_str(), 0700);
     std::string printers;
     for (const auto& q : queues) {

@@ -1,6 +1,6 @@
 // Shared main for the test executables: run with no display, the repository's SANE
 // configuration (the test backend) and a private HOME, so that no test reads or writes
-// the settings of the person running it or depends on a desktop.
+// the settings of the person running it, depends on a desktop or prints.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
     ::setenv("XDG_CONFIG_HOME", (home.path() + ".config").c_str(), 1);
     ::unsetenv("XDG_PICTURES_DIR");
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // No print server unless a test starts its own: nothing is ever sent to the
+    // printers (or fax queues) of the machine.
+    ::setenv("CUPS_SERVER", (home.path() + "no-print-server.sock").c_str(), 1);
     ::setenv("SU_SOURCE_DIR", SU_SOURCE_DIR_PATH, 1);
     ::setenv("SANE_CONFIG_DIR", SU_SOURCE_DIR_PATH "/data/sane", 1);
     return RUN_ALL_TESTS();

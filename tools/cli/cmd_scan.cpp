@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Command.h"
@@ -45,6 +46,12 @@ public:
     bool IsMultiPage() const override { return inner_->IsMultiPage(); }
     void SuppressDriverDialog() override { inner_->SuppressDriverDialog(); }
     bool Start(core::IAcquisition& acquisition) override { return started_ = inner_->Start(acquisition); }
+    // The fax error left by the scan: a page that could not be printed, or a job that
+    // could not be ended (the fax handler tells no one itself). 0 for other destinations.
+    int FaxError() const {
+        auto* fax = dynamic_cast<const delivery::FaxHandler*>(inner_.get());
+        return fax ? fax->LastError() : 0;
+    }
     bool refused_ = false;
     bool started_ = false;
 private:
@@ -148,7 +155,8 @@ int Run(const cli::Args& args) {
     control->SetEventListener(nullptr);
     services.reset();
     for (const auto& path : delivered) std::printf("%s\n", path.c_str());
-    bool ok = accepted && processor && processor->started_ && !tap.failed && !delivered.empty();
+    const int faxError = processor ? processor->FaxError() : 0;
+    bool ok = accepted && processor && processor->started_ && !tap.failed && !delivered.empty() && faxError == 0;
     if (ok) return 0;
     // One line that says why, whatever was or was not said before.
     std::string why;
@@ -165,6 +173,8 @@ int Run(const cli::Args& args) {
         why = console->lastText();
     } else if (!processor->started_) {
         why = "the scan could not be started" + (controlError.empty() ? std::string() : ": " + controlError);
+    } else if (faxError != 0) {
+        why = "the pages could not be faxed (fax error " + std::to_string(faxError) + "); the fax job was withdrawn";
     } else if (tap.failed) {
         why = "the scanner reported a failure" + (controlError.empty() ? std::string() : ": " + controlError);
     } else {
