@@ -13,6 +13,7 @@ namespace delivery {
 namespace {
 
 struct DrawingLibrary {
+    const output::DynamicLibrary* library = nullptr; // kept for the whole process
     decltype(&cairo_pdf_surface_create_for_stream) createPdf = nullptr;
     decltype(&cairo_pdf_surface_set_metadata) setMetadata = nullptr;
     decltype(&cairo_surface_status) surfaceStatus = nullptr;
@@ -50,6 +51,7 @@ const DrawingLibrary& Loaded() {
         DrawingLibrary d;
         auto* library = new output::DynamicLibrary("libcairo.so.2");
         const output::DynamicLibrary& l = *library;
+        d.library = library;
         d.complete =
             Bind(l, "cairo_pdf_surface_create_for_stream", d.createPdf) &&
             Bind(l, "cairo_pdf_surface_set_metadata", d.setMetadata) &&

@@ -11,6 +11,7 @@ namespace delivery {
 namespace {
 
 struct PrintSystem {
+    const output::DynamicLibrary* library = nullptr; // kept for the whole process
     decltype(&cupsSetServer) setServer = nullptr;
     decltype(&cupsServer) server = nullptr;
     decltype(&ippPort) port = nullptr;
@@ -48,6 +49,7 @@ const PrintSystem& Loaded() {
         PrintSystem p;
         auto* library = new output::DynamicLibrary("libcups.so.2");
         const output::DynamicLibrary& l = *library;
+        p.library = library;
         p.complete = Bind(l, "cupsSetServer", p.setServer) && Bind(l, "cupsServer", p.server) &&
                      Bind(l, "ippPort", p.port) && Bind(l, "cupsEncryption", p.encryption) &&
                      Bind(l, "httpConnect2", p.connect) && Bind(l, "httpClose", p.close) &&

@@ -282,6 +282,29 @@ TEST_F(FaxToServer, InvalidPageCancelsTheJob) {
     EXPECT_TRUE(box->texts.empty()) << "page failures show no message";
 }
 
+// A scan that ends without a page, or a handler dropped with its job open (the scan
+// failed before it finished): the job is withdrawn, no empty fax is sent.
+class FaxWithoutPages : public FaxToServer, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FaxWithoutPages, WithdrawsTheJob) {
+    const bool finished = GetParam();
+    StartServer();
+    {
+        FaxHandler fax;
+        ASSERT_FALSE(fax.RefuseScan()) << server.Log();
+        EXPECT_EQ(server.JobStates("fax").size(), 1u) << "the job exists from the start of the scan";
+        if (finished) fax.OnScanFinished(files / "none.bmp");
+        EXPECT_EQ(fax.LastError(), 0);
+    }
+    EXPECT_EQ(server.EndedJobStates("fax"), std::vector<int>{kJobCanceled}) << server.Log();
+    EXPECT_TRUE(server.Documents("fax", 0).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, FaxWithoutPages, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return std::string(p.param ? "ScanFinished" : "HandlerDropped");
+                         });
+
 // Initialisation failures: message 116, the scan refused with the fax error, no job.
 struct RefusalCase {
     const char* name;
