@@ -80,6 +80,7 @@ bool FaxHandler::RefuseScan() {
 }
 
 bool FaxHandler::OpenFaxJob() {
+    AbandonJob(); // a job of an earlier opening is withdrawn, never continued
     // The fax service is the print server: it must answer.
     printer_ = std::make_unique<FaxPrintSession>();
     if (!printer_->Connect()) {

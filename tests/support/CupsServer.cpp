@@ -5,6 +5,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -161,6 +162,8 @@ bool CupsServer::Start(const std::vector<CupsQueue>& queues, std::string* why, b
         return false;
     }
     if (pid_ == 0) {
+        // The server ends with the test, even one that crashes.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         const int log = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (log >= 0) ::dup2(log, STDERR_FILENO);
         ::execl(kCupsd, kCupsd, "-f", "-c", conf.c_str(), "-s", files.c_str(), static_cast<char*>(nullptr));
