@@ -116,6 +116,8 @@ struct DrawnPdf::Surface {
 
 DrawnPdf::DrawnPdf(Sink sink) : sink_(std::move(sink)) {}
 
+bool DrawnPdf::LoadLibrary() { return Loaded().complete; }
+
 // Dropping an unfinished document sends nothing more: the sink is no longer asked.
 DrawnPdf::~DrawnPdf() {
     sink_ = [](const unsigned char*, size_t) { return false; };

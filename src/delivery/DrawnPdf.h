@@ -20,6 +20,9 @@ public:
 
     explicit DrawnPdf(Sink sink);
     ~DrawnPdf();
+
+    // Loads the drawing library now (once per process); false when it is missing.
+    static bool LoadLibrary();
     DrawnPdf(const DrawnPdf&) = delete;
     DrawnPdf& operator=(const DrawnPdf&) = delete;
 

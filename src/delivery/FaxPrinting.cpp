@@ -68,7 +68,13 @@ PixelSize FitToPrintableArea(PixelSize image, PixelSize area) {
 
 // ---- the handler -------------------------------------------------------------------------
 
-FaxHandler::FaxHandler() : DestinationProcesser(std::make_shared<settings::FaxElements>("Fax")) {}
+FaxHandler::FaxHandler() : DestinationProcesser(std::make_shared<settings::FaxElements>("Fax")) {
+    // The libraries are loaded before the scan starts, not while the scanner's threads
+    // run: a load takes the dynamic loader's locks, and a load in the middle of a scan
+    // has been seen to wait for good on locks held by a scanner thread that had ended.
+    FaxPrintSession::LoadLibrary();
+    DrawnPdf::LoadLibrary();
+}
 
 FaxHandler::~FaxHandler() { AbandonJob(); }
 

@@ -102,6 +102,8 @@ struct FaxPrintSession::Connection {
 
 FaxPrintSession::FaxPrintSession() = default;
 
+bool FaxPrintSession::LoadLibrary() { return Loaded().complete; }
+
 FaxPrintSession::~FaxPrintSession() {
     if (JobOpen()) CancelJob();
 }

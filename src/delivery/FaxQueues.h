@@ -34,6 +34,9 @@ class FaxPrintSession {
 public:
     FaxPrintSession();
     ~FaxPrintSession(); // cancels a job still open and closes the connection
+
+    // Loads the print system's library now (once per process); false when it is missing.
+    static bool LoadLibrary();
     FaxPrintSession(const FaxPrintSession&) = delete;
     FaxPrintSession& operator=(const FaxPrintSession&) = delete;
 

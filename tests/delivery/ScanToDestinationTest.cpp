@@ -488,6 +488,10 @@ TEST_F(ScanTo, ApplicationWithoutListEntryIsRefused) {
     EXPECT_EQ(left.size(), 2u) << "no output file";
 }
 
+// A command that does not end within two minutes is stopped (exit status 124), so a
+// scan that hangs fails its test instead of stalling the suite.
+const char* const kBounded = "timeout 120 ";
+
 // Scan To PC-Fax against a private print server: a plain queue listed first, then the
 // fax queue (200 x 100 dpi, US Letter printable from 18 points left and 36 points top).
 class ScanToFax : public ScanTo {
@@ -504,7 +508,7 @@ TEST_F(ScanToFax, FeederScanIsOneJobOfTenPagesOnTheFaxQueue) {
     std::string why;
     if (!server.Start({{"aaa-plain", false}, {"fax", true}}, &why)) GTEST_SKIP() << "no private print server: " << why;
     UseFeeder("Fax");
-    const CliRun run = RunCli(tools, "fax", "scan --to fax --source test:0");
+    const CliRun run = RunCli(tools, "fax", "scan --to fax --source test:0", kBounded);
     ASSERT_EQ(run.status, 0) << run.err << server.Log();
     const auto pages = Lines(run.out);
     ASSERT_EQ(pages.size(), 10u) << "the fax destination saves one bitmap a page";
@@ -537,7 +541,7 @@ TEST_P(ScanToFaxRefused, Message116AndNoPage) {
     std::string why;
     if (withServer && !server.Start({{"aaa-plain", false}}, &why)) GTEST_SKIP() << "no private print server: " << why;
     UseFeeder("Fax");
-    const CliRun run = RunCli(tools, "refused", "scan --to fax --source test:0");
+    const CliRun run = RunCli(tools, "refused", "scan --to fax --source test:0", kBounded);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(LastLine(run.err), "scanner-utility-cli: scan failed: Fax Initialize Failed.") << run.err;
