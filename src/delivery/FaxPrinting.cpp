@@ -60,6 +60,7 @@ bool ReadFaxBitmapSize(const uint8_t* file, size_t length, PixelSize& size) {
 }
 
 PixelSize FitToPrintableArea(PixelSize image, PixelSize area) {
+    if (image.width <= 0 || image.height <= 0 || area.width <= 0 || area.height <= 0) return {};
     const float rx = static_cast<float>(image.width) / static_cast<float>(area.width);
     const float ry = static_cast<float>(image.height) / static_cast<float>(area.height);
     if (ry < rx) return {area.width, static_cast<int>(static_cast<float>(image.height) / rx)};

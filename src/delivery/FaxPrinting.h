@@ -56,7 +56,7 @@ bool ReadFaxBitmapSize(const uint8_t* file, size_t length, PixelSize& size);
 
 // The fit-to-page rule: the drawn size of a width × height image in the printable
 // area, proportions kept; one side fills the area and the other is truncated.
-// Computed in single precision, as the fax software's own scaling is.
+// Computed in single precision. An empty image or area draws nothing (0 x 0).
 PixelSize FitToPrintableArea(PixelSize image, PixelSize area);
 
 } // namespace delivery
