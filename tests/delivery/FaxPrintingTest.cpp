@@ -87,7 +87,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FitCase{{200, 100}, {4800, 6600}, {4800, 2400}}, FitCase{{100, 200}, {4800, 6600}, {3300, 6600}},
                       FitCase{{1654, 2339}, {1600, 1000}, {707, 1000}},
                       FitCase{{4800, 6600}, {4800, 6600}, {4800, 6600}}, FitCase{{3, 3}, {1000, 999}, {999, 999}},
-                      FitCase{{0, 100}, {1000, 999}, {0, 0}}, FitCase{{100, 100}, {0, 999}, {0, 0}}));
+                      FitCase{{0, 100}, {1000, 999}, {0, 0}}, FitCase{{100, 100}, {0, 999}, {0, 0}}),
+    [](const ::testing::TestParamInfo<FitCase>& p) {
+        const FitCase& c = p.param;
+        return std::to_string(c.image.width) + "x" + std::to_string(c.image.height) + "_in_" +
+               std::to_string(c.area.width) + "x" + std::to_string(c.area.height);
+    });
 
 struct BitmapCase {
     const char* name;
