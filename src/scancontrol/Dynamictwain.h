@@ -33,6 +33,11 @@
 // Exactly one of 4, 5, 6 ends every acquisition that AcquireImage started with true.
 // `DisableSource` or `CloseSource` while an acquisition runs ends it at once, silently:
 // no further event of it is delivered, and ScanInProgress reads 0 on return.
+//
+// Beyond the automation interface, the control offers what a driver's progress
+// indicator needs: `Progress` (where the running acquisition stands) and
+// `CancelAcquisition` (the indicator's Cancel button, which ends the acquisition the way
+// a cancel in the driver does: with event 6 and no page after it).
 
 #include <string>
 
@@ -79,6 +84,20 @@ struct ImageInfo {
     long frameNumber = 0;    // 36: 1 (one frame per page)
 };
 
+// Where a running acquisition stands: the page being read (1-based, 0 before the first)
+// and the bytes of it read so far against the bytes the device announced for it.
+struct AcquisitionProgress {
+    long page = 0;
+    long long bytesRead = 0;
+    long long expectedBytes = -1; // -1: the device does not know the page's length
+    // 0..100 within the page, or -1 when the length is not known.
+    int Percent() const {
+        if (expectedBytes <= 0) return -1;
+        if (bytesRead >= expectedBytes) return 100;
+        return static_cast<int>(bytesRead * 100 / expectedBytes);
+    }
+};
+
 class CDynamictwain {
 public:
     virtual ~CDynamictwain() = default;
@@ -98,6 +117,14 @@ public:
     virtual bool AcquireImage() = 0;                   // 8: true: events follow
     virtual bool DeviceReady() = 0;                    // 113: true once a source is open
     virtual long ScanInProgress() const = 0;           // 105: nonzero while acquiring; any thread
+
+    // ---- The driver's progress indicator (UI thread) ----
+    // Where the running acquisition stands; all zero when none runs.
+    virtual AcquisitionProgress Progress() const { return {}; }
+    // Ends the running acquisition as a cancel in the driver does: no page event follows,
+    // event 6 arrives from the event loop (never from inside this call), and
+    // ScanInProgress stays nonzero until it has. False when no acquisition runs.
+    virtual bool CancelAcquisition() { return false; }
 
     // ---- Transfer set-up ----
     virtual long TransferMode() = 0; // 68: TWSX_*, 1 file transfer

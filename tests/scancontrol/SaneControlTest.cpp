@@ -582,3 +582,67 @@ TEST_F(SaneControlTest, CallsOutOfSequenceFailWithAnErrorCode) {
 }
 
 } // namespace
+
+// The driver's indicator on a feeder whose pages arrive slowly (the backend's read limit
+// and delay): Progress follows each page, determinate when the device announces the
+// page's length and indeterminate for a hand-held device; Cancel in the middle of page 2
+// ends the acquisition with event 6 alone, and no page event follows it.
+struct ProgressCase {
+    const char* handScanner;
+    bool lengthKnown;
+};
+
+class SaneProgressTest : public SaneControlTest, public ::testing::WithParamInterface<ProgressCase> {};
+
+TEST_P(SaneProgressTest, ProgressFollowsThePagesAndCancelEndsWithEvent6) {
+    SKIP_UNDER_TSAN();
+    ASSERT_TRUE(Open());
+    const std::pair<const char*, const char*> slow[] = {{"source", "Automatic Document Feeder"},
+                                                        {"hand-scanner", GetParam().handScanner},
+                                                        {"read-limit", "yes"},
+                                                        {"read-limit-size", "4096"},
+                                                        {"read-delay", "yes"},
+                                                        {"read-delay-duration", "10000"}};
+    for (const auto& [name, value] : slow) ASSERT_TRUE(SetSaneOption(*control, name, value)) << name;
+    EXPECT_EQ(control->Progress().page, 0);
+    EXPECT_FALSE(control->CancelAcquisition()) << "nothing runs yet";
+    rec.events.clear();
+    ASSERT_TRUE(control->AcquireImage());
+    std::vector<AcquisitionProgress> seen;
+    size_t eventsAtCancel = 0;
+    while (!rec.Ended() && seen.size() < 100000) {
+        scantest::Pump(5);
+        const AcquisitionProgress p = control->Progress();
+        seen.push_back(p);
+        if (p.page == 2 && p.bytesRead > 0 && eventsAtCancel == 0) {
+            ASSERT_TRUE(control->CancelAcquisition());
+            eventsAtCancel = rec.events.size();
+            EXPECT_NE(control->ScanInProgress(), 0) << "the acquisition ends with its event";
+        }
+    }
+    ASSERT_NE(eventsAtCancel, 0u) << "page 2 was never seen under way";
+    EXPECT_EQ(std::vector<int>(rec.events.begin() + static_cast<long>(eventsAtCancel), rec.events.end()),
+              std::vector<int>{6});
+    EXPECT_EQ(control->ScanInProgress(), 0);
+    bool midPage = false;
+    for (const AcquisitionProgress& p : seen) {
+        if (p.page == 0) continue;
+        if (GetParam().lengthKnown) {
+            EXPECT_GT(p.expectedBytes, 0);
+            EXPECT_LE(p.bytesRead, p.expectedBytes);
+            midPage |= p.Percent() > 0 && p.Percent() < 100;
+        } else {
+            EXPECT_EQ(p.Percent(), -1);
+            midPage |= p.bytesRead > 0;
+        }
+    }
+    EXPECT_TRUE(midPage) << "no reading in the middle of a page";
+    scantest::Pump(200);
+    EXPECT_EQ(rec.events.back(), 6) << "an event after the end";
+}
+
+INSTANTIATE_TEST_SUITE_P(LengthKnownOrNot, SaneProgressTest,
+                         ::testing::Values(ProgressCase{"no", true}, ProgressCase{"yes", false}),
+                         [](const ::testing::TestParamInfo<ProgressCase>& c) {
+                             return std::string(c.param.lengthKnown ? "PageLengthKnown" : "HandHeld");
+                         });

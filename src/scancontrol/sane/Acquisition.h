@@ -38,6 +38,26 @@ public:
         ++inFlight_;
         return true;
     }
+    // Worker: a page begins; its length is not known yet.
+    void BeginPage(long page) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        progress_ = AcquisitionProgress{page, 0, -1};
+    }
+    // Worker: the bytes the device announced for the whole page (-1 unknown).
+    void ExpectBytes(long long bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        progress_.expectedBytes = bytes;
+    }
+    // Worker: more of the page has been read.
+    void AddRead(long long bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        progress_.bytesRead += bytes;
+    }
+    // UI thread: the indicator's view.
+    AcquisitionProgress Progress() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return progress_;
+    }
     // UI thread: a page was consumed (its "page ended" event delivered or dropped).
     void ReleaseSlot() {
         {
@@ -52,6 +72,7 @@ private:
     std::condition_variable changed_;
     bool cancelled_ = false;
     int inFlight_ = 0;
+    AcquisitionProgress progress_;
 };
 
 struct AcquireJob {

@@ -185,6 +185,8 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
                           std::shared_ptr<const PageDelivery> page) {
     if (id == 0 || id != acquisitionId_) return; // a late event of an ended acquisition
     std::shared_ptr<AcquisitionLink> link = link_;
+    // After the user's cancel nothing of the acquisition reaches the listener but its end.
+    if (cancelling_ && event != TwainEvent::TransferCancelled) return;
     switch (event) {
         case TwainEvent::PageTransferred:
             page_ = std::move(page);
@@ -195,6 +197,7 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
         case TwainEvent::TransferCancelled:
             if (event == TwainEvent::TransferFailed) Fail(errorCode);
             acquisitionId_ = 0;
+            cancelling_ = false;
             link_.reset();
             page_.reset();
             scanInProgress_ = 0;
@@ -318,6 +321,7 @@ bool SaneControl::DisableSource() {
         if (link_) link_->Cancel();
         link_.reset();
         acquisitionId_ = 0;
+        cancelling_ = false;
         page_.reset();
         scanInProgress_ = 0;
     }
@@ -327,6 +331,20 @@ bool SaneControl::DisableSource() {
 bool SaneControl::DeviceReady() { return open_; }
 
 long SaneControl::ScanInProgress() const { return scanInProgress_.load(); }
+
+AcquisitionProgress SaneControl::Progress() const { return link_ ? link_->Progress() : AcquisitionProgress{}; }
+
+bool SaneControl::CancelAcquisition() {
+    if (!Acquiring()) return false;
+    if (cancelling_) return true;
+    // The worker stops at its next read and sends sane_cancel; the end reaches the
+    // listener through the same queue as every event, after whatever is queued already
+    // (which Deliver now drops).
+    if (link_) link_->Cancel();
+    cancelling_ = true;
+    gate_->Post(acquisitionId_, TwainEvent::TransferCancelled, 0, nullptr);
+    return true;
+}
 
 // ---- Acquisition ----
 

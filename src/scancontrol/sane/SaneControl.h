@@ -51,6 +51,8 @@ public:
     bool AcquireImage() override;
     bool DeviceReady() override;
     long ScanInProgress() const override;
+    AcquisitionProgress Progress() const override;
+    bool CancelAcquisition() override;
     long TransferMode() override;
     void TransferMode(long mode) override;
     bool DisableAfterAcquire() override;
@@ -196,6 +198,8 @@ private:
     std::atomic<long> scanInProgress_{0};
     unsigned long acquisitionId_ = 0;
     unsigned long lastAcquisitionId_ = 0;
+    // The user cancelled the running acquisition: only its event 6 is still delivered.
+    bool cancelling_ = false;
     std::shared_ptr<AcquisitionLink> link_;
     std::shared_ptr<const PageDelivery> page_;
 

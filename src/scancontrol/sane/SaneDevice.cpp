@@ -403,7 +403,7 @@ void SizePixels(PageImage& page, size_t bytes) {
 // Reads one frame whose bytes go straight into the page (grey 1 or 8 bits, RGB 8 bits):
 // no copy of the page is ever made. The buffer is sized from the announced line count;
 // only a backend that sends more (or does not know the height) makes it grow.
-SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, const AcquisitionLink& link, PageImage& page) {
+SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, AcquisitionLink& link, PageImage& page) {
     const size_t bpl = static_cast<size_t>(p.bytes_per_line);
     page.stride = p.bytes_per_line;
     SizePixels(page, p.lines > 0 ? static_cast<size_t>(p.lines) * bpl : 1024 * bpl);
@@ -417,6 +417,7 @@ SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, const Acquisitio
             const size_t room = std::min<size_t>(page.pixels.size() - filled, INT_MAX);
             st = sane_read(h, page.pixels.data() + filled, static_cast<SANE_Int>(room), &got);
             if (st == SANE_STATUS_GOOD) filled += static_cast<size_t>(got);
+            if (st == SANE_STATUS_GOOD) link.AddRead(got);
         } else {
             // Full as announced: look for the end before growing anything.
             st = sane_read(h, probe, sizeof probe, &got);
@@ -424,6 +425,7 @@ SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, const Acquisitio
                 page.pixels.resize(page.pixels.size() + page.pixels.size() / 2 + bpl);
                 std::memcpy(page.pixels.data() + filled, probe, static_cast<size_t>(got));
                 filled += static_cast<size_t>(got);
+                link.AddRead(got);
             }
         }
         if (st == SANE_STATUS_EOF) break;
@@ -438,7 +440,7 @@ SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, const Acquisitio
 
 // Reads a frame that needs converting while it arrives: 16-bit samples (to 8 bits) and
 // the single-colour frames of three-pass scanners (into their channel of the page).
-SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, const AcquisitionLink& link,
+SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, AcquisitionLink& link,
                           PageImage& page) {
     if (p.depth != 8 && p.depth != 16) return SANE_STATUS_UNSUPPORTED;
     const size_t bytesPerSample = p.depth == 16 ? 2 : 1;
@@ -457,6 +459,7 @@ SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, 
         SANE_Status st = sane_read(h, chunk.data(), static_cast<SANE_Int>(chunk.size()), &got);
         if (st == SANE_STATUS_EOF) break;
         if (st != SANE_STATUS_GOOD) return st;
+        link.AddRead(got);
         size_t k = 0;
         while (k < static_cast<size_t>(got)) {
             const size_t n = std::min(bpl - inLine, static_cast<size_t>(got) - k);
@@ -511,6 +514,10 @@ int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page) {
         if (first) {
             page.width = p.pixels_per_line;
             page.bitsPerPixel = bits;
+            // The page's length as the device announces it: a hand-held or roll-fed
+            // device does not know it (lines -1); three-pass colour sends three frames.
+            const long long frames = channel < 0 ? 1 : 3;
+            job.link->ExpectBytes(p.lines > 0 ? frames * p.lines * static_cast<long long>(p.bytes_per_line) : -1);
         } else if (channel < 0 || page.width != p.pixels_per_line) {
             return SANE_STATUS_UNSUPPORTED; // only three-pass colour has several frames
         }
@@ -542,6 +549,7 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
     long pages = 0;
     for (;;) {
         if (link.Cancelled()) return; // the UI thread has already dropped this acquisition
+        job.link->BeginPage(pages + 1);
         guard.Starting();
         SANE_Status st = sane_start(H(handle_));
         guard.Started();
