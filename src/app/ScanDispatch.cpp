@@ -20,6 +20,10 @@ constexpr int kRefused = 0;
 
 } // namespace
 
+bool ShowsIndicator(const core::ScanRequest& request) {
+    return !request.quiet && request.origin != core::kOriginNetworkPush;
+}
+
 std::string ScanTempFilePath() { return settings::WorkingImageFolder() + "~temp"; }
 
 ScanOperationHandler::ScanOperationHandler(scancontrol::CDynamictwain& control, core::IAcquisition& acquisition,
@@ -143,10 +147,14 @@ void ScanOperationHandler::RunScan(std::unique_ptr<core::ScanProcesser> processo
     acquisitionState_.Begin(processor_->IsMultiPage());
     if (Request().origin == core::kOriginNetworkPush) processor_->SuppressDriverDialog();
     SetEndPending(true);
+    outcome_ = ScanOutcome();
     if (!processor_->Start(acquisition_)) {
         acquisitionState_.closed = true;
         SetEndPending(false);
+        return;
     }
+    endReported_ = false;
+    window_.AcquisitionStarted(Request());
 }
 
 void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
@@ -158,9 +166,18 @@ void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
         case TwainEvent::TransferFailed:
         case TwainEvent::TransferCancelled: OnTransferFailed(); break;
     }
+    if (event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferFailed ||
+        event == TwainEvent::TransferCancelled) {
+        if (outcome_.endEvent == 0) outcome_.endEvent = static_cast<int>(event);
+    }
     // The end has been handled, delivery included: from here on the scan's messages are
     // no longer part of it.
     if (acquisitionState_.closed) SetEndPending(false);
+    if (acquisitionState_.closed && !endReported_) {
+        endReported_ = true;
+        outcome_.delivered = !acquisitionState_.IsAbandoned() && !outcome_.files.empty();
+        window_.AcquisitionEnded(Request(), outcome_);
+    }
     // The scan is over and its pages are gone: the memory they held goes back.
     if (event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferFailed ||
         event == TwainEvent::TransferCancelled)
@@ -210,7 +227,10 @@ void ScanOperationHandler::OnPageEnded() {
     if (!acquisitionState_.multiPage && !pageLost) {
         acquisition_.FinishDocument();
         std::string path = acquisition_.DocumentPath();
-        if (processor_ && !path.empty()) processor_->OnPageSaved(path);
+        if (processor_ && !path.empty()) {
+            processor_->OnPageSaved(path);
+            outcome_.files.push_back(path);
+        }
     }
     // A document that could not be saved ends the scan: the next would fare no better.
     const bool failed = TellFailure();
@@ -246,7 +266,10 @@ void ScanOperationHandler::OnAcquisitionEnded() {
     acquisition_.FinishDocument();
     TellFailure();
     std::string path = acquisition_.DocumentPath();
-    if (processor_ && !path.empty()) processor_->OnScanFinished(path);
+    if (processor_ && !path.empty()) {
+        processor_->OnScanFinished(path);
+        if (acquisitionState_.multiPage) outcome_.files.push_back(path);
+    }
     control_.CloseSource();
 }
 

@@ -8,12 +8,26 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/ScanJob.h"
 #include "core/ScanState.h"
 #include "scancontrol/Dynamictwain.h"
 
 namespace app {
+
+// How one acquisition ended, once its end has been handled.
+struct ScanOutcome {
+    // The control's event that ended it (4, 5 or 6); 0 when the dispatch ended it itself
+    // (a refused scan, a page that could not be written).
+    int endEvent = 0;
+    bool delivered = false;         // the result reached the destination
+    std::vector<std::string> files; // the files handed to the destination
+};
+
+// True when the window shows a progress indicator for the request: not for quiet
+// requests nor for network pushes, which run unattended.
+bool ShowsIndicator(const core::ScanRequest& request);
 
 // The main window's part of the dispatch (a headless host implements it too).
 class IScanWindow {
@@ -29,6 +43,10 @@ public:
     virtual void RefreshButtons() = 0;
     // Restores, raises and activates the window (and its open pop-up).
     virtual void BringToFront() = 0;
+    // An acquisition for the request is under way: events will follow.
+    virtual void AcquisitionStarted(const core::ScanRequest&) {}
+    // The end of that acquisition has been handled (delivery included).
+    virtual void AcquisitionEnded(const core::ScanRequest&, const ScanOutcome&) {}
 };
 
 // Process-wide knowledge the dispatch refreshes when a request selects a source.
@@ -99,6 +117,8 @@ public:
 
     core::ScanRequest Request() const;
     core::ScanProcesser* CurrentProcessor() const { return processor_.get(); }
+    // How the last acquisition ended (user-interface thread).
+    const ScanOutcome& LastOutcome() const { return outcome_; }
 
 private:
     core::ScanState RefreshLocked() const; // with stateLock_ held
@@ -134,6 +154,8 @@ private:
     // Touched on the user-interface thread only.
     std::unique_ptr<core::ScanProcesser> processor_;
     AcquisitionState acquisitionState_;
+    ScanOutcome outcome_;
+    bool endReported_ = true; // the window has heard of the last acquisition's end
 };
 
 // Where the control is told to write at the start of every scan; removed at its end.

@@ -34,6 +34,9 @@ struct ScanRequest {
     std::string extraText;       // network push: carried, not interpreted
     std::string deviceKey;       // network push: names the push semaphore
     std::string activeSource;    // the source used; filled in on acceptance
+    // Nobody watches this scan at the window (scans started at the device over the
+    // network): no progress indicator is shown for it.
+    bool quiet = false;
 
     void Reset() { *this = ScanRequest(); }
     // A request from a window button for the current source.
