@@ -1,8 +1,5 @@
 #include "platform/Desktop.h"
 
-// Types and constants only: the functions are looked up in the library once it is needed.
-#include <dbus/dbus.h>
-#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +9,7 @@
 #include <thread>
 
 #include "platform/DesktopEntry.h"
+#include "platform/MessageBus.h"
 
 extern char** environ;
 
@@ -21,52 +19,6 @@ namespace {
 std::shared_ptr<IDesktop>& Slot() {
     static std::shared_ptr<IDesktop> slot = std::make_shared<LinuxDesktop>();
     return slot;
-}
-
-// The message bus library, loaded the first time a file manager is asked to show items
-// (never at start-up: it brings several libraries of its own) and kept from then on.
-struct MessageBus {
-    decltype(&dbus_error_init) errorInit = nullptr;
-    decltype(&dbus_error_free) errorFree = nullptr;
-    decltype(&dbus_bus_get_private) getPrivate = nullptr;
-    decltype(&dbus_connection_set_exit_on_disconnect) setExitOnDisconnect = nullptr;
-    decltype(&dbus_message_new_method_call) newMethodCall = nullptr;
-    decltype(&dbus_message_iter_init_append) iterInitAppend = nullptr;
-    decltype(&dbus_message_iter_open_container) iterOpenContainer = nullptr;
-    decltype(&dbus_message_iter_append_basic) iterAppendBasic = nullptr;
-    decltype(&dbus_message_iter_close_container) iterCloseContainer = nullptr;
-    decltype(&dbus_connection_send_with_reply_and_block) sendWithReplyAndBlock = nullptr;
-    decltype(&dbus_message_unref) messageUnref = nullptr;
-    decltype(&dbus_connection_close) connectionClose = nullptr;
-    decltype(&dbus_connection_unref) connectionUnref = nullptr;
-    bool complete = false;
-};
-
-template <typename Function>
-bool Bind(void* library, const char* name, Function& function) {
-    function = library ? reinterpret_cast<Function>(::dlsym(library, name)) : nullptr;
-    return function != nullptr;
-}
-
-const MessageBus& LoadedMessageBus() {
-    static const MessageBus bus = [] {
-        MessageBus b;
-        void* library = ::dlopen("libdbus-1.so.3", RTLD_NOW | RTLD_LOCAL);
-        b.complete = Bind(library, "dbus_error_init", b.errorInit) && Bind(library, "dbus_error_free", b.errorFree) &&
-                     Bind(library, "dbus_bus_get_private", b.getPrivate) &&
-                     Bind(library, "dbus_connection_set_exit_on_disconnect", b.setExitOnDisconnect) &&
-                     Bind(library, "dbus_message_new_method_call", b.newMethodCall) &&
-                     Bind(library, "dbus_message_iter_init_append", b.iterInitAppend) &&
-                     Bind(library, "dbus_message_iter_open_container", b.iterOpenContainer) &&
-                     Bind(library, "dbus_message_iter_append_basic", b.iterAppendBasic) &&
-                     Bind(library, "dbus_message_iter_close_container", b.iterCloseContainer) &&
-                     Bind(library, "dbus_connection_send_with_reply_and_block", b.sendWithReplyAndBlock) &&
-                     Bind(library, "dbus_message_unref", b.messageUnref) &&
-                     Bind(library, "dbus_connection_close", b.connectionClose) &&
-                     Bind(library, "dbus_connection_unref", b.connectionUnref);
-        return b;
-    }();
-    return bus;
 }
 
 // Asks the session's file manager to show the items; true when it answered without error.
