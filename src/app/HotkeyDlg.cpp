@@ -23,6 +23,8 @@
 #include "ui/DlgSelectSource.h"
 #include "ui/LaunchQuestion.h"
 #include "ui/QtMessageBox.h"
+#include "ui/ScanProgressPanel.h"
+#include "platform/Notifications.h"
 #include "ui/SkinButton.h"
 #include "ui/UiText.h"
 #include "core/Ids.h"
@@ -50,6 +52,17 @@ constexpr int kClientHeightDlu = 66;
 
 QString Ui(const char* key) { return ui::ToQt(core::LoadUIString(key)); }
 
+// The caption of a destination's button, which names the destination to the user.
+const char* CaptionKeyOf(int destination) {
+    switch (destination) {
+        case core::kDestApplication1: return "MD_App1";
+        case core::kDestApplication2: return "MD_App2";
+        case core::kDestFolder: return "MD_Folder";
+        case core::kDestPcFax: return "MD_Fax";
+        default: return "MD_Caption";
+    }
+}
+
 } // namespace
 
 CHotkeyDlg::CHotkeyDlg(IMainWindowServices& services, Options options, QWidget* parent)
@@ -65,6 +78,18 @@ CHotkeyDlg::CHotkeyDlg(IMainWindowServices& services, Options options, QWidget* 
     BuildMenu();
     BuildButtons();
     ReadShowTipsOption();
+
+    // The scan's indicator, under the buttons while a scan runs.
+    progress_ = new ui::ScanProgressPanel(this);
+    progress_->hide();
+    layout()->addWidget(progress_);
+    connect(progress_, &ui::ScanProgressPanel::cancelRequested, this, [this] { services_.CancelScan(); });
+    indicatorDelay_ = new QTimer(this);
+    indicatorDelay_->setSingleShot(true);
+    connect(indicatorDelay_, &QTimer::timeout, this, [this] { ShowIndicator(); });
+    indicatorPoll_ = new QTimer(this);
+    indicatorPoll_->setInterval(100);
+    connect(indicatorPoll_, &QTimer::timeout, this, [this] { UpdateIndicator(); });
 
     services_.Attach(*this);
     question_ = std::make_shared<ui::LaunchQuestionWindow>(this);
@@ -322,6 +347,59 @@ void CHotkeyDlg::BringToFront() {
     }
 }
 
+void CHotkeyDlg::AcquisitionStarted(const core::ScanRequest& request) {
+    if (!ShowsIndicator(request)) return;
+    progress_->SetDestination(Ui(CaptionKeyOf(request.destination)));
+    progress_->SetProgress(0, 0);
+    indicatorDelay_->start(options_.indicatorDelayMs);
+}
+
+void CHotkeyDlg::ShowIndicator() {
+    if (services_.GetScanState() == core::ScanState::Idle) return;
+    UpdateIndicator();
+    // Shown inside the window, which it neither raises nor activates: the user may be
+    // working in another one.
+    progress_->show();
+    ++indicatorShows_;
+    indicatorPoll_->start();
+}
+
+void CHotkeyDlg::UpdateIndicator() {
+    // A scan whose end never reached the window still takes its indicator away.
+    if (services_.GetScanState() == core::ScanState::Idle) {
+        HideIndicator();
+        return;
+    }
+    const scancontrol::AcquisitionProgress p = services_.ScanProgress();
+    progress_->SetProgress(p.page, p.Percent());
+}
+
+void CHotkeyDlg::HideIndicator() {
+    indicatorDelay_->stop();
+    indicatorPoll_->stop();
+    progress_->hide();
+}
+
+void CHotkeyDlg::AcquisitionEnded(const core::ScanRequest& request, const ScanOutcome& outcome) {
+    HideIndicator();
+    TellWhereTheScanWent(request, outcome);
+}
+
+void CHotkeyDlg::TellWhereTheScanWent(const core::ScanRequest& request, const ScanOutcome& outcome) {
+    // The user who pressed a button of the window sees the result open; one who started
+    // the scan at the device, or put the window away, is told where it went.
+    if (!outcome.delivered || outcome.files.empty()) return;
+    if (request.origin == core::kOriginButton && !isMinimized()) return;
+    platform::Notification note;
+    note.appName = core::LoadUIString("MD_Caption");
+    note.summary = core::LoadUIString("MD_ScanDone");
+    note.body = core::LoadUIString(CaptionKeyOf(request.destination)) + ":";
+    for (const std::string& file : outcome.files) note.body += "\n" + file;
+    note.actionLabel = core::LoadUIString("MD_OpenFolder");
+    note.file = outcome.files.front();
+    platform::Notifier().Notify(note);
+}
+
 int CHotkeyDlg::RunOnUiThread(const std::function<int()>& call) {
     if (QThread::currentThread() == thread()) return call();
     int result = 0;
@@ -334,6 +412,10 @@ void CHotkeyDlg::keyPressEvent(QKeyEvent* event) {
     // Escape and Enter would end a dialog; this window closes only by its commands.
     switch (event->key()) {
         case Qt::Key_Escape:
+            // While a scan shows its indicator, Escape is its Cancel button.
+            if (progress_->isVisible()) services_.CancelScan();
+            event->accept();
+            return;
         case Qt::Key_Return:
         case Qt::Key_Enter: event->accept(); return;
         default: QDialog::keyPressEvent(event);

@@ -18,6 +18,7 @@
 class QAction;
 class QLabel;
 class QMenuBar;
+class QTimer;
 
 namespace delivery {
 class LaunchTaskWorker;
@@ -27,6 +28,7 @@ namespace ui {
 class CButtonTip;
 class CSkinButton;
 class LaunchQuestionWindow;
+class ScanProgressPanel;
 } // namespace ui
 
 namespace app {
@@ -44,6 +46,9 @@ public:
         std::shared_ptr<core::IMessageBox> messageBox;
         // Opens the help (the help launcher when null).
         std::function<bool(const std::string&)> showHelp;
+        // A scan shows its progress indicator once it has run this long: a scan that
+        // ends sooner shows none.
+        int indicatorDelayMs = 500;
     };
 
     explicit CHotkeyDlg(IMainWindowServices& services, Options options, QWidget* parent = nullptr);
@@ -56,6 +61,8 @@ public:
     bool UpdateMenuForDevice(bool probe) override;
     void RefreshButtons() override;
     void BringToFront() override;
+    void AcquisitionStarted(const core::ScanRequest& request) override;
+    void AcquisitionEnded(const core::ScanRequest& request, const ScanOutcome& outcome) override;
 
     void RefreshButtonsFrom(const ButtonTipSet& tips);
     void SetButtonTips(bool on);
@@ -75,6 +82,9 @@ public:
     QMenuBar* MenuBar() const { return menuBar_; }
     ui::LaunchQuestionWindow* Question() const { return question_.get(); }
     bool TipsReady() const { return tipsReady_; }
+    // The progress indicator, and how often it has been shown since the window opened.
+    ui::ScanProgressPanel* Indicator() const { return progress_; }
+    int IndicatorShows() const { return indicatorShows_; }
 
     void done(int result) override;
 
@@ -95,6 +105,10 @@ private:
     void SelectScanner();
     void ButtonSetting();
     void StopWorkers();
+    void ShowIndicator();
+    void UpdateIndicator();
+    void HideIndicator();
+    void TellWhereTheScanWent(const core::ScanRequest& request, const ScanOutcome& outcome);
     int Dlu(int units, bool horizontal) const;
 
     IMainWindowServices& services_;
@@ -107,6 +121,10 @@ private:
     std::map<int, QLabel*> captions_;
     std::map<int, QAction*> actions_;
     QLabel* looking_ = nullptr; // "looking for scanners", shown while they are listed
+    ui::ScanProgressPanel* progress_ = nullptr;
+    QTimer* indicatorDelay_ = nullptr; // shows the indicator of a scan still running
+    QTimer* indicatorPoll_ = nullptr;  // refreshes it from the control
+    int indicatorShows_ = 0;
     std::shared_ptr<ui::LaunchQuestionWindow> question_;
     std::unique_ptr<delivery::LaunchTaskWorker> worker_;
     bool firstMessage_ = true;

@@ -39,6 +39,11 @@ public:
     virtual bool StartScanTask(const core::ScanRequest& request) = 0;
     virtual core::ScanState GetScanState() = 0;
     virtual bool SetScanState(core::ScanState state) = 0;
+    // Where the running acquisition stands, for the window's indicator.
+    virtual scancontrol::AcquisitionProgress ScanProgress() { return {}; }
+    // The indicator's Cancel: ends the running acquisition through the control, as a
+    // cancel in the driver does. False when none runs.
+    virtual bool CancelScan() { return false; }
 
     // ---- scanners ----
     // Makes sure the scanners have been listed without making the window wait: `ready`

@@ -7,6 +7,7 @@
 #include "app/ProgramServices.h"
 #include "core/Texts.h"
 #include "delivery/DestinationHandlers.h"
+#include "platform/Notifications.h"
 #include "scan/DriverIdentifer.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
@@ -67,6 +68,9 @@ ProgramWindowServices::ProgramWindowServices(std::unique_ptr<scancontrol::CDynam
     services_->AddHook([] { scancontrol::InstallSaneDriverDialog(); },
                        [] { scancontrol::UninstallSaneDriverDialog(); });
     // Links in the window's dialogs open the help.
+    // Scans the user does not watch end with a desktop notification.
+    services_->AddHook([] { platform::SetNotifier(std::make_shared<platform::SessionBusNotifier>()); },
+                       [] { platform::SetNotifier(nullptr); });
     services_->AddHook(
         [] { ui::CStaticLink::SetDefaultOpener([](const std::string& target) { return ShowHelp(target); }); },
         [] { ui::CStaticLink::SetDefaultOpener(nullptr); });
@@ -102,6 +106,8 @@ core::ScanState ProgramWindowServices::GetScanState() {
     return handler_ ? handler_->GetScanState() : core::ScanState::Idle;
 }
 bool ProgramWindowServices::SetScanState(core::ScanState state) { return handler_ && handler_->SetScanState(state); }
+scancontrol::AcquisitionProgress ProgramWindowServices::ScanProgress() { return control_->Progress(); }
+bool ProgramWindowServices::CancelScan() { return control_->CancelAcquisition(); }
 
 void ProgramWindowServices::PrepareSources(std::function<void()> ready) {
     QObject* receiver = &uiThread_;

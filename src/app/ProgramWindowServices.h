@@ -36,6 +36,8 @@ public:
     bool StartScanTask(const core::ScanRequest& request) override;
     core::ScanState GetScanState() override;
     bool SetScanState(core::ScanState state) override;
+    scancontrol::AcquisitionProgress ScanProgress() override;
+    bool CancelScan() override;
     void PrepareSources(std::function<void()> ready) override;
     SourceCheck CheckSources() override;
     std::vector<scancontrol::SourceEntry> ListSources() override;

@@ -36,8 +36,12 @@
 #include "settings/Profile.h"
 #include "support/FakeDynamictwain.h"
 #include "support/RecordingMessageBox.h"
+#include "support/SlowScanner.h"
 #include "support/TempFolder.h"
+#include "ui/ScanProgressPanel.h"
 #include "ui/SkinButton.h"
+#include <QLabel>
+#include <QProgressBar>
 
 namespace {
 
@@ -47,7 +51,7 @@ using testsupport::TempFolder;
 // fresh folder. `showDriver` sets the destination to open the scanner's options first.
 class ProgramWindowTest : public ::testing::Test {
 protected:
-    void Open(bool showDriver) {
+    void Open(bool showDriver, bool startWorker = true) {
         testsupport::QtApp();
         // With the current source set, the start-up check needs no selection dialog.
         ASSERT_TRUE(settings::SetCurrentSource("test:0"));
@@ -60,6 +64,7 @@ protected:
         services = std::make_unique<app::ProgramWindowServices>();
         app::CHotkeyDlg::Options options;
         options.messageBox = box;
+        options.startWorker = startWorker;
         window = std::make_unique<app::CHotkeyDlg>(*services, options);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -238,5 +243,130 @@ TEST_F(ProgramWindowTest, FullDiskShowsWhy) {
     EXPECT_EQ(box->texts[0].find(std::strerror(ENOMEM)), std::string::npos) << box->texts[0];
     EXPECT_EQ(names.size(), 2u) << "a file was left in the save folder";
 }
+
+} // namespace
+
+namespace {
+
+// The scan's indicator on the test scanner whose pages arrive slowly (about a second
+// each; the feeder holds ten): Scan To Folder takes every page of the feeder into one
+// PDF, in grey at 75 dpi.
+class ScanIndicatorTest : public ProgramWindowTest {
+protected:
+    void OpenSlow(bool startWorker = true) {
+        ::setenv("SANE_CONFIG_DIR", testsupport::WriteSlowSaneConfig(sane).c_str(), 1);
+        Open(false, startWorker);
+        SetFolder({{"Scanmethod", "ADF"}, {"Savetype", "Multi-page PDF"}, {"Colormode", "Gray"}});
+    }
+    void SetFolder(const std::vector<std::pair<std::string, std::string>>& values) {
+        for (const auto& [key, value] : values)
+            ASSERT_TRUE(settings::WriteProfileString(settings::UserSettingsFilePath(), "Folder", key, value));
+    }
+    ui::ScanProgressPanel* Indicator() { return window->Indicator(); }
+    QString PageShown() { return Indicator()->PageLabel()->text(); }
+    bool Idle() { return services->GetScanState() == core::ScanState::Idle; }
+    // The names in a folder, without "." and "..".
+    static std::vector<std::string> Files(const std::string& folder) {
+        std::vector<std::string> names, files;
+        platform::PosixFileSystem().ListFolder(folder, names);
+        for (const auto& n : names)
+            if (n != "." && n != "..") files.push_back(n);
+        return files;
+    }
+    // Waits until the indicator shows page `page` part read.
+    bool WaitForMidPage(int page) {
+        const QString text = QStringLiteral("Page %1").arg(page);
+        return QTest::qWaitFor(
+            [&] {
+                const int value = Indicator()->Bar()->value();
+                return Indicator()->isVisible() && PageShown() == text && value > 0 && value < 100;
+            },
+            60000);
+    }
+
+    TempFolder sane;
+};
+
+TEST_F(ScanIndicatorTest, ShowsTheDestinationAndEachPageInTurnAndRefusesASecondPress) {
+    OpenSlow();
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Indicator()->isVisible(); }, 30000)) << "no indicator";
+    EXPECT_EQ(Indicator()->DestinationLabel()->text(), QStringLiteral("Scan To Folder"));
+    EXPECT_FALSE(Indicator()->CancelButton()->hasFocus());
+    // A press on another destination while the scan runs is refused, without a word.
+    QTest::mouseClick(window->Button(app::kCmdApplication1), Qt::LeftButton);
+    EXPECT_EQ(services->Dispatch()->Request().destination, core::kDestFolder);
+    // The page number as the indicator shows it, each change noted, up to page 3.
+    std::vector<QString> pages;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (pages.empty() || pages.back() != PageShown()) pages.push_back(PageShown());
+            return PageShown() == QStringLiteral("Page 3");
+        },
+        60000));
+    EXPECT_EQ(pages,
+              (std::vector<QString>{QStringLiteral("Page 1"), QStringLiteral("Page 2"), QStringLiteral("Page 3")}));
+    QTest::mouseClick(Indicator()->CancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Idle(); }, 30000));
+    EXPECT_FALSE(Indicator()->isVisible());
+    EXPECT_EQ(window->IndicatorShows(), 1);
+    EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
+}
+
+// Cancel in the middle of page 2 ends the acquisition through the control as the
+// driver's cancel does: event 6, nothing delivered, no file anywhere.
+TEST_F(ScanIndicatorTest, CancelInTheMiddleOfPage2EndsWithEvent6AndLeavesNoFile) {
+    OpenSlow();
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    ASSERT_TRUE(WaitForMidPage(2)) << "page 2 was never shown under way";
+    QTest::mouseClick(Indicator()->CancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Idle(); }, 30000));
+    const app::ScanOutcome& outcome = services->Dispatch()->LastOutcome();
+    EXPECT_EQ(outcome.endEvent, 6);
+    EXPECT_FALSE(outcome.delivered);
+    EXPECT_FALSE(Indicator()->isVisible());
+    EXPECT_TRUE(Files(out.path()).empty()) << "a file in the save folder";
+    EXPECT_TRUE(Files(settings::WorkingImageFolder()).empty()) << "a file left in the temporary folder";
+    EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
+}
+
+// A scan that is over before the indicator's delay shows none.
+TEST_F(ScanIndicatorTest, AFastScanShowsNoIndicator) {
+    Open(false);
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    ASSERT_EQ(FilesAfterScan().size(), 1u);
+    EXPECT_EQ(window->IndicatorShows(), 0);
+    EXPECT_EQ(services->Dispatch()->LastOutcome().endEvent, 4);
+}
+
+// Scans nobody watches show no indicator, however long they take: a request marked
+// quiet, and a scan started at the device over the network.
+struct UnwatchedCase {
+    const char* name;
+    int origin;
+    bool quiet;
+};
+class UnwatchedScanTest : public ScanIndicatorTest, public ::testing::WithParamInterface<UnwatchedCase> {};
+
+TEST_P(UnwatchedScanTest, ShowsNoIndicator) {
+    OpenSlow(false);
+    core::ScanRequest request = core::ScanRequest::ForButton(core::kDestFolder, "test:0");
+    request.origin = GetParam().origin;
+    request.quiet = GetParam().quiet;
+    ASSERT_TRUE(services->StartScanTask(request));
+    // Page 2 begins a second or more after the start (the device's pauses see to that),
+    // long after the indicator's delay.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return services->ScanProgress().page >= 2; }, 60000));
+    EXPECT_FALSE(Indicator()->isVisible());
+    EXPECT_EQ(window->IndicatorShows(), 0);
+    EXPECT_TRUE(services->CancelScan());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Idle(); }, 30000));
+    EXPECT_EQ(services->Dispatch()->LastOutcome().endEvent, 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, UnwatchedScanTest,
+                         ::testing::Values(UnwatchedCase{"QuietButtonScan", core::kOriginButton, true},
+                                           UnwatchedCase{"NetworkPush", core::kOriginNetworkPush, false}),
+                         [](const ::testing::TestParamInfo<UnwatchedCase>& c) { return c.param.name; });
 
 } // namespace

@@ -18,9 +18,13 @@ target_compile_options(screenshot_tool PRIVATE -Wno-null-dereference)
 add_dependencies(screenshot_tool scanner-utility-help su_data)
 
 # The real program's window scanning from the SANE test backend.
-su_test(app_program_tests SOURCES ProgramWindowTest.cpp ButtonSettingsTest.cpp ${PROJECT_SOURCE_DIR}/src/app/ProgramWindowServices.cpp
-  ${PROJECT_SOURCE_DIR}/src/app/ProgramStartup.cpp
-  DEPS su_appwindow su_scan su_scancontrol_ui su_scancontrol_fake su_scancontrol su_delivery Qt6::Test)
+# The notification test runs a notification service of its own on the bus library.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SU_TEST_DBUS REQUIRED IMPORTED_TARGET dbus-1)
+su_test(app_program_tests SOURCES ProgramWindowTest.cpp ButtonSettingsTest.cpp NotificationTest.cpp
+  ${PROJECT_SOURCE_DIR}/src/app/ProgramWindowServices.cpp ${PROJECT_SOURCE_DIR}/src/app/ProgramStartup.cpp
+  DEPS su_appwindow su_scan su_scancontrol_ui su_scancontrol_fake su_scancontrol su_delivery Qt6::Test
+  PkgConfig::SU_TEST_DBUS)
 target_compile_options(app_program_tests PRIVATE -Wno-null-dereference)
 add_dependencies(app_program_tests scanner-utility-help)
 
