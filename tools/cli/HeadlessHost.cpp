@@ -4,11 +4,38 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 namespace cli {
 
-HeadlessWindow::HeadlessWindow(std::function<bool()> deviceCheck) : deviceCheck_(std::move(deviceCheck)) {}
+HeadlessWindow::HeadlessWindow(std::function<bool()> deviceCheck,
+                               std::function<scancontrol::AcquisitionProgress()> progress)
+    : deviceCheck_(std::move(deviceCheck)), progress_(std::move(progress)) {
+    progressTimer_.setInterval(200);
+    QObject::connect(&progressTimer_, &QTimer::timeout, this, [this] { ShowProgress(); });
+}
+
+void HeadlessWindow::AcquisitionStarted(const core::ScanRequest&) {
+    if (progress_ && ::isatty(STDERR_FILENO)) progressTimer_.start();
+}
+
+void HeadlessWindow::ShowProgress() {
+    const scancontrol::AcquisitionProgress p = progress_();
+    if (p.page <= 0) return;
+    const int percent = p.Percent();
+    if (percent < 0) std::fprintf(stderr, "\rpage %ld      ", p.page);
+    else std::fprintf(stderr, "\rpage %ld: %3d%%", p.page, percent);
+    std::fflush(stderr);
+    shown_ = true;
+}
+
+void HeadlessWindow::AcquisitionEnded(const core::ScanRequest&, const app::ScanOutcome&) {
+    progressTimer_.stop();
+    if (shown_) std::fprintf(stderr, "\n");
+    shown_ = false;
+}
 
 int HeadlessWindow::RunOnUiThread(const std::function<int()>& call) {
     if (QThread::currentThread() == thread()) return call();

@@ -3,6 +3,7 @@
 // event loop and plays the user-interface thread; messages go to standard error.
 
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
 #include <string>
@@ -18,14 +19,25 @@ namespace cli {
 
 class HeadlessWindow : public QObject, public app::IScanWindow {
 public:
-    // deviceCheck: whether the current source can be used now.
-    explicit HeadlessWindow(std::function<bool()> deviceCheck);
+    // deviceCheck: whether the current source can be used now. progress: where the
+    // running acquisition stands (none: nothing is shown).
+    explicit HeadlessWindow(std::function<bool()> deviceCheck,
+                            std::function<scancontrol::AcquisitionProgress()> progress = nullptr);
     int RunOnUiThread(const std::function<int()>& call) override;
     bool UpdateMenuForDevice(bool probe) override;
     void RefreshButtons() override {}
     void BringToFront() override {}
+    // While the scan runs, standard error shows the page and how far it is, rewritten in
+    // place; only when standard error is a terminal, so that logs and pipes get nothing
+    // beyond the messages.
+    void AcquisitionStarted(const core::ScanRequest& request) override;
+    void AcquisitionEnded(const core::ScanRequest& request, const app::ScanOutcome& outcome) override;
 private:
+    void ShowProgress();
     std::function<bool()> deviceCheck_;
+    std::function<scancontrol::AcquisitionProgress()> progress_;
+    QTimer progressTimer_;
+    bool shown_ = false; // a progress line stands on the terminal
 };
 
 // Writes every message to standard error and answers "no" to questions, "OK" otherwise:

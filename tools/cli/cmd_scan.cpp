@@ -119,10 +119,12 @@ int Run(const cli::Args& args) {
     scan::TwainScanner scanner(*control);
     delivery::LauncherTaskCollector queue;
     core::SourceCheckResult sourceCheck = core::kSourceUsable;
-    cli::HeadlessWindow window([&sourceCheck] {
-        sourceCheck = scan::CheckSource(settings::CurrentSourceName());
-        return sourceCheck == core::kSourceUsable;
-    });
+    cli::HeadlessWindow window(
+        [&sourceCheck] {
+            sourceCheck = scan::CheckSource(settings::CurrentSourceName());
+            return sourceCheck == core::kSourceUsable;
+        },
+        [&control] { return control->Progress(); });
     std::vector<std::string> delivered;
     NotingProcesser* processor = nullptr;
     auto handler = std::make_shared<app::ScanOperationHandler>(
