@@ -3,7 +3,10 @@
 // files are checked with tools we did not write.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +27,7 @@
 #include "support/CupsServer.h"
 #include "support/Locales.h"
 #include "support/PdfRender.h"
+#include "support/SlowScanner.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -557,5 +561,60 @@ INSTANTIATE_TEST_SUITE_P(Servers, ScanToFaxRefused, ::testing::Values(false, tru
                          [](const ::testing::TestParamInfo<bool>& p) {
                              return std::string(p.param ? "NoFaxQueue" : "NoServer");
                          });
+
+} // namespace
+
+namespace {
+
+// `scan --to folder` on the slow test scanner with its standard error on a terminal
+// (a pseudo-terminal of the test's own) or on a pipe; what reached standard error, and
+// the exit status.
+std::string ScanWithStandardError(bool terminal, const std::string& saneConfig, int* status) {
+    int master = -1, ends[2] = {-1, -1};
+    pid_t pid = -1;
+    if (terminal) {
+        pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    } else {
+        if (::pipe(ends) != 0) return {};
+        pid = ::fork();
+    }
+    if (pid == 0) {
+        if (!terminal) ::dup2(ends[1], STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO); // the delivered path; only standard error is looked at
+        ::setenv("SANE_CONFIG_DIR", saneConfig.c_str(), 1);
+        const std::string cli = testsupport::ProgramFolder() + "scanner-utility-cli";
+        ::execl(cli.c_str(), cli.c_str(), "scan", "--to", "folder", "--source", "test:0", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const int from = terminal ? master : ends[0];
+    if (!terminal) ::close(ends[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(from, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+    ::close(from);
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return text;
+}
+
+// A scan of a second or so shows its page and percent on a terminal, rewritten in place
+// and ended by a line break; on a pipe nothing beyond the messages.
+TEST_F(ScanTo, ProgressOnStandardErrorOnlyWhenItIsATerminal) {
+    Set("Folder", "Savetype", "PDF");
+    Set("Folder", "Colormode", "Gray");
+    TempFolder sane;
+    const std::string config = testsupport::WriteSlowSaneConfig(sane);
+    int status = -1;
+    const std::string onTerminal = ScanWithStandardError(true, config, &status);
+    EXPECT_EQ(status, 0) << onTerminal;
+    EXPECT_NE(onTerminal.find("\rpage 1: "), std::string::npos) << onTerminal;
+    EXPECT_NE(onTerminal.find("%"), std::string::npos) << onTerminal;
+    EXPECT_EQ(onTerminal.back(), '\n') << onTerminal;
+    const std::string onPipe = ScanWithStandardError(false, config, &status);
+    EXPECT_EQ(status, 0) << onPipe;
+    EXPECT_EQ(onPipe, "");
+}
 
 } // namespace
