@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "settings/Profile.h"
+#include "support/SlowScanner.h"
 #include "support/TempFolder.h"
 #include "support/XSession.h"
 
@@ -290,6 +291,60 @@ TEST_F(DialogsOnX, ScannerOptionsOpenFromTheFolderButtonAndEnterScans) {
     EXPECT_TRUE(files[0].endsWith(QStringLiteral("0001.JPEG"))) << files[0].toStdString();
     QThread::msleep(500);
     EXPECT_EQ(x.Windows(kMainTitle).size(), 1) << "a message box came up";
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+// A feeder scan on the slow test scanner: the window grows a strip with the scan's
+// progress and a Cancel button, without taking the focus from where it is; a real click
+// on Cancel in the middle of the scan ends it with nothing saved, and the strip goes.
+TEST_F(DialogsOnX, CancelOfTheScanIndicatorStopsAFeederScan) {
+    TempFolder out, sane;
+    PrepareUser(out.path());
+    const std::string sets = home / ".config/ZAV/Quorin/Sets.dat";
+    const std::pair<const char*, const char*> feeder[] = {
+        {"IsShowDriver", "false"}, {"Scanmethod", "ADF"}, {"Savetype", "Multi-page PDF"}, {"Colormode", "Gray"}};
+    for (const auto& [key, value] : feeder) ASSERT_TRUE(settings::WriteProfileString(sets, "Folder", key, value));
+    StartProgram(testsupport::WriteSlowSaneConfig(sane));
+    const QString main = x.WaitForWindow(kMainTitle);
+    ASSERT_FALSE(main.isEmpty());
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    QThread::msleep(800); // the start-up check runs shortly after the window shows
+    int left = 0, top = 0, width = 0, height = 0;
+    ASSERT_TRUE(x.Geometry(main, &left, &top, &width, &height));
+    const int plain = height;
+    ASSERT_TRUE(x.Click(main, FolderButton(width).x(), FolderButton(width).y()));
+    QElapsedTimer timer;
+    timer.start();
+    while (height == plain && timer.elapsed() < 30000) {
+        QThread::msleep(50);
+        ASSERT_TRUE(x.Geometry(main, &left, &top, &width, &height));
+    }
+    ASSERT_GT(height, plain) << "no progress strip while scanning";
+    EXPECT_EQ(x.ActiveWindow(), main) << "the focus moved";
+    QThread::msleep(1500); // the feeder scan goes on under the strip
+    Shoot("scan-progress");
+    // Cancel: the right end of the strip that was added under the buttons.
+    const int strip = height - plain;
+    ASSERT_TRUE(x.Click(main, width - 50, height - strip / 2));
+    timer.restart();
+    while (height != plain && timer.elapsed() < 30000) {
+        QThread::msleep(50);
+        ASSERT_TRUE(x.Geometry(main, &left, &top, &width, &height));
+    }
+    EXPECT_EQ(height, plain) << "the strip stayed after Cancel";
+    // A scan that went on would bring the strip back with its next page.
+    QThread::msleep(2000);
+    ASSERT_TRUE(x.Geometry(main, &left, &top, &width, &height));
+    EXPECT_EQ(height, plain);
+    EXPECT_TRUE(QDir(QString::fromStdString(out.path())).entryList(QDir::Files).isEmpty()) << "a file was saved";
+    EXPECT_TRUE(QDir(QString::fromStdString(home / ".config/ZAV/Quorin/TempImage"))
+                    .entryList(QDir::Files | QDir::Hidden)
+                    .isEmpty())
+        << "a page was left in the temporary folder";
+    EXPECT_EQ(x.Windows(kMainTitle).size(), 1) << "a message box came up";
+    EXPECT_EQ(program->state(), QProcess::Running);
     ASSERT_TRUE(x.WaitUntilActive(main));
     ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
     EXPECT_EQ(WaitForExit(), 0);

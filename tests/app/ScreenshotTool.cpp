@@ -1,7 +1,8 @@
 // Renders the program's windows under a real (virtual) display into PNG files for
 // review: the main window, a button tip, the About box, the scanner selection, the four
-// pages of the button settings, the Option and application-entry dialogs, and the scanner
-// options a destination can show before it scans.
+// pages of the button settings, the Option and application-entry dialogs, the scanner
+// options a destination can show before it scans, and the window while a scan runs (the
+// scanners' pages must arrive slowly: scripts/screenshots.sh sees to that).
 //   screenshot_tool OUTPUT_FOLDER
 // Runs on the embedded default scanner (the SANE test devices) with the real services.
 #include <QApplication>
@@ -27,7 +28,10 @@
 #include "ui/DlgSelectSource.h"
 #include "ui/DlgSetting.h"
 #include "ui/OptionDialog.h"
+#include "ui/ScanProgressPanel.h"
 #include "ui/SkinButton.h"
+#include <QLabel>
+#include <QProgressBar>
 
 namespace {
 
@@ -154,5 +158,31 @@ int main(int argc, char** argv) {
         ok = false;
     }
     poll.stop();
+
+    // A feeder scan photographed in the middle of its second page, then cancelled.
+    const std::pair<const char*, const char*> feeder[] = {
+        {"IsShowDriver", "false"}, {"Scanmethod", "ADF"}, {"Savetype", "Multi-page PDF"}, {"Colormode", "Gray"}};
+    for (const auto& [key, value] : feeder)
+        settings::WriteProfileString(settings::UserSettingsFilePath(), "Folder", key, value);
+    QTest::mouseClick(window.Button(app::kCmdFolder), Qt::LeftButton);
+    ui::ScanProgressPanel* indicator = window.Indicator();
+    const bool midPage = QTest::qWaitFor(
+        [&] {
+            const int value = indicator->Bar()->value();
+            return indicator->isVisible() && indicator->PageLabel()->text().endsWith(QStringLiteral(" 2")) &&
+                   value >= 40 && value <= 70;
+        },
+        60000);
+    if (midPage) {
+        ok &= Shoot(Framed(&window), out + "/scan-progress.png");
+    } else {
+        std::fprintf(stderr, "the scan's indicator did not show page 2 under way\n");
+        ok = false;
+    }
+    QTest::mouseClick(indicator->CancelButton(), Qt::LeftButton);
+    if (!QTest::qWaitFor([&] { return services.GetScanState() == core::ScanState::Idle; }, 20000)) {
+        std::fprintf(stderr, "the scan did not end after Cancel\n");
+        ok = false;
+    }
     return ok ? 0 : 1;
 }
