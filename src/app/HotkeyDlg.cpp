@@ -395,6 +395,12 @@ void CHotkeyDlg::TellWhereTheScanWent(const core::ScanRequest& request, const Sc
     note.summary = core::LoadUIString("MD_ScanDone");
     note.body = core::LoadUIString(CaptionKeyOf(request.destination)) + ":";
     for (const std::string& file : outcome.files) note.body += "\n" + file;
+    if (!outcome.recipient.empty()) {
+        std::string handed = core::LoadUIString("MD_HandedTo");
+        const size_t at = handed.find("%1");
+        if (at != std::string::npos) handed.replace(at, 2, outcome.recipient);
+        note.body += "\n" + handed;
+    }
     note.actionLabel = core::LoadUIString("MD_OpenFolder");
     note.file = outcome.files.front();
     platform::Notifier().Notify(note);

@@ -176,6 +176,7 @@ void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
     if (acquisitionState_.closed && !endReported_) {
         endReported_ = true;
         outcome_.delivered = !acquisitionState_.IsAbandoned() && !outcome_.files.empty();
+        if (outcome_.delivered && processor_) outcome_.recipient = processor_->Recipient();
         window_.AcquisitionEnded(Request(), outcome_);
     }
     // The scan is over and its pages are gone: the memory they held goes back.

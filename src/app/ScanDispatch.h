@@ -23,6 +23,7 @@ struct ScanOutcome {
     int endEvent = 0;
     bool delivered = false;         // the result reached the destination
     std::vector<std::string> files; // the files handed to the destination
+    std::string recipient;          // the application they were handed to, if any
 };
 
 // True when the window shows a progress indicator for the request: not for quiet

@@ -92,6 +92,8 @@ public:
     virtual void SuppressDriverDialog() = 0;
     // Starts the acquisition with the processor's own record.
     virtual bool Start(IAcquisition& acquisition) = 0;
+    // The application the files are handed to; empty when they only go to a folder.
+    virtual std::string Recipient() { return {}; }
 };
 
 using ProcesserFactory = std::function<std::unique_ptr<ScanProcesser>(const ScanRequest&)>;

@@ -47,6 +47,8 @@ public:
     void OnScanFinished(const std::string& path) override;
     void ResetSettings() override;
     bool LoadSettings() override;
+    // The name of the destination's application.
+    std::string Recipient() override { return LookUpApplication().GetAppName(); }
 
     const std::string& DestinationName() const { return destinationName_; }
     const std::string& DisplayPath() const { return displayPath_; }

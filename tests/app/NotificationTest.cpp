@@ -209,8 +209,8 @@ protected:
         if (!QTest::qWaitFor([&] { return Idle(); }, 60000)) ADD_FAILURE() << "the scan did not end";
         return services->Dispatch()->LastOutcome().files;
     }
-    bool FromDevice() {
-        core::ScanRequest request = core::ScanRequest::ForButton(core::kDestFolder, "test:0");
+    bool FromDevice(int destination = core::kDestFolder) {
+        core::ScanRequest request = core::ScanRequest::ForButton(destination, "test:0");
         request.origin = core::kOriginLocalPush;
         return services->StartScanTask(request);
     }
@@ -243,18 +243,33 @@ TEST_F(NotificationTest, OneForEachDeliveredScanNobodyWatchedNoneForACancelledOn
     const std::vector<std::string> last = Scan(
         [&] { QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton); }, [&] { window->showMinimized(); });
     ASSERT_EQ(last.size(), 1u);
+    // Started at the device for an application: the notification names it too.
+    for (const auto& [key, value] :
+         std::vector<std::pair<std::string, std::string>>{{"Savefolder", out.path()},
+                                                          {"Savetype", "PDF"},
+                                                          {"Resolution", "75"},
+                                                          {"Colormode", "Gray"},
+                                                          {"IsShowDriver", "false"},
+                                                          {"ListMapping", "1|Viewer|/bin/true|"},
+                                                          {"AppListID", "1"},
+                                                          {"Appexepath", "/bin/true"},
+                                                          {"AppName", "Viewer"}})
+        ASSERT_TRUE(settings::WriteProfileString(settings::UserSettingsFilePath(), "Application1", key, value));
+    const std::vector<std::string> handed = Scan([&] { ASSERT_TRUE(FromDevice(core::kDestApplication1)); });
+    ASSERT_EQ(handed.size(), 1u);
 
-    // The notifier sends in order: once the last scan's notification is there, any for
+    // The notifier sends in order: once the last scans' notifications are there, any for
     // the cancelled or the watched scan would be too.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return service.Notes().size() >= 2; }, 30000)) << service.Notes().size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.Notes().size() >= 3; }, 30000)) << service.Notes().size();
     QTest::qWait(200);
     const std::vector<Note> notes = service.Notes();
-    ASSERT_EQ(notes.size(), 2u);
-    const std::string files[] = {first[0], last[0]};
-    for (size_t i = 0; i < 2; ++i) {
+    ASSERT_EQ(notes.size(), 3u);
+    const std::string bodies[] = {"Scan To Folder:\n" + first[0], "Scan To Folder:\n" + last[0],
+                                  "Scan To Application1:\n" + handed[0] + "\nHanded to Viewer"};
+    for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(notes[i].app, "Scanner Utility");
         EXPECT_EQ(notes[i].summary, "Scan finished");
-        EXPECT_EQ(notes[i].body, "Scan To Folder:\n" + files[i]);
+        EXPECT_EQ(notes[i].body, bodies[i]);
         EXPECT_EQ(notes[i].actions, (std::vector<std::string>{"open", "Open Folder"}));
     }
     // Its action shows the file in the file manager.
