@@ -171,6 +171,7 @@ protected:
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
         ASSERT_TRUE(service.Start(address)) << "the notification service did not take its name";
         platform::SetDesktop(desktop);
+        if (const char* now = std::getenv("SANE_CONFIG_DIR")) previousSane = now;
         ::setenv("SANE_CONFIG_DIR", testsupport::WriteSlowSaneConfig(sane).c_str(), 1);
         ASSERT_TRUE(settings::SetCurrentSource("test:0"));
         Folder({{"Savefolder", out.path()},
@@ -193,6 +194,7 @@ protected:
         services.reset(); // removes the notifier
         platform::SetDesktop(nullptr);
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (!previousSane.empty()) ::setenv("SANE_CONFIG_DIR", previousSane.c_str(), 1);
         daemon.kill();
         daemon.waitForFinished(5000);
     }
@@ -219,6 +221,7 @@ protected:
     NotificationService service;
     std::shared_ptr<ShowingDesktop> desktop = std::make_shared<ShowingDesktop>();
     TempFolder sane, out;
+    std::string previousSane; // the configuration the other tests of the process use
     std::shared_ptr<testsupport::RecordingMessageBox> box = std::make_shared<testsupport::RecordingMessageBox>();
     std::unique_ptr<app::ProgramWindowServices> services;
     std::unique_ptr<app::CHotkeyDlg> window;

@@ -250,10 +250,12 @@ namespace {
 
 // The scan's indicator on the test scanner whose pages arrive slowly (about a second
 // each; the feeder holds ten): Scan To Folder takes every page of the feeder into one
-// PDF, in grey at 75 dpi.
+// PDF, in grey at 75 dpi. The slow configuration is read when SANE starts, which is once
+// per process: each case runs in a process of its own, as ctest runs them.
 class ScanIndicatorTest : public ProgramWindowTest {
 protected:
     void OpenSlow(bool startWorker = true) {
+        if (const char* now = std::getenv("SANE_CONFIG_DIR")) previousSane = now;
         ::setenv("SANE_CONFIG_DIR", testsupport::WriteSlowSaneConfig(sane).c_str(), 1);
         Open(false, startWorker);
         SetFolder({{"Scanmethod", "ADF"}, {"Savetype", "Multi-page PDF"}, {"Colormode", "Gray"}});
@@ -261,6 +263,10 @@ protected:
     void SetFolder(const std::vector<std::pair<std::string, std::string>>& values) {
         for (const auto& [key, value] : values)
             ASSERT_TRUE(settings::WriteProfileString(settings::UserSettingsFilePath(), "Folder", key, value));
+    }
+    void TearDown() override {
+        ProgramWindowTest::TearDown();
+        if (!previousSane.empty()) ::setenv("SANE_CONFIG_DIR", previousSane.c_str(), 1);
     }
     ui::ScanProgressPanel* Indicator() { return window->Indicator(); }
     QString PageShown() { return Indicator()->PageLabel()->text(); }
@@ -285,6 +291,7 @@ protected:
     }
 
     TempFolder sane;
+    std::string previousSane; // the configuration the other tests of the process use
 };
 
 TEST_F(ScanIndicatorTest, ShowsTheDestinationAndEachPageInTurnAndRefusesASecondPress) {
@@ -333,6 +340,7 @@ TEST_F(ScanIndicatorTest, CancelInTheMiddleOfPage2EndsWithEvent6AndLeavesNoFile)
 // A scan that is over before the indicator's delay shows none.
 TEST_F(ScanIndicatorTest, AFastScanShowsNoIndicator) {
     Open(false);
+    SetFolder({{"Scanmethod", "Flatbed"}});
     QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
     ASSERT_EQ(FilesAfterScan().size(), 1u);
     EXPECT_EQ(window->IndicatorShows(), 0);
