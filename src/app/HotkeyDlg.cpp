@@ -356,6 +356,11 @@ void CHotkeyDlg::AcquisitionStarted(const core::ScanRequest& request) {
 
 void CHotkeyDlg::ShowIndicator() {
     if (services_.GetScanState() == core::ScanState::Idle) return;
+    // Not while the scanner's options are still being chosen: no page has begun then.
+    if (services_.ScanProgress().page == 0) {
+        indicatorDelay_->start(100);
+        return;
+    }
     UpdateIndicator();
     // Shown inside the window, which it neither raises nor activates: the user may be
     // working in another one.

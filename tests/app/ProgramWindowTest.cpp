@@ -337,6 +337,32 @@ TEST_F(ScanIndicatorTest, CancelInTheMiddleOfPage2EndsWithEvent6AndLeavesNoFile)
     EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
 }
 
+// While the scanner's options dialog is up no page is read: the strip waits for the
+// first page, then shows.
+TEST_F(ScanIndicatorTest, WaitsForTheScannersOptionsDialogToClose) {
+    OpenSlow();
+    SetFolder({{"IsShowDriver", "true"}, {"Scanmethod", "Flatbed"}, {"Savetype", "PDF"}});
+    bool stripUnderDialog = true, pressed = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || pressed) return;
+        pressed = true;
+        // Well past the indicator's delay, the dialog still up.
+        QTimer::singleShot(1000, dialog, [&, dialog] {
+            stripUnderDialog = Indicator()->isVisible();
+            dialog->findChild<QPushButton*>("scanButton")->click();
+        });
+    });
+    poll.start(20);
+    QTest::mouseClick(window->Button(app::kCmdFolder), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Indicator()->isVisible(); }, 30000)) << "no strip for the page";
+    EXPECT_TRUE(pressed);
+    EXPECT_FALSE(stripUnderDialog) << "the strip showed while the options were chosen";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Idle(); }, 30000));
+    EXPECT_EQ(Files(out.path()).size(), 1u);
+}
+
 // A scan that is over before the indicator's delay shows none.
 TEST_F(ScanIndicatorTest, AFastScanShowsNoIndicator) {
     Open(false);
