@@ -595,7 +595,6 @@ struct ProgressCase {
 class SaneProgressTest : public SaneControlTest, public ::testing::WithParamInterface<ProgressCase> {};
 
 TEST_P(SaneProgressTest, ProgressFollowsThePagesAndCancelEndsWithEvent6) {
-    SKIP_UNDER_TSAN();
     ASSERT_TRUE(Open());
     const std::pair<const char*, const char*> slow[] = {{"source", "Automatic Document Feeder"},
                                                         {"hand-scanner", GetParam().handScanner},
@@ -626,7 +625,8 @@ TEST_P(SaneProgressTest, ProgressFollowsThePagesAndCancelEndsWithEvent6) {
     EXPECT_EQ(control->ScanInProgress(), 0);
     bool midPage = false;
     for (const AcquisitionProgress& p : seen) {
-        if (p.page == 0) continue;
+        // A page begun and not yet started at the device has no length yet.
+        if (p.page == 0 || p.bytesRead == 0) continue;
         if (GetParam().lengthKnown) {
             EXPECT_GT(p.expectedBytes, 0);
             EXPECT_LE(p.bytesRead, p.expectedBytes);
