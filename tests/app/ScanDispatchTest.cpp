@@ -138,6 +138,12 @@ public:
     }
     void RefreshButtons() override { ++refreshes; }
     void BringToFront() override { ++raised; }
+    void AcquisitionStarted(const core::ScanRequest&) override { ++started; }
+    void AcquisitionEnded(const core::ScanRequest&, const ScanOutcome& outcome) override {
+        outcomes.push_back(outcome);
+    }
+    int started = 0;
+    std::vector<ScanOutcome> outcomes; // one per acquisition whose end was handled
     bool deviceUsable = true;
     int handOvers = 0, refreshes = 0, raised = 0;
     std::function<void()> onProbe;
@@ -211,6 +217,11 @@ TEST_F(Dispatch, SinglePageTypeDeliversEachPageThenIgnoresFinish) {
     EXPECT_EQ(acquisition.log.front(), "open-new");
     EXPECT_EQ(std::count(acquisition.log.begin(), acquisition.log.end(), "open-new"), 3);
     EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
+    EXPECT_EQ(window.started, 1);
+    ASSERT_EQ(window.outcomes.size(), 1u);
+    EXPECT_TRUE(window.outcomes[0].delivered);
+    EXPECT_EQ(window.outcomes[0].endEvent, 4);
+    EXPECT_EQ(window.outcomes[0].files, record.pagesSaved);
 }
 
 TEST_F(Dispatch, MultiPageTypeAppendsAndFinishesOnce) {
@@ -221,6 +232,9 @@ TEST_F(Dispatch, MultiPageTypeAppendsAndFinishesOnce) {
     EXPECT_EQ(record.scansFinished, std::vector<std::string>{"/out/doc1"});
     EXPECT_EQ(acquisition.log,
               (std::vector<std::string>{"open-new", "add", "open-append", "add", "open-append", "add", "finish"}));
+    ASSERT_EQ(window.outcomes.size(), 1u);
+    EXPECT_TRUE(window.outcomes[0].delivered);
+    EXPECT_EQ(window.outcomes[0].files, std::vector<std::string>{"/out/doc1"});
 }
 
 struct CancelCase {
@@ -248,6 +262,12 @@ TEST_P(DispatchCancel, DeliversNothingAndAbandonsTheDocument) {
     EXPECT_TRUE(acquisition.path.empty()) << "the open document was abandoned";
     EXPECT_EQ(control.ScanInProgress(), 0);
     EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
+    // The window hears of the end once: nothing delivered, and which event ended it (none
+    // when the destination refused the scan and the dispatch ended it itself).
+    EXPECT_EQ(window.started, 1);
+    ASSERT_EQ(window.outcomes.size(), 1u);
+    EXPECT_FALSE(window.outcomes[0].delivered);
+    EXPECT_EQ(window.outcomes[0].endEvent, GetParam().refuse ? 0 : static_cast<int>(GetParam().terminal));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, DispatchCancel,
