@@ -32,6 +32,7 @@ bool CHotkeyApp::InitInstance() {
     if (QFileInfo::exists(QString::fromStdString(resourcePath_)))
         resourcesLoaded_ = QResource::registerResource(QString::fromStdString(resourcePath_));
 
+    if (hooks_.openPushEvent) hooks_.openPushEvent();
     if (hooks_.recordPushLaunch && hooks_.recordPushLaunch() && hooks_.signalPushEvent) hooks_.signalPushEvent();
 
     const std::string appName = QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();

@@ -16,6 +16,9 @@ public:
     struct Hooks {
         // Creates the main window (first instance only, after the instance check).
         std::function<std::unique_ptr<QDialog>()> createWindow;
+        // Opens (or creates) the event a start by the device's scan button signals for
+        // the running instance; before anything else is settled.
+        std::function<void()> openPushEvent;
         // Records a start by the device's scan button; true when one was recorded. The
         // push intake supplies it; without it no push start is recorded.
         std::function<bool()> recordPushLaunch;

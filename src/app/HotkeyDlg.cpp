@@ -472,6 +472,7 @@ void CHotkeyDlg::showEvent(QShowEvent* event) {
 }
 
 void CHotkeyDlg::StopWorkers() {
+    services_.StopPushIntake();
     if (worker_) worker_->Stop();
 }
 

@@ -78,6 +78,9 @@ public:
     virtual delivery::LauncherTaskCollector& Collector() = 0;
     // Exit: the acquisition object goes before the window closes.
     virtual void ReleaseAcquisition() = 0;
+    // The window is closing: device-started requests are refused from now on and the
+    // threads that receive them end.
+    virtual void StopPushIntake() {}
 };
 
 } // namespace app

@@ -3,11 +3,15 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "app/HelpLauncher.h"
 #include "app/ProgramServices.h"
 #include "core/Texts.h"
 #include "delivery/DestinationHandlers.h"
 #include "platform/Notifications.h"
+#include "pushscan/PushScanIntake.h"
 #include "scan/DriverIdentifer.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
@@ -53,7 +57,95 @@ TipValues ValuesOf(const settings::CommonSetting& record, settings::IF_MappingHa
     return v;
 }
 
+// What the push intake asks of the dispatch.
+class DispatchTarget : public pushscan::IScanTaskHandler {
+public:
+    explicit DispatchTarget(ScanOperationHandler& handler) : handler_(handler) {}
+    bool IsBusy() override { return handler_.IsBusy(); }
+    bool StartScanTask(const core::ScanRequest& request) override { return handler_.StartScanTask(request); }
+    std::string CurrentSource() override { return settings::CurrentSourceName(); }
+private:
+    ScanOperationHandler& handler_;
+};
+
 } // namespace
+
+// Hands calls from other threads to the user-interface thread and waits for them, like
+// the window does, except that a closing window cancels the waiting ones: the window's
+// closing waits for the threads that make these calls, and they must not wait for it.
+class ProgramWindowServices::UiGate : public IScanWindow {
+public:
+    UiGate(IScanWindow& window, QObject* uiObject)
+        : window_(window), ui_(uiObject), state_(std::make_shared<State>()) {}
+
+    int RunOnUiThread(const std::function<int()>& call) override {
+        if (QThread::currentThread() == ui_->thread()) return window_.RunOnUiThread(call);
+        auto job = std::make_shared<Job>();
+        auto state = state_;
+        {
+            std::lock_guard<std::mutex> guard(state->lock);
+            if (state->closed) return 0;
+        }
+        QMetaObject::invokeMethod(
+            ui_,
+            [state, job, call] {
+                {
+                    std::lock_guard<std::mutex> guard(state->lock);
+                    if (job->cancelled || state->closed) return;
+                    job->running = true;
+                    ++state->running;
+                }
+                const int result = call();
+                std::lock_guard<std::mutex> guard(state->lock);
+                job->result = result;
+                job->done = true;
+                --state->running;
+                state->changed.notify_all();
+            },
+            Qt::QueuedConnection);
+        std::unique_lock<std::mutex> lock(state->lock);
+        state->changed.wait(lock, [&] { return job->done || (state->closed && !job->running); });
+        if (!job->done) job->cancelled = true;
+        return job->done ? job->result : 0;
+    }
+    bool UpdateMenuForDevice(bool probe) override { return window_.UpdateMenuForDevice(probe); }
+    void RefreshButtons() override { window_.RefreshButtons(); }
+    void BringToFront() override { window_.BringToFront(); }
+    // The scan's progress strip and the notice of where a scan went belong to the window.
+    void AcquisitionStarted(const core::ScanRequest& request) override { window_.AcquisitionStarted(request); }
+    void AcquisitionEnded(const core::ScanRequest& request, const ScanOutcome& outcome) override {
+        window_.AcquisitionEnded(request, outcome);
+    }
+
+    void Close() {
+        std::lock_guard<std::mutex> guard(state_->lock);
+        state_->closed = true;
+        state_->changed.notify_all();
+    }
+    // A handed-over call is running on the user-interface thread now (the window is
+    // closing from inside it, from a dialog it opened).
+    bool CallRunning() const {
+        std::lock_guard<std::mutex> guard(state_->lock);
+        return state_->running > 0;
+    }
+
+private:
+    struct Job {
+        bool running = false;
+        bool done = false;
+        bool cancelled = false;
+        int result = 0;
+    };
+    struct State {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool closed = false;
+        int running = 0;
+    };
+    IScanWindow& window_;
+    QObject* ui_;
+    std::shared_ptr<State> state_;
+};
 
 ProgramWindowServices::ProgramWindowServices()
     : ProgramWindowServices(nullptr, scancontrol::CreateSaneSourceManager()) {}
@@ -78,6 +170,8 @@ ProgramWindowServices::ProgramWindowServices(std::unique_ptr<scancontrol::CDynam
 }
 
 ProgramWindowServices::~ProgramWindowServices() {
+    if (gate_) gate_->Close();
+    intake_.reset();
     // A listing still running would report to uiThread_, which goes with this object.
     sources_->WaitForBackground();
     if (control_) control_->SetEventListener(nullptr);
@@ -87,16 +181,40 @@ ProgramWindowServices::~ProgramWindowServices() {
     services_.reset();
 }
 
+void ProgramWindowServices::EnablePushIntake(const pushscan::IPushEventStore* store, void* pushEvent) {
+    pushIntake_ = true;
+    pushStore_ = store;
+    pushEvent_ = pushEvent;
+}
+
+void ProgramWindowServices::StopPushIntake() {
+    if (!intake_) return;
+    gate_->Close();
+    // From inside a handed-over call (a dialog it opened) the threads cannot end yet:
+    // they end when these services go.
+    if (!gate_->CallRunning()) intake_->Stop();
+}
+
 void ProgramWindowServices::Attach(IScanWindow& window) {
     window_ = &window;
+    gate_ = std::make_unique<UiGate>(window, &uiThread_);
     handler_ = std::make_shared<ScanOperationHandler>(
-        *control_, *scanner_, window,
+        *control_, *scanner_, *gate_,
         [this](const core::ScanRequest& request) { return delivery::CreateProcesser(request, &collector_); },
         SourceServices{[] { return settings::CurrentSourceName(); },
                        [](const std::string& n) { settings::SetCurrentSource(n); },
                        [] { scan::TwainCapHandler::GetInstance().HasDuplexUnit(); }});
     control_->SetEventListener(handler_.get());
     services_->SetScanStatus(handler_);
+    if (pushIntake_) {
+        pushTarget_ = std::make_unique<DispatchTarget>(*handler_);
+        pushscan::ChannelNames names{settings::ReadProductValue("Communication", "ShareMemoryName"),
+                                     settings::ReadProductValue("Communication", "MessageRecvEvent"),
+                                     settings::ReadProductValue("Communication", "MessageSendEvent"),
+                                     settings::ReadProductValue("Communication", "MessageRecvThreadEvent")};
+        intake_ = std::make_unique<pushscan::PushScanIntake>(*pushTarget_, pushStore_, pushEvent_, std::move(names));
+        intake_->Start();
+    }
 }
 
 bool ProgramWindowServices::StartScanTask(const core::ScanRequest& request) {

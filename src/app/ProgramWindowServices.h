@@ -17,6 +17,11 @@ class KeptSourceListing;
 namespace scan {
 class TwainScanner;
 }
+namespace pushscan {
+class IPushEventStore;
+class PushScanIntake;
+class IScanTaskHandler;
+} // namespace pushscan
 
 namespace app {
 
@@ -52,6 +57,14 @@ public:
     bool RunButtonSettings(void* parentWindow) override;
     delivery::LauncherTaskCollector& Collector() override { return collector_; }
     void ReleaseAcquisition() override;
+    void StopPushIntake() override;
+
+    // Serve device-started scans while the window lives: the driver channel's listener
+    // always, and the recorded button events when a store and the push event are given
+    // (both stay the caller's and must outlive these services). Call before the window
+    // attaches.
+    void EnablePushIntake(const pushscan::IPushEventStore* store, void* pushEvent);
+    pushscan::PushScanIntake* PushIntake() const { return intake_.get(); }
 
     ScanOperationHandler* Dispatch() const { return handler_.get(); }
     // The listing of the scanners, shared by every check of the window and the control.
@@ -71,6 +84,16 @@ private:
     std::shared_ptr<ScanOperationHandler> handler_;
     int lastStatus_ = 0;
     IScanWindow* window_ = nullptr; // the window attached, parent of the settings dialog
+
+    // Device-started requests reach the user-interface thread through this gate, which
+    // refuses them once the window closes.
+    class UiGate;
+    std::unique_ptr<UiGate> gate_;
+    std::unique_ptr<pushscan::IScanTaskHandler> pushTarget_;
+    std::unique_ptr<pushscan::PushScanIntake> intake_;
+    bool pushIntake_ = false;
+    const pushscan::IPushEventStore* pushStore_ = nullptr;
+    void* pushEvent_ = nullptr;
 };
 
 } // namespace app

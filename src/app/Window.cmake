@@ -11,7 +11,7 @@ su_library(su_appwindow
   SOURCES ButtonTips.cpp HelpTarget.cpp HelpLauncher.cpp SingleInstance.cpp HotkeyApp.cpp HotkeyDlg.cpp
           ButtonTips.h HelpTarget.h HelpLauncher.h SingleInstance.h HotkeyApp.h HotkeyDlg.h
           MainWindowServices.h
-  DEPS su_ui su_app su_delivery Qt6::Widgets Qt6::Network)
+  DEPS su_ui su_app su_delivery su_pushscan Qt6::Widgets Qt6::Network)
 set_target_properties(su_appwindow PROPERTIES AUTOMOC ON)
 # Qt's inline guarded pointers trip GCC's flow-based null check inside Qt's headers.
 target_compile_options(su_appwindow PRIVATE -Wno-null-dereference)
