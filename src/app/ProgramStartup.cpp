@@ -40,7 +40,7 @@ public:
         // back at once after.
         keep_ = std::make_unique<QTimer>();
         QObject::connect(keep_.get(), &QTimer::timeout, keep_.get(), [this] { Install(); });
-        keep_->start(250);
+        keep_->start(100);
     }
     ~TerminationRequests() {
         keep_.reset();
