@@ -21,7 +21,7 @@ add_executable(scanner-utility main.cpp ProgramWindowServices.cpp ProgramWindowS
 target_link_libraries(scanner-utility PRIVATE su_appwindow su_scan su_scancontrol_ui su_scancontrol su_delivery su_app)
 su_target_policy(scanner-utility)
 target_compile_options(scanner-utility PRIVATE -Wno-null-dereference)
-add_dependencies(scanner-utility scanner-utility-help su_data)
+add_dependencies(scanner-utility scanner-utility-help su_data PushEventData)
 
 add_executable(scanner-utility-help HelpViewerMain.cpp)
 target_link_libraries(scanner-utility-help PRIVATE su_appwindow Qt6::Widgets Qt6::Network)
@@ -85,6 +85,13 @@ add_dependencies(su_appwindow su_window_data)
 include(GNUInstallDirs)
 set(SU_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/scanner-utility)
 install(TARGETS scanner-utility scanner-utility-help RUNTIME DESTINATION ${SU_INSTALL_DIR})
+# The push-event store the program loads by name from its own folder, and the files
+# that let the scanner button daemon (scanbd) start the program.
+install(TARGETS PushEventData LIBRARY DESTINATION ${SU_INSTALL_DIR})
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/data/scanbd/scanner-utility-push.sh
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/scanner-utility/scanbd)
+install(FILES ${PROJECT_SOURCE_DIR}/data/scanbd/scanner-utility.conf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/scanner-utility/scanbd)
 install(FILES ${SU_PIC_OUTPUTS} DESTINATION ${SU_INSTALL_DIR}/pics)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/help/ DESTINATION ${SU_INSTALL_DIR}/help)
 install(FILES ${PROJECT_SOURCE_DIR}/data/scanner-utility.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
