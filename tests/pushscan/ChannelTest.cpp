@@ -220,7 +220,8 @@ TEST_F(Channel, TheDriverSeesTheReplyWhileTheScanIsStillBeingStarted) {
     EXPECT_EQ(driver.Int(2), 1);
     std::unique_lock<std::mutex> lock(handler.m);
     // The reply came in while StartScanTask has not returned (it waits for us).
-    handler.changed.wait(lock, [this] { return handler.inside; });
+    ASSERT_TRUE(handler.changed.wait_for(lock, std::chrono::seconds(30), [this] { return handler.inside; }))
+        << "the accepted request was not started";
     EXPECT_TRUE(handler.hold);
     EXPECT_EQ(handler.started.size(), 1u);
     lock.unlock();
