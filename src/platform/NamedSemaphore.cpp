@@ -1,5 +1,7 @@
 #include "platform/NamedSemaphore.h"
 
+#include "platform/SharedObjects.h"
+
 #include <fcntl.h>
 #include <semaphore.h>
 #include <sys/stat.h>
@@ -24,7 +26,11 @@ std::string PosixObjectName(const std::string& name) {
 NamedSemaphore::NamedSemaphore(const std::string& name, unsigned initialCount, bool anyAccount)
     : posixName_(PosixObjectName(name)) {
     mode_t mode = anyAccount ? 0666 : 0600;
-    sem_t* sem = ::sem_open(posixName_.c_str(), O_CREAT, mode, initialCount);
+    sem_t* sem = SEM_FAILED;
+    {
+        std::lock_guard<std::mutex> guard(SemaphoreTableLock());
+        sem = ::sem_open(posixName_.c_str(), O_CREAT, mode, initialCount);
+    }
     if (sem == SEM_FAILED) return;
     handle_ = sem;
     // sem_open applies the umask; widen the mode of the backing file when every account
@@ -34,11 +40,15 @@ NamedSemaphore::NamedSemaphore(const std::string& name, unsigned initialCount, b
 
 NamedSemaphore::~NamedSemaphore() {
     if (!handle_) return;
-    ::sem_close(static_cast<sem_t*>(handle_));
+    {
+        std::lock_guard<std::mutex> guard(SemaphoreTableLock());
+        ::sem_close(static_cast<sem_t*>(handle_));
+    }
     ::sem_unlink(posixName_.c_str());
 }
 
 bool NamedSemaphoreExists(const std::string& name) {
+    std::lock_guard<std::mutex> guard(SemaphoreTableLock());
     sem_t* sem = ::sem_open(PosixObjectName(name).c_str(), 0);
     if (sem == SEM_FAILED) return false;
     ::sem_close(sem);

@@ -27,6 +27,11 @@ std::string SemaphoreFile(const std::string& systemName) { return "/dev/shm/sem.
 
 } // namespace
 
+std::mutex& SemaphoreTableLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 std::string UserObjectName(const std::string& name) {
     const std::string suffix = "." + std::to_string(::geteuid());
     std::string result = PosixObjectName(name);
@@ -41,7 +46,11 @@ SemaphoreHandle CreateUserSemaphore(const std::string& name, unsigned initialCou
     const std::string systemName = UserObjectName(name);
     if (created) *created = false;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        sem_t* sem = ::sem_open(systemName.c_str(), O_CREAT | O_EXCL, 0600, initialCount);
+        sem_t* sem = SEM_FAILED;
+        {
+            std::lock_guard<std::mutex> guard(SemaphoreTableLock());
+            sem = ::sem_open(systemName.c_str(), O_CREAT | O_EXCL, 0600, initialCount);
+        }
         if (sem != SEM_FAILED) {
             if (created) *created = true;
             return sem;
@@ -57,12 +66,15 @@ SemaphoreHandle CreateUserSemaphore(const std::string& name, unsigned initialCou
 SemaphoreHandle OpenUserSemaphore(const std::string& name) {
     const std::string systemName = UserObjectName(name);
     if (!OwnedByUs(SemaphoreFile(systemName))) return nullptr;
+    std::lock_guard<std::mutex> guard(SemaphoreTableLock());
     sem_t* sem = ::sem_open(systemName.c_str(), 0);
     return sem == SEM_FAILED ? nullptr : sem;
 }
 
 void CloseSemaphore(SemaphoreHandle handle) {
-    if (handle) ::sem_close(Sem(handle));
+    if (!handle) return;
+    std::lock_guard<std::mutex> guard(SemaphoreTableLock());
+    ::sem_close(Sem(handle));
 }
 
 bool RemoveUserSemaphore(const std::string& name) {

@@ -7,9 +7,16 @@
 // another account is never used.
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 
 namespace platform {
+
+// The C library keeps one table of the named semaphores a process has open, guarded by
+// a lock of its own that race checkers cannot see; every sem_open and sem_close of the
+// program goes under this lock as well, so that threads opening and closing semaphores at
+// once are seen to be ordered.
+std::mutex& SemaphoreTableLock();
 
 // "/" + the name with every character outside A-Z a-z 0-9 _ . - replaced by '_' + "."
 // + the numeric user id, e.g. "/ScannerUtilityDriverRequest.1000".

@@ -37,6 +37,17 @@ std::string SystemName(const std::string& name) {
     return result + "." + std::to_string(::geteuid());
 }
 
+// The driver's own semaphore calls. (Under the program's lock for the C library's
+// table of open semaphores: here the driver shares the process with the listener.)
+sem_t* RawOpen(const std::string& name, int flags) {
+    std::lock_guard<std::mutex> guard(platform::SemaphoreTableLock());
+    return ::sem_open(name.c_str(), flags, 0600, 0);
+}
+void RawClose(sem_t* sem) {
+    std::lock_guard<std::mutex> guard(platform::SemaphoreTableLock());
+    ::sem_close(sem);
+}
+
 bool Exists(const std::string& file) { return ::access(("/dev/shm/" + file).c_str(), F_OK) == 0; }
 
 // A dispatch whose busy answer the test sets; StartScanTask records the request and,
@@ -82,13 +93,13 @@ public:
         EXPECT_EQ(::ftruncate(fd_, kMessageBlockSize), 0);
         block_ =
             static_cast<unsigned char*>(::mmap(nullptr, kMessageBlockSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0));
-        reply_ = ::sem_open(SystemName(kNames.replyEvent).c_str(), O_CREAT, 0600, 0);
+        reply_ = RawOpen(SystemName(kNames.replyEvent), O_CREAT);
     }
     ~RawDriver() {
         ::munmap(block_, kMessageBlockSize);
         ::close(fd_);
         ::shm_unlink(SystemName(kNames.shareMemory).c_str());
-        ::sem_close(reply_);
+        RawClose(reply_);
         ::sem_unlink(SystemName(kNames.replyEvent).c_str());
     }
     // Writes the message, signals the program and waits for the reply (false: none in
@@ -96,10 +107,10 @@ public:
     bool Send(const std::vector<unsigned char>& message, int timeoutMs = 10000) {
         std::memset(block_, 0x5A, kMessageBlockSize); // filler: untouched bytes stay 0x5A
         std::memcpy(block_, message.data(), message.size());
-        sem_t* request = ::sem_open(SystemName(kNames.requestEvent).c_str(), 0);
+        sem_t* request = RawOpen(SystemName(kNames.requestEvent), 0);
         if (request == SEM_FAILED) return false;
         ::sem_post(request);
-        ::sem_close(request);
+        RawClose(request);
         timespec until{};
         ::clock_gettime(CLOCK_REALTIME, &until);
         until.tv_sec += timeoutMs / 1000;
@@ -231,7 +242,7 @@ TEST_F(Channel, TheDriverSeesTheReplyWhileTheScanIsStillBeingStarted) {
 TEST_F(Channel, AVanishedDriverCostsOneMessage) {
     const std::string request = SystemName(kNames.requestEvent);
     // A request with no block behind it, then one whose reply semaphore is gone.
-    sem_t* r = ::sem_open(request.c_str(), 0);
+    sem_t* r = RawOpen(request, 0);
     ASSERT_NE(r, SEM_FAILED);
     ::sem_post(r);
     ::usleep(100000);
@@ -243,7 +254,7 @@ TEST_F(Channel, AVanishedDriverCostsOneMessage) {
         ::close(fd);
         ::shm_unlink(SystemName(kNames.shareMemory).c_str());
     }
-    ::sem_close(r);
+    RawClose(r);
     // The listener is still there and answers the next driver.
     RawDriver driver;
     ASSERT_TRUE(driver.Send({0}));
