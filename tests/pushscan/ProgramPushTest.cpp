@@ -64,6 +64,12 @@ bool WaitFor(Condition done, int ms) {
 class ProgramPush : public ::testing::Test {
 protected:
     void SetUp() override {
+#if defined(__SANITIZE_THREAD__)
+        // The program under test is built for ThreadSanitizer too, and Debian's Qt is not:
+        // Qt's own hand-offs between its threads read as races and end the program. The
+        // channel, the push events and the storm are checked in-process (pushscan_tests).
+        GTEST_SKIP() << "Qt's internal threads are not instrumented for ThreadSanitizer";
+#endif
         privateShm_ = testsupport::UsePrivateSharedMemory();
         ::chmod(runtime_.path().c_str(), 0700);
         const std::string program = testsupport::ProgramFolder();
