@@ -193,7 +193,8 @@ bool RemoveUserSharedBlock(const std::string& name) { return ::shm_unlink(UserOb
 namespace platform {
 
 int LockFile(const std::string& path, int timeoutMs) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Not through a link: the folder may be the shared temporary folder.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
