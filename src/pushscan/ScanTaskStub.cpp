@@ -9,10 +9,12 @@ ScanTaskStub::ScanTaskStub(IScanTaskMessageProcesser* processor, std::string sha
     : processor_(processor), shareMemoryName_(std::move(shareMemoryName)), replyEventName_(std::move(replyEventName)),
       requestEventName_(std::move(requestEventName)) {
     requestEvent_ = ScanTaskStub::CreateRecvEvent(requestEventName_);
+    createdRequestEvent_ = requestEvent_ != nullptr;
 }
 
 ScanTaskStub::~ScanTaskStub() {
-    if (!requestEvent_) return;
+    // A double's own event is the double's to release.
+    if (!requestEvent_ || !createdRequestEvent_) return;
     platform::CloseSemaphore(requestEvent_);
     // The request event is ours: its name goes with the stub, so that nothing of the
     // program is left behind for the driver to signal.
@@ -20,7 +22,11 @@ ScanTaskStub::~ScanTaskStub() {
 }
 
 void ScanTaskStub::RecreateRequestEvent() {
-    if (requestEvent_) CloseEvent(requestEvent_);
+    if (requestEvent_ && createdRequestEvent_) {
+        platform::CloseSemaphore(requestEvent_);
+        platform::RemoveUserSemaphore(requestEventName_);
+    }
+    createdRequestEvent_ = false;
     requestEvent_ = CreateRecvEvent(requestEventName_);
 }
 

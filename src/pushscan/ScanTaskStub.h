@@ -68,7 +68,8 @@ protected:
     virtual platform::WaitResult Wait(EventHandle handle, int timeoutMs);
 
     // The derived class's CreateRecvEvent is not reachable from the base constructor: a
-    // double that replaces it creates the event again with this.
+    // double that replaces it creates the event again with this (and releases its own
+    // event itself).
     void RecreateRequestEvent();
 
 private:
@@ -79,7 +80,7 @@ private:
     std::string shareMemoryName_;
     std::string replyEventName_;
     std::string requestEventName_;
-    bool createdRequestEvent_ = false;
+    bool createdRequestEvent_ = false; // by the stub's own system operation
 };
 
 class LTOperator;

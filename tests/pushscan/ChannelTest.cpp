@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -352,5 +353,81 @@ INSTANTIATE_TEST_SUITE_P(Codes, StubResult,
                                            StubCase{"replyTooLarge", true, true, true, true, 4097, 3, 1},
                                            StubCase{"noMessage", true, true, true, false, 3, 4, 0}),
                          [](const ::testing::TestParamInfo<StubCase>& p) { return std::string(p.param.name); });
+
+} // namespace
+
+namespace {
+
+// The stub's system operations replaced: each step's failure gives its result, and
+// nothing the stub opened is left open.
+class ScriptedStub : public pushscan::ScanTaskStub {
+public:
+    explicit ScriptedStub(pushscan::IScanTaskMessageProcesser* p) : ScanTaskStub(p, "m", "reply", "request" + kTag) {
+        RecreateRequestEvent();
+        // The reply event is set and reset by the stub itself: a real one.
+        reply_ = platform::CreateUserSemaphore("double reply" + kTag, 0);
+    }
+    ~ScriptedStub() override {
+        platform::CloseSemaphore(reply_);
+        platform::RemoveUserSemaphore("double reply" + kTag);
+    }
+    platform::WaitResult wait = platform::WaitResult::Signalled;
+    bool mapOk = true, viewOk = true, replyOk = true;
+    int opened = 0, closed = 0, mapped = 0, unmapped = 0;
+    unsigned char view[pushscan::kMessageBlockSize] = {};
+
+protected:
+    EventHandle CreateRecvEvent(const std::string&) override { return &request_; }
+    EventHandle OpenSendEvent(const std::string&) override {
+        if (!replyOk) return nullptr;
+        ++opened;
+        return reply_;
+    }
+    bool MapMessage(const std::string&, std::size_t size, platform::SharedBlock& block) override {
+        if (!mapOk) return false;
+        ++mapped;
+        block.descriptor = 99;
+        block.view = viewOk ? view : nullptr;
+        block.size = size;
+        return true;
+    }
+    void UnmapMessage(platform::SharedBlock& block) override {
+        if (block.descriptor >= 0) ++unmapped;
+        block = platform::SharedBlock();
+    }
+    void CloseEvent(EventHandle handle) override {
+        if (handle == reply_) ++closed;
+    }
+    platform::WaitResult Wait(EventHandle, int) override { return wait; }
+
+private:
+    int request_ = 0;
+    EventHandle reply_ = nullptr;
+};
+
+TEST(StubDouble, EachFailingStepGivesItsResultAndReleasesWhatWasOpened) {
+    CountingProcessor processor;
+    struct Step {
+        const char* name;
+        std::function<void(ScriptedStub&)> set;
+        int result;
+    };
+    const std::vector<Step> steps = {
+        {"waitFailed", [](ScriptedStub& s) { s.wait = platform::WaitResult::Failed; }, 4},
+        {"timedOut", [](ScriptedStub& s) { s.wait = platform::WaitResult::TimedOut; }, 4},
+        {"noMapping", [](ScriptedStub& s) { s.mapOk = false; }, 3},
+        {"mappingWithoutView", [](ScriptedStub& s) { s.viewOk = false; }, 3},
+        {"noReplyEvent", [](ScriptedStub& s) { s.replyOk = false; }, 2},
+        {"answered", [](ScriptedStub&) {}, 0},
+    };
+    for (const Step& step : steps) {
+        ScriptedStub stub(&processor);
+        step.set(stub);
+        EXPECT_EQ(stub.RecvScanTaskMessage(500), step.result) << step.name;
+        EXPECT_EQ(stub.unmapped, stub.mapped) << step.name;
+        EXPECT_EQ(stub.closed, stub.opened) << step.name;
+    }
+    EXPECT_EQ(processor.processed, 1);
+}
 
 } // namespace
