@@ -406,6 +406,7 @@ private:
 };
 
 TEST(StubDouble, EachFailingStepGivesItsResultAndReleasesWhatWasOpened) {
+    testsupport::UsePrivateSharedMemory();
     CountingProcessor processor;
     struct Step {
         const char* name;
