@@ -4,11 +4,14 @@
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+REPLAY_BUILD ?= build-replay
+FUZZ_SECONDS ?= 60
 JOBS       ?= 2
 CMAKE_ARGS ?=
 export SANE_CONFIG_DIR := $(CURDIR)/data/sane
 
-.PHONY: all deps build test sanitize tsan bench run screenshots clean
+.PHONY: all deps build test sanitize sanitize-replay tsan fuzz bench run screenshots clean
 
 all: build
 
@@ -34,6 +37,18 @@ sanitize: deps
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --no-tests=error --output-on-failure -j$(JOBS) --timeout 900
 
+# The parser tests and the replay of the fuzz corpora under ASan + UBSan, in a small build
+# of their own (what CI runs; `make sanitize` runs every test so).
+sanitize-replay: deps
+	scripts/sanitize-replay.sh $(REPLAY_BUILD) $(JOBS)
+
+# libFuzzer targets of the parsers (clang), each run FUZZ_SECONDS seconds.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+		-DSU_FUZZ=ON -DSU_BUILD_TESTS=OFF -DSU_BUILD_BENCH=OFF -DSU_BUILD_UI=OFF $(CMAKE_ARGS)
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_targets
+	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSU_TSAN=ON -DSU_BUILD_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(TSAN_BUILD) -j$(JOBS)
@@ -49,4 +64,4 @@ screenshots: build
 	scripts/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(REPLAY_BUILD)

@@ -91,12 +91,18 @@ typedef uint8_t Bytes16 __attribute__((vector_size(16)));
 
 __attribute__((target("ssse3"))) void SwapRedBlueSsse3(const uint8_t* __restrict src, uint8_t* __restrict dst,
                                                        size_t pixels) {
+#if !defined(__clang__)
     const Bytes16 order = {2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15};
+#endif
     size_t x = 0;
     for (; x + 6 <= pixels; x += 5) { // reads and writes 16 bytes within the row
         Bytes16 v;
         std::memcpy(&v, src + 3 * x, 16);
+#if defined(__clang__) // the same shuffle in clang's spelling (fuzz builds)
+        v = __builtin_shufflevector(v, v, 2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+#else
         v = __builtin_shuffle(v, order);
+#endif
         std::memcpy(dst + 3 * x, &v, 16);
     }
     SwapRedBlueScalar(src, dst, x, pixels);
