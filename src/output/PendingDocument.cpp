@@ -6,6 +6,7 @@
 #include "output/FileNaming.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
+#include "platform/Temporaries.h"
 
 namespace output {
 namespace {
@@ -24,6 +25,8 @@ bool PendingDocument::Reserve(const std::string& folder, const std::string& base
     folder_ = folder;
     baseName_ = baseName;
     extension_ = extension;
+    // Documents of scans that were killed before they were published are nobody's.
+    platform::SweepOrphanedWorkingFiles(folder);
     final_ = MakeSequencedFileName(folder, baseName, extension);
     auto& fs = platform::FileSystem();
     for (int attempt = 0; attempt < 16; ++attempt) {

@@ -5,7 +5,8 @@
 // replacing a file: when the name was taken meanwhile (another program, a second scan),
 // the document takes the next free number of its series. A program watching the folder
 // therefore never sees a growing or half-written document, and a program killed during
-// a scan leaves no broken file under a final name.
+// a scan leaves no broken file under a final name. The working name carries the writer's
+// process id: the next document reserved in the folder removes those whose writer is gone.
 
 #include <string>
 

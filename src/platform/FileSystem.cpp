@@ -9,9 +9,9 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
-#include <random>
 
 #include "platform/Services.h"
+#include "platform/Temporaries.h"
 
 namespace platform {
 namespace {
@@ -81,6 +81,24 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// An unnamed file in the folder (O_TMPFILE): it disappears with its descriptor unless
+// it is given a name, so a writer killed before that leaves nothing. -1 when the file
+// system cannot make one (the caller then writes under a temporary name).
+int OpenUnnamed(const std::string& folder, mode_t mode) {
+    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+}
+
+// Gives the unnamed file of the descriptor the name `path`, which must not exist: 0 when
+// done, else the system's error number (EEXIST when the name is taken).
+int NameUnnamed(int fd, const std::string& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    const int error = errno;
+    // Without /proc: the descriptor itself (allowed to privileged processes only).
+    if (error == ENOENT && ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    return error == ENOENT ? errno : error;
+}
+
 } // namespace
 
 bool FileVersion::SameAs(const FileVersion& o) const {
@@ -125,9 +143,11 @@ bool PosixFileSystem::CopyNoOverwrite(const std::string& from, const std::string
     struct stat st;
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     if (::access(to.c_str(), F_OK) == 0) return false;
-    // Written under a hidden name, published under the target name when complete.
+    // Written into an unnamed file, or else under a hidden name, and published under the
+    // target name when complete.
     std::string working;
-    int raw = -1;
+    int raw = OpenUnnamed(FolderOf(to), st.st_mode & 0777);
+    const bool unnamed = raw >= 0;
     for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
         working = HiddenWorkingName(to);
         raw = ::open(working.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
@@ -149,6 +169,11 @@ bool PosixFileSystem::CopyNoOverwrite(const std::string& from, const std::string
             ok = false;
             break;
         }
+    }
+    if (unnamed) {
+        if (ok) ok = NameUnnamed(out.get(), to) == 0;
+        if (::close(out.release()) != 0) ok = false;
+        return ok;
     }
     if (::close(out.release()) != 0) ok = false;
     if (ok) ok = PublishNoReplace(working, to) == 0;
@@ -190,14 +215,12 @@ int PosixFileSystem::PublishNoReplace(const std::string& from, const std::string
 }
 
 std::string HiddenWorkingName(const std::string& path) {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 random{std::random_device{}()};
-    std::string suffix(6, 'a');
-    for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
     const size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + "." + name + "." + suffix + ".part";
+    // "<name>.tmp<pid>-<letters>" gives the writer's id and the random letters.
+    const std::string temporary = TemporaryNameFor(name);
+    return folder + "." + name + "." + temporary.substr(name.size() + 4) + ".part";
 }
 
 bool PosixFileSystem::Remove(const std::string& path) {
@@ -254,11 +277,14 @@ bool PosixFileSystem::WriteFileAtomic(const std::string& path, const std::string
     bool existed = ::stat(path.c_str(), &st) == 0;
     if (existed) mode = st.st_mode & 0777;
 
-    std::random_device seed;
+    // The content goes into an unnamed file where the file system allows it: a writer
+    // killed while writing or flushing leaves nothing. It is named (with this process's
+    // id in the name, so a later start can tell it is nobody's) only for the rename.
     std::string temp;
-    int raw = -1;
+    int raw = OpenUnnamed(FolderOf(path), existed ? 0600 : mode);
+    const bool unnamed = raw >= 0;
     for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
-        temp = path + ".tmp" + std::to_string(seed() % 1000000);
+        temp = TemporaryNameFor(path);
         raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : mode);
         if (raw < 0 && errno != EEXIST) return false;
     }
@@ -267,10 +293,19 @@ bool PosixFileSystem::WriteFileAtomic(const std::string& path, const std::string
     bool ok = WriteAll(fd.get(), content.data(), content.size());
     if (ok && existed) ok = ::fchmod(fd.get(), mode) == 0;
     if (ok) ok = ::fsync(fd.get()) == 0;
+    if (ok && unnamed) {
+        int named = EEXIST;
+        for (int attempt = 0; attempt < 16 && named == EEXIST; ++attempt) {
+            temp = TemporaryNameFor(path);
+            named = NameUnnamed(fd.get(), temp);
+        }
+        ok = named == 0;
+        if (!ok) temp.clear();
+    }
     if (::close(fd.release()) != 0) ok = false;
     if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
-        ::unlink(temp.c_str());
+        if (!temp.empty()) ::unlink(temp.c_str());
         return false;
     }
     // Make the rename itself durable.

@@ -43,8 +43,9 @@ public:
     // system gives them. False when the folder cannot be listed.
     virtual bool ListFolder(const std::string& path, std::vector<std::string>& names) const = 0;
     // Copies a file; refuses (false) when the target exists, and never leaves a
-    // partial target behind. The copy is made under a hidden name beside the target and
-    // published whole, so a program watching the folder never sees it grow.
+    // partial target behind. The copy is made in an unnamed file (or, where the file
+    // system has none, under a hidden name beside the target) and published whole, so a
+    // program watching the folder never sees it grow.
     virtual bool CopyNoOverwrite(const std::string& from, const std::string& to) = 0;
     // Creates an empty file; false when the name exists already or the file cannot be
     // made. The error (errno) is left in *error when given.
@@ -58,7 +59,9 @@ public:
     virtual bool ReadFile(const std::string& path, std::string& content) const = 0;
     // Replaces the file's content as a whole: a temporary file beside it is written,
     // flushed to disk and renamed over the target, so readers and crashes see either
-    // the old or the new content, never a mixture.
+    // the old or the new content, never a mixture. The temporary file is unnamed while
+    // it is written where the file system allows it, and its name carries this
+    // process's id (platform/Temporaries.h), so none outlives a killed writer for good.
     virtual bool WriteFileAtomic(const std::string& path, const std::string& content) = 0;
 
     // Versions let callers keep what they derived from a file for as long as the file
@@ -96,9 +99,10 @@ public:
     static constexpr int kSettleSeconds = 3;
 };
 
-// A name beside `path` (same folder, hidden, "." + the file name + "." + six random
-// characters + ".part") for a file that is being written and will be published under
-// `path` when complete.
+// A name beside `path` (same folder, hidden, "." + the file name + "." + this process's
+// id + "-" + six random characters + ".part") for a file that is being written and will
+// be published under `path` when complete. The id lets a later process remove the file
+// once its writer is gone (platform/Temporaries.h).
 std::string HiddenWorkingName(const std::string& path);
 
 // Creates every missing folder along the path (a trailing '/' is allowed) in the

@@ -1,11 +1,14 @@
 #include "settings/ProductData.h"
 
 #include <mutex>
+#include <set>
+#include <string>
 #include <stdexcept>
 
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"
 #include "platform/Services.h"
+#include "platform/Temporaries.h"
 #include "settings/Profile.h"
 
 namespace settings {
@@ -30,6 +33,26 @@ CurrentSource& Current() {
 }
 
 const char* const kDestinationSections[] = {"Application1", "Application2", "Folder", "Email", "Fax"};
+
+// Once per process and folder: the replacements of Sets.dat and Prdct.dat a killed
+// program left in the user folder are removed.
+void SweepOnce(const std::string& folder) {
+    static std::mutex lock;
+    static auto* swept = new std::set<std::string>;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!swept->insert(folder).second) return;
+    }
+    platform::SweepOrphanedTemporaries(folder);
+}
+
+// Files of the working-image folder: pages the scanning control writes and the encoders
+// take, their converted copies and the dispatch's temporary file.
+bool IsWorkingImage(const std::string& name) {
+    for (const char* prefix : {"~ImageTempFile", ".~ImageTempFile", "~temp"})
+        if (name.compare(0, std::char_traits<char>::length(prefix), prefix) == 0) return true;
+    return false;
+}
 
 // A stored save folder that names the destination's default needs no folder of its own.
 bool NamesDefaultFolder(const std::string& folder) { return folder.empty() || folder == "default"; }
@@ -74,12 +97,17 @@ std::string UserFolder() {
     platform::CreateFolderPath(folder);
     folder += "Quorin/";
     platform::CreateFolderPath(folder);
+    SweepOnce(folder);
     return folder;
 }
 
 std::string WorkingImageFolder() {
     std::string folder = UserFolder() + "TempImage/";
     platform::CreateFolderPath(folder);
+    // Pages have no writer's id in their names: the folder is cleaned by the first of its
+    // users to find no other, and every process that works in it says so until it ends.
+    platform::JoinSharedFolder(folder, IsWorkingImage);
+    platform::SweepOrphanedTemporaries(folder);
     return folder;
 }
 

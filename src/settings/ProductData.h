@@ -33,9 +33,13 @@ std::string ReadUIText(const std::string& key);
 
 // $XDG_CONFIG_HOME/<CompanyPathSection>/Quorin/, both folders created when missing. A
 // company value that is empty or would leave the configuration folder is replaced by
-// "scanner-utility".
+// "scanner-utility". The first request of a process removes the temporary files that
+// killed writers of Sets.dat and Prdct.dat left there.
 std::string UserFolder();
 // The user folder's TempImage/, created on every request: where pages wait to be encoded.
+// The process counts as a user of the folder from its first request until it ends; the
+// first user that finds no other removes the pages and working files left by users that
+// are gone. Working files whose writer is gone are removed on every request.
 std::string WorkingImageFolder();
 // The user's pictures folder (XDG), else the home folder.
 std::string PicturesFolderPath();

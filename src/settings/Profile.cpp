@@ -149,11 +149,79 @@ bool Store(const std::string& file, const std::string& content) {
 
 } // namespace
 
+struct ProfileWriteBatch::Pending {
+    std::string file;
+    bool loaded = false; // content holds the file (as read at the first edit) and the edits
+    bool existed = false;
+    std::string original;
+    std::string content;
+};
+
+namespace {
+
+thread_local ProfileWriteBatch::Pending* currentBatch = nullptr;
+
+// The open batch of this thread when it is for that file.
+ProfileWriteBatch::Pending* BatchFor(const std::string& file) {
+    return currentBatch && currentBatch->file == file ? currentBatch : nullptr;
+}
+
+// The content a write starts from: the batch's pending content, else the file.
+bool LoadForEdit(const std::string& file, std::string& content) {
+    if (auto* batch = BatchFor(file)) {
+        if (!batch->loaded) {
+            batch->existed = Load(file, batch->original);
+            batch->content = batch->original;
+            batch->loaded = true;
+        }
+        content = batch->content;
+        return batch->existed || !content.empty();
+    }
+    return Load(file, content);
+}
+
+// Where a write's result goes: the batch, else the file.
+bool Replace(const std::string& file, const std::string& content) {
+    if (auto* batch = BatchFor(file)) {
+        batch->content = content;
+        return true;
+    }
+    return Store(file, content);
+}
+
+// The parsed lines a read looks at: the batch's pending content, else the file's.
+ParsedFile LinesOf(const std::string& file) {
+    if (auto* batch = BatchFor(file); batch && batch->loaded)
+        return std::make_shared<const std::vector<Line>>(Parse(batch->content));
+    return Cache().Get(file);
+}
+
+} // namespace
+
+ProfileWriteBatch::ProfileWriteBatch(const std::string& file) : pending_(new Pending) {
+    pending_->file = file;
+    if (!currentBatch) currentBatch = pending_;
+}
+
+ProfileWriteBatch::~ProfileWriteBatch() {
+    if (currentBatch == pending_) currentBatch = nullptr;
+    delete pending_;
+}
+
+bool ProfileWriteBatch::Commit() {
+    const bool mine = currentBatch == pending_;
+    if (mine) currentBatch = nullptr;
+    if (!mine || !pending_->loaded) return true;
+    pending_->loaded = false;
+    if (pending_->content == pending_->original) return true;
+    return Store(pending_->file, pending_->content);
+}
+
 bool EqualsNoCase(const std::string& a, const std::string& b) { return platform::EqualsIgnoringAsciiCase(a, b); }
 
 std::string ReadProfileStringWhole(const std::string& file, const std::string& section, const std::string& key,
                                    const std::string& fallback) {
-    ParsedFile parsed = Cache().Get(file);
+    ParsedFile parsed = LinesOf(file);
     if (!parsed) return fallback;
     const std::vector<Line>& lines = *parsed;
     size_t s = FindSection(lines, Trim(section));
@@ -179,7 +247,7 @@ bool WriteProfileString(const std::string& file, const std::string& sectionName,
     if (section.find(']') != std::string::npos) return false;
 
     std::string content;
-    const bool existed = Load(file, content); // a missing file is written from nothing
+    const bool existed = LoadForEdit(file, content); // a missing file is written from nothing
     const std::string eol = LineEndOf(content);
     const std::string entry = key + "=" + value;
     auto lines = Parse(content);
@@ -188,7 +256,9 @@ bool WriteProfileString(const std::string& file, const std::string& sectionName,
     std::string result;
     if (s == lines.size()) {
         result = content;
-        if (!result.empty() && result.back() != '\n') result += eol;
+        // A last line without its line end gets one (a bare CR is completed to CR LF).
+        if (!result.empty() && result.back() == '\r') result += '\n';
+        else if (!result.empty() && result.back() != '\n') result += eol;
         result += "[" + section + "]" + eol + entry + eol;
     } else {
         size_t end = SectionEnd(lines, s);
@@ -206,19 +276,23 @@ bool WriteProfileString(const std::string& file, const std::string& sectionName,
             // blank lines and comments before the next section stay where they are.
             const Line& after = lines[lastEntry];
             result = content.substr(0, after.next);
-            if (after.next == after.end) result += eol; // last line had no line end
+            // The last line had no line end: nothing after it, or a bare CR (which the
+            // reader does not take as one). Without one the entry would join that line;
+            // a bare CR is completed to CR LF, so the line reads as it did.
+            if (after.next > 0 && content[after.next - 1] == '\r') result += '\n';
+            else if (after.next == 0 || content[after.next - 1] != '\n') result += eol;
             result += entry + eol + content.substr(after.next);
         }
     }
     // The file already says exactly this: replacing it (and flushing it to disk) would
     // change nothing but its times.
     if (existed && result == content) return true;
-    return Store(file, result);
+    return Replace(file, result);
 }
 
 bool DeleteProfileKey(const std::string& file, const std::string& section, const std::string& key) {
     std::string content;
-    if (!Load(file, content)) return true;
+    if (!LoadForEdit(file, content)) return true;
     auto lines = Parse(content);
     size_t s = FindSection(lines, Trim(section));
     if (s == lines.size()) return true;
@@ -234,12 +308,12 @@ bool DeleteProfileKey(const std::string& file, const std::string& section, const
     }
     if (!removed) return true;
     if (end < lines.size()) result += content.substr(lines[end].begin);
-    return Store(file, result);
+    return Replace(file, result);
 }
 
 std::vector<std::string> ListProfileSections(const std::string& file) {
     std::vector<std::string> names;
-    ParsedFile parsed = Cache().Get(file);
+    ParsedFile parsed = LinesOf(file);
     if (!parsed) return names;
     for (const auto& line : *parsed) {
         if (line.kind != Line::Section || line.name.empty()) continue;
@@ -252,7 +326,7 @@ std::vector<std::string> ListProfileSections(const std::string& file) {
 
 std::vector<std::string> ListProfileKeys(const std::string& file, const std::string& section) {
     std::vector<std::string> names;
-    ParsedFile parsed = Cache().Get(file);
+    ParsedFile parsed = LinesOf(file);
     if (!parsed) return names;
     const std::vector<Line>& lines = *parsed;
     size_t s = FindSection(lines, Trim(section));

@@ -42,6 +42,30 @@ std::vector<std::string> ListProfileSections(const std::string& file);
 // Key names of the first matching section, in file order (each once).
 std::vector<std::string> ListProfileKeys(const std::string& file, const std::string& section);
 
+// Gathers the writes of the calling thread to one file and replaces the file once, at
+// Commit, so that several keys (the records of every destination) change together: a
+// crash or a kill leaves the old file or the new one, never a file with part of the
+// keys changed. While the batch lives, WriteProfileString and DeleteProfileKey of this
+// thread on that file edit the pending content (each still answers whether it was
+// accepted), and this thread's reads of the file see the pending content; other threads
+// and processes see the file as it was until Commit. A batch dropped without Commit
+// writes nothing. Batches do not nest.
+class ProfileWriteBatch {
+public:
+    explicit ProfileWriteBatch(const std::string& file);
+    ~ProfileWriteBatch();
+    ProfileWriteBatch(const ProfileWriteBatch&) = delete;
+    ProfileWriteBatch& operator=(const ProfileWriteBatch&) = delete;
+    // Writes the pending content when it differs from the file's; false when that write
+    // failed (the file is then as it was). The batch ends either way.
+    bool Commit();
+
+    struct Pending;
+
+private:
+    Pending* pending_;
+};
+
 // ASCII case-insensitive equality of two names.
 bool EqualsNoCase(const std::string& a, const std::string& b);
 

@@ -291,6 +291,16 @@ void DestinationSettings::LoadAll() {
     loader->LoadFolderDefaults(*folder_);
 }
 
+bool DestinationSettings::SaveAll() {
+    ProfileWriteBatch batch(GetSettingsHandler().FilePath());
+    bool ok = app1_->Save();
+    ok = app2_->Save() && ok;
+    ok = folder_->Save() && ok;
+    ok = fax_->Save() && ok;
+    ok = SaveCurrentPage() && ok;
+    return batch.Commit() && ok;
+}
+
 bool DestinationSettings::SaveCurrentPage() {
     IniHandler& handler = GetSettingsHandler();
     handler.OpenSection("SetAll");

@@ -142,6 +142,11 @@ public:
     // Reloads every record: from the settings file when it exists (and the current
     // page), otherwise from the defaults, writing nothing.
     void LoadAll();
+    // Saves the four records and the current page as one replacement of the settings
+    // file: killed or crashing at any moment, the program leaves the file as it was or
+    // with every record saved. False when a value was refused (the other values are
+    // saved) or when the file could not be written (then nothing of this save is in it).
+    bool SaveAll();
     // Section "SetAll", key "Curdlg": "TabApp1", "TabApp2", "TabFolder" or "TabFax".
     bool SaveCurrentPage();
     void LoadCurrentPage();

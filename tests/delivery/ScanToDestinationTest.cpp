@@ -326,9 +326,11 @@ TEST_P(WatchedFolder, SeesOnlyCompleteDocuments) {
             if (n == "." || n == "..") continue;
             if (n[0] == '.') {
                 // The scan's hidden working file names the final name it chose.
+                // "." + name + "." + writer and random letters + ".part"
                 const size_t part = n.rfind(".part");
-                if (planted.empty() && part != std::string::npos && part > 8) {
-                    planted = n.substr(1, part - 8);
+                const size_t dot = part == std::string::npos || part == 0 ? std::string::npos : n.rfind('.', part - 1);
+                if (planted.empty() && dot != std::string::npos && dot > 1) {
+                    planted = n.substr(1, dot - 1);
                     std::ofstream(out / planted) << plantedText;
                 }
                 continue;
