@@ -1,5 +1,5 @@
 #!/bin/sh
-# Fails when a C++ file under src/, tools/, tests/ or bench/ differs from the house style
+# Fails when a C++ file under src/, tools/, tests/, bench/ or fuzz/ differs from the house style
 # (.clang-format); lists the files that do. `clang-format -i --style=file <file>` fixes one.
 # One clang-format run over the tracked files, without writing anything.
 set -u
@@ -10,9 +10,9 @@ if ! command -v clang-format >/dev/null 2>&1; then
     exit 2
 fi
 files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' \
-    'bench/*.cpp' 'bench/*.h' 2>/dev/null)
+    'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' 2>/dev/null)
 if [ -z "$files" ]; then
-    files=$(find src tools tests bench -name '*.cpp' -o -name '*.h')
+    files=$(find src tools tests bench fuzz -name '*.cpp' -o -name '*.h')
 fi
 # shellcheck disable=SC2086
 out=$(clang-format --style=file --dry-run $files 2>&1)

@@ -29,7 +29,8 @@ std::string AsRead(const std::string& value) {
     return v;
 }
 
-const char kAbsent[] = "\x02" "absent";
+const char kAbsent[] = "\x02"
+                       "absent";
 
 using Values = std::map<std::pair<std::string, std::string>, std::string>;
 
@@ -51,7 +52,8 @@ int FuzzIni(const uint8_t* data, size_t size) {
 
     const Values before = ReadAll(file);
     for (const auto& entry : before)
-        if (settings::ReadProfileString(file, entry.first.first, entry.first.second).size() > settings::kProfileValueLimit)
+        if (settings::ReadProfileString(file, entry.first.first, entry.first.second).size() >
+            settings::kProfileValueLimit)
             fuzz::Fail("a read was not cut");
 
     if (settings::WriteProfileString(file, section, key, value)) {

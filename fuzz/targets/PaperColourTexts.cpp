@@ -23,8 +23,7 @@ int FuzzPaperColourTexts(const uint8_t* data, size_t size) {
     try {
         auto mode = settings::ColorModeRegistry::GetInstance().Create(text);
         if (!mode || mode->GetName() != text) fuzz::Fail("a colour mode of another name");
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     if (settings::ScanDirectionFromText(text) && text != "left" && text != "upper") fuzz::Fail("a direction");
     if (settings::BindingDirectionFromText(text) && text != "lr" && text != "top") fuzz::Fail("a binding");
 

@@ -33,9 +33,7 @@ int FuzzSetsDat(const uint8_t* data, size_t size) {
     first.LoadAll();
     // Values a file cannot hold (line breaks) are refused by the writer; such a record
     // is not expected to read back.
-    const bool saved = first.Application1().Save() && first.Application2().Save() && first.Folder().Save() &&
-                       first.Fax().Save();
-    if (!saved) return 0;
+    if (!first.SaveAll()) return 0;
     settings::DestinationSettings second;
     second.LoadAll();
     if (!Same(first.Application1(), second.Application1()) || !Same(first.Application2(), second.Application2()) ||

@@ -139,8 +139,7 @@ bool JoinSharedFolder(const std::string& folder, const std::function<bool(const 
         }
     }
     // Shared from now on; waits only while another process sweeps.
-    while (::flock(fd, LOCK_SH) != 0 && errno == EINTR) {
-    }
+    while (::flock(fd, LOCK_SH) != 0 && errno == EINTR) {}
     (*joined)[key] = fd;
     return true;
 }

@@ -41,12 +41,12 @@ bool Scan(Kind kind, const std::string& out) {
     if (kind == kBitmap) {
         // The control writes a bitmap document itself, under its working name.
         output::PendingDocument document;
-        return document.Reserve(out, "scan", ".BMP") && codec::SaveBmp(image, document.WorkingPath()) ==
-                                                             codec::Status::Ok &&
-               document.Publish();
+        return document.Reserve(out, "scan", ".BMP") &&
+               codec::SaveBmp(image, document.WorkingPath()) == codec::Status::Ok && document.Publish();
     }
-    auto encoder =
-        output::CreateImageCompressioner(kind == kMultiTiff ? "Multi-page TIFF" : kind == kJpeg ? "JPEG" : "PDF");
+    auto encoder = output::CreateImageCompressioner(kind == kMultiTiff ? "Multi-page TIFF"
+                                                    : kind == kJpeg    ? "JPEG"
+                                                                       : "PDF");
     output::CompressionRequest request;
     request.tempFolder = settings::WorkingImageFolder();
     request.saveFolder = out;
@@ -152,9 +152,12 @@ TEST_F(ScansKilled, NothingBrokenAndNoLitter) {
     int littered = 0;
     for (int kill = 0; kill < 500; ++kill) {
         const int first = static_cast<int>(random() % kKinds);
-        ASSERT_TRUE(testsupport::KillAtRandom(random, round / 2, [&] {
-            for (int k = first;; k = (k + 1) % kKinds) Scan(static_cast<Kind>(k), out.path());
-        })) << "kill " << kill;
+        ASSERT_TRUE(testsupport::KillAtRandom(random, round / 2,
+                                              [&] {
+                                                  for (int k = first;; k = (k + 1) % kKinds)
+                                                      Scan(static_cast<Kind>(k), out.path());
+                                              }))
+            << "kill " << kill;
         CheckDocuments(kill);
         if (!Litter().empty()) ++littered;
         // The next start: a scan that finds the working folder without other users.

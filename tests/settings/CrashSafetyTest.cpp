@@ -81,15 +81,17 @@ TEST_F(SettingsKilled, SetsDatIsAlwaysTheOldOrTheNewFile) {
     const microseconds longest = std::max(microseconds(200), saveTime * 4);
     int sawFirst = 0, sawSecond = 0, leftBehind = 0;
     for (int kill = 0; kill < 500; ++kill) {
-        ASSERT_TRUE(testsupport::KillAtRandom(random, longest, [&] {
-            for (bool version = false;; version = !version) {
-                Fill(version);
-                records.SaveAll();
-            }
-        })) << "kill " << kill;
+        ASSERT_TRUE(testsupport::KillAtRandom(random, longest,
+                                              [&] {
+                                                  for (bool version = false;; version = !version) {
+                                                      Fill(version);
+                                                      records.SaveAll();
+                                                  }
+                                              }))
+            << "kill " << kill;
         const std::string now = Content();
-        ASSERT_TRUE(now == first || now == second) << "kill " << kill << " left a Sets.dat of " << now.size()
-                                                   << " bytes that is neither version";
+        ASSERT_TRUE(now == first || now == second)
+            << "kill " << kill << " left a Sets.dat of " << now.size() << " bytes that is neither version";
         (now == first ? sawFirst : sawSecond)++;
         // The next start removes what the killed writer left.
         leftBehind += static_cast<int>(Leftovers().size());
@@ -122,14 +124,13 @@ TEST_F(SettingsKilled, OnlyTemporariesOfGoneWritersAreSwept) {
         {"Sets.dat.tmp" + me + "-abc123", false},
         {".Prdct.dat." + me + "-x1y2z3.part", false},
         {"Sets.dat", false},
-        {"notes.tmp" + dead + "-abc", false},      // not our suffix
-        {"Sets.dat.tmp123456", false},              // an earlier version's, but recent
-        {"." + dead + "-abcdef.part", false},       // no name in front
+        {"notes.tmp" + dead + "-abc", false}, // not our suffix
+        {"Sets.dat.tmp123456", false},        // an earlier version's, but recent
+        {"." + dead + "-abcdef.part", false}, // no name in front
     };
     for (const auto& f : files) folder.Write(f.first, "x");
     EXPECT_EQ(platform::SweepOrphanedTemporaries(folder.path()), 2);
-    for (const auto& f : files)
-        EXPECT_EQ(std::filesystem::exists(folder / f.first), !f.second) << f.first;
+    for (const auto& f : files) EXPECT_EQ(std::filesystem::exists(folder / f.first), !f.second) << f.first;
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <thread>
+#include <vector>
+
 #include "settings/Profile.h"
 #include "support/TempFolder.h"
 
@@ -157,6 +160,43 @@ TEST(Profile, DeleteKeyRemovesOnlyThatKey) {
     std::string f = dir.Write("s.ini", "[A]\nk=1\nj=2\n[B]\nk=3\n");
     ASSERT_TRUE(DeleteProfileKey(f, "a", "K"));
     EXPECT_EQ(dir.Read("s.ini"), "[A]\nj=2\n[B]\nk=3\n");
+}
+
+// A batch changes the file once, at Commit; before that only the thread that writes sees
+// the pending values, and a batch dropped without Commit changes nothing.
+TEST(Profile, BatchWritesEverythingAtOnceOrNothing) {
+    TempFolder dir;
+    const std::string f = dir.Write("b.ini", "[A]\r\nk=old\r\n");
+    {
+        ProfileWriteBatch dropped(f);
+        ASSERT_TRUE(WriteProfileString(f, "A", "k", "dropped"));
+        EXPECT_EQ(ReadProfileString(f, "A", "k"), "dropped");
+    }
+    EXPECT_EQ(dir.Read("b.ini"), "[A]\r\nk=old\r\n");
+    ProfileWriteBatch batch(f);
+    ASSERT_TRUE(WriteProfileString(f, "A", "k", "new"));
+    ASSERT_TRUE(WriteProfileString(f, "B", "j", "added"));
+    EXPECT_TRUE(DeleteProfileKey(f, "A", "gone"));
+    EXPECT_FALSE(WriteProfileString(f, "A", "bad", "line\nbreak"));
+    EXPECT_EQ(ListProfileSections(f), (std::vector<std::string>{"A", "B"}));
+    std::string seenElsewhere;
+    std::thread([&] { seenElsewhere = ReadProfileString(f, "A", "k"); }).join();
+    EXPECT_EQ(seenElsewhere, "old");
+    EXPECT_EQ(dir.Read("b.ini"), "[A]\r\nk=old\r\n");
+    ASSERT_TRUE(batch.Commit());
+    EXPECT_EQ(dir.Read("b.ini"), "[A]\r\nk=new\r\n[B]\r\nj=added\r\n");
+}
+
+// A last line that ends with a bare CR (no LF): a key added after it, or a section added
+// to the end, gets lines of its own, and the last line reads as before.
+TEST(Profile, WriteAfterALastLineEndingWithABareCarriageReturn) {
+    TempFolder dir;
+    const std::string f = dir.Write("c.ini", "[A]\r\nk=v\r");
+    ASSERT_TRUE(WriteProfileString(f, "A", "added", "x"));
+    ASSERT_TRUE(WriteProfileString(f, "B", "other", "y"));
+    EXPECT_EQ(ReadProfileString(f, "A", "k"), "v");
+    EXPECT_EQ(ReadProfileString(f, "A", "added"), "x");
+    EXPECT_EQ(ReadProfileString(f, "B", "other"), "y");
 }
 
 } // namespace

@@ -32,8 +32,7 @@ bool KillAtRandom(std::mt19937& random, std::chrono::microseconds longest, const
     std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
     ::kill(child, SIGKILL);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-    }
+    while (::waitpid(child, &status, 0) < 0) {}
     return started && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
