@@ -68,6 +68,8 @@ Status ParseHeader(const uint8_t* d, size_t size, bool whole, Header& h) {
         if (infoSize == 40) { // masks follow the short header
             if (size < afterInfo + 12) return Status::Corrupt;
             afterInfo += 12;
+        } else if (infoSize < 52) {
+            return Status::Corrupt; // a header that ends inside its own masks
         }
         for (int i = 0; i < 3; ++i) h.masks[i] = U32(m + 4 * i);
     } else if (h.compression != kRgb) {
