@@ -83,8 +83,11 @@ std::string FolderOf(const std::string& path) {
 
 // An unnamed file in the folder (O_TMPFILE): it disappears with its descriptor unless
 // it is given a name, so a writer killed before that leaves nothing. -1 when the file
-// system cannot make one (the caller then writes under a temporary name).
+// system cannot make one, or when /proc (through which it is named) is missing: the
+// caller then writes under a temporary name.
 int OpenUnnamed(const std::string& folder, mode_t mode) {
+    static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+    if (!canName) return -1;
     return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
 }
 
@@ -92,11 +95,7 @@ int OpenUnnamed(const std::string& folder, mode_t mode) {
 // done, else the system's error number (EEXIST when the name is taken).
 int NameUnnamed(int fd, const std::string& path) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-    const int error = errno;
-    // Without /proc: the descriptor itself (allowed to privileged processes only).
-    if (error == ENOENT && ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return 0;
-    return error == ENOENT ? errno : error;
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 
 } // namespace
