@@ -8,7 +8,9 @@
 
 #include "core/Texts.h"
 #include "platform/Services.h"
+#include "settings/IniStorage.h"
 #include "settings/ProductData.h"
+#include "settings/Profile.h"
 #include "ui/DlgPages.h"
 #include "ui/SkinButton.h"
 #include "ui/UiText.h"
@@ -126,11 +128,17 @@ void DLGSetting::accept() {
     // A destination is written only when its page changed something: what the loading
     // filled in for the user (a "default" folder, an application's name) stays as
     // stored, and every line of an untouched destination keeps its bytes.
+    // Everything OK stores goes into Sets.dat as one replacement of the file: a crash or a
+    // kill in the middle leaves the settings as they were, never half of them changed.
     bool saved = true;
-    for (size_t i = 0; i < pages_.size(); ++i)
-        if (!storedBefore_ || !SameValues(*records[i], *loaded_[i])) saved = records[i]->Save() && saved;
-    saved = bundle_.SaveCurrentPage() && saved;
-    for (auto* page : pages_) saved = page->StorePendingList() && saved;
+    {
+        settings::ProfileWriteBatch batch(settings::GetSettingsHandler().FilePath());
+        for (size_t i = 0; i < pages_.size(); ++i)
+            if (!storedBefore_ || !SameValues(*records[i], *loaded_[i])) saved = records[i]->Save() && saved;
+        saved = bundle_.SaveCurrentPage() && saved;
+        for (auto* page : pages_) saved = page->StorePendingList() && saved;
+        saved = batch.Commit() && saved;
+    }
     if (!saved) {
         core::ShowMessage(core::LoadMessageText(core::MessageNumber::DataUpdateFailed),
                           core::kMbOk | core::kMbIconStop);
