@@ -348,10 +348,10 @@ TEST_F(DialogsOnX, CancelOfTheScanIndicatorStopsAFeederScan) {
     ASSERT_TRUE(x.Geometry(main, &left, &top, &width, &height));
     EXPECT_EQ(height, plain);
     EXPECT_TRUE(QDir(QString::fromStdString(out.path())).entryList(QDir::Files).isEmpty()) << "a file was saved";
-    EXPECT_TRUE(QDir(QString::fromStdString(home / ".config/ZAV/Quorin/TempImage"))
-                    .entryList(QDir::Files | QDir::Hidden)
-                    .isEmpty())
-        << "a page was left in the temporary folder";
+    QStringList pages =
+        QDir(QString::fromStdString(home / ".config/ZAV/Quorin/TempImage")).entryList(QDir::Files | QDir::Hidden);
+    pages.removeAll(QStringLiteral(".users.lock")); // the lock the folder's users share
+    EXPECT_TRUE(pages.isEmpty()) << "a page was left in the temporary folder";
     EXPECT_EQ(x.Windows(kMainTitle).size(), 1) << "a message box came up";
     EXPECT_EQ(program->state(), QProcess::Running);
     elsewhere.kill();

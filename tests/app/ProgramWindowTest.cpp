@@ -280,12 +280,12 @@ protected:
     ui::ScanProgressPanel* Indicator() { return window->Indicator(); }
     QString PageShown() { return Indicator()->PageLabel()->text(); }
     bool Idle() { return services->GetScanState() == core::ScanState::Idle; }
-    // The names in a folder, without "." and "..".
+    // The names in a folder, without "." and ".." and the lock its users share.
     static std::vector<std::string> Files(const std::string& folder) {
         std::vector<std::string> names, files;
         platform::PosixFileSystem().ListFolder(folder, names);
         for (const auto& n : names)
-            if (n != "." && n != "..") files.push_back(n);
+            if (n != "." && n != ".." && n != ".users.lock") files.push_back(n);
         return files;
     }
     // Waits until the indicator shows page `page` part read.
