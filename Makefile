@@ -11,7 +11,7 @@ JOBS       ?= 2
 CMAKE_ARGS ?=
 export SANE_CONFIG_DIR := $(CURDIR)/data/sane
 
-.PHONY: all deps build test sanitize sanitize-replay tsan fuzz bench run screenshots clean
+.PHONY: all deps build test sanitize sanitize-replay tsan fuzz bench run screenshots package clean
 
 all: build
 
@@ -59,6 +59,10 @@ bench: build
 
 run: build
 	scripts/run.sh $(BUILD)
+
+# The Debian package of the program, in $(BUILD)/ (cmake/Package.cmake).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 screenshots: build
 	scripts/screenshots.sh $(BUILD)

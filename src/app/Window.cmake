@@ -81,19 +81,5 @@ endforeach()
 add_custom_target(su_window_data ALL DEPENDS ${SU_PIC_OUTPUTS} ${SU_HELP_OUTPUTS})
 add_dependencies(su_appwindow su_window_data)
 
-# ---- install: the program folder keeps executables and data together ----
-include(GNUInstallDirs)
-set(SU_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/scanner-utility)
-install(TARGETS scanner-utility scanner-utility-help RUNTIME DESTINATION ${SU_INSTALL_DIR})
-# The push-event store the program loads by name from its own folder, and the files
-# that let the scanner button daemon (scanbd) start the program.
-install(TARGETS PushEventData LIBRARY DESTINATION ${SU_INSTALL_DIR})
-install(PROGRAMS ${PROJECT_SOURCE_DIR}/data/scanbd/scanner-utility-push.sh
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/scanner-utility/scanbd)
-install(FILES ${PROJECT_SOURCE_DIR}/data/scanbd/scanner-utility.conf
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/scanner-utility/scanbd)
-install(FILES ${SU_PIC_OUTPUTS} DESTINATION ${SU_INSTALL_DIR}/pics)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/help/ DESTINATION ${SU_INSTALL_DIR}/help)
-install(FILES ${PROJECT_SOURCE_DIR}/data/scanner-utility.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${SU_PICS_SRC}/icon.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
-        RENAME scanner-utility.svg)
+# The pictures are installed with the rest of the program folder (cmake/Install.cmake).
+set_property(GLOBAL PROPERTY SU_PIC_OUTPUTS ${SU_PIC_OUTPUTS})
