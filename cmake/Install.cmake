@@ -18,6 +18,8 @@ if(SU_INSTALL_STRIP)
 endif()
 
 # ---- executables and the libraries loaded by name, into the program folder ----
+# A program another part of the tree adds (a helper the window or the command line starts
+# from the program folder) joins this list; targets not built are skipped.
 set(SU_INSTALL_PROGRAMS scanner-utility scanner-utility-help
     scanner-utility-cli scanner-utility-cli-encode scanner-utility-cli-scan)
 # Libraries the program opens by file name from its own folder. A library another branch

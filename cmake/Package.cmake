@@ -20,9 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Opened by name rather than linked, so dpkg-shlibdeps cannot see them: Qt's window-system
-# plugins (the window cannot start without one), the print system's library (fax) and the
-# SANE backends' shared data (the test device's configuration and the backends' lists).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcups2, libsane-common")
+# plugins (the window cannot start without one) and the print system's library (fax).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcups2")
 # The file manager and the desktop's default applications are reached through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "scanbd")

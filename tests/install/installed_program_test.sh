@@ -19,7 +19,7 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 root="$work/root"
-DESTDIR="$root" cmake --install "$build" --prefix /usr  >"$work/install.log"
+DESTDIR="$root" "${CMAKE:-cmake}" --install "$build" --prefix /usr  >"$work/install.log"
 folder="$root/usr/lib/scanner-utility"
 
 # ---- the layout ----
