@@ -109,7 +109,19 @@ pdfimages -list "$file" 2>/dev/null | grep -q ' ccitt ' || fail "black-and-white
 window_home="$work/window-home"
 run_clean "$window_home" "$root/usr/bin/scanner-utility" >"$work/window.log" 2>&1 &
 window=$!
+# The help viewer, from the program folder, on the page the window's help links name.
+run_clean "$work/help-home" "$folder/scanner-utility-help" "mk:@MSITStore:${folder}/Help.chm::/Quorin.htm#option" \
+    >"$work/help.log" 2>&1 &
+help=$!
 sleep 3
+if kill -0 "$help" 2>/dev/null; then
+    kill "$help"
+else
+    help_status=0
+    wait "$help" || help_status=$?
+    fail "the installed help viewer ended early (status $help_status): $(cat "$work/help.log")"
+fi
+wait "$help" 2>/dev/null || true
 if kill -0 "$window" 2>/dev/null; then
     [ -S "$work/run/scanner-utility.sock" ] || fail "the window runs but does not hold the instance"
     [ -f "$window_home/.config/ZAV/Quorin/Sets.dat" ] || fail "the window did not find its settings template"
