@@ -28,6 +28,9 @@ struct CompressionRequest {
     int32_t colourMode = 0;       // core::EncoderColour: 0 colour, 1 grey, 2 black and white
     int32_t pageResolution = 0;   // carried along; not read
     int32_t compressionLevel = 0; // 0..100, the JPEG compression setting
+    // PDF only: recognition languages ("eng", "eng+deu") for a searchable text layer;
+    // empty for image-only pages.
+    std::string ocrLanguages;
 };
 
 // Results of Begin.

@@ -11,6 +11,7 @@
 #include "output/GdiplusImageSaver.h"
 #include "output/OutputHost.h"
 #include "output/PdfPageWriter.h"
+#include "output/TextRecognizer.h"
 #include "output/TiffStrips.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
@@ -52,6 +53,7 @@ public:
             return Failed(kNoUsableResolution, EINVAL);
         writer_.SetPageSize(info.width, info.height);
         writer_.SetResolution(dpi);
+        RecognisePage(page, dpi);
 
         const std::string& working = workingPage_;
         int result;
@@ -74,6 +76,18 @@ public:
     void DeleteWorkingFiles() override { DeleteFile(workingPage_); }
 
 private:
+    // The page's words for its text layer when the job asks for one. A page whose text
+    // cannot be recognised is still added, as an image only.
+    void RecognisePage(const std::string& page, int dpi) {
+        pageText_ = PageText{};
+        writer_.SetPageText(nullptr);
+        if (request_.ocrLanguages.empty() || !recognizer_.Load(request_.ocrLanguages)) return;
+        codec::Image image;
+        if (codec::LoadImage(page, image) != codec::Status::Ok) return;
+        image.xDpi = image.yDpi = dpi;
+        if (recognizer_.Recognise(image, pageText_)) writer_.SetPageText(&pageText_);
+    }
+
     // A failed AddPage: the result, with the system error the user is to learn.
     int Failed(int result, int error) {
         failureError_ = error;
@@ -198,6 +212,8 @@ private:
     }
 
     PdfPageWriter writer_;
+    TextRecognizer recognizer_;
+    PageText pageText_;
     std::string workingPage_;
     bool damaged_ = false;
 };

@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <algorithm>
 #include <cstdarg>
+#include <cstdint>
+#include <map>
 
 namespace output {
 namespace {
@@ -17,6 +20,42 @@ std::string Fixed6(double value) {
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
     return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("1.000000");
 }
+
+// The characters of a UTF-8 text; a byte that does not start a well-formed sequence
+// stands for U+FFFD.
+std::u32string DecodeUtf8(const std::string& text) {
+    std::u32string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        int extra = byte < 0x80 ? 0 : (byte >> 5) == 6 ? 1 : (byte >> 4) == 14 ? 2 : (byte >> 3) == 30 ? 3 : -1;
+        char32_t c = extra == 0 ? byte : extra == 1 ? byte & 0x1F : extra == 2 ? byte & 0x0F : byte & 0x07;
+        bool ok = extra >= 0 && i + size_t(extra) < text.size() + (extra == 0 ? 1 : 0);
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + size_t(k)]);
+            if ((next >> 6) != 2) ok = false;
+            else c = (c << 6) | (next & 0x3F);
+        }
+        if (ok && (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
+        out.push_back(ok ? c : char32_t(0xFFFD));
+        i += ok ? size_t(extra) + 1 : 1;
+    }
+    return out;
+}
+
+// A character as UTF-16 code units in hex, as a character map gives them.
+std::string Utf16Hex(char32_t c) {
+    char text[16];
+    if (c < 0x10000) {
+        std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(c));
+    } else {
+        const unsigned v = static_cast<unsigned>(c) - 0x10000;
+        std::snprintf(text, sizeof text, "%04X%04X", 0xD800 + (v >> 10), 0xDC00 + (v & 0x3FF));
+    }
+    return text;
+}
+
+// Characters per font: one-byte codes.
+constexpr size_t kCodesPerFont = 256;
 
 } // namespace
 
@@ -113,8 +152,11 @@ void PdfPageWriter::WriteLength(int number) {
 }
 
 bool PdfPageWriter::BeginPage(int k) {
-    // A page takes six objects; the page list and the page count take two more.
-    if (!file_ || lastObject_ + 6 + 2 > kMaxObjects) return false;
+    PrepareText();
+    // A page takes six objects, its text layer one and two per font; the page list and
+    // the page count take two more.
+    const int textObjects = fonts_.empty() ? 0 : 1 + 2 * static_cast<int>(fonts_.size());
+    if (!file_ || lastObject_ + 6 + textObjects + 2 > kMaxObjects) return false;
     const long long w = PointsFor(pageWidth_, resolution_);
     const long long h = PointsFor(pageHeight_, resolution_);
     const int page = Allocate();
@@ -123,7 +165,15 @@ bool PdfPageWriter::BeginPage(int k) {
     Print(
         "%d 0 obj\r\n<</Type /Page\r\n/Parent 3 0 R\r\n/MediaBox [0 0 %lld %lld]\r\n/CropBox[0 0 %lld %lld]/Contents %d 0 R\r\n",
         page, w, h, w, h, page + 1);
-    Print("/Resources<</XObject<</Im0 %d 0 R>>/ProcSet %d 0 R>>\r\n>>endobj\r\n", page + 4, page + 3);
+    if (fonts_.empty()) {
+        Print("/Resources<</XObject<</Im0 %d 0 R>>/ProcSet %d 0 R>>\r\n>>endobj\r\n", page + 4, page + 3);
+    } else {
+        // The fonts follow the image's length: glyph procedure at page + 6, then each
+        // font and its character map.
+        Print("/Resources<</XObject<</Im0 %d 0 R>>/ProcSet %d 0 R/Font<<", page + 4, page + 3);
+        for (size_t f = 0; f < fonts_.size(); ++f) Print("/F%zu %d 0 R", f, page + 7 + 2 * static_cast<int>(f));
+        Print(">>>>\r\n>>endobj\r\n");
+    }
 
     const int content = Allocate();
     Print("%d 0 obj\r\n<</Length %d 0 R>>\r\nstream\r\n", content, content + 1);
@@ -132,12 +182,14 @@ bool PdfPageWriter::BeginPage(int k) {
     const long long ih = PointsFor(imageHeight_, resolution_);
     Print("q\r\n%lld 0 0 %lld 0 0 cm\r\n1 0 0 1 0 0 cm\r\n %s 0 0 %s 0 0 cm\r\n/Im0 Do\r\nQ", iw, ih,
           Fixed6(scaleX_).c_str(), Fixed6(scaleY_).c_str());
+    Write(textOperations_.data(), textOperations_.size());
     streamEnd_ = bytesWritten_;
     Print("\r\nendstream\r\nendobj\r\n");
     WriteLength(Allocate());
 
     Print("%d 0 obj\r\n%s\r\nendobj\r\n", Allocate(),
-          colourKind_ == core::kPdfColour ? "[/PDF /ImageC]" : "[/PDF /ImageB]");
+          colourKind_ == core::kPdfColour ? (fonts_.empty() ? "[/PDF /ImageC]" : "[/PDF /Text /ImageC]")
+                                           : (fonts_.empty() ? "[/PDF /ImageB]" : "[/PDF /Text /ImageB]"));
 
     const int image = Allocate();
     const bool grey = colourKind_ == core::kPdfBlackWhite || components_ == 1;
@@ -166,6 +218,100 @@ void PdfPageWriter::EndImage() {
     streamEnd_ = bytesWritten_;
     Print("\r\nendstream\r\nendobj\r\n");
     WriteLength(Allocate());
+    if (!fonts_.empty()) WriteTextObjects(lastObject_ + 1);
+    pageText_ = nullptr;
+    fonts_.clear();
+    textOperations_.clear();
+}
+
+void PdfPageWriter::PrepareText() {
+    fonts_.clear();
+    textOperations_.clear();
+    if (!pageText_ || pageText_->words.empty() || imageWidth_ <= 0 || imageHeight_ <= 0) return;
+    // Page points per image pixel, as the image is drawn.
+    const double toX = static_cast<double>(PointsFor(imageWidth_, resolution_)) / imageWidth_;
+    const double toY = static_cast<double>(PointsFor(imageHeight_, resolution_)) / imageHeight_;
+    std::map<char32_t, size_t> index; // character -> its place among the page's characters
+    std::string ops = "\r\nBT\r\n3 Tr\r\n";
+    size_t currentFont = SIZE_MAX;
+    for (const RecognisedWord& word : pageText_->words) {
+        const std::u32string characters = DecodeUtf8(word.text);
+        const int w = word.right - word.left, h = word.bottom - word.top;
+        if (characters.empty() || w <= 0 || h <= 0) continue;
+        // Every glyph is half a text unit wide (the width text extractors assume of an
+        // average letter when they size a Type 3 font), so a horizontal scale of twice
+        // the box width over the character count makes the word span its box; the
+        // height is the font size and the baseline sits a fifth of it above the box's
+        // bottom (the descenders).
+        const double width = 2.0 * w * toX / static_cast<double>(characters.size());
+        const double size = h * toY;
+        const double x = word.left * toX;
+        const double y = (imageHeight_ - word.bottom) * toY + 0.2 * size;
+        ops += Fixed6(width) + " 0 0 " + Fixed6(size) + " " + Fixed6(x) + " " + Fixed6(y) + " Tm\r\n";
+        std::string run;
+        for (char32_t c : characters) {
+            auto found = index.find(c);
+            if (found == index.end()) found = index.emplace(c, index.size()).first;
+            const size_t font = found->second / kCodesPerFont;
+            if (font >= fonts_.size()) fonts_.resize(font + 1);
+            if (found->second % kCodesPerFont == fonts_[font].size()) fonts_[font].push_back(c);
+            if (font != currentFont) {
+                if (!run.empty()) ops += "<" + run + "> Tj\r\n";
+                run.clear();
+                ops += "/F" + std::to_string(font) + " 1 Tf\r\n";
+                currentFont = font;
+            }
+            char code[4];
+            std::snprintf(code, sizeof code, "%02X", static_cast<unsigned>(found->second % kCodesPerFont));
+            run += code;
+        }
+        ops += "<" + run + "> Tj\r\n";
+    }
+    ops += "ET";
+    if (!fonts_.empty()) textOperations_ = std::move(ops);
+}
+
+void PdfPageWriter::WriteTextObjects(int first) {
+    // One glyph procedure for every character: half a unit wide, drawing nothing.
+    const std::string glyph = "500 0 0 0 0 0 d1";
+    Print("%d 0 obj\r\n<</Length %zu>>\r\nstream\r\n%s\r\nendstream\r\nendobj\r\n", Allocate(), glyph.size(),
+          glyph.c_str());
+    for (const auto& characters : fonts_) {
+        const int font = Allocate();
+        std::string widths, differences;
+        for (size_t i = 0; i < characters.size(); ++i) {
+            widths += i ? " 500" : "500";
+            differences += " /g";
+        }
+        Print("%d 0 obj\r\n<</Type /Font\r\n/Subtype /Type3\r\n/FontBBox [0 -200 1000 800]\r\n"
+              "/FontMatrix [0.001 0 0 0.001 0 0]\r\n/CharProcs <</g %d 0 R>>\r\n/Resources <<>>\r\n"
+              "/Encoding <</Type /Encoding /Differences [0",
+              font, first);
+        Write(differences.data(), differences.size());
+        Print("]>>\r\n/FirstChar 0\r\n/LastChar %zu\r\n/Widths [", characters.size() - 1);
+        Write(widths.data(), widths.size());
+        Print("]\r\n/ToUnicode %d 0 R>>\r\nendobj\r\n", font + 1);
+
+        // The character map: each one-byte code to the character it stands for.
+        std::string map = "/CIDInit /ProcSet findresource begin\r\n12 dict begin\r\nbegincmap\r\n"
+                          "/CIDSystemInfo <</Registry (Adobe) /Ordering (UCS) /Supplement 0>> def\r\n"
+                          "/CMapName /Adobe-Identity-UCS def\r\n/CMapType 2 def\r\n"
+                          "1 begincodespacerange\r\n<00> <FF>\r\nendcodespacerange\r\n";
+        for (size_t start = 0; start < characters.size(); start += 100) {
+            const size_t count = std::min<size_t>(100, characters.size() - start);
+            map += std::to_string(count) + " beginbfchar\r\n";
+            for (size_t i = start; i < start + count; ++i) {
+                char code[4];
+                std::snprintf(code, sizeof code, "%02X", static_cast<unsigned>(i));
+                map += std::string("<") + code + "> <" + Utf16Hex(characters[i]) + ">\r\n";
+            }
+            map += "endbfchar\r\n";
+        }
+        map += "endcmap\r\nCMapName currentdict /CMap defineresource pop\r\nend\r\nend";
+        Print("%d 0 obj\r\n<</Length %zu>>\r\nstream\r\n", Allocate(), map.size());
+        Write(map.data(), map.size());
+        Print("\r\nendstream\r\nendobj\r\n");
+    }
 }
 
 bool PdfPageWriter::Finish() {

@@ -9,6 +9,11 @@
 // count (6+6P); then the catalog (1), outlines (2), page tree (3) and object 4, which
 // nothing refers to and which holds null; then the cross-reference table with 7+6P
 // entries and the trailer. Lines end with CR LF.
+//
+// A page given a text layer (SetPageText) gets, after its image's length, one glyph
+// procedure and per 256 distinct characters a font and its character map; the words
+// are drawn invisibly (text render mode 3) over the image, so the page looks the same
+// but its text can be searched and copied. Pages without one are written as above.
 
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +21,7 @@
 #include <vector>
 
 #include "core/Ids.h"
+#include "output/PageText.h"
 
 namespace output {
 
@@ -39,6 +45,10 @@ public:
     void SetPageSize(int width, int height);
     void SetResolution(int dpi);
     void SetCompressed(int flag);
+    // The words to lay over the next page's image, in that image's pixels; null or no
+    // words for none. The text must stay valid until EndImage; the page after it has
+    // none unless given one again.
+    void SetPageText(const PageText* text) { pageText_ = text; }
     // Writes the page, its content, procedure set and the image head up to "stream".
     // k is the CCITT K parameter (below 0: group 4; 0: one-dimensional group 3). False,
     // writing nothing, when the object table is full.
@@ -71,6 +81,14 @@ private:
     void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
     int Allocate();
     void WriteLength(int number);
+    // The page's text layer: the drawing operations, and per font the characters it
+    // holds (code = index). Empty when the page has no words.
+    void PrepareText();
+    void WriteTextObjects(int first);
+
+    const PageText* pageText_ = nullptr;
+    std::string textOperations_;
+    std::vector<std::vector<char32_t>> fonts_;
 
     std::FILE* file_ = nullptr;
     std::string fileName_;

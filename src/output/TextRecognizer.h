@@ -1,0 +1,43 @@
+#pragma once
+// Optical character recognition of a page image: the words on the page with their
+// boxes, for the text layer of a searchable PDF. The recognition engine's own types
+// stay inside TextRecognizer.cpp.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "codec/Image.h"
+#include "output/PageText.h"
+
+namespace output {
+
+// The recognition languages installed on this system ("eng", "deu", ...), sorted; the
+// orientation-detection data is not a language and is left out.
+std::vector<std::string> InstalledOcrLanguages();
+
+// True when every language of a '+'-separated list ("eng+deu") is installed.
+bool OcrLanguagesInstalled(const std::string& languages);
+
+class TextRecognizer {
+public:
+    TextRecognizer();
+    ~TextRecognizer();
+    TextRecognizer(const TextRecognizer&) = delete;
+    TextRecognizer& operator=(const TextRecognizer&) = delete;
+
+    // Loads the languages ('+'-separated, as "eng+deu"); false when one is missing or
+    // the engine cannot start. Loading again with the same list keeps the engine.
+    bool Load(const std::string& languages);
+    // Recognises a page at the resolution it was scanned at. Black-and-white pages are
+    // read as they are; colour and grey pages as grey. False when the engine is not
+    // loaded or the page cannot be read.
+    bool Recognise(const codec::Image& page, PageText& out);
+
+private:
+    struct Engine;
+    std::unique_ptr<Engine> engine_;
+    std::string languages_;
+};
+
+} // namespace output
