@@ -22,6 +22,10 @@ std::string TrimBlanks(const std::string& text) {
 
 const size_t kMaxFileNameLength = 40;
 
+const char* const kSearchablePdfKey = "SearchablePdf";
+const char* const kOcrLanguagesKey = "OcrLanguages";
+const char* const kDefaultOcrLanguage = "eng";
+
 bool HasValue(const ChoiceList& allowed, const std::string& value) {
     return allowed.empty() || HasChoice(allowed, value);
 }
@@ -49,6 +53,17 @@ void CommonSetting::Clear() {
     saveFolder_.clear();
     pdfCompression_.clear();
     tifCompression_.clear();
+    searchablePdf_ = false;
+    ocrLanguages_.clear();
+    ocrKeysStored_ = false;
+}
+
+std::string CommonSetting::OcrLanguagesForScan() const {
+    if (!searchablePdf_) return {};
+    const std::string type = saveType_;
+    const bool pdf = type.size() >= 3 && EqualsNoCase(type.substr(type.size() - 3), "PDF");
+    if (!pdf) return {};
+    return ocrLanguages_.empty() ? kDefaultOcrLanguage : ocrLanguages_;
 }
 
 bool CommonSetting::HasMissingValue() const {
@@ -65,6 +80,10 @@ bool CommonSetting::Load() {
     IniHandler& handler = GetSettingsHandler();
     if (!handler.OpenSection(section_)) return false;
     LoadExtra(handler);
+    const std::string searchable = TrimBlanks(handler.ReadValue(kSearchablePdfKey));
+    ocrLanguages_ = TrimBlanks(handler.ReadValue(kOcrLanguagesKey));
+    ocrKeysStored_ = !searchable.empty() || !ocrLanguages_.empty();
+    searchablePdf_ = searchable == "1" || EqualsNoCase(searchable, "true");
     handler.CloseSection();
     auto persistence = ClassInstanceFactory::GetInstance().CreateSettingPersistence();
     persistence->LoadSetting(*this);
@@ -76,6 +95,12 @@ bool CommonSetting::Save() {
     IniHandler& handler = GetSettingsHandler();
     handler.OpenSection(section_);
     bool ok = SaveExtra(handler);
+    // The option's keys only once it has been used: a record that never had it keeps
+    // exactly the keys it always had.
+    if (searchablePdf_ || ocrKeysStored_ || !ocrLanguages_.empty()) {
+        ok = handler.WriteValue(kSearchablePdfKey, searchablePdf_ ? "1" : "0") && ok;
+        ok = handler.WriteValue(kOcrLanguagesKey, ocrLanguages_) && ok;
+    }
     ok = handler.CloseSection() && ok;
     // A refused destination key must not cost the common keys their save: they are
     // written all the same, and the failure is still reported.

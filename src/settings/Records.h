@@ -70,6 +70,17 @@ public:
     void SetTifCompression(const std::string& v) { tifCompression_ = v; }
     bool GetShowDriver() const { return showDriver_; }
     void SetShowDriver(bool v) { showDriver_ = v; }
+    // Searchable PDFs: a text layer recognised in the given languages ('+'-separated,
+    // "eng+deu") for the two PDF file types. Keys "SearchablePdf" and "OcrLanguages" of
+    // the destination's section; absent keys mean off, and a record that never had the
+    // option on saves without them.
+    bool GetSearchablePdf() const { return searchablePdf_; }
+    void SetSearchablePdf(bool v) { searchablePdf_ = v; }
+    const std::string& GetOcrLanguages() const { return ocrLanguages_; }
+    void SetOcrLanguages(const std::string& v) { ocrLanguages_ = v; }
+    // The languages a scan of this record recognises in: empty unless the option is on
+    // and the save type is a PDF one.
+    std::string OcrLanguagesForScan() const;
 
 protected:
     // The repair every destination shares: values the model does not allow, or that are
@@ -93,6 +104,9 @@ private:
     std::string pdfCompression_;
     std::string tifCompression_;
     bool showDriver_ = false;
+    bool searchablePdf_ = false;
+    std::string ocrLanguages_;
+    bool ocrKeysStored_ = false; // the section held the keys when loaded
 };
 
 class AppElements : public CommonSetting {
