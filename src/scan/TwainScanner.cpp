@@ -260,6 +260,7 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
                                                                : ColourKindFromText(r.GetColorMode());
             request.colourMode = core::ToEncoderColour(colour);
             request.compressionKind = CompressionKind(r, colour);
+            request.ocrLanguages = r.OcrLanguagesForScan();
             const int begun = encoder_->Begin(request);
             if (begun != 0) {
                 // A full series is message 113, which the dispatch shows.

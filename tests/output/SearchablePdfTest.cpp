@@ -261,6 +261,24 @@ TEST_F(SearchablePdf, PageWithoutWordsIsWrittenAsWithoutRecognition) {
     EXPECT_TRUE(a == testpages::ReadFile(searchable));
 }
 
+// The command line makes the same searchable file, and refuses a language it lacks.
+TEST_F(SearchablePdf, CommandLineEncodeWithOcr) {
+    const TextPage page = DrawPage({"Searchable from the command line"}, PixelFormat::Gray8);
+    const std::string bmp = dir_ / "page.bmp";
+    ASSERT_EQ(codec::SaveBmp(page.image, bmp), codec::Status::Ok);
+    const std::string cli = "'" + testsupport::ProgramFolder() + "scanner-utility-cli' encode --type PDF --colour 1 ";
+    std::string out;
+    ASSERT_EQ(testpages::Run(cli + "--ocr eng --out '" + dir_.path() + "/cli' '" + bmp + "'", &out), 0);
+    const std::string pdf = out.substr(0, out.find('\n'));
+    ASSERT_EQ(testpages::Run("pdftotext '" + pdf + "' -", &out), 0);
+    EXPECT_LE(EditDistance(Collapse(out), page.text), page.text.size() / 50) << out;
+    EXPECT_EQ(testpages::Run(cli + "--ocr eng+xx-not-there --out '" + dir_.path() + "/cli' '" + bmp + "' 2>&1", &out), 2);
+    EXPECT_NE(out.find("not installed"), std::string::npos) << out;
+    EXPECT_EQ(testpages::Run(cli.substr(0, cli.find(" --type")) + " --type JPEG --ocr eng --out '" + dir_.path() +
+                             "/cli' '" + bmp + "' 2>&1"),
+              2);
+}
+
 TEST(OcrLanguages, InstalledListHasEnglishAndNoOrientationData) {
     const auto languages = output::InstalledOcrLanguages();
     EXPECT_NE(std::find(languages.begin(), languages.end(), "eng"), languages.end());

@@ -11,16 +11,20 @@
 #include "output/ImageCompressioner.h"
 #include "output/ImageKinds.h"
 #include "output/OutputHost.h"
+#include "output/TextRecognizer.h"
 #include "platform/Folders.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const char* kUsage = "--type TYPE [--colour 0|1|2] [--compression 0|1|2] [--level N] [--name BASE] --out DIR PAGE...\n"
+const char* kUsage = "--type TYPE [--colour 0|1|2] [--compression 0|1|2] [--level N] [--name BASE] [--ocr LANG]\n"
+                     "      --out DIR PAGE...\n"
                      "      encode page images into JPEG, TIFF or PDF files (TYPE: JPEG, TIFF, Multi-page TIFF, PDF,\n"
                      "      Multi-page PDF); colour 0 colour, 1 grey, 2 black and white (default 0); compression\n"
-                     "      kind (default 0); JPEG compression level 0..100 (default 30); base name default Scan";
+                     "      kind (default 0); JPEG compression level 0..100 (default 30); base name default Scan;\n"
+                     "      --ocr: PDF only, a searchable text layer recognised in LANG (installed languages,\n"
+                     "      '+'-separated, as eng+deu)";
 
 bool ParseInt(const std::string& text, int& value) {
     if (text.empty()) return false;
@@ -68,7 +72,7 @@ std::string Reason(const output::IF_ImageCompressioner& encoder) {
 int Run(const cli::Args& args) {
     cli::Options options(args);
     const std::string unknown =
-        options.Unknown({}, {"--type", "--colour", "--compression", "--level", "--name", "--out"});
+        options.Unknown({}, {"--type", "--colour", "--compression", "--level", "--name", "--out", "--ocr"});
     const std::string type = options.Value("--type");
     std::string out = options.Value("--out");
     const auto& pages = options.Positional();
@@ -85,6 +89,20 @@ int Run(const cli::Args& args) {
     if (!output::CreateImageCompressioner(type)) {
         std::fprintf(stderr, "encode: '%s' is not a file type written through an encoder\n", type.c_str());
         return 2;
+    }
+    request.ocrLanguages = options.Value("--ocr");
+    if (!request.ocrLanguages.empty()) {
+        if (type.find("PDF") == std::string::npos) {
+            std::fprintf(stderr, "encode: --ocr makes searchable PDF files only\n");
+            return 2;
+        }
+        if (!output::OcrLanguagesInstalled(request.ocrLanguages)) {
+            std::string installed;
+            for (const auto& language : output::InstalledOcrLanguages()) installed += " " + language;
+            std::fprintf(stderr, "encode: recognition language '%s' is not installed (installed:%s)\n",
+                         request.ocrLanguages.c_str(), installed.empty() ? " none" : installed.c_str());
+            return 2;
+        }
     }
     Scratch scratch;
     if (scratch.path().empty() || !fs::create_directory(scratch.path() + "temp") ||
