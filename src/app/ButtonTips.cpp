@@ -85,6 +85,10 @@ std::string ComposeButtonTip(int command, const TipValues& v) {
     }
     std::string tip = Line(title) + InputBlock(v) + kEol + Line(MessageNumber::TipOutputSettings);
     if (command != kCmdPcFax) tip += Line(MessageNumber::TipFileType, Shown(v.fileType));
+    if (command != kCmdPcFax && !v.ocrLanguages.empty()) {
+        const std::string label = core::LoadUIString("TIP_SearchablePdf");
+        tip += (label.empty() ? std::string("Searchable text (OCR): ") : label) + v.ocrLanguages + kEol;
+    }
     if (command == kCmdApplication1 || command == kCmdApplication2)
         tip += Line(MessageNumber::TipApplication, ShortenForTip(v.applicationName));
     tip += Line(MessageNumber::TipFileName, v.fileName + "***");

@@ -38,6 +38,9 @@ struct TipValues {
     std::string fileName;
     std::string saveFolder;
     bool openFolder = false; // the folder destination's "open folder when done" option
+    // The recognition languages of a searchable PDF ("eng+deu"); empty when the
+    // destination makes no text layer.
+    std::string ocrLanguages;
 };
 
 struct ButtonTipSet {

@@ -54,6 +54,7 @@ TipValues ValuesOf(const settings::CommonSetting& record, settings::IF_MappingHa
     }
     v.fileName = record.GetFileName();
     v.saveFolder = record.GetSaveFolder();
+    v.ocrLanguages = record.OcrLanguagesForScan();
     return v;
 }
 

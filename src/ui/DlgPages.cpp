@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "core/Texts.h"
+#include "output/TextRecognizer.h"
 #include "platform/Desktop.h"
 #include "platform/Services.h"
 #include "scan/DriverIdentifer.h"
@@ -153,6 +154,7 @@ void CDlgPage::Build() {
     // Tab walks the page as it reads: input, output, the help link, then the buttons.
     QWidget* order[] = {c_.scanMethod,  c_.option,   c_.colorMode,  c_.paperSize,      c_.resolution,
                         c_.showDriver,  c_.saveType, c_.jpegLevel,  c_.tifCompression, c_.pdfCompression,
+                        c_.searchablePdf, c_.ocrLanguage,
                         c_.application, c_.add,      c_.modify,     c_.remove,         c_.fileName,
                         c_.saveFolder,  c_.browse,   c_.viewFolder, c_.openFolder,     c_.moreInformation,
                         c_.defaults,    c_.ok,       c_.cancel};
@@ -208,8 +210,22 @@ void CDlgPage::BuildOutput(QGroupBox* box) {
         compression_->addWidget(c_.jpegLevel);
         c_.tifCompression = new CChoiceComboBox(compression_);
         compression_->addWidget(c_.tifCompression);
-        c_.pdfCompression = new CChoiceComboBox(compression_);
-        compression_->addWidget(c_.pdfCompression);
+        // The PDF types: the compression list, and beside it the searchable-text option
+        // with its language.
+        auto* pdfRow = new QWidget(compression_);
+        auto* pdfLayout = new QHBoxLayout(pdfRow);
+        pdfLayout->setContentsMargins(0, 0, 0, 0);
+        c_.pdfCompression = new CChoiceComboBox(pdfRow);
+        c_.searchablePdf = new QCheckBox(pdfRow);
+        c_.ocrLanguage = new CChoiceComboBox(pdfRow);
+        auto* languageLabel = new QLabel(UiString(Key("OcrLanguage").c_str(), QStringLiteral("Language:")), pdfRow);
+        languageLabel->setBuddy(c_.ocrLanguage);
+        pdfLayout->addWidget(c_.pdfCompression, 1);
+        pdfLayout->addWidget(c_.searchablePdf);
+        pdfLayout->addWidget(languageLabel);
+        pdfLayout->addWidget(c_.ocrLanguage);
+        compression_->addWidget(pdfRow);
+        connect(c_.searchablePdf, &QCheckBox::toggled, this, [this] { UpdateStates(); });
         form->addRow(c_.compressLabel, compression_);
         connect(c_.saveType, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { ShowCompression(); });
         connect(c_.pdfCompression, qOverload<int>(&QComboBox::activated), this, [this] { OnPdfChosen(); });
@@ -259,6 +275,8 @@ void CDlgPage::ApplyTexts() {
     findChild<QGroupBox*>(QStringLiteral("output"))->setTitle(text("GB_Output"));
 
     if (c_.compressLabel) c_.compressLabel->setText(text("Compress"));
+    if (c_.searchablePdf)
+        c_.searchablePdf->setText(UiString(Key("SearchablePdf").c_str(), QStringLiteral("Make the PDF searchable (OCR)")));
     if (c_.showDriver) c_.showDriver->setText(text("IsShowDriver"));
     c_.option->setText(text("Option"));
     c_.browse->setText(text("BrowseFolder"));
@@ -335,13 +353,23 @@ void CDlgPage::FillPdfList() {
     Select(c_.pdfCompression, PdfPairPart(pdfPair_, mode));
 }
 
+void CDlgPage::FillOcrLanguages(const std::string& stored) {
+    settings::ChoiceList list;
+    for (const auto& language : output::InstalledOcrLanguages()) list.emplace_back(language, language);
+    // A stored list of several languages ("eng+deu") is offered as it is.
+    const std::string wanted = stored.empty() ? std::string("eng") : stored;
+    if (!settings::HasChoice(list, wanted) && output::OcrLanguagesInstalled(wanted)) list.emplace_back(wanted, wanted);
+    c_.ocrLanguage->Bind(list);
+    Select(c_.ocrLanguage, wanted);
+}
+
 void CDlgPage::ShowCompression() {
     if (!c_.saveType) return;
     const CompressionControl kind = CompressionFor(Current(c_.saveType));
     QWidget* shown = compression_->widget(0);
     if (kind == CompressionControl::JpegLevel) shown = c_.jpegLevel;
     if (kind == CompressionControl::TiffList) shown = c_.tifCompression;
-    if (kind == CompressionControl::PdfList) shown = c_.pdfCompression;
+    if (kind == CompressionControl::PdfList) shown = c_.pdfCompression->parentWidget();
     compression_->setCurrentWidget(shown);
     c_.compressLabel->setVisible(kind != CompressionControl::None);
     compression_->setVisible(kind != CompressionControl::None);
@@ -358,6 +386,7 @@ void CDlgPage::UpdateStates() {
     c_.resolution->setEnabled(s.inputEnabled && kind_ != PageKind::Fax);
     c_.option->setEnabled(s.inputEnabled);
     c_.option->setVisible(s.optionShown);
+    if (c_.ocrLanguage) c_.ocrLanguage->setEnabled(c_.searchablePdf->isChecked() && c_.ocrLanguage->count() > 0);
     if (c_.add) {
         c_.add->setEnabled(s.addEnabled);
         c_.modify->setEnabled(s.modifyEnabled);
@@ -382,6 +411,8 @@ void CDlgPage::LoadFrom(const settings::CommonSetting& record) {
         c_.jpegLevel->setValue(settings::DecimalToInt(record.GetCompressionLevel()));
         Select(c_.tifCompression, record.GetTifCompression());
         FillPdfList();
+        c_.searchablePdf->setChecked(record.GetSearchablePdf());
+        FillOcrLanguages(record.GetOcrLanguages());
     }
     if (apps_) {
         const auto& app = static_cast<const settings::AppElements&>(record);
@@ -451,6 +482,10 @@ bool CDlgPage::ReadBack(settings::CommonSetting& record) const {
         record.SetCompressionLevel(std::to_string(c_.jpegLevel->value()));
         record.SetTifCompression(Current(c_.tifCompression));
         record.SetPDFCompression(pdfPair_);
+        // The language is stored with the option on; off, the record keeps what it had,
+        // so a record that never used the option gains no key.
+        record.SetSearchablePdf(c_.searchablePdf->isChecked());
+        if (c_.searchablePdf->isChecked()) record.SetOcrLanguages(Current(c_.ocrLanguage));
     }
     record.SetFileName(Trim(FromQt(c_.fileName->text())));
     record.SetSaveFolder(FromQt(c_.saveFolder->text()));

@@ -47,6 +47,8 @@ struct PageControls {
     QSpinBox* jpegLevel = nullptr;
     CChoiceComboBox* tifCompression = nullptr;
     CChoiceComboBox* pdfCompression = nullptr;
+    QCheckBox* searchablePdf = nullptr;      // beside the PDF compression list
+    CChoiceComboBox* ocrLanguage = nullptr; // the installed recognition languages
     CChoiceComboBox* application = nullptr;
     QPushButton* add = nullptr;
     QPushButton* modify = nullptr;
@@ -103,6 +105,7 @@ private:
     void FillApplications(int selectId);
     void RefillPaperSizes(const std::string& previous);
     void FillPdfList();
+    void FillOcrLanguages(const std::string& stored);
     void ShowCompression();
     void UpdateStates();
     std::string Key(const char* suffix) const;

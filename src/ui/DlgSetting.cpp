@@ -36,7 +36,8 @@ bool SameValues(const settings::CommonSetting& a, const settings::CommonSetting&
         a.GetCompressionLevel() != b.GetCompressionLevel() || a.GetFileName() != b.GetFileName() ||
         a.GetSaveType() != b.GetSaveType() || a.GetSaveFolder() != b.GetSaveFolder() ||
         a.GetPDFCompression() != b.GetPDFCompression() || a.GetTifCompression() != b.GetTifCompression() ||
-        a.GetShowDriver() != b.GetShowDriver())
+        a.GetShowDriver() != b.GetShowDriver() || a.GetSearchablePdf() != b.GetSearchablePdf() ||
+        a.GetOcrLanguages() != b.GetOcrLanguages())
         return false;
     auto* appA = dynamic_cast<const settings::AppElements*>(&a);
     auto* appB = dynamic_cast<const settings::AppElements*>(&b);

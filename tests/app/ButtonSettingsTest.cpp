@@ -176,6 +176,33 @@ TEST_F(ButtonSettingsTest, OkStoresTheFolderPageAndTheNextScanFollowsIt) {
     EXPECT_TRUE(box->texts.empty()) << (box->texts.empty() ? "" : box->texts[0]);
 }
 
+// The searchable-PDF option sits beside the PDF compression list with the installed
+// languages; OK stores its two keys and nothing else, and the tip tells it.
+TEST_F(ButtonSettingsTest, SearchablePdfOptionIsStoredAndShownInTheTip) {
+    RunDialog([&](ui::DLGSetting* dialog) {
+        dialog->SelectPage(2);
+        const ui::PageControls& c = dialog->Page(2)->Controls();
+        ASSERT_TRUE(Choose(c.saveType, "JPEG"));
+        EXPECT_FALSE(c.searchablePdf->isVisibleTo(dialog->Page(2))) << "JPEG has no text layer";
+        ASSERT_TRUE(Choose(c.saveType, "Multi-page PDF"));
+        EXPECT_TRUE(c.searchablePdf->isVisibleTo(dialog->Page(2)));
+        EXPECT_FALSE(c.searchablePdf->isChecked());
+        EXPECT_FALSE(c.ocrLanguage->isEnabled()) << "the language waits for the option";
+        c.searchablePdf->click();
+        EXPECT_TRUE(c.ocrLanguage->isEnabled());
+        ASSERT_TRUE(Choose(c.ocrLanguage, "eng"));
+        c.ok->click();
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    EXPECT_EQ(ReadAll(sets), Expected({{"Folder", "SearchablePdf", "1"},
+                                       {"Folder", "OcrLanguages", "eng"},
+                                       {"Folder", "Savetype", "Multi-page PDF"},
+                                       {"Folder", "Savefolder", platform::WithSlash(platform::PicturesFolder())},
+                                       {"SetAll", "Curdlg", "TabFolder"}}));
+    const std::string tip = window->Tip(app::kCmdFolder)->TipText();
+    EXPECT_NE(tip.find("Searchable text (OCR): eng"), std::string::npos) << tip;
+}
+
 // Cancel, Escape and the window's close store nothing, whatever the pages hold.
 class ButtonSettingsEnd : public ButtonSettingsTest, public ::testing::WithParamInterface<int> {};
 
