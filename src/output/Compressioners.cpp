@@ -15,6 +15,7 @@ namespace output {
 
 void EncoderBase::Abandon() {
     if (!isOpen_) return;
+    CancelOutput();
     CloseOutput();
     DiscardDocument();
     DeleteFile(tempPageName_); // a page the control wrote but nobody added

@@ -27,6 +27,9 @@ protected:
     virtual bool CloseOutput() = 0;
     // The system error behind an incomplete document.
     virtual int OutputError() const = 0;
+    // Stops, without completing it, whatever the encoder still does for the document in
+    // the background (nothing by default); called first when a job is abandoned.
+    virtual void CancelOutput() {}
     // The job's own working files besides the temporary page (none by default).
     virtual void DeleteWorkingFiles() {}
     void DeleteFile(const std::string& path) const;

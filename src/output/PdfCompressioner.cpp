@@ -1,6 +1,11 @@
 #include "output/PdfCompressioner.h"
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cmath>
 #include <cstdio>
 
@@ -29,7 +34,7 @@ public:
         if (!isOpen_) return kNoOpenJob;
         failureError_ = 0;
         if (pageCount_ >= kMaxPdfPages) return kDocumentFull;
-        if (damaged_) return Failed(kDocumentWriteFailed, writer_.error() ? writer_.error() : EIO);
+        if (damaged_) return Failed(kDocumentWriteFailed, DamageError());
         const std::string format = PageFormat(pagePath);
         // The page under a name of this job's own, removed whatever becomes of it.
         struct Taken {
@@ -51,41 +56,144 @@ public:
             PdfPageWriter::PointsFor(info.height, dpi) < 1 || PdfPageWriter::PointsFor(info.width, dpi) > INT32_MAX ||
             PdfPageWriter::PointsFor(info.height, dpi) > INT32_MAX)
             return Failed(kNoUsableResolution, EINVAL);
-        writer_.SetPageSize(info.width, info.height);
-        writer_.SetResolution(dpi);
-        RecognisePage(page, dpi);
+        // With recognition the page is converted now and written by the worker once its
+        // words are known; the page itself is kept for the worker under a name of its own.
+        const bool recognise = !request_.ocrLanguages.empty();
+        QueuedPage queued;
+        if (recognise) {
+            queued.width = info.width;
+            queued.height = info.height;
+            queued.dpi = dpi;
+            queued.page = workingPage_ + ".ocr" + std::to_string(serial_);
+            queued.prepared = workingPage_ + ".img" + std::to_string(serial_);
+            ++serial_;
+            errno = 0;
+            if (!platform::FileSystem().CopyNoOverwrite(page, queued.page))
+                return Failed(kPageExtractFailed, errno ? errno : EIO);
+            queued_ = &queued;
+        } else {
+            writer_.SetPageSize(info.width, info.height);
+            writer_.SetResolution(dpi);
+        }
 
         const std::string& working = workingPage_;
         int result;
         if (request_.colourMode == core::kEncoderColour || request_.colourMode == core::kEncoderGrey)
             result = AddJpegPage(page, format, working);
         else if (request_.colourMode == core::kEncoderBlackWhite) result = AddFaxPage(page, working);
-        else return Failed(kPageInfoUnreadable, EINVAL); // no form for this colour mode: the page is not taken
-        if (result != kPageAdded) return result;
-        if (writer_.failed()) {
-            damaged_ = true;
-            return Failed(kDocumentWriteFailed, writer_.error() ? writer_.error() : EIO);
+        else result = Failed(kPageInfoUnreadable, EINVAL); // no form for this colour mode: the page is not taken
+        queued_ = nullptr;
+        if (recognise) {
+            if (result != kPageAdded) {
+                DeleteFile(queued.page);
+                DeleteFile(queued.prepared);
+                return result;
+            }
+            Enqueue(std::move(queued));
+        } else {
+            if (result != kPageAdded) return result;
+            if (writer_.failed()) {
+                damaged_ = true;
+                return Failed(kDocumentWriteFailed, writer_.error() ? writer_.error() : EIO);
+            }
         }
         ++pageCount_;
         firstPagePending_ = false;
         return pageCount_ >= kMaxPdfPages ? kDocumentFull : kPageAdded;
     }
 
-    bool CloseOutput() override { return writer_.Finish() && !damaged_; }
-    int OutputError() const override { return writer_.error() ? writer_.error() : EIO; }
+    ~PdfCompressioner() override { StopWorker(true); }
+
+    bool CloseOutput() override {
+        // The document is complete once the worker has written its last page.
+        StopWorker(false);
+        return writer_.Finish() && !damaged_;
+    }
+    void CancelOutput() override { StopWorker(true); }
+    int OutputError() const override { return DamageError(); }
     void DeleteWorkingFiles() override { DeleteFile(workingPage_); }
 
 private:
-    // The page's words for its text layer when the job asks for one. A page whose text
-    // cannot be recognised is still added, as an image only.
-    void RecognisePage(const std::string& page, int dpi) {
-        pageText_ = PageText{};
-        writer_.SetPageText(nullptr);
-        if (request_.ocrLanguages.empty() || !recognizer_.Load(request_.ocrLanguages)) return;
+    // A page converted and waiting for its words: the page for recognition, its
+    // prepared image data and how the writer is to declare it.
+    struct QueuedPage {
+        std::string page, prepared;
+        int width = 0, height = 0, dpi = 0;
+        int components = 0; // 0: as the colour kind gives
+        int compressed = 0;
+    };
+
+    int DamageError() const {
+        const int error = request_.ocrLanguages.empty() ? writer_.error() : workerError_.load();
+        return error ? error : EIO;
+    }
+
+    void StartWorker() {
+        cancel_ = false;
+        closing_ = false;
+        workerError_ = 0;
+        worker_ = std::thread([this] { Work(); });
+    }
+
+    void Enqueue(QueuedPage page) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(std::move(page));
+        }
+        wake_.notify_one();
+    }
+
+    // Ends the worker: after the pages it still has (the document is then complete) or,
+    // cancelling, at once, dropping them and the page being recognised.
+    void StopWorker(bool cancel) {
+        if (!worker_.joinable()) return;
+        if (cancel) cancel_ = true;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+        }
+        wake_.notify_one();
+        worker_.join();
+    }
+
+    // The worker: pages in the order they came, each recognised and then written.
+    void Work() {
+        for (;;) {
+            QueuedPage page;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return !queue_.empty() || closing_; });
+                if (queue_.empty()) return;
+                page = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            if (!cancel_ && !damaged_) WriteQueued(page);
+            DeleteFile(page.page);
+            DeleteFile(page.prepared);
+        }
+    }
+
+    void WriteQueued(const QueuedPage& page) {
+        writer_.SetPageSize(page.width, page.height);
+        writer_.SetResolution(page.dpi);
+        if (page.components) writer_.SetImageComponents(page.components);
+        writer_.SetCompressed(page.compressed);
+        // A page whose text cannot be recognised is still added, as an image only.
+        PageText text;
         codec::Image image;
-        if (codec::LoadImage(page, image) != codec::Status::Ok) return;
-        image.xDpi = image.yDpi = dpi;
-        if (recognizer_.Recognise(image, pageText_)) writer_.SetPageText(&pageText_);
+        writer_.SetPageText(nullptr);
+        if (recognizer_.Load(request_.ocrLanguages) && codec::LoadImage(page.page, image) == codec::Status::Ok) {
+            image.xDpi = image.yDpi = page.dpi;
+            if (recognizer_.Recognise(image, text, &cancel_)) writer_.SetPageText(&text);
+        }
+        if (cancel_) return;
+        int error = 0;
+        const int result = CopyImage(page.prepared, error);
+        writer_.SetPageText(nullptr);
+        if (result != kPageAdded || writer_.failed()) {
+            workerError_ = error ? error : writer_.error() ? writer_.error() : EIO;
+            damaged_ = true;
+        }
     }
 
     // A failed AddPage: the result, with the system error the user is to learn.
@@ -105,6 +213,8 @@ private:
             return kBeginCannotPrepare;
         }
         writer_.SetColourKind(core::FromEncoderColour(request_.colourMode));
+        serial_ = 0;
+        if (!request_.ocrLanguages.empty()) StartWorker();
         return kBeginOk;
     }
 
@@ -144,11 +254,7 @@ private:
             DeleteFile(working);
             return Failed(kJpegConversionFailed, EIO);
         }
-        writer_.SetImageComponents(codec::ComponentsOf(jpeg.format));
-        writer_.SetCompressed(1);
-        const int result = StreamImage(working);
-        DeleteFile(working);
-        return result;
+        return Deliver(working, codec::ComponentsOf(jpeg.format), 1);
     }
 
     int AddFaxPage(const std::string& pagePath, const std::string& working) {
@@ -177,16 +283,44 @@ private:
             DeleteFile(strips);
             return Failed(kPageExtractFailed, !extracted ? (cause ? cause : EIO) : renameCause ? renameCause : EIO);
         }
-        writer_.SetCompressed(request_.compressionKind == 0 ? 0 : 1);
+        return Deliver(working, 0, request_.compressionKind == 0 ? 0 : 1);
+    }
+
+    // The prepared image data of a page: written now, or handed to the worker along
+    // with the page when the job recognises text.
+    int Deliver(const std::string& working, int components, int compressed) {
+        if (queued_) {
+            queued_->components = components;
+            queued_->compressed = compressed;
+            errno = 0;
+            if (!platform::FileSystem().Rename(working, queued_->prepared)) {
+                const int cause = errno;
+                DeleteFile(working);
+                return Failed(kPageExtractFailed, cause ? cause : EIO);
+            }
+            return kPageAdded;
+        }
+        if (components) writer_.SetImageComponents(components);
+        writer_.SetCompressed(compressed);
         const int result = StreamImage(working);
         DeleteFile(working);
         return result;
     }
 
-    // Copies the prepared image data into the page's image stream in 1 KiB chunks.
     int StreamImage(const std::string& path) {
+        int error = 0;
+        const int result = CopyImage(path, error);
+        if (result == kPageExtractFailed || result == kPageDataShort) return Failed(result, error);
+        return result;
+    }
+
+    // Copies the prepared image data into the page's image stream in 1 KiB chunks.
+    int CopyImage(const std::string& path, int& error) {
         std::FILE* in = std::fopen(path.c_str(), "rb");
-        if (!in) return Failed(kPageExtractFailed, errno);
+        if (!in) {
+            error = errno;
+            return kPageExtractFailed;
+        }
         if (!writer_.BeginPage(K())) {
             std::fclose(in);
             return kDocumentFull;
@@ -205,17 +339,28 @@ private:
         if (!complete) {
             // The page is half written; the document can no longer be completed.
             damaged_ = true;
-            return Failed(kPageDataShort, EIO);
+            error = EIO;
+            return kPageDataShort;
         }
         writer_.EndImage();
         return kPageAdded;
     }
 
     PdfPageWriter writer_;
-    TextRecognizer recognizer_;
-    PageText pageText_;
     std::string workingPage_;
-    bool damaged_ = false;
+    std::atomic<bool> damaged_{false};
+
+    // Recognition: the worker, its queue and the page being converted for it.
+    TextRecognizer recognizer_;
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<QueuedPage> queue_;
+    bool closing_ = false;
+    std::atomic<bool> cancel_{false};
+    std::atomic<int> workerError_{0};
+    QueuedPage* queued_ = nullptr;
+    int serial_ = 0;
 };
 
 } // namespace

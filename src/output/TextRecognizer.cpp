@@ -1,6 +1,7 @@
 #include "output/TextRecognizer.h"
 
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
@@ -106,7 +107,7 @@ bool TextRecognizer::Load(const std::string& languages) {
     return true;
 }
 
-bool TextRecognizer::Recognise(const codec::Image& page, PageText& out) {
+bool TextRecognizer::Recognise(const codec::Image& page, PageText& out, const std::atomic<bool>* cancel) {
     out = PageText{};
     if (!engine_ || page.width <= 0 || page.height <= 0) return false;
     Engine& e = *engine_;
@@ -126,7 +127,11 @@ bool TextRecognizer::Recognise(const codec::Image& page, PageText& out) {
     }
     const int dpi = static_cast<int>(page.xDpi + 0.5);
     if (dpi > 0) e.api.SetSourceResolution(dpi);
-    const bool recognised = e.api.Recognize(nullptr) == 0;
+    // The engine asks its monitor now and then whether to stop.
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = [](void* flag, int) { return static_cast<const std::atomic<bool>*>(flag)->load(); };
+    monitor.cancel_this = const_cast<std::atomic<bool>*>(cancel);
+    const bool recognised = e.api.Recognize(cancel ? &monitor : nullptr) == 0 && !(cancel && *cancel);
     out.width = page.width;
     out.height = page.height;
     if (recognised) {

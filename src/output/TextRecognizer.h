@@ -3,6 +3,7 @@
 // boxes, for the text layer of a searchable PDF. The recognition engine's own types
 // stay inside TextRecognizer.cpp.
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,8 +32,8 @@ public:
     bool Load(const std::string& languages);
     // Recognises a page at the resolution it was scanned at. Black-and-white pages are
     // read as they are; colour and grey pages as grey. False when the engine is not
-    // loaded or the page cannot be read.
-    bool Recognise(const codec::Image& page, PageText& out);
+    // loaded or the page cannot be read, or when `cancel` turned true meanwhile.
+    bool Recognise(const codec::Image& page, PageText& out, const std::atomic<bool>* cancel = nullptr);
 
 private:
     struct Engine;

@@ -261,6 +261,48 @@ TEST_F(SearchablePdf, PageWithoutWordsIsWrittenAsWithoutRecognition) {
     EXPECT_TRUE(a == testpages::ReadFile(searchable));
 }
 
+// Cancelling while pages wait for recognition leaves no document and no working file;
+// a finished job keeps only its document.
+TEST_F(SearchablePdf, CancelLeavesNothingAndFinishLeavesOnlyTheDocument) {
+    const TextPage page = DrawPage({"Cancelled before it was read", "and nothing of it stays"}, PixelFormat::Bgr24);
+    for (const bool cancel : {true, false}) {
+        output::CompressionRequest r;
+        r.tempFolder = dir_ / "temp/";
+        r.saveFolder = dir_ / "out/";
+        r.fileName = cancel ? "Cancelled" : "Kept";
+        r.tempExtension = ".BMP";
+        r.colourMode = 0;
+        r.compressionKind = 2;
+        r.ocrLanguages = "eng";
+        auto e = output::CreateImageCompressioner("Multi-page PDF");
+        ASSERT_EQ(e->Begin(r), 0);
+        for (int i = 0; i < 3; ++i) {
+            codec::SaveBmp(page.image, e->TempPageName());
+            ASSERT_EQ(e->AddPage(e->TempPageName()), 0);
+        }
+        if (cancel) {
+            e->Abandon();
+        } else {
+            ASSERT_EQ(e->Finish(), 0);
+        }
+        std::vector<std::string> names;
+        for (const char* folder : {"temp/", "work/", "out/"}) {
+            std::vector<std::string> listed;
+            platform::FileSystem().ListFolder(dir_ / folder, listed);
+            for (const auto& n : listed)
+                if (n != "." && n != "..") names.push_back(folder + n);
+        }
+        if (cancel) {
+            EXPECT_TRUE(names.empty()) << names.front();
+        } else {
+            ASSERT_EQ(names.size(), 1u) << names.front();
+            std::string out;
+            ASSERT_EQ(testpages::Run("pdftotext '" + (dir_ / names[0]) + "' -", &out), 0);
+            EXPECT_EQ(Collapse(out).size(), 3 * Collapse(page.text).size() + 2) << out; // three pages, form feeds
+        }
+    }
+}
+
 // The command line makes the same searchable file, and refuses a language it lacks.
 TEST_F(SearchablePdf, CommandLineEncodeWithOcr) {
     const TextPage page = DrawPage({"Searchable from the command line"}, PixelFormat::Gray8);
