@@ -189,7 +189,7 @@ bool PdfPageWriter::BeginPage(int k) {
 
     Print("%d 0 obj\r\n%s\r\nendobj\r\n", Allocate(),
           colourKind_ == core::kPdfColour ? (fonts_.empty() ? "[/PDF /ImageC]" : "[/PDF /Text /ImageC]")
-                                           : (fonts_.empty() ? "[/PDF /ImageB]" : "[/PDF /Text /ImageB]"));
+                                          : (fonts_.empty() ? "[/PDF /ImageB]" : "[/PDF /Text /ImageB]"));
 
     const int image = Allocate();
     const bool grey = colourKind_ == core::kPdfBlackWhite || components_ == 1;

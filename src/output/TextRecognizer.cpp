@@ -46,10 +46,14 @@ void ToGrey(const codec::Image& page, std::vector<unsigned char>& grey) {
         for (int x = 0; x < page.width; ++x) {
             const uint8_t* p = in + 3 * x;
             switch (page.format) {
-            case codec::PixelFormat::Gray8: out[x] = in[x]; break;
-            case codec::PixelFormat::Rgb24: out[x] = static_cast<unsigned char>((299 * p[0] + 587 * p[1] + 114 * p[2]) / 1000); break;
-            case codec::PixelFormat::Bgr24: out[x] = static_cast<unsigned char>((299 * p[2] + 587 * p[1] + 114 * p[0]) / 1000); break;
-            case codec::PixelFormat::Bilevel1: out[x] = (in[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255; break;
+                case codec::PixelFormat::Gray8: out[x] = in[x]; break;
+                case codec::PixelFormat::Rgb24:
+                    out[x] = static_cast<unsigned char>((299 * p[0] + 587 * p[1] + 114 * p[2]) / 1000);
+                    break;
+                case codec::PixelFormat::Bgr24:
+                    out[x] = static_cast<unsigned char>((299 * p[2] + 587 * p[1] + 114 * p[0]) / 1000);
+                    break;
+                case codec::PixelFormat::Bilevel1: out[x] = (in[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255; break;
             }
         }
     }

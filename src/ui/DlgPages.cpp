@@ -154,7 +154,6 @@ void CDlgPage::Build() {
     // Tab walks the page as it reads: input, output, the help link, then the buttons.
     QWidget* order[] = {c_.scanMethod,  c_.option,   c_.colorMode,  c_.paperSize,      c_.resolution,
                         c_.showDriver,  c_.saveType, c_.jpegLevel,  c_.tifCompression, c_.pdfCompression,
-                        c_.searchablePdf, c_.ocrLanguage,
                         c_.application, c_.add,      c_.modify,     c_.remove,         c_.fileName,
                         c_.saveFolder,  c_.browse,   c_.viewFolder, c_.openFolder,     c_.moreInformation,
                         c_.defaults,    c_.ok,       c_.cancel};
@@ -163,6 +162,11 @@ void CDlgPage::Build() {
         if (!w) continue;
         if (previous) setTabOrder(previous, w);
         previous = w;
+    }
+    // The searchable-PDF option and its language come right after the PDF compression.
+    if (c_.searchablePdf) {
+        setTabOrder(c_.pdfCompression, c_.searchablePdf);
+        setTabOrder(c_.searchablePdf, c_.ocrLanguage);
     }
 
     connect(c_.defaults, &QPushButton::clicked, this, [this] { LoadDefaults(); });
@@ -276,7 +280,8 @@ void CDlgPage::ApplyTexts() {
 
     if (c_.compressLabel) c_.compressLabel->setText(text("Compress"));
     if (c_.searchablePdf)
-        c_.searchablePdf->setText(UiString(Key("SearchablePdf").c_str(), QStringLiteral("Make the PDF searchable (OCR)")));
+        c_.searchablePdf->setText(
+            UiString(Key("SearchablePdf").c_str(), QStringLiteral("Make the PDF searchable (OCR)")));
     if (c_.showDriver) c_.showDriver->setText(text("IsShowDriver"));
     c_.option->setText(text("Option"));
     c_.browse->setText(text("BrowseFolder"));

@@ -47,7 +47,7 @@ struct PageControls {
     QSpinBox* jpegLevel = nullptr;
     CChoiceComboBox* tifCompression = nullptr;
     CChoiceComboBox* pdfCompression = nullptr;
-    QCheckBox* searchablePdf = nullptr;      // beside the PDF compression list
+    QCheckBox* searchablePdf = nullptr;     // beside the PDF compression list
     CChoiceComboBox* ocrLanguage = nullptr; // the installed recognition languages
     CChoiceComboBox* application = nullptr;
     QPushButton* add = nullptr;

@@ -71,8 +71,8 @@ TextPage DrawPage(const std::vector<std::string>& lines, PixelFormat format) {
             const QString q = QString::fromStdString(word);
             painter.drawText(x, baseline, q);
             const QRect ink = metrics.boundingRect(q).translated(x, baseline);
-            page.words.push_back(
-                {word, ink.left() * toPoints, ink.top() * toPoints, (ink.right() + 1) * toPoints, (ink.bottom() + 1) * toPoints});
+            page.words.push_back({word, ink.left() * toPoints, ink.top() * toPoints, (ink.right() + 1) * toPoints,
+                                  (ink.bottom() + 1) * toPoints});
             x += metrics.horizontalAdvance(q + ' ');
         }
         page.text += (l ? "\n" : "") + lines[l];
@@ -222,7 +222,8 @@ TEST_P(SearchableModes, WordsFoundInOrderOverTheirBoxesAndPageLooksTheSame) {
     const double tolerance = 3.6;
     int placed = 0;
     for (const DrawnWord& drawn : first.words) {
-        const auto match = std::find_if(found.begin(), found.end(), [&](const DrawnWord& w) { return w.text == drawn.text; });
+        const auto match =
+            std::find_if(found.begin(), found.end(), [&](const DrawnWord& w) { return w.text == drawn.text; });
         if (match == found.end()) continue; // a misread word is counted by the text check above
         ++placed;
         // Across, the word spans what was drawn; up and down it lies within the line's
@@ -331,7 +332,8 @@ TEST_F(SearchablePdf, CommandLineEncodeWithOcr) {
     const std::string pdf = out.substr(0, out.find('\n'));
     ASSERT_EQ(testpages::Run("pdftotext '" + pdf + "' -", &out), 0);
     EXPECT_LE(EditDistance(Collapse(out), page.text), page.text.size() / 50) << out;
-    EXPECT_EQ(testpages::Run(cli + "--ocr eng+xx-not-there --out '" + dir_.path() + "/cli' '" + bmp + "' 2>&1", &out), 2);
+    EXPECT_EQ(testpages::Run(cli + "--ocr eng+xx-not-there --out '" + dir_.path() + "/cli' '" + bmp + "' 2>&1", &out),
+              2);
     EXPECT_NE(out.find("not installed"), std::string::npos) << out;
     EXPECT_EQ(testpages::Run(cli.substr(0, cli.find(" --type")) + " --type JPEG --ocr eng --out '" + dir_.path() +
                              "/cli' '" + bmp + "' 2>&1"),

@@ -54,14 +54,15 @@ TEST_P(StoredOption, LoadedAndGivenToTheScanForPdfTypesOnly) {
     EXPECT_EQ(folder.OcrLanguagesForScan(), c.forScan);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, StoredOption,
-    ::testing::Values(StoredCase{nullptr, nullptr, "Multi-page PDF", false, ""},
-                      StoredCase{nullptr, "eng", "PDF", false, ""}, StoredCase{"0", "eng", "PDF", false, ""},
-                      StoredCase{"1", "eng+deu", "PDF", true, "eng+deu"},
-                      StoredCase{"true", nullptr, "Multi-page PDF", true, "eng"},
-                      StoredCase{" 1 ", " fra ", "Multi-page PDF", true, "fra"},
-                      StoredCase{"1", "eng", "JPEG", true, ""}, StoredCase{"1", "eng", "Multi-page TIFF", true, ""}));
+INSTANTIATE_TEST_SUITE_P(Keys, StoredOption,
+                         ::testing::Values(StoredCase{nullptr, nullptr, "Multi-page PDF", false, ""},
+                                           StoredCase{nullptr, "eng", "PDF", false, ""},
+                                           StoredCase{"0", "eng", "PDF", false, ""},
+                                           StoredCase{"1", "eng+deu", "PDF", true, "eng+deu"},
+                                           StoredCase{"true", nullptr, "Multi-page PDF", true, "eng"},
+                                           StoredCase{" 1 ", " fra ", "Multi-page PDF", true, "fra"},
+                                           StoredCase{"1", "eng", "JPEG", true, ""},
+                                           StoredCase{"1", "eng", "Multi-page TIFF", true, ""}));
 
 // A record that never had the option saves exactly the keys it always had.
 TEST_F(SearchableRecord, RecordWithoutTheOptionSavesNoNewKey) {
