@@ -16,13 +16,15 @@
 #include "output/GdiplusImageSaver.h"
 #include "output/OutputHost.h"
 #include "output/PdfPageWriter.h"
-#include "output/TextRecognizer.h"
+#include "output/PageText.h"
 #include "output/TiffStrips.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
 
 namespace output {
 namespace {
+
+PageRecogniserFactory g_recogniserFactory = nullptr;
 
 int RoundHalfUp(double value) { return static_cast<int>(std::floor(value + 0.5)); }
 
@@ -132,6 +134,7 @@ private:
         cancel_ = false;
         closing_ = false;
         workerError_ = 0;
+        recognizer_ = MakePageRecogniser();
         worker_ = std::thread([this] { Work(); });
     }
 
@@ -182,9 +185,10 @@ private:
         PageText text;
         codec::Image image;
         writer_.SetPageText(nullptr);
-        if (recognizer_.Load(request_.ocrLanguages) && codec::LoadImage(page.page, image) == codec::Status::Ok) {
+        if (recognizer_ && recognizer_->Load(request_.ocrLanguages) &&
+            codec::LoadImage(page.page, image) == codec::Status::Ok) {
             image.xDpi = image.yDpi = page.dpi;
-            if (recognizer_.Recognise(image, text, &cancel_)) writer_.SetPageText(&text);
+            if (recognizer_->Recognise(image, text, &cancel_)) writer_.SetPageText(&text);
         }
         if (cancel_) return;
         int error = 0;
@@ -351,7 +355,7 @@ private:
     std::atomic<bool> damaged_{false};
 
     // Recognition: the worker, its queue and the page being converted for it.
-    TextRecognizer recognizer_;
+    std::unique_ptr<IF_PageRecogniser> recognizer_;
     std::thread worker_;
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -366,5 +370,11 @@ private:
 } // namespace
 
 std::unique_ptr<IF_ImageCompressioner> MakePdfCompressioner() { return std::make_unique<PdfCompressioner>(); }
+
+void SetPageRecogniserFactory(PageRecogniserFactory factory) { g_recogniserFactory = factory; }
+
+std::unique_ptr<IF_PageRecogniser> MakePageRecogniser() {
+    return g_recogniserFactory ? g_recogniserFactory() : nullptr;
+}
 
 } // namespace output

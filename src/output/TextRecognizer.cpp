@@ -84,6 +84,10 @@ bool OcrLanguagesInstalled(const std::string& list) {
     return true;
 }
 
+void EnableTextRecognition() {
+    SetPageRecogniserFactory([]() -> std::unique_ptr<IF_PageRecogniser> { return std::make_unique<TextRecognizer>(); });
+}
+
 struct TextRecognizer::Engine {
     tesseract::TessBaseAPI api;
     std::vector<unsigned char> grey;

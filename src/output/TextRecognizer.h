@@ -20,20 +20,23 @@ std::vector<std::string> InstalledOcrLanguages();
 // True when every language of a '+'-separated list ("eng+deu") is installed.
 bool OcrLanguagesInstalled(const std::string& languages);
 
-class TextRecognizer {
+// Installs TextRecognizer as the recogniser of searchable PDFs.
+void EnableTextRecognition();
+
+class TextRecognizer final : public IF_PageRecogniser {
 public:
     TextRecognizer();
-    ~TextRecognizer();
+    ~TextRecognizer() override;
     TextRecognizer(const TextRecognizer&) = delete;
     TextRecognizer& operator=(const TextRecognizer&) = delete;
 
     // Loads the languages ('+'-separated, as "eng+deu"); false when one is missing or
     // the engine cannot start. Loading again with the same list keeps the engine.
-    bool Load(const std::string& languages);
+    bool Load(const std::string& languages) override;
     // Recognises a page at the resolution it was scanned at. Black-and-white pages are
     // read as they are; colour and grey pages as grey. False when the engine is not
     // loaded or the page cannot be read, or when `cancel` turned true meanwhile.
-    bool Recognise(const codec::Image& page, PageText& out, const std::atomic<bool>* cancel = nullptr);
+    bool Recognise(const codec::Image& page, PageText& out, const std::atomic<bool>* cancel = nullptr) override;
 
 private:
     struct Engine;

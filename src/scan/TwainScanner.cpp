@@ -10,6 +10,7 @@
 #include "core/Texts.h"
 #include "output/FileNaming.h"
 #include "output/ImageKinds.h"
+#include "output/TextRecognizer.h"
 #include "output/OutputHost.h"
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"
@@ -261,6 +262,7 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
             request.colourMode = core::ToEncoderColour(colour);
             request.compressionKind = CompressionKind(r, colour);
             request.ocrLanguages = r.OcrLanguagesForScan();
+            if (!request.ocrLanguages.empty()) output::EnableTextRecognition();
             const int begun = encoder_->Begin(request);
             if (begun != 0) {
                 // A full series is message 113, which the dispatch shows.

@@ -135,6 +135,7 @@ std::string Collapse(const std::string& text) {
 class SearchablePdf : public ::testing::Test {
 protected:
     void SetUp() override {
+        output::EnableTextRecognition();
         output::SetWorkingFolderProvider([this] { return dir_ / "work/"; });
         platform::FileSystem().CreateFolder(dir_ / "work");
         platform::FileSystem().CreateFolder(dir_ / "temp");

@@ -103,6 +103,7 @@ int Run(const cli::Args& args) {
                          request.ocrLanguages.c_str(), installed.empty() ? " none" : installed.c_str());
             return 2;
         }
+        output::EnableTextRecognition();
     }
     Scratch scratch;
     if (scratch.path().empty() || !fs::create_directory(scratch.path() + "temp") ||
