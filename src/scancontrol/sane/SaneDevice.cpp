@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -114,6 +115,15 @@ public:
     void Started() { readers_ = before_.empty() ? std::vector<long>{} : NewThreads(before_, ThreadIds()); }
     // The page has been read to its end.
     void PageComplete() { pageComplete_ = true; }
+    // Every byte the frame announced has been read: the reader has written its last line
+    // and is on its way out (freeing its buffers, ending its thread). The read that
+    // reports the end makes the backend cancel the reader at once, so give it the time to
+    // end by itself first (at most 1 s).
+    void AwaitReadersEnded() const {
+        const auto limit = std::chrono::steady_clock::now() + kReaderEnd;
+        while (!ReadersGone() && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 
 private:
     // True when every reader has ended or waits in a system call; empty when unknown.
@@ -403,16 +413,23 @@ void SizePixels(PageImage& page, size_t bytes) {
 // Reads one frame whose bytes go straight into the page (grey 1 or 8 bits, RGB 8 bits):
 // no copy of the page is ever made. The buffer is sized from the announced line count;
 // only a backend that sends more (or does not know the height) makes it grow.
-SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, AcquisitionLink& link, PageImage& page) {
+SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, AcquisitionLink& link, PageImage& page,
+                       const std::function<void()>& allRead) {
     const size_t bpl = static_cast<size_t>(p.bytes_per_line);
     page.stride = p.bytes_per_line;
-    SizePixels(page, p.lines > 0 ? static_cast<size_t>(p.lines) * bpl : 1024 * bpl);
+    const size_t announced = p.lines > 0 ? static_cast<size_t>(p.lines) * bpl : 0;
+    SizePixels(page, announced ? announced : 1024 * bpl);
     size_t filled = 0;
     uint8_t probe[4096];
+    bool told = false;
     for (;;) {
         if (link.Cancelled()) return SANE_STATUS_CANCELLED;
         SANE_Int got = 0;
         SANE_Status st;
+        if (announced && filled >= announced && !told) {
+            told = true;
+            allRead();
+        }
         if (filled < page.pixels.size()) {
             const size_t room = std::min<size_t>(page.pixels.size() - filled, INT_MAX);
             st = sane_read(h, page.pixels.data() + filled, static_cast<SANE_Int>(room), &got);
@@ -440,8 +457,8 @@ SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, AcquisitionLink&
 
 // Reads a frame that needs converting while it arrives: 16-bit samples (to 8 bits) and
 // the single-colour frames of three-pass scanners (into their channel of the page).
-SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, AcquisitionLink& link,
-                          PageImage& page) {
+SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, AcquisitionLink& link, PageImage& page,
+                          const std::function<void()>& allRead) {
     if (p.depth != 8 && p.depth != 16) return SANE_STATUS_UNSUPPORTED;
     const size_t bytesPerSample = p.depth == 16 ? 2 : 1;
     const size_t samplesPerLine = static_cast<size_t>(p.pixels_per_line) * (p.format == SANE_FRAME_RGB ? 3 : 1);
@@ -453,12 +470,20 @@ SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, 
         page.pixels.resize(static_cast<size_t>(p.lines) * static_cast<size_t>(page.stride), 0);
     std::vector<uint8_t> line(bpl), chunk(1 << 16);
     size_t inLine = 0, lines = 0;
+    const size_t announced = p.lines > 0 ? static_cast<size_t>(p.lines) * bpl : 0;
+    size_t received = 0;
+    bool told = false;
     for (;;) {
         if (link.Cancelled()) return SANE_STATUS_CANCELLED;
+        if (announced && received >= announced && !told) {
+            told = true;
+            allRead();
+        }
         SANE_Int got = 0;
         SANE_Status st = sane_read(h, chunk.data(), static_cast<SANE_Int>(chunk.size()), &got);
         if (st == SANE_STATUS_EOF) break;
         if (st != SANE_STATUS_GOOD) return st;
+        received += static_cast<size_t>(got);
         link.AddRead(got);
         size_t k = 0;
         while (k < static_cast<size_t>(got)) {
@@ -494,7 +519,7 @@ SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, 
 
 } // namespace
 
-int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page) {
+int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page, const std::function<void()>& allRead) {
     SANE_Handle h = H(handle_);
     page = PageImage{};
     for (bool first = true;; first = false) {
@@ -523,7 +548,8 @@ int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page) {
         }
         if (p.pixels_per_line <= 0 || p.bytes_per_line <= 0) return SANE_STATUS_IO_ERROR;
         const bool direct = channel < 0 && (p.depth == 8 || (p.depth == 1 && p.format == SANE_FRAME_GRAY));
-        st = direct ? ReadDirect(h, p, *job.link, page) : ReadConverted(h, p, channel, *job.link, page);
+        st = direct ? ReadDirect(h, p, *job.link, page, allRead)
+                    : ReadConverted(h, p, channel, *job.link, page, allRead);
         if (st != SANE_STATUS_GOOD) return st;
         if (p.last_frame) break;
         st = sane_start(h);
@@ -556,7 +582,7 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
         if (st == SANE_STATUS_GOOD) {
             if (pages == 0) sink.Post(job.id, TwainEvent::TransferReady, 0, nullptr);
             auto delivery = std::make_shared<PageDelivery>();
-            st = static_cast<SANE_Status>(ReadPage(job, delivery->image));
+            st = static_cast<SANE_Status>(ReadPage(job, delivery->image, [&guard] { guard.AwaitReadersEnded(); }));
             if (link.Cancelled()) return;
             if (st == SANE_STATUS_GOOD) {
                 guard.PageComplete();

@@ -2,6 +2,7 @@
 // One open SANE device. Every member runs on the SANE worker thread only (SaneWorker.h);
 // the UI thread holds the object only to pass it into worker tasks.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,9 @@ private:
     // when the device has no resolution option. 0 or an error code.
     long ReadResolution(float* x, float* y);
     // Reads one page (all its frames) after a successful sane_start; a SANE status.
-    int ReadPage(const AcquireJob& job, PageImage& page);
+    // Reads one page; `allRead` runs once a frame's announced bytes have all arrived,
+    // before the read that reports its end.
+    int ReadPage(const AcquireJob& job, PageImage& page, const std::function<void()>& allRead);
 
     void* handle_ = nullptr; // SANE_Handle
 };
