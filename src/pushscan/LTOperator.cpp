@@ -120,9 +120,14 @@ bool HandlePushScanEvent(IScanTaskHandler& handler, const IPushEventStore& store
 
 int WaitForPushScanEvents(IScanTaskHandler& handler, const IPushEventStore& store, platform::SemaphoreHandle pushEvent,
                           const std::atomic<bool>& stop) {
-    while (platform::WaitSemaphore(pushEvent, -1) == platform::WaitResult::Signalled) {
-        if (stop.load()) break;
-        if (!handler.IsBusy()) HandlePushScanEvent(handler, store);
+    // The event is the user's, shared with any other instance of the program the user
+    // runs (another session): a wake-up posted to it at stop could be taken by that
+    // instance, as a button press it never had, and leave this thread waiting. So the
+    // thread waits in slices and looks at its stop flag between them.
+    for (;;) {
+        const platform::WaitResult result = platform::WaitSemaphore(pushEvent, kPushEventSliceMs);
+        if (stop.load() || result == platform::WaitResult::Failed) break;
+        if (result == platform::WaitResult::Signalled && !handler.IsBusy()) HandlePushScanEvent(handler, store);
     }
     return 0;
 }

@@ -88,8 +88,11 @@ int DestinationOfPushEvent(const std::wstring& eventName);
 // request was made and accepted.
 bool HandlePushScanEvent(IScanTaskHandler& handler, const IPushEventStore& store);
 
-// The push-event thread's procedure: waits without limit on the push event; a busy
-// handler drops the event. Ends when the wait fails or, once woken, when `stop` is set.
+// How long the push-event thread waits on the event before it looks at its stop flag.
+constexpr int kPushEventSliceMs = 500;
+
+// The push-event thread's procedure: waits on the push event; a busy handler drops the
+// event. Ends when the wait fails or, within one slice, when `stop` is set.
 int WaitForPushScanEvents(IScanTaskHandler& handler, const IPushEventStore& store, platform::SemaphoreHandle pushEvent,
                           const std::atomic<bool>& stop);
 

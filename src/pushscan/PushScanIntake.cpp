@@ -29,11 +29,9 @@ void PushScanIntake::Start() {
 void PushScanIntake::Stop() {
     operator_->SetStop();
     stop_.store(true);
-    if (pushThread_.joinable()) {
-        // Wakes the thread, which sees the stop flag and ends without handling anything.
-        platform::PostSemaphore(pushEvent_);
-        pushThread_.join();
-    }
+    // The push-event thread sees the flag within one slice of its wait; the shared event
+    // is not posted (another instance of the user's could take the wake-up).
+    if (pushThread_.joinable()) pushThread_.join();
     if (listener_.joinable()) listener_.join();
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -176,6 +177,31 @@ TEST(PushEventThread, ServesSignalsDropsThemWhenBusyAndEndsOnStop) {
     intake.Stop();
     EXPECT_FALSE(intake.Running());
     EXPECT_EQ(handler.Count(), 2u) << "the wake-up at stop starts nothing";
+}
+
+// Another instance of the user's program waits on the same event, so nothing may rely
+// on a wake-up to stop: the thread ends by its flag alone and signals no one.
+TEST(PushEventThread, EndsByItsStopFlagWithoutAWakeUp) {
+    testsupport::UsePrivateSharedMemory();
+    MapStore store;
+    RecordingHandler handler;
+    pushscan::PushScanEvent event;
+    ASSERT_TRUE(event.IsOpen());
+    event.RemoveNameOnClose(true);
+    std::atomic<bool> stop{false};
+    std::promise<void> ended;
+    std::future<void> end = ended.get_future();
+    std::thread thread([&] {
+        pushscan::WaitForPushScanEvents(handler, store, event.Handle(), stop);
+        ended.set_value();
+    });
+    stop = true;
+    const bool stopped = end.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!stopped) event.Signal(); // let a thread that waits for a wake-up end the test
+    thread.join();
+    EXPECT_TRUE(stopped) << "the thread waited for a wake-up past its stop flag";
+    EXPECT_EQ(handler.Count(), 0u);
+    EXPECT_EQ(platform::SemaphoreCount(event.Handle()), 0);
 }
 
 TEST(PushEventThread, AListenerWithoutDriverWaitsQuietly) {
