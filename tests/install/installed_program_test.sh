@@ -80,8 +80,10 @@ chmod 700 "$work/run"
 # The folder destination shows the saved file in the file manager; record that instead.
 printf '#!/bin/sh\nprintf "%%s\\n" "$*" >> "%s/opened"\n' "$tools" >"$tools/xdg-open"
 chmod 755 "$tools/xdg-open"
+# Every caller runs it in a subshell ($(...) or &): exec makes the program that subshell,
+# so the pid the test keeps (and kills) is the program's own.
 run_clean() {
-    env -i PATH="$tools:/usr/bin:/bin" HOME="$1" XDG_RUNTIME_DIR="$work/run" \
+    exec env -i PATH="$tools:/usr/bin:/bin" HOME="$1" XDG_RUNTIME_DIR="$work/run" \
         SANE_CONFIG_DIR="${SANE_CONFIG_DIR:-$source_dir/data/sane}" QT_QPA_PLATFORM=offscreen "${@:2}"
 }
 home="$work/home"
@@ -132,6 +134,12 @@ fi
 kill "$window" 2>/dev/null || true
 wait "$window" 2>/dev/null || true
 window=""
+# Nothing started from the installed tree may outlive the test.
+sleep 1
+if pgrep -f "^$root/" >/dev/null; then
+    fail "programs of the installed tree still run: $(pgrep -af "^$root/")"
+    pkill -9 -f "^$root/" || true
+fi
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
