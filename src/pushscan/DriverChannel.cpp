@@ -44,7 +44,9 @@ std::vector<unsigned char> StartRequestMessage(const StartRequestFields& fields)
 std::vector<unsigned char> OtherMessage(const std::vector<unsigned char>& payload) {
     std::vector<unsigned char> message(block::kPayload + block::kOtherPayloadSize, 0);
     message[block::kType] = kOtherMessage;
-    std::memcpy(message.data() + block::kPayload, payload.data(), std::min(payload.size(), block::kOtherPayloadSize));
+    if (!payload.empty()) // an empty vector may have no storage at all
+        std::memcpy(message.data() + block::kPayload, payload.data(),
+                    std::min(payload.size(), block::kOtherPayloadSize));
     return message;
 }
 
