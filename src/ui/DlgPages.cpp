@@ -214,23 +214,24 @@ void CDlgPage::BuildOutput(QGroupBox* box) {
         compression_->addWidget(c_.jpegLevel);
         c_.tifCompression = new CChoiceComboBox(compression_);
         compression_->addWidget(c_.tifCompression);
-        // The PDF types: the compression list, and beside it the searchable-text option
-        // with its language.
-        auto* pdfRow = new QWidget(compression_);
-        auto* pdfLayout = new QHBoxLayout(pdfRow);
-        pdfLayout->setContentsMargins(0, 0, 0, 0);
-        c_.pdfCompression = new CChoiceComboBox(pdfRow);
-        c_.searchablePdf = new QCheckBox(pdfRow);
-        c_.ocrLanguage = new CChoiceComboBox(pdfRow);
-        auto* languageLabel = new QLabel(UiString(Key("OcrLanguage").c_str(), QStringLiteral("Language:")), pdfRow);
-        languageLabel->setBuddy(c_.ocrLanguage);
-        pdfLayout->addWidget(c_.pdfCompression, 1);
-        pdfLayout->addWidget(c_.searchablePdf);
-        pdfLayout->addWidget(languageLabel);
-        pdfLayout->addWidget(c_.ocrLanguage);
-        compression_->addWidget(pdfRow);
-        connect(c_.searchablePdf, &QCheckBox::toggled, this, [this] { UpdateStates(); });
+        c_.pdfCompression = new CChoiceComboBox(compression_);
+        compression_->addWidget(c_.pdfCompression);
         form->addRow(c_.compressLabel, compression_);
+        // The PDF types: under their compression list, the searchable-text option with its
+        // language (a row of its own keeps the page narrow enough for small screens).
+        ocrRow_ = new QWidget(box);
+        auto* ocrLayout = new QHBoxLayout(ocrRow_);
+        ocrLayout->setContentsMargins(0, 0, 0, 0);
+        c_.searchablePdf = new QCheckBox(ocrRow_);
+        c_.ocrLanguage = new CChoiceComboBox(ocrRow_);
+        auto* languageLabel = new QLabel(UiString(Key("OcrLanguage").c_str(), QStringLiteral("Language:")), ocrRow_);
+        languageLabel->setBuddy(c_.ocrLanguage);
+        ocrLayout->addWidget(c_.searchablePdf);
+        ocrLayout->addStretch(1);
+        ocrLayout->addWidget(languageLabel);
+        ocrLayout->addWidget(c_.ocrLanguage);
+        form->addRow(QString(), ocrRow_);
+        connect(c_.searchablePdf, &QCheckBox::toggled, this, [this] { UpdateStates(); });
         connect(c_.saveType, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { ShowCompression(); });
         connect(c_.pdfCompression, qOverload<int>(&QComboBox::activated), this, [this] { OnPdfChosen(); });
     }
@@ -374,10 +375,12 @@ void CDlgPage::ShowCompression() {
     QWidget* shown = compression_->widget(0);
     if (kind == CompressionControl::JpegLevel) shown = c_.jpegLevel;
     if (kind == CompressionControl::TiffList) shown = c_.tifCompression;
-    if (kind == CompressionControl::PdfList) shown = c_.pdfCompression->parentWidget();
+    if (kind == CompressionControl::PdfList) shown = c_.pdfCompression;
     compression_->setCurrentWidget(shown);
     c_.compressLabel->setVisible(kind != CompressionControl::None);
     compression_->setVisible(kind != CompressionControl::None);
+    if (auto* form = qobject_cast<QFormLayout*>(ocrRow_->parentWidget()->layout()))
+        form->setRowVisible(ocrRow_, kind == CompressionControl::PdfList);
 }
 
 void CDlgPage::UpdateStates() {

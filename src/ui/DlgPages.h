@@ -134,6 +134,7 @@ private:
     bool optionFlag_ = false;
     bool filling_ = false;
     QStackedWidget* compression_ = nullptr;
+    QWidget* ocrRow_ = nullptr; // the searchable-PDF option, shown for the PDF types
 };
 
 // The pages by the names the dialog knows them by.
