@@ -7,6 +7,7 @@ TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 REPLAY_BUILD ?= build-replay
 FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?= 0
 JOBS       ?= 2
 CMAKE_ARGS ?=
 export SANE_CONFIG_DIR := $(CURDIR)/data/sane
@@ -45,12 +46,13 @@ sanitize: deps
 sanitize-replay: deps
 	scripts/sanitize-replay.sh $(REPLAY_BUILD) $(JOBS)
 
-# libFuzzer targets of the parsers (clang), each run FUZZ_SECONDS seconds.
+# libFuzzer targets of the parsers (clang), each run FUZZ_SECONDS seconds, or until it has
+# made FUZZ_RUNS executions when that is set.
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 		-DSU_FUZZ=ON -DSU_BUILD_TESTS=OFF -DSU_BUILD_BENCH=OFF -DSU_BUILD_UI=OFF $(CMAKE_ARGS)
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_targets
-	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	FUZZ_RUNS=$(FUZZ_RUNS) scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSU_TSAN=ON -DSU_BUILD_BENCH=OFF $(CMAKE_ARGS)

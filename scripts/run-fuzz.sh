@@ -5,6 +5,7 @@
 # from earlier runs (<build>/fuzz-corpus/<name>); new inputs go to the latter, crashing
 # or hanging ones to <build>/fuzz-findings/<name>/. A summary line per target gives the
 # executions and the coverage features libFuzzer reached. Fails when any target failed.
+# FUZZ_RUNS=N (environment) ends a target earlier, once it has made N executions.
 set -uo pipefail
 build=${1:?build folder}
 seconds=${2:?seconds per target}
@@ -16,6 +17,8 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+runs=()
+if [ -n "${FUZZ_RUNS:-}" ] && [ "${FUZZ_RUNS}" != 0 ]; then runs=(-runs="$FUZZ_RUNS"); fi
 status=0
 summary=()
 for name in "${targets[@]}"; do
@@ -23,7 +26,7 @@ for name in "${targets[@]}"; do
     findings="$build/fuzz-findings/$name"
     mkdir -p "$work" "$findings"
     log="$build/fuzz-findings/$name.log"
-    "$build/bin/fuzz_$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
+    "$build/bin/fuzz_$name" -max_total_time="$seconds" "${runs[@]}" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
         -print_final_stats=1 -artifact_prefix="$findings/" "$work" "$root/fuzz/corpus/$name" >"$log" 2>&1
     rc=$?
     execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
