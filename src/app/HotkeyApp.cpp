@@ -33,12 +33,18 @@ bool CHotkeyApp::InitInstance() {
         resourcesLoaded_ = QResource::registerResource(QString::fromStdString(resourcePath_));
 
     if (hooks_.openPushEvent) hooks_.openPushEvent();
-    if (hooks_.recordPushLaunch && hooks_.recordPushLaunch() && hooks_.signalPushEvent) hooks_.signalPushEvent();
+    const bool pushLaunch = hooks_.recordPushLaunch && hooks_.recordPushLaunch();
 
     const std::string appName = QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();
     instance_ =
         std::make_unique<SingleInstance>(settings::ReadProductValue("Communication", "QuorinExistSem"), appName);
     first_ = instance_->Settle();
+    // Signalled or cleared while this start holds the check lock, so that no other start
+    // signals in between. A first instance finds no instance alive: a signal already
+    // there was left by one that died before it took it, and would start a scan nobody
+    // asked this start for.
+    if (first_ && !pushLaunch && hooks_.clearPushEvent) hooks_.clearPushEvent();
+    if (pushLaunch && hooks_.signalPushEvent) hooks_.signalPushEvent();
     if (!first_) {
         // A window that is still coming up (or going away) may not answer: then this
         // start ends quietly all the same.

@@ -24,6 +24,9 @@ public:
         std::function<bool()> recordPushLaunch;
         // Tells the running instance that a push start was recorded.
         std::function<void()> signalPushEvent;
+        // Takes back a signal nobody is there to serve: one left by an instance that
+        // died before it took it.
+        std::function<void()> clearPushEvent;
     };
 
     explicit CHotkeyApp(Hooks hooks);

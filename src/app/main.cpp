@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
     hooks.signalPushEvent = [&] {
         if (pushEvent) pushEvent->Signal();
     };
+    hooks.clearPushEvent = [&] {
+        if (pushEvent) pushEvent->Clear();
+    };
     hooks.createWindow = [&] {
         return app::CreateProgramWindow([&] {
             auto services = std::make_unique<app::ProgramWindowServices>();

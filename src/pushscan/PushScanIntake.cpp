@@ -11,6 +11,10 @@ PushScanEvent::~PushScanEvent() {
 
 bool PushScanEvent::Signal() { return platform::SetEventSemaphore(handle_); }
 
+void PushScanEvent::Clear() {
+    if (handle_) platform::ResetEventSemaphore(handle_);
+}
+
 PushScanIntake::PushScanIntake(IScanTaskHandler& handler, const IPushEventStore* store,
                                platform::SemaphoreHandle pushEvent, ChannelNames names)
     : handler_(handler), store_(store), pushEvent_(pushEvent), names_(std::move(names)),

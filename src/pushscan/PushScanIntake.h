@@ -29,6 +29,8 @@ public:
     platform::SemaphoreHandle Handle() const { return handle_; }
     // Sets the event (its count stays at most 1).
     bool Signal();
+    // Takes a pending signal back (none pending afterwards).
+    void Clear();
     void RemoveNameOnClose(bool remove) { remove_ = remove; }
 
 private:

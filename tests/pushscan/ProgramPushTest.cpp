@@ -228,6 +228,34 @@ TEST_F(ProgramPush, AButtonStartWithNoInstanceBecomesTheInstanceAndServesItsOwnE
     ExpectNothingOfOursLeft();
 }
 
+TEST_F(ProgramPush, AnEventLeftSignalledByAnInstanceThatDiedStartsNoScan) {
+    // What a killed instance leaves: a button event recorded and signalled, never taken.
+    ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
+    {
+        pushscan::PushEventLibrary store;
+        ASSERT_TRUE(store.IsLoaded());
+        store.SetEventName(L"{552587DE-8F3A-4A82-B433-B75C5E43DC5C}");
+        store.SetTwainDSName(L"test:0");
+    }
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const std::string eventName = "/PushScanEvent." + std::to_string(::geteuid());
+    sem_t* left = ::sem_open(eventName.c_str(), O_CREAT, 0600, 0);
+    ASSERT_NE(left, SEM_FAILED);
+    ::sem_post(left);
+    ::sem_close(left);
+
+    QProcess& program = Start();
+    ASSERT_TRUE(ListenerUp());
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_TRUE(Scans().empty()) << "a scan nobody asked for";
+    // The event still serves the next real button start.
+    QProcess& button = Start({{"SCANBD_ACTION", kFolderEvent}, {"SCANBD_DEVICE", "test:0"}});
+    ASSERT_TRUE(button.waitForFinished(30000));
+    EXPECT_TRUE(WaitFor([&] { return Scans().size() == 1; }, 60000)) << program.readAllStandardError().toStdString();
+    Terminate(program);
+    ExpectNothingOfOursLeft();
+}
+
 TEST_F(ProgramPush, AnUnknownEventStartsNothing) {
     QProcess& program =
         Start({{"SCANBD_ACTION", "{A6C5A715-8C6E-11D2-977A-0000F87A926F}"}, {"SCANBD_DEVICE", "test:0"}});
