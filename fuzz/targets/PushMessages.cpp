@@ -140,8 +140,8 @@ int FuzzPushMessages(const uint8_t* data, size_t size) {
                 request.deviceKey != pushscan::FieldText(payload + block::kDeviceKey, block::kDeviceKeySize) ||
                 request.extraText != pushscan::FieldText(payload + block::kExtra, block::kExtraSize))
                 fuzz::Fail("a start request was passed on changed");
-            if (request.requestedSource.size() > block::kSourceSize || request.deviceKey.size() > block::kDeviceKeySize ||
-                request.extraText.size() > block::kExtraSize)
+            if (request.requestedSource.size() > block::kSourceSize ||
+                request.deviceKey.size() > block::kDeviceKeySize || request.extraText.size() > block::kExtraSize)
                 fuzz::Fail("a text of a start request ran past its field");
         }
         return 0;
