@@ -153,14 +153,28 @@ TEST_F(ProgramPush, TheRunningProgramAnswersTheDriverAndScansAnAcceptedStartRequ
     {
         pushscan::DriverChannel driver(kNames);
         pushscan::DriverReply reply;
-        // Wait for the start-up check of the scanner to end (the window is busy meanwhile).
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                return driver.Exchange(pushscan::BusyInquiryMessage(), 5000, reply) ==
-                           pushscan::DriverStatus::Answered &&
-                       reply.flag() == 0;
-            },
-            30000));
+        // The window is busy during its start-up check of the scanner, and for a moment
+        // after it has taken a request (it refreshes what it knows of the device): a
+        // driver that is answered busy asks again.
+        const auto idle = [&] {
+            return WaitFor(
+                [&] {
+                    return driver.Exchange(pushscan::BusyInquiryMessage(), 5000, reply) ==
+                               pushscan::DriverStatus::Answered &&
+                           reply.flag() == 0;
+                },
+                30000);
+        };
+        const auto accepted = [&](const pushscan::StartRequestFields& request) {
+            return WaitFor(
+                [&] {
+                    return driver.Exchange(pushscan::StartRequestMessage(request), 5000, reply) ==
+                               pushscan::DriverStatus::Answered &&
+                           reply.type() == 1 && reply.flag() == 1 && reply.result() == 1;
+                },
+                30000);
+        };
+        ASSERT_TRUE(idle());
         EXPECT_EQ(reply.type(), 0);
 
         ASSERT_EQ(driver.Exchange(pushscan::OtherMessage({9, 9, 9, 9}), 5000, reply), pushscan::DriverStatus::Answered);
@@ -169,29 +183,15 @@ TEST_F(ProgramPush, TheRunningProgramAnswersTheDriverAndScansAnAcceptedStartRequ
 
         // Accepted, and nothing to scan: Email has no processor, an empty source names
         // no device.
-        ASSERT_EQ(driver.Exchange(pushscan::StartRequestMessage({3, "test:0", "", ""}), 5000, reply),
-                  pushscan::DriverStatus::Answered);
-        EXPECT_EQ(reply.result(), 1);
-        ASSERT_EQ(driver.Exchange(pushscan::StartRequestMessage({2, "", "", ""}), 5000, reply),
-                  pushscan::DriverStatus::Answered);
-        EXPECT_EQ(reply.result(), 1);
-        ASSERT_EQ(driver.Exchange(pushscan::BusyInquiryMessage(), 5000, reply), pushscan::DriverStatus::Answered);
+        ASSERT_TRUE(accepted({3, "test:0", "", ""}));
+        ASSERT_TRUE(accepted({2, "", "", ""}));
+        ASSERT_TRUE(idle());
         EXPECT_TRUE(Scans().empty());
 
-        ASSERT_EQ(driver.Exchange(pushscan::StartRequestMessage({2, "test:0", " ab12 ", "note"}), 5000, reply),
-                  pushscan::DriverStatus::Answered);
-        EXPECT_EQ(reply.type(), 1);
-        EXPECT_EQ(reply.flag(), 1);
-        EXPECT_EQ(reply.result(), 1);
+        ASSERT_TRUE(accepted({2, "test:0", " ab12 ", "note"}));
         ASSERT_TRUE(WaitFor([&] { return !Scans().empty(); }, 60000)) << program.readAllStandardError().toStdString();
         // Idle again once the scan is over.
-        EXPECT_TRUE(WaitFor(
-            [&] {
-                return driver.Exchange(pushscan::BusyInquiryMessage(), 5000, reply) ==
-                           pushscan::DriverStatus::Answered &&
-                       reply.flag() == 0;
-            },
-            30000));
+        EXPECT_TRUE(idle());
     }
     EXPECT_EQ(Scans().size(), 1u);
     Terminate(program);
