@@ -5,7 +5,7 @@
 //   subdialog_probe option <scan-method list> <method> <paper> <duplex unit 0|1> <family>
 //       prints "result=<0|1>" and "methods=<the list as text>"
 //   subdialog_probe app <settings file> add|<identifier to modify>
-//       prints "result=<0|1>"
+//       prints "path-chosen" each time the program's path is filled in, then "result=<0|1>"
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -67,6 +67,12 @@ int main(int argc, char** argv) {
         if (std::string(argv[3]) == "add") mode = std::make_shared<settings::AppOperateAddMode>(provider);
         else mode = std::make_shared<settings::AppOperateModifyMode>(provider, std::atoi(argv[3]));
         ui::CAppOperateDlg dialog(mode);
+        // The chooser's window goes before its loop has ended, and until then a click on
+        // this dialog is discarded as blocked: a test waits for this line first.
+        QObject::connect(dialog.PathEdit(), &QLineEdit::textChanged, [] {
+            std::printf("path-chosen\n");
+            std::fflush(stdout);
+        });
         const int result = Run(dialog, {{dialog.TitleEdit(), "title"},
                                         {dialog.BrowseButton(), "browse"},
                                         {dialog.OkButton(), "ok"},

@@ -71,6 +71,15 @@ protected:
         QThread::msleep(250);
         return clicked;
     }
+    bool WaitForLine(const QString& line) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!output.contains(line) && timer.elapsed() < 20000) {
+            probe->waitForReadyRead(200);
+            output += QString::fromUtf8(probe->readAllStandardOutput());
+        }
+        return output.contains(line);
+    }
     // The probe's report once its dialog has closed: "key=value" lines.
     QMap<QString, QString> Report() {
         QMap<QString, QString> values;
@@ -154,6 +163,7 @@ TEST_F(SubDialogsOnX, ApplicationEntryRefusesABarAndAddsTheProgram) {
         {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QString::fromStdString(tool)}));
     ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
     ASSERT_TRUE(x.WaitUntilHidden(chooser));
+    ASSERT_TRUE(WaitForLine(QStringLiteral("path-chosen\n"))) << output.toStdString();
     ASSERT_TRUE(x.WaitUntilActive(dialog));
 
     ASSERT_TRUE(ClickOn(dialog, "ok"));
