@@ -1,5 +1,6 @@
 #include "codec/Tiff.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -123,13 +124,29 @@ Status ReadFrame(TIFF* tif, const Reader& reader, Image& out) {
     }
     if (!TIFFReadRGBAImageOriented(tif, l.width, l.height, rgba.data(), ORIENTATION_TOPLEFT, 0) || reader.failed())
         return Status::Corrupt;
+    // Tiled and plane-by-plane files come through libtiff's RGBA reader whatever their
+    // kind; each pixel goes back into the frame's own format (a grey or black-and-white
+    // pixel has R = G = B).
     for (int y = 0; y < h; ++y) {
         uint8_t* row = out.Row(y);
         const uint32_t* s = &rgba[size_t(y) * size_t(w)];
-        for (int x = 0; x < w; ++x) {
-            row[3 * x] = static_cast<uint8_t>(TIFFGetR(s[x]));
-            row[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(s[x]));
-            row[3 * x + 2] = static_cast<uint8_t>(TIFFGetB(s[x]));
+        switch (format) {
+            case PixelFormat::Rgb24:
+                for (int x = 0; x < w; ++x) {
+                    row[3 * x] = static_cast<uint8_t>(TIFFGetR(s[x]));
+                    row[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(s[x]));
+                    row[3 * x + 2] = static_cast<uint8_t>(TIFFGetB(s[x]));
+                }
+                break;
+            case PixelFormat::Gray8:
+                for (int x = 0; x < w; ++x) row[x] = static_cast<uint8_t>(TIFFGetR(s[x]));
+                break;
+            case PixelFormat::Bilevel1:
+                std::fill(row, row + out.RowBytes(), uint8_t(0));
+                for (int x = 0; x < w; ++x)
+                    if (TIFFGetR(s[x]) < 128) row[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+                break;
+            case PixelFormat::Bgr24: return Status::Unsupported; // never a TIFF frame's format
         }
     }
     return Status::Ok;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "Pages.h"
 #include "codec/Bmp.h"
@@ -14,6 +15,8 @@
 #include "codec/Png.h"
 #include "codec/Tiff.h"
 #include "support/TempFolder.h"
+
+#include <tiffio.h>
 
 namespace {
 
@@ -164,6 +167,83 @@ TEST(Tiff, EveryFrameOfAMultiPageFileIsRead) {
     Image none;
     EXPECT_NE(codec::LoadImage(dir / "m.tif", none, 3), Status::Ok);
 }
+
+// Files laid out plane by plane or in tiles, as other programs write them: libtiff reads
+// these only as RGBA, and each kind must come back in its own format, pixel for pixel.
+struct LayoutRow {
+    PixelFormat format;
+    bool tiled;
+    const char* name;
+};
+
+void PrintTo(const LayoutRow& r, std::ostream* os) { *os << r.name; }
+
+class TiffLayouts : public ::testing::TestWithParam<LayoutRow> {};
+
+bool WriteLaidOut(const std::string& path, const Image& page, bool tiled) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (!tif) return false;
+    const bool colour = page.format == PixelFormat::Rgb24;
+    const int bits = page.format == PixelFormat::Bilevel1 ? 1 : 8;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(page.width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(page.height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(colour ? 3 : 1));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                 colour      ? PHOTOMETRIC_RGB
+                 : bits == 1 ? PHOTOMETRIC_MINISWHITE
+                             : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, tiled ? PLANARCONFIG_CONTIG : PLANARCONFIG_SEPARATE);
+    bool ok = true;
+    if (tiled) {
+        const int side = 16, pixelBytes = colour ? 3 : 1;
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, uint32_t(side));
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, uint32_t(side));
+        std::vector<uint8_t> tile(size_t(TIFFTileSize(tif)));
+        const size_t tileRow = size_t(TIFFTileRowSize(tif));
+        for (int ty = 0; ty < page.height; ty += side)
+            for (int tx = 0; tx < page.width; tx += side) {
+                std::fill(tile.begin(), tile.end(), uint8_t(0));
+                for (int y = ty; y < std::min(ty + side, page.height); ++y) {
+                    const size_t from = bits == 1 ? size_t(tx / 8) : size_t(tx * pixelBytes);
+                    const size_t count = std::min(tileRow, page.RowBytes() - from);
+                    std::memcpy(&tile[size_t(y - ty) * tileRow], page.Row(y) + from, count);
+                }
+                ok = ok && TIFFWriteTile(tif, tile.data(), uint32_t(tx), uint32_t(ty), 0, 0) >= 0;
+            }
+    } else {
+        std::vector<uint8_t> plane(size_t(page.width));
+        for (int sample = 0; sample < (colour ? 3 : 1); ++sample)
+            for (int y = 0; y < page.height; ++y) {
+                const uint8_t* row = page.Row(y);
+                if (colour)
+                    for (int x = 0; x < page.width; ++x) plane[size_t(x)] = row[3 * x + sample];
+                ok = ok && TIFFWriteScanline(tif, colour ? plane.data() : const_cast<uint8_t*>(row), uint32_t(y),
+                                             uint16_t(sample)) >= 0;
+            }
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+TEST_P(TiffLayouts, ComeBackInTheirOwnFormat) {
+    const LayoutRow& row = GetParam();
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, 45, 37, row.format, 200);
+    ASSERT_TRUE(WriteLaidOut(dir / "laid.tif", page, row.tiled));
+    Image back;
+    ASSERT_EQ(codec::LoadImage(dir / "laid.tif", back), Status::Ok);
+    EXPECT_TRUE(SamePixels(page, back));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, TiffLayouts,
+                         ::testing::Values(LayoutRow{PixelFormat::Bilevel1, false, "bw_planes"},
+                                           LayoutRow{PixelFormat::Gray8, false, "grey_planes"},
+                                           LayoutRow{PixelFormat::Rgb24, false, "colour_planes"},
+                                           LayoutRow{PixelFormat::Bilevel1, true, "bw_tiles"},
+                                           LayoutRow{PixelFormat::Gray8, true, "grey_tiles"},
+                                           LayoutRow{PixelFormat::Rgb24, true, "colour_tiles"}));
 
 TEST(Gif, ReadThroughGiflib) {
     TempFolder dir;
