@@ -24,7 +24,7 @@ set(SU_INSTALL_PROGRAMS scanner-utility scanner-utility-help
     scanner-utility-cli scanner-utility-cli-encode scanner-utility-cli-scan)
 # Libraries the program opens by file name from its own folder. A library another branch
 # adds (the push-event store) joins this list.
-set(SU_INSTALL_LOADED_LIBRARIES TIFFGenerator PushEventData)
+set(SU_INSTALL_LOADED_LIBRARIES TIFFGenerator PushEventData TextRecognition)
 foreach(target ${SU_INSTALL_PROGRAMS})
   if(TARGET ${target})
     install(TARGETS ${target} RUNTIME DESTINATION ${SU_INSTALL_DIR} COMPONENT ${SU_COMPONENT})

@@ -6,12 +6,13 @@
 
 namespace output {
 
-DynamicLibrary::DynamicLibrary(const std::string& name) {
+DynamicLibrary::DynamicLibrary(const std::string& name, bool keepLoaded) {
+    const int mode = RTLD_NOW | RTLD_LOCAL | (keepLoaded ? RTLD_NODELETE : 0);
     if (name.find('/') == std::string::npos) {
         const std::string folder = platform::ExecutableFolder();
-        if (!folder.empty()) handle_ = ::dlopen((folder + name).c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!folder.empty()) handle_ = ::dlopen((folder + name).c_str(), mode);
     }
-    if (!handle_) handle_ = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) handle_ = ::dlopen(name.c_str(), mode);
 }
 
 DynamicLibrary::~DynamicLibrary() {

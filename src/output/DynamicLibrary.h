@@ -10,7 +10,9 @@ public:
     // Looks in the program folder first (where the program's own libraries are
     // installed), then on the standard library search path; a name with '/' is used as
     // the path it is.
-    explicit DynamicLibrary(const std::string& name);
+    // `keepLoaded`: the library stays in the process after release (a library whose
+    // dependencies start threads of their own cannot safely be unmapped under them).
+    explicit DynamicLibrary(const std::string& name, bool keepLoaded = false);
     ~DynamicLibrary();
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;

@@ -3,6 +3,7 @@
 // start-up (LD_TRACE_LOADED_OBJECTS), names every library a process loaded.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <set>
 #include <sstream>
@@ -38,9 +39,29 @@ std::set<std::string> LibrariesIn(const std::string& trace) {
     return names;
 }
 
-// Every library a run of the command line loads, up to its end.
-std::set<std::string> LoadedByCommand(const std::vector<std::string>& args) {
-    TempFolder trace;
+// A white 8 x 8 colour page as a bottom-up 24-bit bitmap file.
+std::string WhitePageBmp() {
+    auto le = [](std::string& s, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xff);
+    };
+    const uint32_t pixels = 8 * 8 * 3;
+    std::string b = "BM";
+    le(b, 54 + pixels, 4), le(b, 0, 4), le(b, 54, 4);                  // file header
+    le(b, 40, 4), le(b, 8, 4), le(b, 8, 4), le(b, 1, 2), le(b, 24, 2); // size, width, height, planes, bits
+    le(b, 0, 4), le(b, pixels, 4), le(b, 11811, 4), le(b, 11811, 4), le(b, 0, 4), le(b, 0, 4);
+    return b + std::string(pixels, '\xff');
+}
+
+// Every library a run of the command line loads, up to its end. "{page}" in the
+// arguments stands for a page file and "{out}" for an empty folder.
+std::set<std::string> LoadedByCommand(std::vector<std::string> args) {
+    TempFolder trace, work;
+    platform::PosixFileSystem().WriteFileAtomic(work / "page.bmp", WhitePageBmp());
+    platform::PosixFileSystem().CreateFolder(work / "out");
+    for (auto& a : args) {
+        if (a == "{page}") a = work / "page.bmp";
+        if (a == "{out}") a = work / "out";
+    }
     std::vector<std::string> argv{testsupport::ProgramFolder() + "scanner-utility-cli"};
     argv.insert(argv.end(), args.begin(), args.end());
     std::string out;
@@ -93,10 +114,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Commands that read data files only load neither Qt nor any device or image library.
         CommandCase{{"message", "153"}, {}, kEverythingButData}, CommandCase{{"paths"}, {}, kEverythingButData},
-        // The encoders need their codecs, not Qt, SANE or the print system.
+        // The encoders need their codecs, not Qt, SANE or the print system, and the text
+        // recognition engine only when a searchable PDF is asked for.
         CommandCase{{"encode"},
                     {"libjpeg.so.62", "libtiff.so.6"},
-                    {"libQt6Core.so.6", "libsane.so.1", "libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
+                    {"libQt6Core.so.6", "libsane.so.1", "libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6",
+                     "libTextRecognition.so", "libtesseract.so.5"}},
+        CommandCase{{"encode", "--type", "TIFF", "--colour", "2", "--compression", "2", "--out", "{out}", "{page}"},
+                    {"libtiff.so.6"},
+                    {"libTextRecognition.so", "libtesseract.so.5", "libQt6Core.so.6"}},
+        CommandCase{{"encode", "--type", "PDF", "--ocr", "eng", "--out", "{out}", "{page}"},
+                    {"libTextRecognition.so", "libtesseract.so.5"},
+                    {"libQt6Core.so.6", "libsane.so.1", "libcups.so.2"}},
         // Scanning runs on Qt Core and SANE; the print system only for the fax.
         // The message bus only when a file manager is asked to show a scan.
         CommandCase{{"sources"},
@@ -104,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"libcups.so.2", "libdbus-1.so.3", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
         CommandCase{{"scan", "--to", "folder", "--source", "test:0"},
                     {"libQt6Core.so.6", "libsane.so.1"},
-                    {"libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6"}},
+                    {"libcups.so.2", "libQt6Gui.so.6", "libQt6Widgets.so.6", "libtesseract.so.5"}},
         CommandCase{{"scan", "--to", "fax", "--source", "test:0"}, {"libsane.so.1", "libcups.so.2"}, kWindowing}));
 
 TEST(WindowProgram, StartsWithoutThePrintSystem) {
@@ -118,6 +147,7 @@ TEST(WindowProgram, StartsWithoutThePrintSystem) {
     }
     EXPECT_NE(listing.find("libQt6Widgets.so.6"), std::string::npos) << listing;
     EXPECT_EQ(listing.find("libcups"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("libtesseract"), std::string::npos) << listing;
 }
 
 } // namespace

@@ -27,7 +27,7 @@ for f in scanner-utility scanner-utility-help scanner-utility-cli scanner-utilit
          scanner-utility-cli-scan; do
     [ -x "$folder/$f" ] || fail "program folder lacks the program $f"
 done
-for f in libTIFFGenerator.so Str.dat Prdct.dat Def.dat Id.dat Mapping.dat Sets.dat help/Quorin.htm \
+for f in libTIFFGenerator.so libTextRecognition.so Str.dat Prdct.dat Def.dat Id.dat Mapping.dat Sets.dat help/Quorin.htm \
          help/index.html pics/folder_u.png pics/icon.png; do
     [ -f "$folder/$f" ] || fail "program folder lacks $f"
 done
