@@ -1,5 +1,6 @@
 #include "settings/Placeholders.h"
 
+#include <iterator>
 #include <mutex>
 #include <sstream>
 
@@ -54,18 +55,36 @@ std::string DefaultMailClient() {
     return value;
 }
 
-PlaceholderTable BuildTable() {
-    PlaceholderTable table;
-    table.emplace_back("${MSPAINT}", DesktopImageProgram());
-    table.emplace_back("${CURRENT_USER_MYPIC}", PicturesFolderPath());
-    std::string mail;
+std::string MailClientOrNone() {
     try {
-        mail = DefaultMailClient();
+        return DefaultMailClient();
     } catch (const std::exception&) {
-        mail.clear(); // the system could not be classified: no mail client is known
+        return {}; // the system could not be classified: no mail client is known
     }
-    table.emplace_back("${DEFAULT_MAILCLIENT}", mail);
-    return table;
+}
+
+// The placeholders in table order, each with the rule that finds its value. Finding a
+// value can be costly (the mail client asks the desktop through a helper program that
+// starts dozens of processes), so each is found only when a text holds it.
+struct Rule {
+    const char* key;
+    std::string (*find)();
+};
+const Rule kRules[] = {{"${MSPAINT}", DesktopImageProgram},
+                       {"${CURRENT_USER_MYPIC}", PicturesFolderPath},
+                       {"${DEFAULT_MAILCLIENT}", MailClientOrNone}};
+
+// Values found so far, by rule; used while no table is set.
+std::vector<std::pair<bool, std::string>>& Found() {
+    static std::vector<std::pair<bool, std::string>> found(std::size(kRules));
+    return found;
+}
+
+// Under the lock: the value of rule i, found on first use.
+const std::string& ValueOf(size_t i) {
+    auto& slot = Found()[i];
+    if (!slot.first) slot = {true, kRules[i].find()};
+    return slot.second;
 }
 
 } // namespace
@@ -89,13 +108,15 @@ std::string DesktopImageProgram() {
 
 const PlaceholderTable& Placeholders() {
     std::lock_guard<std::mutex> guard(Lock());
-    if (Table().empty()) Table() = BuildTable();
+    if (Table().empty())
+        for (size_t i = 0; i < std::size(kRules); ++i) Table().emplace_back(kRules[i].key, ValueOf(i));
     return Table();
 }
 
 void SetPlaceholders(PlaceholderTable table) {
     std::lock_guard<std::mutex> guard(Lock());
     Table() = std::move(table);
+    for (auto& slot : Found()) slot = {false, std::string()};
 }
 
 std::string ExpandPlaceholders(const std::string& text, const PlaceholderTable& table) {
@@ -107,6 +128,17 @@ std::string ExpandPlaceholders(const std::string& text, const PlaceholderTable& 
     return result;
 }
 
-std::string ExpandPlaceholders(const std::string& text) { return ExpandPlaceholders(text, Placeholders()); }
+std::string ExpandPlaceholders(const std::string& text) {
+    std::lock_guard<std::mutex> guard(Lock());
+    if (!Table().empty()) return ExpandPlaceholders(text, Table());
+    // The same replacement as with the whole table, finding only the values the text needs.
+    std::string result = text;
+    for (size_t i = 0; i < std::size(kRules); ++i) {
+        const std::string key = kRules[i].key;
+        const size_t at = result.find(key);
+        if (at != std::string::npos) result.replace(at, key.size(), ValueOf(i));
+    }
+    return result;
+}
 
 } // namespace settings

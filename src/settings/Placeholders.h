@@ -16,7 +16,7 @@
 // - "${DEFAULT_MAILCLIENT}": the default value stored for "software\clients\mail" in the
 //   per-user store (RegHandlerImp), which answers the desktop's default mailto handler
 //   (its desktop file id) when nothing is stored; empty when nothing is known.
-// The values are computed once per process.
+// Each value is found once per process, and only when a text to expand holds it.
 
 #include <string>
 #include <utility>

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include "platform/FileSystem.h"
 #include "settings/ChoiceList.h"
 #include "settings/DataTranslator.h"
+#include "settings/ProductData.h"
 #include "settings/Placeholders.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -84,6 +91,50 @@ TEST(Placeholders, ImageProgramIsAnAbsolutePath) {
     ASSERT_FALSE(program.empty());
     EXPECT_EQ(program[0], '/');
 }
+
+// The desktop's mail client is asked for through a helper program that starts dozens of
+// processes: a text without its placeholder must not start it. A stand-in helper first
+// on PATH counts its starts.
+struct LookupCase {
+    const char* text;
+    const char* expanded; // "<pictures>" stands for the pictures folder
+    int helperStarts;
+};
+std::ostream& operator<<(std::ostream& out, const LookupCase& c) { return out << c.text; }
+class PlaceholderLookups : public ::testing::TestWithParam<LookupCase> {};
+
+TEST_P(PlaceholderLookups, StartTheMailHelperOnlyWhenTheTextNeedsIt) {
+    const auto& c = GetParam();
+    testsupport::TempFolder bin;
+    const std::string log = bin / "starts";
+    const std::string helper = bin / "xdg-mime";
+    ASSERT_TRUE(platform::PosixFileSystem().WriteFileAtomic(helper, "#!/bin/sh\necho \"$*\" >> '" + log +
+                                                                        "'\necho stand-in-mail.desktop\n"));
+    ASSERT_EQ(::chmod(helper.c_str(), 0755), 0);
+    const char* oldPath = std::getenv("PATH");
+    const std::string savedPath = oldPath ? oldPath : "/usr/bin:/bin";
+    ::setenv("PATH", (bin.path() + ":" + savedPath).c_str(), 1);
+    settings::SetPlaceholders({}); // found anew
+
+    std::string expected = c.expanded;
+    if (size_t at = expected.find("<pictures>"); at != std::string::npos)
+        expected.replace(at, 10, settings::PicturesFolderPath());
+    EXPECT_EQ(settings::ExpandPlaceholders(c.text), expected);
+    EXPECT_EQ(settings::ExpandPlaceholders(c.text), expected); // found once per process
+    std::string starts;
+    platform::PosixFileSystem().ReadFile(log, starts);
+    EXPECT_EQ(static_cast<int>(std::count(starts.begin(), starts.end(), '\n')), c.helperStarts) << starts;
+
+    ::setenv("PATH", savedPath.c_str(), 1);
+    settings::SetPlaceholders({});
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PlaceholderLookups,
+                         ::testing::Values(LookupCase{"${CURRENT_USER_MYPIC}", "<pictures>", 0},
+                                           LookupCase{"plain text", "plain text", 0},
+                                           LookupCase{"${DEFAULT_MAILCLIENT}", "stand-in-mail.desktop", 1},
+                                           LookupCase{"${CURRENT_USER_MYPIC}a ${DEFAULT_MAILCLIENT}",
+                                                      "<pictures>a stand-in-mail.desktop", 1}));
 
 TEST(ChoiceList, RemovesOnlyTheFirstExactKey) {
     settings::ChoiceList list = {{"Legal", "a"}, {"legal", "b"}, {"Legal", "c"}};
