@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "platform/DesktopEntry.h"
+#include "platform/Environment.h"
 #include "platform/MessageBus.h"
+#include "platform/Services.h"
 
 extern char** environ;
 
@@ -113,6 +115,10 @@ bool LinuxDesktop::StartProgram(const std::string& program, const std::vector<st
 bool LinuxDesktop::ShowInFileManager(const std::string& path) {
     if (path.empty()) return false;
     if (ShowItemsOverDbus(FileUri(path))) return true;
+    // Without a display there is nothing to show the folder on: the opener would only
+    // try text-mode browsers, at the cost of some forty processes.
+    const auto x11 = Environment().Get("DISPLAY"), wayland = Environment().Get("WAYLAND_DISPLAY");
+    if ((!x11 || x11->empty()) && (!wayland || wayland->empty())) return false;
     std::string folder = path;
     auto slash = folder.find_last_of('/');
     folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);

@@ -201,6 +201,53 @@ TEST(LinuxDesktop, MissingProgramIsAFailedStart) {
     EXPECT_FALSE(desktop.StartProgram("", {"x"}, "/tmp/"));
 }
 
+// Showing a folder in the file manager falls back to the desktop's opener only where
+// there is a display to show it on. A stand-in opener first on PATH records its start;
+// the message bus is one that does not exist.
+struct ShowCase {
+    const char* display;
+    const char* wayland;
+    bool shown;
+};
+std::ostream& operator<<(std::ostream& out, const ShowCase& c) {
+    return out << "DISPLAY=" << c.display << " WAYLAND_DISPLAY=" << c.wayland;
+}
+class FolderShown : public ::testing::TestWithParam<ShowCase> {};
+
+TEST_P(FolderShown, ByTheOpenerOnlyWithADisplay) {
+    const ShowCase& c = GetParam();
+    TempFolder dir;
+    const std::string opener =
+        dir.Write("bin/xdg-open", "#!/bin/sh\n{ echo \"arg:$1\"; echo END; } > \"$(dirname "
+                                  "\"$0\")/../record.tmp\" && mv \"$(dirname \"$0\")/../record.tmp\" "
+                                  "\"$(dirname \"$0\")/../record\"\n");
+    ::chmod(opener.c_str(), 0755);
+    std::vector<std::pair<std::string, std::string>> saved;
+    for (const char* name : {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? value : "\x01");
+    }
+    ::setenv("PATH", (dir.path() + "bin:" + std::string(std::getenv("PATH"))).c_str(), 1);
+    ::setenv("DISPLAY", c.display, 1);
+    ::setenv("WAYLAND_DISPLAY", c.wayland, 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.path() + "no-bus").c_str(), 1);
+
+    platform::LinuxDesktop desktop;
+    EXPECT_EQ(desktop.ShowInFileManager(dir.path() + "scan.pdf"), c.shown);
+    if (c.shown) {
+        EXPECT_NE(WaitFor(dir, "record").find("arg:" + dir.path() + "\n"), std::string::npos);
+    }
+
+    for (const auto& [name, value] : saved) {
+        if (value == "\x01") ::unsetenv(name.c_str());
+        else ::setenv(name.c_str(), value.c_str(), 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FolderShown,
+                         ::testing::Values(ShowCase{"", "", false}, ShowCase{":97", "", true},
+                                           ShowCase{"", "wayland-7", true}));
+
 TEST(FileUri, EncodesReservedBytes) {
     EXPECT_EQ(platform::FileUri("/home/u/Scan (1)#.pdf"), "file:///home/u/Scan%20%281%29%23.pdf");
     EXPECT_EQ(platform::FileUri("/a/\xc3\xa9"), "file:///a/%C3%A9");
