@@ -76,4 +76,6 @@ print(f"{'scan --to folder, A4 150 dpi colour -> PDF':44} {scan['ours']*1e3:8.1f
 print(f"{'message 153 (against cjpeg -version)':44} {start['ours']*1e3:8.1f} {start['cjpeg']*1e3:13.1f}"
       f" {start['ours']/start['cjpeg']:6.2f} {'4':>5}")
 print(f"files opened by that scan: {opens}, data files {dat}, Mapping.dat {mapping}")
+print(f"RESULT scan_to_pdf_vs_scanimage_jpeg {scan['ours']/scan['scanimage']:.2f} x goal <= 1.5")
+print(f"RESULT message_153_vs_cjpeg_version {start['ours']/start['cjpeg']:.2f} x goal <= 4")
 PY

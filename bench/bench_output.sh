@@ -34,6 +34,24 @@ hyperfine -N -i --warmup 3 --runs 20 --style basic --export-json "$results/start
     "$cli message 1" "cjpeg -version" >/dev/null 2>&1
 python3 -c "import json; r=json.load(open('$results/startup.json'))['results']; print('startup    | ' + ' | '.join(f\"{x['command']}: median {x['median']*1000:.1f} ms\" for x in r))" | tee "$results/output_startup.txt"
 
+echo "== single pages through scanner-utility-cli encode against the public tools, both started bare"
+# No shell around either command: a shell's own start-up would weigh on pages this small.
+mkdir -p "$out/bare_t" "$out/bare_j"
+hyperfine -N --warmup 3 --runs "${RUNS_SINGLE:-30}" --style basic --export-json "$results/single.json" \
+    -n g4_ours "$cli encode --type TIFF --colour 2 --compression 2 --out $out/bare_t $W" \
+    -n g4_ppm2tiff "ppm2tiff -c g4 -r 3508 -R 300 $pages/doc_bw.pbm $out/bare_y.tif" \
+    -n jpeg_ours "$cli encode --type JPEG --level 30 --out $out/bare_j $C" \
+    -n jpeg_cjpeg "cjpeg -quality 70 -outfile $out/bare_y.jpg $C" >/dev/null
+rm -rf "$out/bare_t" "$out/bare_j"
+python3 - "$results/single.json" <<'PY' | tee "$results/output_single.txt"
+import json, sys
+r = {x['command']: x['median'] for x in json.load(open(sys.argv[1]))['results']}
+for kind, tool in (("g4", "ppm2tiff"), ("jpeg", "cjpeg")):
+    print(f"{kind:5s} | ours {r[kind + '_ours']*1000:6.1f} ms | {tool} {r[kind + '_' + tool]*1000:6.1f} ms")
+print(f"RESULT g4_tiff_vs_ppm2tiff {r['g4_ours']/r['g4_ppm2tiff']:.2f} x goal <= 1.3")
+print(f"RESULT jpeg_vs_cjpeg {r['jpeg_ours']/r['jpeg_cjpeg']:.2f} x goal <= 1.05")
+PY
+
 echo "== ours against the public yardsticks (ours/yardstick < 1 means we are faster)"
 # Colour PDF pages use compression kind 2 (JPEG quality 80); the yardsticks use quality 70.
 OURS_JPEG="sh -c 'mkdir -p $out/j && exec $cli encode --type JPEG --level 30 --out $out/j $C >/dev/null'" \
