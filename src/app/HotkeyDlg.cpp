@@ -249,8 +249,13 @@ void CHotkeyDlg::ButtonSetting() {
 
 void CHotkeyDlg::SelectScanner() {
     if (!services_.SetScanState(core::ScanState::Modal)) return;
-    ui::CDlgSelectSource dialog(
-        services_.CurrentSource(), [this] { return services_.ListSources(); }, nullptr, this);
+    // The dialog shows at once, saying that it is looking; the scanners are listed afresh
+    // meanwhile and fill it when they arrive (nothing happens when it is closed by then).
+    ui::CDlgSelectSource dialog(services_.CurrentSource(), nullptr, this);
+    QPointer<ui::CDlgSelectSource> shown(&dialog);
+    services_.ListSourcesInBackground([shown](std::vector<scancontrol::SourceEntry> sources) {
+        if (shown) shown->SetSources(sources);
+    });
     if (dialog.exec() == QDialog::Accepted) services_.SetCurrentSource(dialog.Result());
     if (UpdateMenuForDevice(true)) {
         RefreshButtons();

@@ -55,6 +55,11 @@ public:
     // The scanners the selection dialog offers (name, maker and model), listed afresh (the
     // source manager reopened first).
     virtual std::vector<scancontrol::SourceEntry> ListSources() = 0;
+    // The same, without making the caller wait: `ready` runs on the user-interface thread
+    // with the scanners once they are listed.
+    virtual void ListSourcesInBackground(std::function<void(std::vector<scancontrol::SourceEntry>)> ready) {
+        ready(ListSources());
+    }
     virtual std::string CurrentSource() = 0;
     virtual void SetCurrentSource(const std::string& name) = 0;
     // True when the device identification table knows the source.

@@ -257,6 +257,20 @@ std::vector<scancontrol::SourceEntry> ProgramWindowServices::ListSources() {
     return offered;
 }
 
+void ProgramWindowServices::ListSourcesInBackground(std::function<void(std::vector<scancontrol::SourceEntry>)> ready) {
+    // As ListSources, with the slow part (the devices listed afresh) on the listing's own
+    // thread; the kept listing then serves the identification at once.
+    sources_->ForgetListing();
+    control_->CloseSourceManager();
+    control_->OpenSourceManager();
+    PrepareSources([ready = std::move(ready)] {
+        std::vector<std::string> names;
+        std::vector<scancontrol::SourceEntry> offered;
+        scan::DriverIdentifer::GetInstance().KnownSources(names, nullptr, &offered);
+        ready(std::move(offered));
+    });
+}
+
 std::string ProgramWindowServices::CurrentSource() { return settings::CurrentSourceName(); }
 void ProgramWindowServices::SetCurrentSource(const std::string& name) { settings::SetCurrentSource(name); }
 

@@ -46,6 +46,7 @@ public:
     void PrepareSources(std::function<void()> ready) override;
     SourceCheck CheckSources() override;
     std::vector<scancontrol::SourceEntry> ListSources() override;
+    void ListSourcesInBackground(std::function<void(std::vector<scancontrol::SourceEntry>)> ready) override;
     std::string CurrentSource() override;
     void SetCurrentSource(const std::string& name) override;
     bool IsIdentified(const std::string& name) override;

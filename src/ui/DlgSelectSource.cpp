@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -29,6 +30,18 @@ std::string CDlgSelectSource::NameOf(const QListWidgetItem* item) {
 CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<core::IMessageBox> box,
                                    QWidget* parent)
     : QDialog(parent), original_(std::move(currentName)), result_(original_), box_(std::move(box)) {
+    Build();
+    SetSources(lister ? lister() : std::vector<scancontrol::SourceEntry>());
+}
+
+CDlgSelectSource::CDlgSelectSource(std::string currentName, std::shared_ptr<core::IMessageBox> box, QWidget* parent)
+    : QDialog(parent), original_(std::move(currentName)), result_(original_), box_(std::move(box)) {
+    Build();
+    looking_->show();
+    UpdateEnabling();
+}
+
+void CDlgSelectSource::Build() {
     if (!box_) box_ = std::make_shared<QtMessageBox>(this);
     setWindowTitle(UiString("DS_Caption"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -37,6 +50,9 @@ CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
     list_ = new QListWidget(this);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     label->setBuddy(list_);
+    looking_ = new QLabel(UiString("MD_Searching"), this);
+    looking_->setObjectName(QStringLiteral("lookingForScanners"));
+    looking_->hide();
     ok_ = new QPushButton(UiString("DS_OK"), this);
     cancel_ = new QPushButton(UiString("DS_Cancel"), this);
     ok_->setDefault(true);
@@ -44,6 +60,7 @@ CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
     connect(cancel_, &QPushButton::clicked, this, &CDlgSelectSource::reject);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(looking_);
     buttons->addStretch(1);
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
@@ -52,9 +69,18 @@ CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
     all->addWidget(list_, 1);
     all->addLayout(buttons);
     resize(420, 240);
+    connect(list_, &QListWidget::itemSelectionChanged, this, &CDlgSelectSource::UpdateEnabling);
+    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { accept(); });
+}
 
-    if (lister) {
-        for (const scancontrol::SourceEntry& source : lister()) {
+bool CDlgSelectSource::Looking() const { return !looking_->isHidden(); }
+
+void CDlgSelectSource::SetSources(const std::vector<scancontrol::SourceEntry>& sources) {
+    looking_->hide();
+    {
+        const QSignalBlocker quiet(list_);
+        list_->clear();
+        for (const scancontrol::SourceEntry& source : sources) {
             std::string makerModel = source.manufacturer;
             if (!makerModel.empty() && !source.productFamily.empty()) makerModel += ' ';
             makerModel += source.productFamily;
@@ -68,23 +94,22 @@ CDlgSelectSource::CDlgSelectSource(std::string currentName, SourceLister lister,
             item->setData(kModelRole, ToQt(source.productFamily));
             if (!makerModel.empty()) item->setToolTip(ToQt(makerModel));
         }
-    }
-    // The current source is found by the beginning of the listed names.
-    if (!original_.empty()) {
-        const QString wanted = ToQt(original_);
-        for (int i = 0; i < list_->count(); ++i) {
-            if (list_->item(i)->data(kNameRole).toString().startsWith(wanted, Qt::CaseInsensitive)) {
-                list_->setCurrentRow(i);
-                break;
+        // The current source is found by the beginning of the listed names.
+        if (!original_.empty()) {
+            const QString wanted = ToQt(original_);
+            for (int i = 0; i < list_->count(); ++i) {
+                if (list_->item(i)->data(kNameRole).toString().startsWith(wanted, Qt::CaseInsensitive)) {
+                    list_->setCurrentRow(i);
+                    break;
+                }
             }
         }
     }
-    connect(list_, &QListWidget::itemSelectionChanged, this, &CDlgSelectSource::UpdateEnabling);
-    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { accept(); });
     UpdateEnabling();
 }
 
 void CDlgSelectSource::UpdateEnabling() {
+    // While looking the list is empty: OK is off and Cancel closes.
     const bool empty = list_->count() == 0;
     const bool selected = !list_->selectedItems().isEmpty();
     ok_->setEnabled(!empty && selected);

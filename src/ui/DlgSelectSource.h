@@ -3,7 +3,8 @@
 // the one to scan with. While scanners are listed but none is selected, the dialog can
 // be neither cancelled nor closed: the program needs a scanner to work with.
 // Device names are often long and cryptic, so each one is shown with its maker and model;
-// choosing and the result stay by name.
+// choosing and the result stay by name. Listing can take seconds, so the dialog can also
+// show at once, saying that it is looking for scanners, and take the list when it arrives.
 
 #include <QDialog>
 #include <functional>
@@ -13,6 +14,7 @@
 
 #include "scancontrol/SourceManager.h"
 
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -40,6 +42,15 @@ public:
     CDlgSelectSource(std::string currentName, SourceLister lister, std::shared_ptr<core::IMessageBox> box = nullptr,
                      QWidget* parent = nullptr);
 
+    // The dialog without a list yet: it says that it is looking for scanners until
+    // SetSources gives it the list. Meanwhile OK is off and Cancel closes it.
+    CDlgSelectSource(std::string currentName, std::shared_ptr<core::IMessageBox> box = nullptr,
+                     QWidget* parent = nullptr);
+    // Shows the listed scanners (the looking note goes) and preselects the current one,
+    // as the constructor with a lister does.
+    void SetSources(const std::vector<scancontrol::SourceEntry>& sources);
+    bool Looking() const;
+
     // The device name an item of the list stands for.
     static std::string NameOf(const QListWidgetItem* item);
 
@@ -59,12 +70,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void Build();
     void UpdateEnabling();
 
     std::string original_;
     std::string result_;
     std::shared_ptr<core::IMessageBox> box_;
     QListWidget* list_ = nullptr;
+    QLabel* looking_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
     bool canClose_ = true;

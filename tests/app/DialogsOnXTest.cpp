@@ -57,7 +57,7 @@ protected:
 
     // Starts scanner-utility for a new user (empty home) with the SANE configuration in
     // `saneConfig` (the repository's: the two test scanners).
-    void StartProgram(const std::string& saneConfig = {}) {
+    void StartProgram(const std::string& saneConfig = {}, const QStringList& extraEnvironment = {}) {
         QDir().mkpath(QString::fromStdString(home / "run"));
         QFile::setPermissions(QString::fromStdString(home / "run"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -67,6 +67,8 @@ protected:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(home / "run"));
         env.remove(QStringLiteral("XDG_PICTURES_DIR"));
         if (!saneConfig.empty()) env.insert(QStringLiteral("SANE_CONFIG_DIR"), QString::fromStdString(saneConfig));
+        for (const QString& setting : extraEnvironment)
+            env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
         program = std::make_unique<QProcess>();
         program->setProcessEnvironment(env);
         program->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -200,6 +202,57 @@ TEST_F(DialogsOnX, FirstRunChoosesAScannerWithTheKeyboard) {
     ASSERT_TRUE(x.Keys({QStringLiteral("Down"), QStringLiteral("Escape")}));
     EXPECT_TRUE(x.WaitUntilHidden(third));
     EXPECT_EQ(StoredSource(), "test:0");
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
+    EXPECT_EQ(WaitForExit(), 0);
+}
+
+// Option > Select Scanner shows at once while the scanners are still being listed: the
+// dialog is up while a SANE backend holds the listing, says it is looking, and OK does
+// nothing yet; once the listing ends the scanners are there and the choice is stored.
+TEST_F(DialogsOnX, SelectScannerShowsWhileTheListingIsHeld) {
+    // The two test scanners, and the held backend after them.
+    TempFolder sane;
+    const std::string config = testsupport::WriteSlowSaneConfig(sane);
+    QFile dll(QString::fromStdString(config + "/dll.conf"));
+    ASSERT_TRUE(dll.open(QIODevice::Append));
+    dll.write("\ngate\n");
+    dll.close();
+    const std::string hold = home / "hold-listing";
+    PrepareUser(home / "out/");
+    StartProgram(config, {QStringLiteral("LD_LIBRARY_PATH=") +
+                              QString::fromStdString(testsupport::ProgramFolder() + "sane-gate"),
+                          QStringLiteral("SU_SANE_GATE_HOLD=") + QString::fromStdString(hold)});
+    const QString main = x.WaitForWindow(kMainTitle);
+    ASSERT_FALSE(main.isEmpty());
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    QThread::msleep(500); // the start-up check ends
+
+    QFile(QString::fromStdString(hold)).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+o"), QStringLiteral("s")}));
+    const QString dialog = x.WaitForWindow(kSelectTitle);
+    ASSERT_FALSE(dialog.isEmpty()) << "no dialog while the listing is held";
+    bool waiting = false;
+    for (int i = 0; i < 500 && !waiting; ++i) {
+        waiting = QFile::exists(QString::fromStdString(hold + ".waiting"));
+        if (!waiting) QThread::msleep(20);
+    }
+    ASSERT_TRUE(waiting) << "the listing did not reach the held backend";
+    ASSERT_TRUE(x.WaitUntilActive(dialog));
+    Shoot("select-scanner-looking");
+    ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
+    QThread::msleep(300);
+    EXPECT_TRUE(x.IsVisible(dialog)) << "OK took effect with no scanner listed";
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(hold + ".waiting"))) << "the listing ended meanwhile";
+
+    QFile::remove(QString::fromStdString(hold));
+    for (int i = 0; i < 500 && QFile::exists(QString::fromStdString(hold + ".waiting")); ++i) QThread::msleep(20);
+    QThread::msleep(500); // the list reaches the dialog
+    Shoot("select-scanner-listed");
+    // test:0, the current scanner, is chosen; Down and Enter choose test:1.
+    ASSERT_TRUE(x.Keys({QStringLiteral("Down"), QStringLiteral("Return")}));
+    EXPECT_TRUE(x.WaitUntilHidden(dialog));
+    EXPECT_EQ(StoredSource(), "test:1");
     ASSERT_TRUE(x.WaitUntilActive(main));
     ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
     EXPECT_EQ(WaitForExit(), 0);

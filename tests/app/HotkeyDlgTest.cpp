@@ -54,6 +54,10 @@ public:
         for (const auto& name : check.sources) sources.push_back({"Noname", "frontend-tester", name});
         return sources;
     }
+    void ListSourcesInBackground(std::function<void(std::vector<scancontrol::SourceEntry>)> ready) override {
+        if (holdSourceList) pendingSourceList = std::move(ready);
+        else ready(ListSources());
+    }
     std::string CurrentSource() override { return current; }
     void SetCurrentSource(const std::string& n) override { current = n, ++sourceChanges; }
     bool IsIdentified(const std::string& n) override { return identified && !n.empty(); }
@@ -74,6 +78,8 @@ public:
     int checks = 0;
     bool holdListing = false; // keep the listing "under way" until the test ends it
     std::function<void()> pendingListing;
+    bool holdSourceList = false; // Select Scanner's listing stays under way until the test ends it
+    std::function<void(std::vector<scancontrol::SourceEntry>)> pendingSourceList;
     std::string current = "test:0";
     int sourceChanges = 0;
     bool identified = true;
@@ -380,6 +386,69 @@ TEST_F(MainWindow, StartUpChoiceShowsEachScannersMakerAndModel) {
     EXPECT_EQ(tips, (std::vector<std::string>{"Noname PNM file reader", "Noname frontend-tester"}));
     EXPECT_EQ(services.current, "pnm:0");
 }
+
+// Select Scanner shows at once, saying that it is looking, while the scanners are listed;
+// the list fills when it arrives, with the current scanner chosen. Each row: what the
+// user does once the list is there, or before it when `early`.
+struct SelectCase {
+    const char* name;
+    bool early; // the user answers before the list arrives
+    int choose; // row chosen before OK; -1: Cancel
+    const char* result;
+};
+std::ostream& operator<<(std::ostream& out, const SelectCase& c) { return out << c.name; }
+class SelectScanner : public Fixture, public ::testing::WithParamInterface<SelectCase> {};
+
+TEST_P(SelectScanner, ShowsAtOnceAndTakesTheListWhenItArrives) {
+    const SelectCase& c = GetParam();
+    auto w = MakeWindow();
+    services.check.sources = {"test:0", "test:1"};
+    services.current = "test:1";
+    services.holdSourceList = true;
+    bool lookingAtFirst = false, okAtFirst = true, cancelAtFirst = false;
+    int rowsAtFirst = -1, chosenWhenListed = -1;
+    testsupport::WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<ui::CDlgSelectSource*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(services.pendingSourceList) << "the listing was not under way when the dialog showed";
+        lookingAtFirst = dialog->Looking();
+        rowsAtFirst = dialog->List()->count();
+        okAtFirst = dialog->OkButton()->isEnabled();
+        cancelAtFirst = dialog->CancelButton()->isEnabled();
+        if (c.early) {
+            dialog->CancelButton()->click();
+            return;
+        }
+        services.pendingSourceList(services.ListSources());
+        EXPECT_FALSE(dialog->Looking());
+        chosenWhenListed = dialog->List()->currentRow();
+        if (c.choose < 0) {
+            dialog->CancelButton()->click();
+        } else {
+            dialog->List()->setCurrentRow(c.choose);
+            dialog->OkButton()->click();
+        }
+    });
+    w->OnCommand(app::kCmdSelectScanner);
+    EXPECT_TRUE(lookingAtFirst);
+    EXPECT_EQ(rowsAtFirst, 0);
+    EXPECT_FALSE(okAtFirst);
+    EXPECT_TRUE(cancelAtFirst) << "a dialog that is still looking can be cancelled";
+    if (!c.early) {
+        EXPECT_EQ(chosenWhenListed, 1) << "the current scanner is chosen when the list arrives";
+    }
+    // A list arriving after the dialog closed changes nothing.
+    if (services.pendingSourceList) services.pendingSourceList(services.ListSources());
+    EXPECT_EQ(services.current, c.result);
+    EXPECT_EQ(services.state, core::ScanState::Idle);
+    EXPECT_TRUE(box->texts.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SelectScanner,
+                         ::testing::Values(SelectCase{"ChooseAnother", false, 0, "test:0"},
+                                           SelectCase{"CancelWhenListed", false, -1, "test:1"},
+                                           SelectCase{"CancelWhileLooking", true, -1, "test:1"}),
+                         [](const ::testing::TestParamInfo<SelectCase>& row) { return std::string(row.param.name); });
 
 TEST_F(MainWindow, DraggingAFreeSpotMovesTheWindow) {
     auto w = MakeWindow();

@@ -31,7 +31,7 @@ add_dependencies(app_program_tests scanner-utility-help)
 # The program's modal dialogs on a real X server with a window manager, driven by real
 # key and mouse events (Xvfb, openbox, xdotool; screenshots in build/bin/x-screens).
 su_test(app_x11_tests SOURCES DialogsOnXTest.cpp DEPS su_xsession su_settings)
-add_dependencies(app_x11_tests scanner-utility)
+add_dependencies(app_x11_tests scanner-utility sane-gate)
 
 # The window for a user whose locale writes numbers with a decimal comma: a program of its
 # own, since the application object must be made after the test has set LANG.
