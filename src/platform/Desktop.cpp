@@ -114,11 +114,12 @@ bool LinuxDesktop::StartProgram(const std::string& program, const std::vector<st
 
 bool LinuxDesktop::ShowInFileManager(const std::string& path) {
     if (path.empty()) return false;
-    if (ShowItemsOverDbus(FileUri(path))) return true;
-    // Without a display there is nothing to show the folder on: the opener would only
-    // try text-mode browsers, at the cost of some forty processes.
+    // Without a display there is nothing to show the folder on: neither the message bus
+    // (loading its library and the system's behind it) nor the opener is tried; the
+    // opener would only try text-mode browsers, at the cost of some forty processes.
     const auto x11 = Environment().Get("DISPLAY"), wayland = Environment().Get("WAYLAND_DISPLAY");
     if ((!x11 || x11->empty()) && (!wayland || wayland->empty())) return false;
+    if (ShowItemsOverDbus(FileUri(path))) return true;
     std::string folder = path;
     auto slash = folder.find_last_of('/');
     folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
