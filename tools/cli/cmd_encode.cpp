@@ -105,16 +105,21 @@ int Run(const cli::Args& args) {
         }
         output::EnableTextRecognition();
     }
+    // The temporary pages go to the scratch folder itself; the working folder, which only
+    // PDF pages use, is made when first asked for (each folder made and removed costs).
     Scratch scratch;
-    if (scratch.path().empty() || !fs::create_directory(scratch.path() + "temp") ||
-        !fs::create_directory(scratch.path() + "work")) {
+    if (scratch.path().empty()) {
         std::fprintf(stderr, "encode: cannot create a temporary folder in %s\n", platform::TempFolder().c_str());
         return 1;
     }
     const std::string work = scratch.path() + "work/";
-    output::SetWorkingFolderProvider([work] { return work; });
+    output::SetWorkingFolderProvider([work] {
+        std::error_code ignored;
+        fs::create_directory(work, ignored);
+        return work;
+    });
     output::SetMessageSink([](const std::string& text) { std::fprintf(stderr, "encode: %s\n", text.c_str()); });
-    request.tempFolder = scratch.path() + "temp/";
+    request.tempFolder = scratch.path();
     request.saveFolder = platform::WithSlash(out);
     request.tempExtension = output::ImageKindForType(type).GetExtension();
 
