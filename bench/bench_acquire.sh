@@ -67,6 +67,8 @@ print("peak RSS: ours %.1f MiB, scanimage %.1f MiB; ours for a 10-dpi page (prog
       % (ours / 1024, theirs / 1024, base / 1024))
 print("memory for the page (peak - baseline) / raw bitmap: %.2f (aim <= 1.5); whole process / raw bitmap: %.2f"
       % ((ours - base) * 1024 / raw, ours * 1024 / raw))
+print("RESULT acquire_vs_scanimage_pnm %.2f x goal <= 1.3" % (o / s))
+print("RESULT acquire_page_memory_vs_raw_bitmap %.2f x goal <= 1.5" % ((ours - base) * 1024 / raw))
 EOF
 echo "command: $ours" | tee -a "$results/acquire.txt"
 echo "against: $theirs" | tee -a "$results/acquire.txt"
