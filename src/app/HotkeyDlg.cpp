@@ -362,7 +362,7 @@ void CHotkeyDlg::AcquisitionStarted(const core::ScanRequest& request) {
 void CHotkeyDlg::ShowIndicator() {
     if (services_.GetScanState() == core::ScanState::Idle) return;
     // Not while the scanner's options are still being chosen: no page has begun then.
-    if (services_.ScanProgress().page == 0) {
+    if (services_.ScanProgress().page == 0 && !services_.RecognitionProgress().Pending()) {
         indicatorDelay_->start(100);
         return;
     }
@@ -381,7 +381,11 @@ void CHotkeyDlg::UpdateIndicator() {
         return;
     }
     const scancontrol::AcquisitionProgress p = services_.ScanProgress();
-    progress_->SetProgress(p.page, p.Percent());
+    const core::RecognitionStep text = services_.RecognitionProgress();
+    // Once the scanner has delivered every page, the pages still waiting for their text
+    // are the scan's last step.
+    if (p.page == 0 && text.Pending()) progress_->SetRecognising(text.done + 1, text.pages);
+    else progress_->SetProgress(p.page, p.Percent());
 }
 
 void CHotkeyDlg::HideIndicator() {

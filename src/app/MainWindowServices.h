@@ -44,6 +44,9 @@ public:
     // The indicator's Cancel: ends the running acquisition through the control, as a
     // cancel in the driver does. False when none runs.
     virtual bool CancelScan() { return false; }
+    // How far the text recognition of the scan's document has come, for the indicator's
+    // step after the pages are in.
+    virtual core::RecognitionStep RecognitionProgress() { return {}; }
 
     // ---- scanners ----
     // Makes sure the scanners have been listed without making the window wait: `ready`

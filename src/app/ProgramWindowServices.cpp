@@ -109,6 +109,12 @@ public:
         if (!job->done) job->cancelled = true;
         return job->done ? job->result : 0;
     }
+    // Work the dispatch moved off the user-interface thread reports back through the
+    // services' own object there, which outlives the window.
+    bool PostToUiThread(std::function<void()> call) override {
+        if (call) QMetaObject::invokeMethod(ui_, std::move(call), Qt::QueuedConnection);
+        return true;
+    }
     bool UpdateMenuForDevice(bool probe) override { return window_.UpdateMenuForDevice(probe); }
     void RefreshButtons() override { window_.RefreshButtons(); }
     void BringToFront() override { window_.BringToFront(); }
@@ -226,7 +232,13 @@ core::ScanState ProgramWindowServices::GetScanState() {
 }
 bool ProgramWindowServices::SetScanState(core::ScanState state) { return handler_ && handler_->SetScanState(state); }
 scancontrol::AcquisitionProgress ProgramWindowServices::ScanProgress() { return control_->Progress(); }
-bool ProgramWindowServices::CancelScan() { return control_->CancelAcquisition(); }
+bool ProgramWindowServices::CancelScan() {
+    // Once the pages are in, Cancel stops the recognition of the document.
+    return control_->CancelAcquisition() || (handler_ && handler_->CancelRecognition());
+}
+core::RecognitionStep ProgramWindowServices::RecognitionProgress() {
+    return handler_ ? handler_->Recognition() : core::RecognitionStep{};
+}
 
 void ProgramWindowServices::PrepareSources(std::function<void()> ready) {
     QObject* receiver = &uiThread_;

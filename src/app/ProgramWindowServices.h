@@ -43,6 +43,7 @@ public:
     bool SetScanState(core::ScanState state) override;
     scancontrol::AcquisitionProgress ScanProgress() override;
     bool CancelScan() override;
+    core::RecognitionStep RecognitionProgress() override;
     void PrepareSources(std::function<void()> ready) override;
     SourceCheck CheckSources() override;
     std::vector<scancontrol::SourceEntry> ListSources() override;

@@ -1,5 +1,8 @@
 #include "app/ScanDispatch.h"
 
+#include <condition_variable>
+#include <thread>
+
 #include "core/Ids.h"
 #include "core/Texts.h"
 #include "output/ImageCompressioner.h"
@@ -20,6 +23,47 @@ constexpr int kRefused = 0;
 
 } // namespace
 
+// The dispatch's worker: runs the steps it is given, one after another, on a thread of
+// its own, started with the first step.
+class ScanOperationHandler::Background {
+public:
+    ~Background() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    void Post(std::function<void()> task) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(std::move(task));
+        }
+        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+        wake_.notify_all();
+    }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            std::function<void()> task = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+        }
+    }
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> queue_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
 bool ShowsIndicator(const core::ScanRequest& request) {
     return !request.quiet && request.origin != core::kOriginNetworkPush;
 }
@@ -32,10 +76,17 @@ ScanOperationHandler::ScanOperationHandler(scancontrol::CDynamictwain& control, 
     : control_(control), acquisition_(acquisition), window_(window), createProcesser_(std::move(createProcesser)),
       sources_(std::move(sources)) {}
 
-ScanOperationHandler::~ScanOperationHandler() = default;
+ScanOperationHandler::~ScanOperationHandler() {
+    // A step still running ends first: a recognition is stopped, not waited for.
+    *alive_ = false;
+    if (stepRunning_) acquisition_.CancelRecognition();
+    background_.reset();
+}
 
 core::ScanState ScanOperationHandler::RefreshLocked() const {
-    if (scanState_ == core::ScanState::Running && control_.ScanInProgress() == 0) scanState_ = core::ScanState::Idle;
+    // The scan is over once the control has stopped and no step of it still runs.
+    if (scanState_ == core::ScanState::Running && control_.ScanInProgress() == 0 && !working_)
+        scanState_ = core::ScanState::Idle;
     return scanState_;
 }
 
@@ -158,6 +209,15 @@ void ScanOperationHandler::RunScan(std::unique_ptr<core::ScanProcesser> processo
 }
 
 void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
+    if (stepRunning_ || !waiting_.empty()) {
+        waiting_.push_back(event);
+        return;
+    }
+    HandleEvent(event);
+}
+
+void ScanOperationHandler::HandleEvent(TwainEvent event) {
+    stepEvent_ = event;
     switch (event) {
         case TwainEvent::TransferReady: OnTransferReady(); break;
         case TwainEvent::PageTransferred: OnPageTransferred(); break;
@@ -166,6 +226,10 @@ void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
         case TwainEvent::TransferFailed:
         case TwainEvent::TransferCancelled: OnTransferFailed(); break;
     }
+    if (!stepRunning_) AfterEvent(event);
+}
+
+void ScanOperationHandler::AfterEvent(TwainEvent event) {
     if (event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferFailed ||
         event == TwainEvent::TransferCancelled) {
         if (outcome_.endEvent == 0) outcome_.endEvent = static_cast<int>(event);
@@ -183,6 +247,57 @@ void ScanOperationHandler::OnTwainEvent(TwainEvent event) {
     if (event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferFailed ||
         event == TwainEvent::TransferCancelled)
         platform::ReturnFreeMemory();
+}
+
+void ScanOperationHandler::SetWorking(bool working) {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    working_ = working;
+}
+
+void ScanOperationHandler::RunStep(bool background, std::function<void()> work, std::function<void()> then) {
+    if (background) {
+        if (!background_) background_ = std::make_unique<Background>();
+        std::shared_ptr<bool> alive = alive_;
+        stepRunning_ = true;
+        SetWorking(true);
+        // What the work says to the user is shown here afterwards, where it would have
+        // been shown had the work run here.
+        background_->Post([this, alive, work = std::move(work), then = std::move(then)]() mutable {
+            std::vector<core::HeldMessage> held;
+            {
+                core::MessageCapture capture;
+                work();
+                held = capture.Take();
+            }
+            const bool posted = window_.PostToUiThread([this, alive, held, then = std::move(then)] {
+                if (*alive) FinishStep(held, then);
+            });
+            (void)posted; // the window said it can, when the step began
+        });
+        return;
+    }
+    work();
+    then();
+}
+
+void ScanOperationHandler::FinishStep(const std::vector<core::HeldMessage>& held, const std::function<void()>& then) {
+    stepRunning_ = false;
+    SetWorking(false);
+    core::ShowHeldMessages(held);
+    then();
+    if (stepRunning_) return; // the rest of the event waits for the next step
+    AfterEvent(stepEvent_);
+    while (!stepRunning_ && !waiting_.empty()) {
+        const TwainEvent next = waiting_.front();
+        waiting_.pop_front();
+        HandleEvent(next);
+    }
+}
+
+bool ScanOperationHandler::CancelRecognition() {
+    if (!stepRunning_ || !acquisition_.CancelRecognition()) return false;
+    recognitionCancelled_ = true;
+    return true;
 }
 
 void ScanOperationHandler::OnTransferReady() {
@@ -213,7 +328,22 @@ void ScanOperationHandler::OnPageEnded() {
         return;
     }
     acquisitionState_.transferring = false;
-    const int result = acquisition_.AddPage();
+    auto result = std::make_shared<int>(output::kPageAdded);
+    const bool multiPage = acquisitionState_.multiPage;
+    const bool background = acquisition_.AddsPageInBackground() && window_.PostToUiThread(nullptr);
+    RunStep(
+        background,
+        [this, result, multiPage] {
+            *result = acquisition_.AddPage();
+            if (*result != output::kPageAdded && *result != output::kDocumentFull) acquisition_.AbortDocument();
+            // A page that could not be written is not delivered: there is no file to deliver.
+            else if (!multiPage) acquisition_.FinishDocument();
+        },
+        [this, result] { AfterAddPage(*result); });
+}
+
+void ScanOperationHandler::AfterAddPage(int result) {
+    acquisition_.ReleasePage();
     bool pageLost = false;
     if (result == output::kDocumentFull) {
         acquisitionState_.course = AcquisitionState::Course::Full;
@@ -221,12 +351,9 @@ void ScanOperationHandler::OnPageEnded() {
     } else if (result != output::kPageAdded) {
         acquisitionState_.course = AcquisitionState::Course::Abandoned;
         pageLost = true;
-        acquisition_.AbortDocument();
         control_.DisableSource();
     }
-    // A page that could not be written is not delivered: there is no file to deliver.
     if (!acquisitionState_.multiPage && !pageLost) {
-        acquisition_.FinishDocument();
         std::string path = acquisition_.DocumentPath();
         if (processor_ && !path.empty()) {
             processor_->OnPageSaved(path);
@@ -264,7 +391,21 @@ void ScanOperationHandler::OnAcquisitionEnded() {
                           core::kMbOk | core::kMbIconInformation);
         acquisitionState_.ForgetFull();
     }
-    acquisition_.FinishDocument();
+    recognitionCancelled_ = false;
+    const bool background = acquisition_.FinishesInBackground() && window_.PostToUiThread(nullptr);
+    RunStep(
+        background, [this] { acquisition_.FinishDocument(); }, [this] { AfterFinish(); });
+}
+
+void ScanOperationHandler::AfterFinish() {
+    if (recognitionCancelled_) {
+        // The user stopped the recognition: the document is gone, nothing is delivered.
+        recognitionCancelled_ = false;
+        acquisitionState_.course = AcquisitionState::Course::Abandoned;
+        acquisition_.AbortDocument();
+        control_.CloseSource();
+        return;
+    }
     TellFailure();
     std::string path = acquisition_.DocumentPath();
     if (processor_ && !path.empty()) {

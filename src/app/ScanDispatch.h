@@ -4,6 +4,7 @@
 // destination's processor, start the acquisition, and react to the control's events
 // until the finished files have reached the processor.
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,6 +13,7 @@
 
 #include "core/ScanJob.h"
 #include "core/ScanState.h"
+#include "core/Texts.h"
 #include "scancontrol/Dynamictwain.h"
 
 namespace app {
@@ -44,6 +46,10 @@ public:
     virtual void RefreshButtons() = 0;
     // Restores, raises and activates the window (and its open pop-up).
     virtual void BringToFront() = 0;
+    // Any thread: queues the call to the user-interface thread and returns at once; an
+    // empty call only asks whether the window can. False when it cannot (the dispatch
+    // then does all its work on that thread).
+    virtual bool PostToUiThread(std::function<void()>) { return false; }
     // An acquisition for the request is under way: events will follow.
     virtual void AcquisitionStarted(const core::ScanRequest&) {}
     // The end of that acquisition has been handled (delivery included).
@@ -113,8 +119,16 @@ public:
     std::unique_ptr<core::ScanProcesser> CreateProcesser();
     void RunScan(std::unique_ptr<core::ScanProcesser> processor);
 
-    // Control events (user-interface thread).
+    // Control events (user-interface thread). While the acquisition adds a page or
+    // finishes the document away from this thread, the events that come meanwhile wait
+    // and are handled afterwards, in their order: the dispatch sees the same events and
+    // results, in the same order, as if the work had been done here.
     void OnTwainEvent(scancontrol::TwainEvent event) override;
+    // Stops the recognition of a document being finished: nothing is delivered and
+    // nothing is kept. False when no recognition runs (user-interface thread).
+    bool CancelRecognition();
+    // Where the recognition of the scan's document stands (user-interface thread).
+    core::RecognitionStep Recognition() const { return acquisition_.Recognition(); }
 
     core::ScanRequest Request() const;
     core::ScanProcesser* CurrentProcessor() const { return processor_.get(); }
@@ -122,7 +136,18 @@ public:
     const ScanOutcome& LastOutcome() const { return outcome_; }
 
 private:
+    class Background;
     core::ScanState RefreshLocked() const; // with stateLock_ held
+    void HandleEvent(scancontrol::TwainEvent event);
+    void AfterEvent(scancontrol::TwainEvent event);
+    // Runs `work` on the dispatch's worker when `background` (and the window can hand
+    // the rest back), else here; `then` and the end of the event's handling follow on
+    // this thread.
+    void RunStep(bool background, std::function<void()> work, std::function<void()> then);
+    void FinishStep(const std::vector<core::HeldMessage>& held, const std::function<void()>& then);
+    void SetWorking(bool working);
+    void AfterAddPage(int result);
+    void AfterFinish();
     void OnTransferReady();
     void OnPageTransferred();
     void OnPageEnded();
@@ -157,6 +182,15 @@ private:
     AcquisitionState acquisitionState_;
     ScanOutcome outcome_;
     bool endReported_ = true; // the window has heard of the last acquisition's end
+
+    // Work away from the user-interface thread: one step at a time.
+    std::unique_ptr<Background> background_;
+    bool stepRunning_ = false;                      // user-interface thread
+    scancontrol::TwainEvent stepEvent_{};           // the event whose handling the step belongs to
+    std::deque<scancontrol::TwainEvent> waiting_;   // events that came during a step
+    bool recognitionCancelled_ = false;             // the user stopped the recognition
+    bool working_ = false;                          // a step runs (guarded by stateLock_)
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // Where the control is told to write at the start of every scan; removed at its end.

@@ -158,7 +158,9 @@ uint16_t Density(double dpi) {
     return rounded >= 65535 ? 65535 : rounded < 1 ? 0 : static_cast<uint16_t>(rounded);
 }
 
-Status Encode(Encoder& e, const Image& image, const JpegOptions& options, uint8_t* expanded) {
+// `Page` is an Image or an ImageView: both give the geometry, the form and the rows.
+template <class Page>
+Status Encode(Encoder& e, const Page& image, const JpegOptions& options, uint8_t* expanded) {
     e.cinfo.err = &e.bridge.mgr;
     InstallBridge(e.bridge);
     jpeg_create_compress(&e.cinfo);
@@ -250,7 +252,10 @@ Status ReadJpegInfo(const std::string& path, ImageInfo& info) {
     return Decode(whole, file.data(), file.size(), true, nullptr, &info);
 }
 
-Status SaveJpeg(const Image& image, const std::string& path, const JpegOptions& options) {
+namespace {
+
+template <class Page>
+Status SavePage(const Page& image, const std::string& path, const JpegOptions& options) {
     std::vector<uint8_t> expanded(size_t(image.width) * 3);
     FileWriter file;
     Status status = file.Open(path);
@@ -260,6 +265,16 @@ Status SaveJpeg(const Image& image, const std::string& path, const JpegOptions& 
     status = Encode(*encoder, image, options, expanded.data());
     if (status != Status::Ok) return status; // the writer removes the partial file
     return file.Commit();
+}
+
+} // namespace
+
+Status SaveJpeg(const Image& image, const std::string& path, const JpegOptions& options) {
+    return SavePage(image, path, options);
+}
+
+Status SaveJpeg(const ImageView& image, const std::string& path, const JpegOptions& options) {
+    return SavePage(image, path, options);
 }
 
 } // namespace codec

@@ -19,5 +19,7 @@ Status DecodeJpeg(const Buffer& file, Image& out);
 Status ReadJpegInfo(const std::string& path, ImageInfo& info);
 // Writes a baseline JFIF file with the image's resolution in dots per inch.
 Status SaveJpeg(const Image& image, const std::string& path, const JpegOptions& options);
+// The same from rows held elsewhere (a page in the scanning control's memory).
+Status SaveJpeg(const ImageView& image, const std::string& path, const JpegOptions& options);
 
 } // namespace codec

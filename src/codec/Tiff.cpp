@@ -206,23 +206,59 @@ Status TiffWriter::Open(const std::string& path) {
     return Status::Ok;
 }
 
-Status TiffWriter::AddPage(const Image& image, const TiffPageOptions& options) {
-    TIFF* tif = impl_->tif;
-    if (!tif) return Status::Busy;
+namespace {
+
+// The form a page is written in: its own, or the one the options ask for.
+PixelFormat TargetFormat(PixelFormat own, const TiffPageOptions& options) {
     const bool fax = options.compression == TiffCompression::CcittRle ||
                      options.compression == TiffCompression::CcittG3 || options.compression == TiffCompression::CcittG4;
-    PixelFormat target = image.format == PixelFormat::Bgr24 ? PixelFormat::Rgb24 : image.format;
+    PixelFormat target = own == PixelFormat::Bgr24 ? PixelFormat::Rgb24 : own;
     if (fax || options.depth == 1) target = PixelFormat::Bilevel1;
     else if (options.depth == 8) target = PixelFormat::Gray8;
     else if (options.depth == 24) target = PixelFormat::Rgb24;
+    return target;
+}
 
+bool NeedsConversion(PixelFormat own, PixelFormat target) {
+    return target != own && !(target == PixelFormat::Rgb24 && own == PixelFormat::Bgr24);
+}
+
+} // namespace
+
+Status TiffWriter::AddPage(const Image& image, const TiffPageOptions& options) {
+    if (!impl_->tif) return Status::Busy;
+    const PixelFormat target = TargetFormat(image.format, options);
     // Rows are converted one at a time when only the byte order differs; other changes
     // of form convert the page once.
-    const Image* page = &image;
-    if (target != image.format && !(target == PixelFormat::Rgb24 && image.format == PixelFormat::Bgr24)) {
+    if (NeedsConversion(image.format, target)) {
         if (!Convert(image, target, impl_->converted)) return Status::OutOfMemory;
-        page = &impl_->converted;
+        return WritePage(impl_->converted, image.xDpi, image.yDpi, options);
     }
+    return WritePage(image, image.xDpi, image.yDpi, options);
+}
+
+Status TiffWriter::AddPage(const ImageView& view, const TiffPageOptions& options) {
+    if (!impl_->tif) return Status::Busy;
+    const PixelFormat target = TargetFormat(view.format, options);
+    if (NeedsConversion(view.format, target)) {
+        // A change of form needs the page as an image of its own first.
+        Image copy;
+        if (!copy.Allocate(view.width, view.height, view.format)) return Status::OutOfMemory;
+        for (int y = 0; y < view.height; ++y) std::memcpy(copy.Row(y), view.Row(y), view.RowBytes());
+        copy.xDpi = view.xDpi;
+        copy.yDpi = view.yDpi;
+        return AddPage(copy, options);
+    }
+    return WritePage(view, view.xDpi, view.yDpi, options);
+}
+
+template <class Page>
+Status TiffWriter::WritePage(const Page& pageRows, double pageXDpi, double pageYDpi, const TiffPageOptions& options) {
+    TIFF* tif = impl_->tif;
+    const bool fax = options.compression == TiffCompression::CcittRle ||
+                     options.compression == TiffCompression::CcittG3 || options.compression == TiffCompression::CcittG4;
+    const PixelFormat target = TargetFormat(pageRows.format, options);
+    const Page* page = &pageRows;
     const bool bilevel = target == PixelFormat::Bilevel1;
     const bool blackIsZero = bilevel && options.blackIsZero && options.compression == TiffCompression::None;
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(page->width));
@@ -252,7 +288,7 @@ Status TiffWriter::AddPage(const Image& image, const TiffPageOptions& options) {
     }
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
                  options.singleStripForPdf || fax ? static_cast<uint32_t>(page->height) : TIFFDefaultStripSize(tif, 0));
-    const double xDpi = image.xDpi > 0 ? image.xDpi : 0, yDpi = image.yDpi > 0 ? image.yDpi : xDpi;
+    const double xDpi = pageXDpi > 0 ? pageXDpi : 0, yDpi = pageYDpi > 0 ? pageYDpi : xDpi;
     if (xDpi > 0) {
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
         TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(xDpi));

@@ -41,10 +41,14 @@ public:
     bool IsOpen() const;
     // Appends one page as a new directory, with the image's resolution in dots per inch.
     Status AddPage(const Image& image, const TiffPageOptions& options);
+    // The same from rows held elsewhere (a page in the scanning control's memory).
+    Status AddPage(const ImageView& image, const TiffPageOptions& options);
     // Flushes and closes; WriteFailed when any write of this file failed.
     Status Close();
     int pages() const { return pages_; }
 private:
+    template <class Page>
+    Status WritePage(const Page& page, double xDpi, double yDpi, const TiffPageOptions& options);
     struct Impl;
     std::unique_ptr<Impl> impl_;
     int pages_ = 0;

@@ -47,6 +47,14 @@ struct ScanRequest {
 // for its device; empty for button requests.
 std::string PushSemaphoreName(const ScanRequest& request, const std::string& currentSource);
 
+// How far the text recognition of the open document has come: pages handed to it, and
+// of them the pages done with.
+struct RecognitionStep {
+    int done = 0;
+    int pages = 0;
+    bool Pending() const { return done < pages; }
+};
+
 // What the dispatch needs of the acquisition object for one scan.
 class IAcquisition {
 public:
@@ -68,6 +76,20 @@ public:
     // to add (the user has been told already, or a failed ProcessPage means the series
     // of names is full).
     virtual std::string TakeFailureMessage() { return {}; }
+
+    // Work that may run away from the user-interface thread. True when the AddPage for
+    // the page ProcessPage just took, and then AbortDocument or FinishDocument, may run
+    // on another thread: the page is held in memory and the control sends no further page
+    // until ReleasePage. The calls never overlap another call on this object.
+    virtual bool AddsPageInBackground() const { return false; }
+    // True when FinishDocument may run on another thread (it may wait for recognition).
+    virtual bool FinishesInBackground() const { return false; }
+    // The page taken by ProcessPage is done with (user-interface thread).
+    virtual void ReleasePage() {}
+    // Recognition of the open document (any thread), and a request to stop it: the
+    // document is then not kept. False when nothing is being recognised.
+    virtual RecognitionStep Recognition() const { return {}; }
+    virtual bool CancelRecognition() { return false; }
 };
 
 // A destination's processor: supplies its settings for the scan, may refuse the scan

@@ -17,7 +17,22 @@ std::shared_ptr<IScanStatus>& StatusSlot() {
     return slot;
 }
 
+thread_local MessageCapture* t_capture = nullptr;
+
 } // namespace
+
+MessageCapture::MessageCapture() : outer_(t_capture) { t_capture = this; }
+MessageCapture::~MessageCapture() { t_capture = outer_; }
+
+std::vector<HeldMessage> MessageCapture::Take() {
+    std::vector<HeldMessage> taken;
+    taken.swap(held_);
+    return taken;
+}
+
+void ShowHeldMessages(const std::vector<HeldMessage>& messages) {
+    for (const HeldMessage& m : messages) ShowMessage(m.text, m.style, m.helpContext);
+}
 
 std::string LoadMessageText(int number) {
     return settings::ReadProfileString(settings::TextFilePath(), "Messages", std::to_string(number), "");
@@ -30,6 +45,10 @@ void SetMessageBox(std::shared_ptr<IMessageBox> box) { std::atomic_store(&BoxSlo
 void SetScanStatus(std::shared_ptr<IScanStatus> status) { std::atomic_store(&StatusSlot(), std::move(status)); }
 
 int ShowMessage(const std::string& text, unsigned style, unsigned helpContext) {
+    if (t_capture) {
+        t_capture->Hold({text, style, helpContext});
+        return 0;
+    }
     auto status = std::atomic_load(&StatusSlot());
     if (status && status->Unattended()) return 0;
     auto box = std::atomic_load(&BoxSlot());

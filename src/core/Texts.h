@@ -5,6 +5,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/Ids.h"
 #include "core/ScanState.h"
@@ -50,5 +52,32 @@ void SetScanStatus(std::shared_ptr<IScanStatus> status);
 // and including the handling of its end), in which case nothing is shown and 0 is
 // returned: such scans run unattended.
 int ShowMessage(const std::string& text, unsigned style, unsigned helpContext = 0);
+
+// A message ShowMessage was asked for while a capture was open.
+struct HeldMessage {
+    std::string text;
+    unsigned style = 0;
+    unsigned helpContext = 0;
+};
+
+// While an object of this class lives, ShowMessage on the thread that made it keeps the
+// messages (answering 0) instead of showing them. Work moved off the user-interface
+// thread opens one, and the messages are shown there afterwards, in the order they were
+// said, at the point of the scan where they were said.
+class MessageCapture {
+public:
+    MessageCapture();
+    ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+    std::vector<HeldMessage> Take();
+    void Hold(HeldMessage message) { held_.push_back(std::move(message)); }
+private:
+    std::vector<HeldMessage> held_;
+    MessageCapture* outer_;
+};
+
+// Shows held messages in order, through ShowMessage.
+void ShowHeldMessages(const std::vector<HeldMessage>& messages);
 
 } // namespace core

@@ -141,6 +141,20 @@ public:
         return kPageAdded;
     }
 
+    int AddPageImage(const codec::ImageView& page) override {
+        if (!isOpen_) return kNoOpenJob;
+        failureError_ = 0;
+        if (singlePage_ && pageCount_ >= 1) return kSaveFailed;
+        if (saver_.AddImage(page, "") != kImagingOk) {
+            ShowOutputMessage(SystemErrorText(saver_.systemError()));
+            failureError_ = 0; // told
+            return kSaveFailed;
+        }
+        firstPagePending_ = false;
+        ++pageCount_;
+        return kPageAdded;
+    }
+
     bool CloseOutput() override { return saver_.Close() == kImagingOk; }
     int OutputError() const override { return saver_.systemError(); }
 

@@ -1,6 +1,7 @@
 #include "output/GdiplusImageSaver.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "codec/Bmp.h"
 #include "codec/Codecs.h"
@@ -138,10 +139,34 @@ int GdiplusImageSaver::AddImage(const std::string& sourcePath, const std::string
     return result;
 }
 
+int GdiplusImageSaver::AddImage(const codec::ImageView& page, const std::string& parameterText) {
+    codec::ClearWriteError();
+    SaveSettings settings;
+    int result = PageSettings(parameterText, settings);
+    if (result == kImagingOk) result = pageCount_ == 0 ? SaveFirst(page, settings) : AppendFrame(page, settings);
+    if (result == kImagingOk) ++pageCount_;
+    systemError_ = result == kImagingOk ? 0 : ErrorOf(result);
+    return result;
+}
+
+int GdiplusImageSaver::PageSettings(const std::string& parameterText, SaveSettings& settings) {
+    if (!isOpen_ || encoderMime_.empty()) return kImagingNotPrepared;
+    if (!parameterText.empty()) parameterText_ = parameterText;
+    const bool multiPage = encoderMime_ == "image/tiff";
+    if (pageCount_ > 0 && !multiPage) return kImagingLaterImageRefused;
+    const std::string parameters =
+        pageCount_ == 0
+            ? (multiPage ? AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueMultiFrame") : parameterText_)
+            : AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueFrameDimensionPage");
+    std::vector<EncoderParameter> parsed;
+    if (!ParseEncoderParameters(parameters, parsed) || !ReadSettings(parsed, settings))
+        return kImagingParametersRefused;
+    return kImagingOk;
+}
+
 int GdiplusImageSaver::AddImageNow(const std::string& sourcePath, const std::string& parameterText,
                                    const std::string& sourceFormat) {
     if (!isOpen_ || encoderMime_.empty()) return kImagingNotPrepared;
-    if (!parameterText.empty()) parameterText_ = parameterText;
     const std::string format = platform::AsciiLower(
         NormaliseFormatName(sourceFormat.empty() ? platform::ExtensionOf(sourcePath) : sourceFormat));
     bool decodable = false;
@@ -150,17 +175,10 @@ int GdiplusImageSaver::AddImageNow(const std::string& sourcePath, const std::str
     auto& fs = platform::FileSystem();
     if (!fs.Exists(sourcePath)) return kImagingSourceMissing;
     const bool multiPage = encoderMime_ == "image/tiff";
-    if (pageCount_ > 0 && !multiPage) return kImagingLaterImageRefused;
     // The parameters are checked before the source is touched, so a refused text leaves
     // the page where it was.
-    const std::string parameters =
-        pageCount_ == 0
-            ? (multiPage ? AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueMultiFrame") : parameterText_)
-            : AppendParameters(parameterText_, "EncoderSaveFlag,EncoderValueFrameDimensionPage");
-    std::vector<EncoderParameter> parsed;
     SaveSettings settings;
-    if (!ParseEncoderParameters(parameters, parsed) || !ReadSettings(parsed, settings))
-        return kImagingParametersRefused;
+    if (const int checked = PageSettings(parameterText, settings); checked != kImagingOk) return checked;
 
     DeleteTemporarySources();
     const std::string loaded = sourcePath + (pageCount_ == 0 ? "FirstPage" : "CommonPage");
@@ -183,7 +201,29 @@ int GdiplusImageSaver::Load(const std::string& path, int frame, int* frameCount)
     return status == codec::Status::NotFound ? kImagingSourceMissing : ResultOf(status);
 }
 
-int GdiplusImageSaver::SaveFirst(const codec::Image& image, const SaveSettings& s) {
+namespace {
+
+// An image of its own holding the rows of a view (for a change of form).
+bool CopyOf(const codec::ImageView& view, codec::Image& out) {
+    if (!out.Allocate(view.width, view.height, view.format)) return false;
+    for (int y = 0; y < view.height; ++y) std::memcpy(out.Row(y), view.Row(y), view.RowBytes());
+    out.xDpi = view.xDpi;
+    out.yDpi = view.yDpi;
+    return true;
+}
+
+bool ConvertPage(const codec::Image& image, codec::PixelFormat format, codec::Image& out) {
+    return codec::Convert(image, format, out);
+}
+bool ConvertPage(const codec::ImageView& view, codec::PixelFormat format, codec::Image& out) {
+    codec::Image copy;
+    return CopyOf(view, copy) && codec::Convert(copy, format, out);
+}
+
+} // namespace
+
+template <class Page>
+int GdiplusImageSaver::SaveFirst(const Page& image, const SaveSettings& s) {
     if (encoderMime_ == "image/tiff") {
         target_ = std::make_unique<codec::TiffWriter>();
         const codec::Status status = target_->Open(outputPath_);
@@ -193,8 +233,6 @@ int GdiplusImageSaver::SaveFirst(const codec::Image& image, const SaveSettings& 
         }
         return AppendFrame(image, s);
     }
-    const codec::Image* page = &image;
-    codec::Image converted;
     if (encoderMime_ == "image/jpeg") {
         codec::JpegOptions options;
         options.quality = s.quality;
@@ -205,15 +243,23 @@ int GdiplusImageSaver::SaveFirst(const codec::Image& image, const SaveSettings& 
     }
     if (s.hasDepth && FormatForDepth(s.depth) != image.format &&
         !(s.depth == 24 && image.format == codec::PixelFormat::Bgr24)) {
-        if (!codec::Convert(image, FormatForDepth(s.depth), converted)) return kImagingOutOfMemory;
-        page = &converted;
+        codec::Image converted;
+        if (!ConvertPage(image, FormatForDepth(s.depth), converted)) return kImagingOutOfMemory;
+        return SaveConverted(converted);
     }
-    if (encoderMime_ == "image/png") return ResultOf(codec::SavePng(*page, outputPath_));
-    if (encoderMime_ == "image/bmp") return ResultOf(codec::SaveBmp(*page, outputPath_));
+    if (encoderMime_ == "image/png") return ResultOf(codec::SavePng(image, outputPath_));
+    if (encoderMime_ == "image/bmp") return ResultOf(codec::SaveBmp(image, outputPath_));
     return kImagingNoEncoder;
 }
 
-int GdiplusImageSaver::AppendFrame(const codec::Image& image, const SaveSettings& s) {
+int GdiplusImageSaver::SaveConverted(const codec::Image& page) {
+    if (encoderMime_ == "image/png") return ResultOf(codec::SavePng(page, outputPath_));
+    if (encoderMime_ == "image/bmp") return ResultOf(codec::SaveBmp(page, outputPath_));
+    return kImagingNoEncoder;
+}
+
+template <class Page>
+int GdiplusImageSaver::AppendFrame(const Page& image, const SaveSettings& s) {
     if (!target_ || !target_->IsOpen()) return kImagingNotPrepared;
     codec::TiffPageOptions options;
     options.compression = TiffCompressionOf(s.compression);

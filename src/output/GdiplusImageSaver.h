@@ -55,6 +55,9 @@ public:
     // stored one; an empty source format means the source's extension. The source file
     // is renamed to its name followed by "FirstPage" or "CommonPage" and read from there.
     int AddImage(const std::string& sourcePath, const std::string& parameterText, const std::string& sourceFormat);
+    // Appends a page held in memory (no file is read, renamed or left behind); the
+    // parameter text as above.
+    int AddImage(const codec::ImageView& page, const std::string& parameterText);
     // Ends the job: finishes a multi-page output and deletes the temporary source names.
     // Answers kImagingFailed when the multi-page output could not be completed.
     int Close();
@@ -71,9 +74,14 @@ public:
 private:
     int AddImageNow(const std::string& sourcePath, const std::string& parameterText, const std::string& sourceFormat);
     // The page's parameter text is read once, in AddImageNow; these take what it asks.
-    int SaveFirst(const codec::Image& image, const SaveSettings& settings);
+    // The settings a page's parameter text asks for (checked before anything is written).
+    int PageSettings(const std::string& parameterText, SaveSettings& settings);
+    template <class Page>
+    int SaveFirst(const Page& image, const SaveSettings& settings);
+    int SaveConverted(const codec::Image& page);
     int AppendFrames(const std::string& loadedPath, int firstFrame, int frameCount, const SaveSettings& settings);
-    int AppendFrame(const codec::Image& image, const SaveSettings& settings);
+    template <class Page>
+    int AppendFrame(const Page& image, const SaveSettings& settings);
     int Load(const std::string& path, int frame, int* frameCount);
     void DeleteTemporarySources();
 

@@ -11,11 +11,24 @@
 // was taken in the meantime, the document gets the next free number and OutputName()
 // says which.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+namespace codec {
+struct ImageView;
+}
+
 namespace output {
+
+// Shared by a PDF job that recognises text and whoever watches it from another thread:
+// how far recognition has come, and a request to stop it. A stopped job keeps nothing.
+struct RecognitionWatch {
+    std::atomic<int> pages{0};      // pages handed to recognition so far
+    std::atomic<int> recognised{0}; // of them, done with (recognised, or dropped)
+    std::atomic<bool> cancel{false};
+};
 
 struct CompressionRequest {
     std::string tempFolder;       // temporary page files; ends with '/'
@@ -31,6 +44,8 @@ struct CompressionRequest {
     // PDF only: recognition languages ("eng", "eng+deu") for a searchable text layer;
     // empty for image-only pages.
     std::string ocrLanguages;
+    // Optional: recognition progress and cancel for a watcher (PDF with recognition).
+    std::shared_ptr<RecognitionWatch> watch;
 };
 
 // Results of Begin.
@@ -61,6 +76,10 @@ public:
     virtual int Begin(const CompressionRequest& request) = 0;
     // On success the page file is deleted.
     virtual int AddPage(const std::string& pagePath) = 0;
+    // The same for a page held in memory (the scanning control's page, not copied); the
+    // file written is the one AddPage writes for that page read back from a bitmap file.
+    // The rows need to stay valid only for the call.
+    virtual int AddPageImage(const codec::ImageView& page) = 0;
     // Ends the job and deletes the output file and the temporary page file.
     virtual void Abandon() = 0;
     // Ends the job. The output is kept when it holds at least one page and was written

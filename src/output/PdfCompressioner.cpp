@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "codec/Bmp.h"
 #include "codec/Codecs.h"
 #include "core/Ids.h"
 #include "output/DynamicLibrary.h"
@@ -37,21 +38,60 @@ public:
         failureError_ = 0;
         if (pageCount_ >= kMaxPdfPages) return kDocumentFull;
         if (damaged_) return Failed(kDocumentWriteFailed, DamageError());
-        const std::string format = PageFormat(pagePath);
         // The page under a name of this job's own, removed whatever becomes of it.
         struct Taken {
             const PdfCompressioner& owner;
             const std::string path;
             ~Taken() { owner.DeleteFile(path); }
         } taken{*this, TakePage(pagePath, true)};
-        const std::string& page = taken.path;
+        PageSource source;
+        source.path = taken.path;
+        source.format = PageFormat(pagePath);
 
-        codec::ImageInfo info;
-        const codec::Status read = codec::ReadImageInfo(page, info);
+        const codec::Status read = codec::ReadImageInfo(source.path, source.info);
         if (read != codec::Status::Ok)
             return Failed(kPageInfoUnreadable, read == codec::Status::NotFound      ? ENOENT
                                                : read == codec::Status::OutOfMemory ? ENOMEM
                                                                                     : EIO);
+        return AddSource(source);
+    }
+
+    int AddPageImage(const codec::ImageView& page) override {
+        if (!isOpen_) return kNoOpenJob;
+        failureError_ = 0;
+        if (pageCount_ >= kMaxPdfPages) return kDocumentFull;
+        if (damaged_) return Failed(kDocumentWriteFailed, DamageError());
+        PageSource source;
+        source.view = &page;
+        source.info.width = page.width;
+        source.info.height = page.height;
+        source.info.format = page.format;
+        source.info.xDpi = page.xDpi;
+        source.info.yDpi = page.yDpi;
+        return AddSource(source);
+    }
+
+    ~PdfCompressioner() override { StopWorker(true); }
+
+    bool CloseOutput() override {
+        // The document is complete once the worker has written its last page.
+        StopWorker(false);
+        return writer_.Finish() && !damaged_ && !Cancelled();
+    }
+    void CancelOutput() override { StopWorker(true); }
+    int OutputError() const override { return DamageError(); }
+    void DeleteWorkingFiles() override { DeleteFile(workingPage_); }
+
+private:
+    // Where a page comes from: a page file (removed by the caller) or rows in memory.
+    struct PageSource {
+        std::string path, format;
+        const codec::ImageView* view = nullptr;
+        codec::ImageInfo info;
+    };
+
+    int AddSource(const PageSource& source) {
+        const codec::ImageInfo& info = source.info;
         const int dpi = RoundHalfUp(info.xDpi);
         // A page needs a resolution that gives it a page box of at least one point.
         if (dpi < 1 || PdfPageWriter::PointsFor(info.width, dpi) < 1 ||
@@ -70,8 +110,13 @@ public:
             queued.prepared = workingPage_ + ".img" + std::to_string(serial_);
             ++serial_;
             errno = 0;
-            if (!platform::FileSystem().CopyNoOverwrite(page, queued.page))
-                return Failed(kPageExtractFailed, errno ? errno : EIO);
+            const bool kept = source.view ? codec::SaveBmp(*source.view, queued.page) == codec::Status::Ok
+                                          : platform::FileSystem().CopyNoOverwrite(source.path, queued.page);
+            if (!kept) {
+                const int cause = errno;
+                DeleteFile(queued.page);
+                return Failed(kPageExtractFailed, cause ? cause : EIO);
+            }
             queued_ = &queued;
         } else {
             writer_.SetPageSize(info.width, info.height);
@@ -81,8 +126,8 @@ public:
         const std::string& working = workingPage_;
         int result;
         if (request_.colourMode == core::kEncoderColour || request_.colourMode == core::kEncoderGrey)
-            result = AddJpegPage(page, format, working);
-        else if (request_.colourMode == core::kEncoderBlackWhite) result = AddFaxPage(page, working);
+            result = AddJpegPage(source, working);
+        else if (request_.colourMode == core::kEncoderBlackWhite) result = AddFaxPage(source, working);
         else result = Failed(kPageInfoUnreadable, EINVAL); // no form for this colour mode: the page is not taken
         queued_ = nullptr;
         if (recognise) {
@@ -104,18 +149,6 @@ public:
         return pageCount_ >= kMaxPdfPages ? kDocumentFull : kPageAdded;
     }
 
-    ~PdfCompressioner() override { StopWorker(true); }
-
-    bool CloseOutput() override {
-        // The document is complete once the worker has written its last page.
-        StopWorker(false);
-        return writer_.Finish() && !damaged_;
-    }
-    void CancelOutput() override { StopWorker(true); }
-    int OutputError() const override { return DamageError(); }
-    void DeleteWorkingFiles() override { DeleteFile(workingPage_); }
-
-private:
     // A page converted and waiting for its words: the page for recognition, its
     // prepared image data and how the writer is to declare it.
     struct QueuedPage {
@@ -138,7 +171,12 @@ private:
         worker_ = std::thread([this] { Work(); });
     }
 
+    // Stopped by Abandon, or by the job's watcher.
+    bool Cancelled() const { return cancel_ || (request_.watch && request_.watch->cancel); }
+    const std::atomic<bool>* CancelFlag() const { return request_.watch ? &request_.watch->cancel : &cancel_; }
+
     void Enqueue(QueuedPage page) {
+        if (request_.watch) ++request_.watch->pages;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             queue_.push_back(std::move(page));
@@ -150,7 +188,10 @@ private:
     // cancelling, at once, dropping them and the page being recognised.
     void StopWorker(bool cancel) {
         if (!worker_.joinable()) return;
-        if (cancel) cancel_ = true;
+        if (cancel) {
+            cancel_ = true;
+            if (request_.watch) request_.watch->cancel = true;
+        }
         {
             std::lock_guard<std::mutex> lock(mutex_);
             closing_ = true;
@@ -170,9 +211,10 @@ private:
                 page = std::move(queue_.front());
                 queue_.pop_front();
             }
-            if (!cancel_ && !damaged_) WriteQueued(page);
+            if (!Cancelled() && !damaged_) WriteQueued(page);
             DeleteFile(page.page);
             DeleteFile(page.prepared);
+            if (request_.watch) ++request_.watch->recognised;
         }
     }
 
@@ -188,9 +230,9 @@ private:
         if (recognizer_ && recognizer_->Load(request_.ocrLanguages) &&
             codec::LoadImage(page.page, image) == codec::Status::Ok) {
             image.xDpi = image.yDpi = page.dpi;
-            if (recognizer_->Recognise(image, text, &cancel_)) writer_.SetPageText(&text);
+            if (recognizer_->Recognise(image, text, CancelFlag())) writer_.SetPageText(&text);
         }
-        if (cancel_) return;
+        if (Cancelled()) return;
         int error = 0;
         const int result = CopyImage(page.prepared, error);
         writer_.SetPageText(nullptr);
@@ -225,7 +267,7 @@ private:
     // K for the image: 0 (one-dimensional group 3) for compression kind 1, -1 otherwise.
     int K() const { return request_.compressionKind == 1 ? 0 : -1; }
 
-    int AddJpegPage(const std::string& pagePath, const std::string& format, const std::string& working) {
+    int AddJpegPage(const PageSource& source, const std::string& working) {
         std::string text =
             request_.colourMode == core::kEncoderColour ? "EncoderColorDepth,24," : "EncoderColorDepth,8,";
         if (request_.compressionKind == 0) text += "EncoderQuality,30";
@@ -239,7 +281,7 @@ private:
             if (prepared == kImagingNoEncoder) return Failed(kNoJpegEncoder, EIO);
             if (prepared == kImagingCannotReplaceOutput) return Failed(kPageExtractFailed, EACCES);
             if (prepared != kImagingOk) return Failed(kJpegConversionFailed, EIO);
-            converted = saver.AddImage(pagePath, "", format);
+            converted = source.view ? saver.AddImage(*source.view, "") : saver.AddImage(source.path, "", source.format);
             if (converted != kImagingOk) {
                 // The system's text for the cause: running out of memory, a full disk.
                 ShowOutputMessage(SystemErrorText(saver.systemError()));
@@ -247,7 +289,7 @@ private:
             }
             saver.Close();
         }
-        DeleteFile(pagePath);
+        if (!source.view) DeleteFile(source.path);
         if (converted != kImagingOk) {
             DeleteFile(working);
             return kJpegConversionFailed;
@@ -261,8 +303,22 @@ private:
         return Deliver(working, codec::ComponentsOf(jpeg.format), 1);
     }
 
-    int AddFaxPage(const std::string& pagePath, const std::string& working) {
+    int AddFaxPage(const PageSource& source, const std::string& working) {
         const int code = request_.compressionKind == 1 ? 3 : request_.compressionKind == 2 ? 4 : 1;
+        // The generator library reads a page file: a page in memory is written for it
+        // (a black-and-white page is small).
+        std::string pagePath = source.path;
+        struct Written {
+            const PdfCompressioner& owner;
+            std::string path;
+            ~Written() { owner.DeleteFile(path); }
+        } written{*this, {}};
+        if (source.view) {
+            pagePath = written.path = working + ".bmp";
+            errno = 0;
+            if (codec::SaveBmp(*source.view, pagePath) != codec::Status::Ok)
+                return Failed(kPageExtractFailed, errno ? errno : EIO);
+        }
         {
             DynamicLibrary library(TiffGeneratorLibrary());
             if (!library.IsLoaded()) return Failed(kPageExtractFailed, ELIBACC);

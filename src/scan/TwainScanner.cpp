@@ -18,6 +18,7 @@
 #include "scan/ConditionCodes.h"
 #include "scan/DriverIdentifer.h"
 #include "scan/TwainCap.h"
+#include "scancontrol/ImageFileWriter.h"
 #include "scancontrol/Twain.h"
 #include "settings/ProductData.h"
 #include "settings/Profile.h"
@@ -262,7 +263,11 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
             request.colourMode = core::ToEncoderColour(colour);
             request.compressionKind = CompressionKind(r, colour);
             request.ocrLanguages = r.OcrLanguagesForScan();
-            if (!request.ocrLanguages.empty()) output::EnableTextRecognition();
+            watch_.reset();
+            if (!request.ocrLanguages.empty()) {
+                output::EnableTextRecognition();
+                watch_ = request.watch = std::make_shared<output::RecognitionWatch>();
+            }
             const int begun = encoder_->Begin(request);
             if (begun != 0) {
                 // A full series is message 113, which the dispatch shows.
@@ -292,7 +297,11 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
         Tell(MessageNumber::NoFileTransfer, core::kMbIconStop);
         return false;
     }
-    if (!control_.SaveImageToFile(documentPath_, transferFormat_)) {
+    // An encoder takes the page from the control's memory where the control hands it
+    // over; else the control writes it to the encoder's page file.
+    page_.reset();
+    if (kind.NeedsEncoder() && encoder_) page_ = control_.TakePageImage();
+    if (!page_ && !control_.SaveImageToFile(documentPath_, transferFormat_)) {
         const std::string why = control_.ErrorString();
         failure_ = core::LoadMessageText(MessageNumber::NotSaved) + "\n" +
                    (why.empty() ? "error " + std::to_string(control_.ErrorCode()) : why);
@@ -307,7 +316,7 @@ bool TwainScanner::ProcessPage(bool newFile, const scancontrol::ImageInfo& info,
 int TwainScanner::AddPage() {
     if (!settings_ || !output::ImageKindForSource(settings_->GetSaveType()).NeedsEncoder()) return 0;
     if (!encoder_) return output::kNoOpenJob;
-    const int result = encoder_->AddPage(documentPath_);
+    const int result = page_ ? encoder_->AddPageImage(scancontrol::PageView(*page_)) : encoder_->AddPage(documentPath_);
     if (result != output::kPageAdded && result != output::kDocumentFull) NoteFailure(encoder_->FailureError());
     return result;
 }
@@ -322,8 +331,22 @@ void TwainScanner::FinishDocument() {
         }
         return;
     }
+    page_.reset();
     if (!encoder_) return;
+    // A document whose recognition the user stopped is not kept, and nothing is said.
+    if (watch_ && watch_->cancel) {
+        encoder_->Abandon();
+        encoder_.reset();
+        documentPath_.clear();
+        return;
+    }
     const int result = encoder_->Finish();
+    if (watch_ && watch_->cancel) {
+        // Stopped while the last pages were recognised: the encoder kept nothing.
+        encoder_.reset();
+        documentPath_.clear();
+        return;
+    }
     // A document the encoder could not write completely is gone: nothing to deliver.
     documentPath_ = result == 0 ? encoder_->OutputName() : std::string();
     if (result != 0) NoteFailure(encoder_->FailureError());
@@ -331,6 +354,7 @@ void TwainScanner::FinishDocument() {
 }
 
 void TwainScanner::AbortDocument() {
+    page_.reset();
     if (direct_.reserved()) {
         direct_.Discard();
         documentPath_.clear();
@@ -339,6 +363,21 @@ void TwainScanner::AbortDocument() {
     encoder_->Abandon();
     documentPath_.clear();
     encoder_.reset();
+}
+
+core::RecognitionStep TwainScanner::Recognition() const {
+    core::RecognitionStep step;
+    if (const std::shared_ptr<output::RecognitionWatch> watch = watch_) {
+        step.done = watch->recognised;
+        step.pages = watch->pages;
+    }
+    return step;
+}
+
+bool TwainScanner::CancelRecognition() {
+    if (!watch_ || watch_->cancel) return false;
+    watch_->cancel = true;
+    return true;
 }
 
 void TwainScanner::NoteFailure(int error) {

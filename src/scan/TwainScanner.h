@@ -34,6 +34,11 @@ public:
     void AbortDocument() override;
     std::string DocumentPath() const override { return documentPath_; }
     std::string TakeFailureMessage() override;
+    bool AddsPageInBackground() const override { return encoder_ && page_; }
+    bool FinishesInBackground() const override { return encoder_ != nullptr; }
+    void ReleasePage() override { page_.reset(); }
+    core::RecognitionStep Recognition() const override;
+    bool CancelRecognition() override;
     void Close();
 
     // What Run prepared from the record (tests and diagnostics).
@@ -76,6 +81,10 @@ private:
     std::unique_ptr<settings::CommonSetting> settings_;
     std::string documentPath_;
     bool driverDialogShown_ = false;
+    // The page handed over in memory by the control, until the encoder has it.
+    std::shared_ptr<const scancontrol::PageImage> page_;
+    // Recognition of the open PDF document (null without recognition).
+    std::shared_ptr<output::RecognitionWatch> watch_;
 };
 
 } // namespace scan

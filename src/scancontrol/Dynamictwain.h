@@ -39,9 +39,11 @@
 // `CancelAcquisition` (the indicator's Cancel button, which ends the acquisition the way
 // a cancel in the driver does: with event 6 and no page after it).
 
+#include <memory>
 #include <string>
 
 #include "scancontrol/ControlErrors.h"
+#include "scancontrol/PageImage.h"
 #include "scancontrol/Twain.h"
 
 namespace scancontrol {
@@ -167,6 +169,15 @@ public:
     // path and format as the default target: in file transfer mode every page is then
     // also written there as it arrives. An empty path writes to the default target.
     virtual bool SaveImageToFile(const std::string& path, long format) = 0;
+
+    // Beyond the automation interface, for a listener that encodes pages itself: the page
+    // of the last "page transferred" event in memory, handed over without a copy. A page
+    // taken this way is written nowhere by the control (not to the default target), and
+    // the control holds its next page back until every copy of the handle is gone, so a
+    // slow consumer never piles up pages. The handle may be used on any thread; the
+    // control must outlive it. Null when no page is current or the control cannot hand
+    // pages over (callers then use SaveImageToFile).
+    virtual std::shared_ptr<const PageImage> TakePageImage() { return nullptr; }
 
     // ---- Generic capability interface (the container model: one value, enumeration, range, array) ----
     virtual long Capability() = 0; // 38: capability id

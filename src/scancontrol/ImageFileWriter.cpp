@@ -407,8 +407,10 @@ void WriteEmf(Sink& s, const PageImage& p) {
     s.U32(eofBytes);
 }
 
+} // namespace
+
 // A look at the page's rows for the codec layer (same pixel conventions).
-codec::ImageView ViewOf(const PageImage& p) {
+codec::ImageView PageView(const PageImage& p) {
     codec::ImageView v;
     v.width = static_cast<int>(p.width);
     v.height = static_cast<int>(p.height);
@@ -421,8 +423,6 @@ codec::ImageView ViewOf(const PageImage& p) {
     v.rowStep = static_cast<std::ptrdiff_t>(p.stride);
     return v;
 }
-
-} // namespace
 
 bool IsSupportedFileFormat(long format) {
     switch (format) {
@@ -454,7 +454,7 @@ bool WriteImageFile(const PageImage& page, const std::string& path, long format,
     if (path.empty()) return fail("no file name");
     if (format == twain::TWFF_BMP || format == twain::TWFF_PNG || format == twain::FF_GIF) {
         if (page.width > INT_MAX || page.height > INT_MAX) return fail("page too large for this format");
-        const codec::ImageView view = ViewOf(page);
+        const codec::ImageView view = PageView(page);
         errno = 0;
         const codec::Status status = format == twain::TWFF_BMP   ? codec::SaveBmp(view, path)
                                      : format == twain::TWFF_PNG ? codec::SavePng(view, path)

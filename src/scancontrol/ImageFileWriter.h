@@ -6,12 +6,16 @@
 
 #include <string>
 
+#include "codec/Image.h"
 #include "scancontrol/PageImage.h"
 
 namespace scancontrol {
 
 // True when written. On failure the partly written file is removed and `error` says why.
 bool WriteImageFile(const PageImage& page, const std::string& path, long format, std::string* error = nullptr);
+
+// The page's rows as the codec layer sees them (the same pixel conventions), not copied.
+codec::ImageView PageView(const PageImage& page);
 
 // True for the format codes WriteImageFile knows.
 bool IsSupportedFileFormat(long format);

@@ -48,3 +48,15 @@ void ScanProgressPanel::SetProgress(long page, int percent) {
 }
 
 } // namespace ui
+
+namespace ui {
+
+void ScanProgressPanel::SetRecognising(int page, int pages) {
+    QString text = UiString("MD_Recognising", QStringLiteral("Recognising text, page %1 of %2"));
+    page_->setText(text.replace(QStringLiteral("%1"), QString::number(page)).replace(QStringLiteral("%2"),
+                                                                                       QString::number(pages)));
+    bar_->setRange(0, pages > 0 ? pages : 1);
+    bar_->setValue(page > 0 ? page - 1 : 0);
+}
+
+} // namespace ui

@@ -20,6 +20,9 @@ public:
     void SetDestination(const QString& text);
     // `page` 1-based (0: none begun yet); `percent` 0..100, or -1 when not known.
     void SetProgress(long page, int percent);
+    // The step after the pages are in: the text of page `page` of `pages` is being
+    // recognised.
+    void SetRecognising(int page, int pages);
 
     QLabel* DestinationLabel() const { return destination_; }
     QLabel* PageLabel() const { return page_; }

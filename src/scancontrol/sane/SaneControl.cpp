@@ -191,6 +191,7 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
         case TwainEvent::PageTransferred:
             page_ = std::move(page);
             pageSaved_ = false;
+            pageTaken_ = false;
             break;
         case TwainEvent::AcquisitionEnded:
         case TwainEvent::TransferFailed:
@@ -212,8 +213,9 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
         std::string why;
         if (!WriteImageFile(page_->image, defaultPath_, defaultFormat_, &why)) Fail(err::FileWriteError, why);
     }
-    // The page has been used: let the worker send the next one.
-    if (event == TwainEvent::PageEnded && link) link->ReleaseSlot();
+    // The page has been used: let the worker send the next one. A page handed over in
+    // memory lets it go when its last handle goes.
+    if (event == TwainEvent::PageEnded && link && !pageTaken_) link->ReleaseSlot();
 }
 
 // ---- Source manager and sources ----
@@ -664,6 +666,20 @@ bool SaneControl::SaveImageToFile(const std::string& path, long format) {
     if (!WriteImageFile(page_->image, target, format, &why)) return Fail(err::FileWriteError, why);
     pageSaved_ = true;
     return true;
+}
+
+std::shared_ptr<const PageImage> SaneControl::TakePageImage() {
+    if (!Acquiring() || !page_ || pageTaken_) return nullptr;
+    pageTaken_ = true;
+    pageSaved_ = true; // nothing goes to the default target
+    std::shared_ptr<AcquisitionLink> link = link_;
+    std::shared_ptr<const PageDelivery> delivery = page_;
+    const PageImage* image = &delivery->image;
+    // The handle keeps the page alive; the last one to go lets the worker send the next.
+    return std::shared_ptr<const PageImage>(image, [link, delivery](const PageImage*) mutable {
+        delivery.reset();
+        link->ReleaseSlot();
+    });
 }
 
 // ---- Errors and image information ----

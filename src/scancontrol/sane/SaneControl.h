@@ -81,6 +81,7 @@ public:
     short TransferCount() override;
     void TransferCount(short count) override;
     bool SaveImageToFile(const std::string& path, long format) override;
+    std::shared_ptr<const PageImage> TakePageImage() override;
     long Capability() override;
     void Capability(long id) override;
     long CapType() override;
@@ -194,6 +195,7 @@ private:
     std::string defaultPath_;
     long defaultFormat_ = twain::TWFF_BMP;
     bool pageSaved_ = false; // the current page was written by SaveImageToFile
+    bool pageTaken_ = false; // the current page was handed over in memory (TakePageImage)
 
     std::atomic<long> scanInProgress_{0};
     unsigned long acquisitionId_ = 0;
