@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 #include "core/Texts.h"
 #include "scan/TwainCap.h"
@@ -251,5 +253,132 @@ TEST(AcquisitionValues, ColourKindFromText) {
     EXPECT_EQ(TwainScanner::ColourKindFromText("HalfTone"), Colour::BlackWhite);
     EXPECT_EQ(TwainScanner::ColourKindFromText("sepia"), Colour::Colour);
 }
+
+} // namespace
+
+namespace {
+
+// A page with something on it in every pixel form the control delivers.
+scancontrol::PageImage PatternPage(short bits, int seed) {
+    scancontrol::PageImage page = scancontrol::PageImage::Blank(173, 211, bits, 150);
+    for (long y = 0; y < page.height; ++y)
+        for (long x = 0; x < page.stride; ++x)
+            page.Row(y)[x] = static_cast<uint8_t>((x * 7 + y * 13 + seed * 31) ^ (y >> 2));
+    return page;
+}
+
+// Plays the dispatch's part for one feeder run: pages into the scanner's documents.
+class PageDriver : public scancontrol::IDynamictwainEvents {
+public:
+    PageDriver(TwainScanner& scanner, bool multiPage) : scanner_(scanner), multiPage_(multiPage) {}
+    void OnTwainEvent(scancontrol::TwainEvent event) override {
+        using scancontrol::TwainEvent;
+        if (event == TwainEvent::PageTransferred) {
+            ok = ok && scanner_.ProcessPage(!multiPage_ || first_, scancontrol::ImageInfo{}, core::kOriginButton,
+                                            core::kDestFolder);
+            first_ = false;
+        } else if (event == TwainEvent::PageEnded) {
+            ok = ok && scanner_.AddPage() == 0;
+            scanner_.ReleasePage();
+            if (!multiPage_) Finish();
+        } else if (event == TwainEvent::AcquisitionEnded && multiPage_) {
+            Finish();
+        }
+    }
+    bool ok = true;
+    std::vector<std::string> files;
+
+private:
+    void Finish() {
+        scanner_.FinishDocument();
+        files.push_back(scanner_.DocumentPath());
+    }
+    TwainScanner& scanner_;
+    bool multiPage_;
+    bool first_ = true;
+};
+
+struct HandOverCase {
+    const char* name;
+    const char* saveType;
+    const char* colourMode;
+    bool multiPage;
+};
+
+class HandOver : public Acquisition, public ::testing::WithParamInterface<HandOverCase> {
+protected:
+    // The files of a three-page feeder run, read back; `inMemory`: the control hands its
+    // pages over instead of writing them.
+    std::vector<std::string> Scan(bool inMemory, const std::string& folder) {
+        const HandOverCase& c = GetParam();
+        FakeDynamictwain feeder;
+        FakeSource source;
+        source.identity = {"Noname", "frontend-tester", "test:0"};
+        source.feederLoaded = true;
+        const short bits = std::string(c.colourMode) == "BW" ? 1 : std::string(c.colourMode) == "Gray" ? 8 : 24;
+        for (int i = 0; i < 3; ++i) source.pages.push_back(PatternPage(bits, i));
+        feeder.AddSource(source);
+        feeder.SetHandsOverPages(inMemory);
+        scan::TwainCapHandler::GetInstance().SetControl(&feeder);
+        settings::CommonSetting r = record;
+        r.SetScanMethod("ADF");
+        r.SetScanMethodArr(settings::ScanMethodArr::FromText("Flatbed|left|lr|off|-ADF|left|lr|off|-"));
+        r.SetSaveType(c.saveType);
+        r.SetColorMode(c.colourMode);
+        r.SetTifCompression("G4");
+        r.SetPDFCompression("Middle|G4");
+        r.SetSaveFolder(folder);
+        TwainScanner scanner(feeder);
+        PageDriver driver(scanner, c.multiPage);
+        feeder.SetEventListener(&driver);
+        EXPECT_TRUE(scanner.Run(r));
+        feeder.DeliverPendingEvents();
+        feeder.SetEventListener(nullptr);
+        scan::TwainCapHandler::GetInstance().SetControl(&control);
+        EXPECT_TRUE(driver.ok);
+        // Which way the pages went: a page file written by the control, or none.
+        const auto& calls = feeder.Calls();
+        pageFiles = std::count_if(calls.begin(), calls.end(), [](const std::string& call) {
+            return call.rfind("SaveImageToFile(", 0) == 0 && call.find("~ImageTempFile") != std::string::npos;
+        });
+        std::vector<std::string> contents;
+        for (const std::string& file : driver.files) {
+            std::ifstream in(file, std::ios::binary);
+            std::ostringstream bytes;
+            bytes << in.rdbuf();
+            contents.push_back(bytes.str());
+        }
+        return contents;
+    }
+    long pageFiles = 0;
+    TempFolder viaFile, viaMemory;
+};
+
+TEST_P(HandOver, FileIsByteIdenticalToTheOneWrittenThroughThePageFile) {
+    const std::vector<std::string> throughFile = Scan(false, viaFile.path());
+    const long filesWritten = pageFiles;
+    const std::vector<std::string> inMemory = Scan(true, viaMemory.path());
+    ASSERT_EQ(throughFile.size(), GetParam().multiPage ? 1u : 3u);
+    ASSERT_EQ(inMemory.size(), throughFile.size());
+    for (size_t i = 0; i < inMemory.size(); ++i) {
+        EXPECT_GT(throughFile[i].size(), 100u) << i;
+        EXPECT_TRUE(inMemory[i] == throughFile[i]) << "file " << i << " differs";
+    }
+    const bool encoded = std::string(GetParam().saveType) != "BMP";
+    EXPECT_EQ(filesWritten, encoded ? 3 : 0);
+    EXPECT_EQ(pageFiles, 0) << "the encoder took the pages from memory";
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, HandOver,
+                         ::testing::Values(HandOverCase{"jpeg", "JPEG", "Color", false},
+                                           HandOverCase{"jpegGrey", "JPEG", "Gray", false},
+                                           HandOverCase{"tiff", "TIFF", "Color", false},
+                                           HandOverCase{"multiTiffBw", "Multi-page TIFF", "BW", true},
+                                           HandOverCase{"multiTiffGrey", "Multi-page TIFF", "Gray", true},
+                                           HandOverCase{"pdf", "PDF", "Color", false},
+                                           HandOverCase{"multiPdf", "Multi-page PDF", "Color", true},
+                                           HandOverCase{"multiPdfBw", "Multi-page PDF", "BW", true},
+                                           HandOverCase{"bmp", "BMP", "Color", false}),
+                         [](const ::testing::TestParamInfo<HandOverCase>& p) { return std::string(p.param.name); });
 
 } // namespace

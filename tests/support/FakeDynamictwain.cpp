@@ -424,6 +424,12 @@ bool FakeDynamictwain::SaveImageToFile(const std::string& path, long format) {
     return ok ? true : Fail(err::FileWriteError);
 }
 
+std::shared_ptr<const PageImage> FakeDynamictwain::TakePageImage() {
+    Enter("TakePageImage");
+    if (!handsOverPages_ || !page_) return nullptr;
+    return std::make_shared<const PageImage>(*page_);
+}
+
 // ---- Capabilities ----
 
 long FakeDynamictwain::Capability() { return capId_; }

@@ -75,6 +75,9 @@ public:
     void FailOn(const std::string& call, FakeFailure failure);
     void ClearFailures();
     void SetWriteFiles(bool write);
+    // Hands the current page over in memory (TakePageImage); off by default, as for a
+    // control that only writes files.
+    void SetHandsOverPages(bool on) { handsOverPages_ = on; }
 
     // Delivers queued events one by one to the listener (handlers may call back and even
     // queue more); returns how many were delivered.
@@ -145,6 +148,7 @@ public:
     short TransferCount() override;
     void TransferCount(short count) override;
     bool SaveImageToFile(const std::string& path, long format) override;
+    std::shared_ptr<const PageImage> TakePageImage() override;
     long Capability() override;
     void Capability(long id) override;
     long CapType() override;
@@ -237,6 +241,7 @@ private:
     long capCurrentIndex_ = 0;
 
     std::optional<PageImage> page_;
+    bool handsOverPages_ = false;
     ImageInfo info_;
     long pageCounter_ = 0;
     std::string defaultPath_;
