@@ -280,11 +280,20 @@ void ScanOperationHandler::RunStep(bool background, std::function<void()> work, 
     then();
 }
 
+void ScanOperationHandler::DisableSource() {
+    control_.DisableSource();
+    disabledHere_ = true;
+}
+
 void ScanOperationHandler::FinishStep(const std::vector<core::HeldMessage>& held, const std::function<void()>& then) {
     stepRunning_ = false;
     SetWorking(false);
     core::ShowHeldMessages(held);
+    disabledHere_ = false;
     then();
+    // A disabled acquisition delivers nothing more: what it sent before the dispatch
+    // disabled it, and had not been handled yet, is dropped as the control would have.
+    if (disabledHere_) waiting_.clear();
     if (stepRunning_) return; // the rest of the event waits for the next step
     AfterEvent(stepEvent_);
     while (!stepRunning_ && !waiting_.empty()) {
@@ -347,11 +356,11 @@ void ScanOperationHandler::AfterAddPage(int result) {
     bool pageLost = false;
     if (result == output::kDocumentFull) {
         acquisitionState_.course = AcquisitionState::Course::Full;
-        control_.DisableSource();
+        DisableSource();
     } else if (result != output::kPageAdded) {
         acquisitionState_.course = AcquisitionState::Course::Abandoned;
         pageLost = true;
-        control_.DisableSource();
+        DisableSource();
     }
     if (!acquisitionState_.multiPage && !pageLost) {
         std::string path = acquisition_.DocumentPath();
@@ -422,7 +431,7 @@ void ScanOperationHandler::OnTransferFailed() {
 
 void ScanOperationHandler::Abandon() {
     acquisitionState_.course = AcquisitionState::Course::Abandoned;
-    control_.DisableSource();
+    DisableSource();
     control_.CloseSource();
     acquisition_.AbortDocument();
     if (!acquisitionState_.closed) {
@@ -433,7 +442,7 @@ void ScanOperationHandler::Abandon() {
 
 void ScanOperationHandler::StopFeeding() {
     acquisitionState_.Stop();
-    control_.DisableSource();
+    DisableSource();
 }
 
 void ScanOperationHandler::DeleteTempFile() { platform::FileSystem().Remove(ScanTempFilePath()); }

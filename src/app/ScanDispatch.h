@@ -146,6 +146,8 @@ private:
     void RunStep(bool background, std::function<void()> work, std::function<void()> then);
     void FinishStep(const std::vector<core::HeldMessage>& held, const std::function<void()>& then);
     void SetWorking(bool working);
+    // Ends the running acquisition at the control (nothing more of it is handled).
+    void DisableSource();
     void AfterAddPage(int result);
     void AfterFinish();
     void OnTransferReady();
@@ -189,6 +191,7 @@ private:
     scancontrol::TwainEvent stepEvent_{};           // the event whose handling the step belongs to
     std::deque<scancontrol::TwainEvent> waiting_;   // events that came during a step
     bool recognitionCancelled_ = false;             // the user stopped the recognition
+    bool disabledHere_ = false;                     // the dispatch disabled the source in a step's end
     bool working_ = false;                          // a step runs (guarded by stateLock_)
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <fstream>
@@ -606,5 +607,184 @@ TEST(DispatchRace, TwoThreadsOneAccepted) {
         EXPECT_EQ(created.load(), 1) << "round " << round;
     }
 }
+
+} // namespace
+
+namespace {
+
+// The window's side when the dispatch moves work away from it: what it is handed back
+// waits in a queue that the test's thread (the window's thread here) runs.
+class PostingWindow : public TestWindow {
+public:
+    bool PostToUiThread(std::function<void()> call) override {
+        if (call) {
+            std::lock_guard<std::mutex> g(m_);
+            posted_.push_back(std::move(call));
+            cv_.notify_all();
+        }
+        return true;
+    }
+    // Runs what comes back until `done` holds (at most a minute).
+    bool RunUntil(const std::function<bool()>& done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (!done()) {
+            std::function<void()> call;
+            {
+                std::unique_lock<std::mutex> lock(m_);
+                if (!cv_.wait_until(lock, limit, [this] { return !posted_.empty(); })) return false;
+                call = std::move(posted_.front());
+                posted_.pop_front();
+            }
+            call();
+        }
+        return true;
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::function<void()>> posted_;
+};
+
+// An acquisition whose pages and documents are written away from the window's thread:
+// it notes where each AddPage and FinishDocument ran, and the first AddPage waits until
+// the test lets it go.
+class BackgroundAcquisition : public RecordingAcquisition {
+public:
+    using RecordingAcquisition::RecordingAcquisition;
+    bool AddsPageInBackground() const override { return true; }
+    bool FinishesInBackground() const override { return true; }
+    int AddPage() override {
+        if (hold) {
+            std::unique_lock<std::mutex> lock(m_);
+            cv_.wait(lock, [this] { return released_; });
+        }
+        offThread = offThread && std::this_thread::get_id() != window;
+        return RecordingAcquisition::AddPage();
+    }
+    void FinishDocument() override {
+        offThread = offThread && std::this_thread::get_id() != window;
+        RecordingAcquisition::FinishDocument();
+    }
+    void Release() {
+        std::lock_guard<std::mutex> g(m_);
+        released_ = true;
+        cv_.notify_all();
+    }
+    bool hold = false;
+    std::atomic<bool> offThread{true};
+    std::thread::id window = std::this_thread::get_id();
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool released_ = false;
+};
+
+struct OrderCase {
+    const char* name;
+    bool multiPage;
+    int failOnPage;          // AddPage fails (full disk) on this page; 0 never
+    bool finishFails;        // the document cannot be written at its end
+    bool cancelAfterPage2;   // the user cancels after the second page
+};
+
+// What one scan leaves: the acquisition's calls, the messages, the deliveries, the outcome.
+struct OrderResult {
+    std::vector<std::string> log, texts, pages, scans;
+    int endEvent = -1;
+    bool delivered = false;
+    bool operator==(const OrderResult& o) const {
+        return log == o.log && texts == o.texts && pages == o.pages && scans == o.scans && endEvent == o.endEvent &&
+               delivered == o.delivered;
+    }
+};
+
+OrderResult RunScan(const OrderCase& c, bool background, bool* windowWaited = nullptr) {
+    FakeDynamictwain control;
+    FakeSource source;
+    source.identity.productName = "test:0";
+    for (int i = 0; i < 3; ++i) source.pages.push_back(scancontrol::PageImage::Blank(40, 50, 8, 100));
+    source.feederLoaded = true;
+    control.AddSource(source);
+    control.SetWriteFiles(false);
+    if (c.cancelAfterPage2) {
+        std::vector<FakeStep> steps{{TwainEvent::TransferReady, {}, 0}};
+        for (int i = 0; i < 2; ++i) {
+            steps.push_back({TwainEvent::PageTransferred, {}, 0});
+            steps.push_back({TwainEvent::PageEnded, {}, 0});
+        }
+        steps.push_back({TwainEvent::TransferCancelled, {}, 0});
+        control.SetAcquisitionScript(steps);
+    }
+    BackgroundAcquisition acquisition(control);
+    acquisition.addResultOnPage = c.failOnPage;
+    acquisition.addResult = 9;
+    acquisition.finishFails = c.finishFails;
+    acquisition.reason = "The scanned document could not be saved.\nNo space left on device";
+    acquisition.hold = background;
+    PostingWindow postingWindow;
+    TestWindow plainWindow;
+    IScanWindow& window = background ? static_cast<IScanWindow&>(postingWindow) : plainWindow;
+    RecordingProcessor::Record record;
+    auto handler = std::make_shared<ScanOperationHandler>(
+        control, acquisition, window,
+        [&](const core::ScanRequest&) { return std::make_unique<RecordingProcessor>(record, c.multiPage, false, nullptr); },
+        SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
+    control.SetEventListener(handler.get());
+    auto box = std::make_shared<RecordingBox>();
+    auto services = std::make_unique<ProgramServices>(&control, nullptr, box);
+    services->SetScanStatus(handler);
+
+    EXPECT_TRUE(handler->StartScanTask(core::ScanRequest::ForButton(core::kDestFolder, "test:0")));
+    control.DeliverPendingEvents();
+    if (background) {
+        // Every event has reached the dispatch while the first page is still being added:
+        // the window's thread did not wait for it, and the scan is not over.
+        if (windowWaited) *windowWaited = acquisition.pagesAdded > 0;
+        EXPECT_NE(handler->GetScanState(), core::ScanState::Idle);
+        acquisition.Release();
+        const auto& outcomes = postingWindow.outcomes;
+        EXPECT_TRUE(postingWindow.RunUntil([&] { return !outcomes.empty(); }));
+        EXPECT_TRUE(acquisition.offThread);
+    }
+    EXPECT_EQ(handler->GetScanState(), core::ScanState::Idle);
+    OrderResult r;
+    r.log = acquisition.log;
+    r.texts = box->texts;
+    r.pages = record.pagesSaved;
+    r.scans = record.scansFinished;
+    const auto& outcomes = background ? postingWindow.outcomes : plainWindow.outcomes;
+    EXPECT_EQ(outcomes.size(), 1u);
+    if (!outcomes.empty()) {
+        r.endEvent = outcomes[0].endEvent;
+        r.delivered = outcomes[0].delivered;
+    }
+    services.reset();
+    control.SetEventListener(nullptr);
+    return r;
+}
+
+class DispatchInBackground : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(DispatchInBackground, SameEventsResultsAndMessagesAsOnTheWindowsThread) {
+    const OrderResult here = RunScan(GetParam(), false);
+    bool windowWaited = true;
+    const OrderResult away = RunScan(GetParam(), true, &windowWaited);
+    EXPECT_FALSE(windowWaited) << "the window's thread waited for a page to be added";
+    EXPECT_EQ(away.log, here.log);
+    EXPECT_EQ(away.texts, here.texts);
+    EXPECT_TRUE(away == here);
+    ASSERT_FALSE(here.log.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scans, DispatchInBackground,
+                         ::testing::Values(OrderCase{"multiPage", true, 0, false, false},
+                                           OrderCase{"pagePerFile", false, 0, false, false},
+                                           OrderCase{"diskFullOnPage2", true, 2, false, false},
+                                           OrderCase{"diskFullOnPage2PerFile", false, 2, false, false},
+                                           OrderCase{"documentNotWritten", true, 0, true, false},
+                                           OrderCase{"cancelAfterPage2", true, 0, false, true}),
+                         [](const ::testing::TestParamInfo<OrderCase>& p) { return std::string(p.param.name); });
 
 } // namespace
