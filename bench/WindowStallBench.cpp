@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     bool ok = SetFolder("Savefolder", std::string(out) + "/") && SetFolder("Savetype", "Multi-page PDF") &&
-              SetFolder("Resolution", resolution) && SetFolder("Colormode", "Color") && SetFolder("Scanmethod", "ADF") &&
+              SetFolder("Resolution", resolution) && SetFolder("Colormode", "Color") &&
+              SetFolder("Scanmethod", "ADF") &&
               SetFolder("ScanmethodArr", "Flatbed|left|lr|off|-ADF|left|lr|off|-Auto|left|lr|off|-") &&
               SetFolder("Papersize", "A4") && SetFolder("PDFCompression", "Middle|G4") &&
               SetFolder("Openfileoption", "false") && SetFolder("IsShowDriver", "false");
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
         button->click();
     });
     const bool started = QTest::qWaitFor([&] { return services->GetScanState() != core::ScanState::Idle; }, 10000);
-    const bool ended = started && QTest::qWaitFor([&] { return services->GetScanState() == core::ScanState::Idle; }, 600000);
+    const bool ended =
+        started && QTest::qWaitFor([&] { return services->GetScanState() == core::ScanState::Idle; }, 600000);
     scanning = false;
     QTest::qWait(20);
     beat.stop();

@@ -187,12 +187,12 @@ private:
 
     // Work away from the user-interface thread: one step at a time.
     std::unique_ptr<Background> background_;
-    bool stepRunning_ = false;                      // user-interface thread
-    scancontrol::TwainEvent stepEvent_{};           // the event whose handling the step belongs to
-    std::deque<scancontrol::TwainEvent> waiting_;   // events that came during a step
-    bool recognitionCancelled_ = false;             // the user stopped the recognition
-    bool disabledHere_ = false;                     // the dispatch disabled the source in a step's end
-    bool working_ = false;                          // a step runs (guarded by stateLock_)
+    bool stepRunning_ = false;                    // user-interface thread
+    scancontrol::TwainEvent stepEvent_{};         // the event whose handling the step belongs to
+    std::deque<scancontrol::TwainEvent> waiting_; // events that came during a step
+    bool recognitionCancelled_ = false;           // the user stopped the recognition
+    bool disabledHere_ = false;                   // the dispatch disabled the source in a step's end
+    bool working_ = false;                        // a step runs (guarded by stateLock_)
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

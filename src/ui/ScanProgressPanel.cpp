@@ -53,8 +53,8 @@ namespace ui {
 
 void ScanProgressPanel::SetRecognising(int page, int pages) {
     QString text = UiString("MD_Recognising", QStringLiteral("Recognising text, page %1 of %2"));
-    page_->setText(text.replace(QStringLiteral("%1"), QString::number(page)).replace(QStringLiteral("%2"),
-                                                                                       QString::number(pages)));
+    page_->setText(text.replace(QStringLiteral("%1"), QString::number(page))
+                       .replace(QStringLiteral("%2"), QString::number(pages)));
     bar_->setRange(0, pages > 0 ? pages : 1);
     bar_->setValue(page > 0 ? page - 1 : 0);
 }

@@ -684,9 +684,9 @@ private:
 struct OrderCase {
     const char* name;
     bool multiPage;
-    int failOnPage;          // AddPage fails (full disk) on this page; 0 never
-    bool finishFails;        // the document cannot be written at its end
-    bool cancelAfterPage2;   // the user cancels after the second page
+    int failOnPage;        // AddPage fails (full disk) on this page; 0 never
+    bool finishFails;      // the document cannot be written at its end
+    bool cancelAfterPage2; // the user cancels after the second page
 };
 
 // What one scan leaves: the acquisition's calls, the messages, the deliveries, the outcome.
@@ -729,7 +729,9 @@ OrderResult RunScan(const OrderCase& c, bool background, bool* windowWaited = nu
     RecordingProcessor::Record record;
     auto handler = std::make_shared<ScanOperationHandler>(
         control, acquisition, window,
-        [&](const core::ScanRequest&) { return std::make_unique<RecordingProcessor>(record, c.multiPage, false, nullptr); },
+        [&](const core::ScanRequest&) {
+            return std::make_unique<RecordingProcessor>(record, c.multiPage, false, nullptr);
+        },
         SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
     control.SetEventListener(handler.get());
     auto box = std::make_shared<RecordingBox>();
