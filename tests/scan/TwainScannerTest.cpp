@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "core/Texts.h"
+#include "output/TextRecognizer.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
 #include "settings/ProductData.h"
@@ -267,6 +270,15 @@ scancontrol::PageImage PatternPage(short bits, int seed) {
     return page;
 }
 
+std::vector<std::string> ListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // Plays the dispatch's part for one feeder run: pages into the scanner's documents.
 class PageDriver : public scancontrol::IDynamictwainEvents {
 public:
@@ -281,11 +293,12 @@ public:
             ok = ok && scanner_.AddPage() == 0;
             scanner_.ReleasePage();
             if (!multiPage_) Finish();
-        } else if (event == TwainEvent::AcquisitionEnded && multiPage_) {
+        } else if (event == TwainEvent::AcquisitionEnded && multiPage_ && finishAtEnd) {
             Finish();
         }
     }
     bool ok = true;
+    bool finishAtEnd = true;
     std::vector<std::string> files;
 
 private:
@@ -380,5 +393,53 @@ INSTANTIATE_TEST_SUITE_P(Types, HandOver,
                                            HandOverCase{"multiPdfBw", "Multi-page PDF", "BW", true},
                                            HandOverCase{"bmp", "BMP", "Color", false}),
                          [](const ::testing::TestParamInfo<HandOverCase>& p) { return std::string(p.param.name); });
+
+// Cancel while the pages of a searchable PDF are still being recognised (the finish
+// runs away from the window's thread, as the dispatch runs it): nothing is kept, neither
+// the document nor any working file.
+TEST_F(Acquisition, CancelDuringRecognitionLeavesNothing) {
+    if (!output::OcrLanguagesInstalled("eng")) GTEST_SKIP() << "no English recognition data installed";
+    FakeDynamictwain feeder;
+    FakeSource source;
+    source.identity = {"Noname", "frontend-tester", "test:0"};
+    source.feederLoaded = true;
+    for (int i = 0; i < 3; ++i) {
+        scancontrol::PageImage page = scancontrol::PageImage::Blank(2480, 3508, 8, 300); // A4 at 300 dpi
+        for (long y = 100; y < page.height - 100; y += 60)
+            for (long x = 100; x < page.width - 100; ++x)
+                if ((x / 17 + y / 60 + i) % 3) page.Row(y)[x] = 0;
+        source.pages.push_back(page);
+    }
+    feeder.AddSource(source);
+    feeder.SetHandsOverPages(true);
+    scan::TwainCapHandler::GetInstance().SetControl(&feeder);
+    settings::CommonSetting r = record;
+    r.SetScanMethod("ADF");
+    r.SetScanMethodArr(settings::ScanMethodArr::FromText("Flatbed|left|lr|off|-ADF|left|lr|off|-"));
+    r.SetSaveType("Multi-page PDF");
+    r.SetColorMode("Gray");
+    r.SetSearchablePdf(true);
+    r.SetOcrLanguages("eng");
+    const std::string working = settings::WorkingImageFolder();
+    const auto before = ListFolder(working);
+    TwainScanner scanner(feeder);
+    PageDriver driver(scanner, true);
+    driver.finishAtEnd = false;
+    feeder.SetEventListener(&driver);
+    ASSERT_TRUE(scanner.Run(r));
+    feeder.DeliverPendingEvents();
+    feeder.SetEventListener(nullptr);
+    ASSERT_TRUE(driver.ok);
+    ASSERT_EQ(scanner.Recognition().pages, 3);
+    ASSERT_TRUE(scanner.Recognition().Pending()) << "three A4 pages are not recognised in an instant";
+    std::thread finishing([&] { scanner.FinishDocument(); });
+    EXPECT_TRUE(scanner.CancelRecognition());
+    finishing.join();
+    scan::TwainCapHandler::GetInstance().SetControl(&control);
+    EXPECT_EQ(scanner.DocumentPath(), "");
+    EXPECT_EQ(scanner.TakeFailureMessage(), "") << "a cancel is not a failure to tell";
+    EXPECT_TRUE(ListFolder(out.path()).empty()) << "no document, no working file";
+    EXPECT_EQ(ListFolder(working), before) << "no page left in the working folder";
+}
 
 } // namespace
