@@ -20,6 +20,7 @@
 #include "support/TempFolder.h"
 #include "ui/ButtonTip.h"
 #include "ui/DlgSelectSource.h"
+#include "ui/ScanProgressPanel.h"
 #include "ui/SkinButton.h"
 
 namespace {
@@ -69,6 +70,9 @@ public:
     bool RunButtonSettings(void*) override { return ++settingsRuns, true; }
     delivery::LauncherTaskCollector& Collector() override { return collector; }
     void ReleaseAcquisition() override { ++releases; }
+    scancontrol::AcquisitionProgress ScanProgress() override { return progress; }
+    core::RecognitionStep RecognitionProgress() override { return recognition; }
+    bool CancelScan() override { return ++cancels, true; }
 
     app::IScanWindow* window = nullptr;
     std::vector<core::ScanRequest> requests;
@@ -88,6 +92,9 @@ public:
     int knowledgeRefreshes = 0;
     int settingsRuns = 0;
     int releases = 0;
+    scancontrol::AcquisitionProgress progress;
+    core::RecognitionStep recognition;
+    int cancels = 0;
     std::string userFile, defaultsFile;
     app::ButtonTipSet tips;
     delivery::LauncherTaskCollector collector;
@@ -100,9 +107,10 @@ struct Fixture : ::testing::Test {
         dir.Write("Def.dat", "[Config]\nIsShowToolTips=true\n");
         dir.Write("Sets.dat", "[Config]\n");
     }
-    std::unique_ptr<app::CHotkeyDlg> MakeWindow() {
+    std::unique_ptr<app::CHotkeyDlg> MakeWindow(int indicatorDelayMs = 500) {
         app::CHotkeyDlg::Options options;
         options.checkSourceOnShow = false;
+        options.indicatorDelayMs = indicatorDelayMs;
         options.messageBox = box;
         auto w = std::make_unique<app::CHotkeyDlg>(services, options);
         w->show();
@@ -462,5 +470,36 @@ TEST_F(MainWindow, DraggingAFreeSpotMovesTheWindow) {
     QTest::mouseRelease(w.get(), Qt::LeftButton, {}, inside + QPoint(40, 25));
     EXPECT_EQ(w->pos(), start + QPoint(40, 25));
 }
+
+// The scan's strip: the page the scanner reads while it reads, and once every page is in,
+// the recognition of the pages still waiting for their text as a step of its own, which
+// Cancel (here Escape) stops.
+struct StepCase {
+    const char* name;
+    long page;         // page being read, 0 when the scanner is done
+    int done, pages;   // recognition
+    const char* shown; // the strip's text
+};
+class IndicatorSteps : public Fixture, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(IndicatorSteps, ShowTheStepTheScanIsIn) {
+    const StepCase& c = GetParam();
+    auto w = MakeWindow(0);
+    services.state = ScanState::Running;
+    services.progress = {c.page, 10, 100};
+    services.recognition = {c.done, c.pages};
+    w->AcquisitionStarted(core::ScanRequest::ForButton(core::kDestFolder, "test:0"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Indicator()->isVisible(); }, 5000));
+    EXPECT_EQ(w->Indicator()->PageLabel()->text(), QString::fromUtf8(c.shown));
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    EXPECT_EQ(services.cancels, 1);
+    services.state = ScanState::Idle;
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, IndicatorSteps,
+                         ::testing::Values(StepCase{"reading", 3, 1, 2, "Page 3"},
+                                           StepCase{"recognising", 0, 1, 4, "Recognising text, page 2 of 4"},
+                                           StepCase{"lastPage", 0, 9, 10, "Recognising text, page 10 of 10"}),
+                         [](const ::testing::TestParamInfo<StepCase>& p) { return std::string(p.param.name); });
 
 } // namespace
