@@ -7,6 +7,7 @@
 #include "app/ProgramStartup.h"
 #include "app/ProgramWindowServices.h"
 #include "platform/Memory.h"
+#include "platform/Process.h"
 #include "platform/SanitizerSupport.h"
 #include "platform/Services.h"
 #include "pushscan/PushEventStore.h"
@@ -49,5 +50,8 @@ int main(int argc, char** argv) {
     // The instance that served the push event removes its name on the way out.
     if (pushEvent && theApp.WasFirstInstance()) pushEvent->RemoveNameOnClose(true);
     pushEvent.reset();
-    return theApp.ExitInstance();
+    const int status = theApp.ExitInstance();
+    // Only the exit itself is left (Qt's and the libraries' own clean-up).
+    platform::EndProcessWithin(platform::ProcessEndGraceSeconds(), status);
+    return status;
 }

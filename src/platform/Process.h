@@ -19,4 +19,18 @@ bool IsOnPath(const std::string& program);
 // name the program is given. Returns only when the program could not be started.
 void ReplaceProcess(const std::string& path, const std::vector<std::string>& argv);
 
+// How long a program's tear-down may take once its work is done: a few seconds, and
+// much longer in sanitizer builds, whose leak report at exit must never be cut short.
+int ProcessEndGraceSeconds();
+
+// For the moment a program's work is done and its results are out, with only the
+// tear-down left (closing the scanner interface, destructors, exit handlers): when the
+// process has not ended `seconds` after this call, a watchdog thread says so on
+// standard error and ends it at once with `exitCode`. A scanner backend that ends its
+// reading thread by asynchronous cancellation can leave a lock of the C library or of
+// the dynamic loader held by a thread that no longer exists, and the next call that
+// needs that lock (unloading the backend, the exit handlers) would wait forever. The
+// first call counts; later ones change nothing.
+void EndProcessWithin(int seconds, int exitCode);
+
 } // namespace platform

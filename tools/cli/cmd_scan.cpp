@@ -17,6 +17,7 @@
 #include "app/ScanDispatch.h"
 #include "delivery/DestinationHandlers.h"
 #include "delivery/LaunchTasks.h"
+#include "platform/Process.h"
 #include "scan/DriverIdentifer.h"
 #include "scan/TwainCap.h"
 #include "scan/TwainScanner.h"
@@ -159,7 +160,12 @@ int Run(const cli::Args& args) {
     for (const auto& path : delivered) std::printf("%s\n", path.c_str());
     const int faxError = processor ? processor->FaxError() : 0;
     bool ok = accepted && processor && processor->started_ && !tap.failed && !delivered.empty() && faxError == 0;
-    if (ok) return 0;
+    // The outcome is known and the files are out: what is left is closing the scanner
+    // interface (when this function returns) and the exit.
+    if (ok) {
+        platform::EndProcessWithin(platform::ProcessEndGraceSeconds(), 0);
+        return 0;
+    }
     // One line that says why, whatever was or was not said before.
     std::string why;
     if (!accepted) {
@@ -183,6 +189,7 @@ int Run(const cli::Args& args) {
         why = "no file was delivered";
     }
     std::fprintf(stderr, "scanner-utility-cli: scan failed: %s\n", why.c_str());
+    platform::EndProcessWithin(platform::ProcessEndGraceSeconds(), 1);
     return 1;
 }
 

@@ -126,8 +126,12 @@ int main(int argc, char** argv) {
 #ifndef SU_CLI_FRONT
         platform::KeepSaneBackendsLoadedForLeakReports();
         platform::KeepPageBuffersForReuse();
-#endif
+        const int status = c->run(args);
+        platform::EndProcessWithin(platform::ProcessEndGraceSeconds(), status);
+        return status;
+#else
         return c->run(args);
+#endif
     }
     std::fprintf(stderr, "scanner-utility-cli: unknown command '%s'\n", argv[1]);
     Usage();
