@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <sstream>
 
 extern char** environ;
@@ -99,17 +99,33 @@ int ProcessEndGraceSeconds() {
 #endif
 }
 
+namespace {
+
+volatile sig_atomic_t endStatus = 0;
+
+void EndNow(int) {
+    static const char kSaid[] = "the program did not end after its work was done; ending it now\n";
+    const ssize_t ignored = ::write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
+    (void)ignored;
+    ::_exit(endStatus);
+}
+
+} // namespace
+
 void EndProcessWithin(int seconds, int exitCode) {
     static std::atomic<bool> watching{false};
     if (watching.exchange(true)) return;
-    // Only calls that take no lock from here on: the locks are what may be lost.
-    std::thread([seconds, exitCode] {
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        static const char kSaid[] = "the program did not end after its work was done; ending it now\n";
-        const ssize_t ignored = ::write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
-        (void)ignored;
-        ::_exit(exitCode);
-    }).detach();
+    // A timer signal, not a watchdog thread: making a thread needs the very loader lock
+    // that may be lost. Every call from here on is a plain system call, and the handler
+    // only writes and ends the process.
+    endStatus = exitCode;
+    struct sigaction action {};
+    action.sa_handler = &EndNow;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGALRM, &action, nullptr);
+    struct itimerval timer {};
+    timer.it_value.tv_sec = seconds;
+    ::setitimer(ITIMER_REAL, &timer, nullptr);
 }
 
 } // namespace platform

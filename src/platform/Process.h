@@ -25,11 +25,12 @@ int ProcessEndGraceSeconds();
 
 // For the moment a program's work is done and its results are out, with only the
 // tear-down left (closing the scanner interface, destructors, exit handlers): when the
-// process has not ended `seconds` after this call, a watchdog thread says so on
-// standard error and ends it at once with `exitCode`. A scanner backend that ends its
-// reading thread by asynchronous cancellation can leave a lock of the C library or of
-// the dynamic loader held by a thread that no longer exists, and the next call that
-// needs that lock (unloading the backend, the exit handlers) would wait forever. The
+// process has not ended `seconds` after this call, a timer signal (SIGALRM, whose
+// handler is this one's from then on) says so on standard error and ends the process
+// at once with `exitCode`. A scanner backend that ends its reading thread by
+// asynchronous cancellation can leave a lock of the C library or of the dynamic loader
+// held by a thread that no longer exists, and the next call that needs that lock
+// (unloading the backend, making a thread, the exit handlers) would wait forever. The
 // first call counts; later ones change nothing.
 void EndProcessWithin(int seconds, int exitCode);
 
