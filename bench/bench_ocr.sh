@@ -32,4 +32,5 @@ r = {x['command']: x['median'] for x in json.load(open(sys.argv[1]))['results']}
 ours, plain, tess = r['ours_ocr'], r['ours_plain'], r['tesseract_pdf']
 print(f"ocr A4 300 dpi | ours with --ocr {ours*1000:.0f} ms, without {plain*1000:.0f} ms, "
       f"recognition {(ours-plain)*1000:.0f} ms | tesseract CLI (pdf) {tess*1000:.0f} ms | ours/tesseract {ours/tess:.2f}")
+print(f"RESULT ocr_page_vs_tesseract {ours/tess:.2f} x goal <= 1.1")
 PY
