@@ -1,7 +1,8 @@
 #!/bin/bash
 # `make screenshots`: the main window, a button tip, the About box, the scanner selection,
 # the four pages of the button settings, the Option and application-entry dialogs, the
-# scanner options and a scan under way, drawn on a virtual display with a window manager,
+# scanner options, a scan under way and a searchable scan being recognised, drawn on a
+# virtual display with a window manager,
 # saved under screenshots/.
 set -euo pipefail
 build="${1:-build}"
