@@ -81,6 +81,7 @@ ScanOperationHandler::~ScanOperationHandler() {
     *alive_ = false;
     if (stepRunning_) acquisition_.CancelRecognition();
     background_.reset();
+    if (stepRunning_) control_.HoldEvents(false);
 }
 
 core::ScanState ScanOperationHandler::RefreshLocked() const {
@@ -260,6 +261,9 @@ void ScanOperationHandler::RunStep(bool background, std::function<void()> work, 
         std::shared_ptr<bool> alive = alive_;
         stepRunning_ = true;
         SetWorking(true);
+        // The control keeps what comes meanwhile to itself: its current page and its
+        // state stay those of the event being handled until the step has ended.
+        control_.HoldEvents(true);
         // What the work says to the user is shown here afterwards, where it would have
         // been shown had the work run here.
         background_->Post([this, alive, work = std::move(work), then = std::move(then)]() mutable {
@@ -301,6 +305,7 @@ void ScanOperationHandler::FinishStep(const std::vector<core::HeldMessage>& held
         waiting_.pop_front();
         HandleEvent(next);
     }
+    if (!stepRunning_) control_.HoldEvents(false);
 }
 
 bool ScanOperationHandler::CancelRecognition() {
