@@ -332,6 +332,7 @@ void ScanOperationHandler::OnPageTransferred() {
         const std::string why = acquisition_.TakeFailureMessage();
         core::ShowMessage(why.empty() ? core::LoadMessageText(core::MessageNumber::SeriesFull) : why,
                           core::kMbOk | core::kMbIconStop);
+        outcome_.pageLost = true;
         Abandon();
     }
 }
@@ -376,6 +377,7 @@ void ScanOperationHandler::AfterAddPage(int result) {
     }
     // A document that could not be saved ends the scan: the next would fare no better.
     const bool failed = TellFailure();
+    if (failed || pageLost) outcome_.pageLost = true;
     if (failed && result == output::kPageAdded) StopFeeding();
     if (result != output::kPageAdded || failed) EndAcquisitionIfSilent();
 }
@@ -420,7 +422,7 @@ void ScanOperationHandler::AfterFinish() {
         control_.CloseSource();
         return;
     }
-    TellFailure();
+    if (TellFailure()) outcome_.pageLost = true;
     std::string path = acquisition_.DocumentPath();
     if (processor_ && !path.empty()) {
         processor_->OnScanFinished(path);

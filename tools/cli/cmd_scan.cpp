@@ -166,7 +166,11 @@ int Run(const cli::Args& args) {
     services.reset();
     for (const auto& path : delivered) std::printf("%s\n", path.c_str());
     const int faxError = processor ? processor->FaxError() : 0;
-    bool ok = accepted && processor && processor->started_ && !tap.failed && !delivered.empty() && faxError == 0;
+    // Pages lost on the way (a full disk after some pages, say) fail the run, also when
+    // the pages before them were delivered.
+    const bool pageLost = handler->LastOutcome().pageLost;
+    bool ok =
+        accepted && processor && processor->started_ && !tap.failed && !pageLost && !delivered.empty() && faxError == 0;
     // The outcome is known and the files are out: what is left is closing the scanner
     // interface (when this function returns) and the exit.
     if (ok) {
@@ -185,6 +189,7 @@ int Run(const cli::Args& args) {
     } else if (!processor) {
         why = "the destination takes no scans";
     } else if (!console->lastText().empty()) {
+        // What the user was told: a page that could not be written, a refused scan.
         why = console->lastText();
     } else if (!processor->started_) {
         why = "the scan could not be started" + (controlError.empty() ? std::string() : ": " + controlError);
