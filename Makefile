@@ -57,7 +57,7 @@ fuzz: deps
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSU_TSAN=ON -DSU_BUILD_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(TSAN_BUILD) -j$(JOBS)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --no-tests=error --output-on-failure -j$(JOBS) --timeout 900
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" ctest --no-tests=error --output-on-failure -j$(JOBS) --timeout 900
 
 bench: build
 	bench/run.sh $(BUILD)

@@ -253,11 +253,26 @@ void CHotkeyDlg::SelectScanner() {
     // meanwhile and fill it when they arrive (nothing happens when it is closed by then).
     ui::CDlgSelectSource dialog(services_.CurrentSource(), nullptr, this);
     QPointer<ui::CDlgSelectSource> shown(&dialog);
-    services_.ListSourcesInBackground([shown](std::vector<scancontrol::SourceEntry> sources) {
-        if (shown) shown->SetSources(sources);
-    });
-    if (dialog.exec() == QDialog::Accepted) services_.SetCurrentSource(dialog.Result());
-    if (UpdateMenuForDevice(true)) {
+    QPointer<CHotkeyDlg> self(this);
+    auto listed = std::make_shared<bool>(false);
+    auto checkWhenListed = std::make_shared<bool>(false);
+    services_.ListSourcesInBackground(
+        [shown, self, listed, checkWhenListed](std::vector<scancontrol::SourceEntry> sources) {
+            *listed = true;
+            if (shown) shown->SetSources(sources);
+            // Closed before the list came: the device check that waited for it runs now.
+            if (*checkWhenListed && self && self->services_.GetScanState() == core::ScanState::Idle)
+                self->UpdateMenuForDevice(true);
+        });
+    const bool chosen = dialog.exec() == QDialog::Accepted;
+    if (chosen) services_.SetCurrentSource(dialog.Result());
+    if (!chosen && !*listed) {
+        // Cancelled while the scanners are still being listed: the current one did not
+        // change, and checking it would wait for that listing. The window goes on with
+        // what it knows and checks the device once the list is in.
+        *checkWhenListed = true;
+        UpdateMenuForDevice(false);
+    } else if (UpdateMenuForDevice(true)) {
         RefreshButtons();
         services_.RefreshDeviceKnowledge();
     }

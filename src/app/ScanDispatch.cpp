@@ -83,6 +83,7 @@ ScanOperationHandler::~ScanOperationHandler() {
     if (listening_) acquisition_.SetAsideListener(nullptr);
     if (stepRunning_ || asideScan_) acquisition_.CancelRecognition();
     background_.reset();
+    if (stepRunning_) control_.HoldEvents(false);
 }
 
 core::ScanState ScanOperationHandler::RefreshLocked() const {
@@ -276,6 +277,9 @@ void ScanOperationHandler::RunStep(bool background, std::function<void()> work, 
         std::shared_ptr<bool> alive = alive_;
         stepRunning_ = true;
         SetWorking(true);
+        // The control keeps what comes meanwhile to itself: its current page and its
+        // state stay those of the event being handled until the step has ended.
+        control_.HoldEvents(true);
         // What the work says to the user is shown here afterwards, where it would have
         // been shown had the work run here.
         background_->Post([this, alive, work = std::move(work), then = std::move(then)]() mutable {
@@ -317,6 +321,7 @@ void ScanOperationHandler::FinishStep(const std::vector<core::HeldMessage>& held
         waiting_.pop_front();
         HandleEvent(next);
     }
+    if (!stepRunning_) control_.HoldEvents(false);
 }
 
 bool ScanOperationHandler::CancelRecognition() {
@@ -344,6 +349,7 @@ void ScanOperationHandler::OnPageTransferred() {
         const std::string why = acquisition_.TakeFailureMessage();
         core::ShowMessage(why.empty() ? core::LoadMessageText(core::MessageNumber::SeriesFull) : why,
                           core::kMbOk | core::kMbIconStop);
+        outcome_.pageLost = true;
         Abandon();
     }
 }
@@ -414,6 +420,7 @@ bool ScanOperationHandler::DeliverAside() {
             }
         } else if (document.end == core::DocumentAside::End::Failed) {
             asideFailed_ = failed = true;
+            outcome_.pageLost = true;
             acquisition_.DropDocumentsAside();
             const std::string why = acquisition_.TakeFailureMessage();
             if (!why.empty()) core::ShowMessage(why, core::kMbOk | core::kMbIconStop);
@@ -446,6 +453,7 @@ void ScanOperationHandler::AfterAddPage(int result) {
     }
     // A document that could not be saved ends the scan: the next would fare no better.
     const bool failed = TellFailure() || asideFailed;
+    if (failed || pageLost) outcome_.pageLost = true;
     if (failed && result == output::kPageAdded) StopFeeding();
     if (result != output::kPageAdded || failed) EndAcquisitionIfSilent();
 }
@@ -498,7 +506,7 @@ void ScanOperationHandler::AfterFinish() {
         control_.CloseSource();
         return;
     }
-    TellFailure();
+    if (TellFailure()) outcome_.pageLost = true;
     if (asideScan_ && DeliverAside()) {
         // A document that could not be written: the scan delivers nothing more.
         acquisitionState_.course = AcquisitionState::Course::Abandoned;

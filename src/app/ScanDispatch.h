@@ -26,6 +26,9 @@ struct ScanOutcome {
     bool delivered = false;         // the result reached the destination
     std::vector<std::string> files; // the files handed to the destination
     std::string recipient;          // the application they were handed to, if any
+    // A page or the document could not be written (the user was told why): what was
+    // delivered, if anything, is not all that was scanned.
+    bool pageLost = false;
 };
 
 // True when the window shows a progress indicator for the request: not for quiet

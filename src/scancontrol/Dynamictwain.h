@@ -127,6 +127,12 @@ public:
     // event 6 arrives from the event loop (never from inside this call), and
     // ScanInProgress stays nonzero until it has. False when no acquisition runs.
     virtual bool CancelAcquisition() { return false; }
+    // While a listener works on an event away from the UI thread, the events that follow
+    // must not move the control on (its current page, its page slots, its state): held,
+    // the control keeps them queued in their order; released, it delivers them from the
+    // event loop as if they had only just arrived. A control without a queue of its own
+    // ignores this (its listener then queues what comes meanwhile itself).
+    virtual void HoldEvents(bool) {}
 
     // ---- Transfer set-up ----
     virtual long TransferMode() = 0; // 68: TWSX_*, 1 file transfer

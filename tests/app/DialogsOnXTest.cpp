@@ -253,6 +253,36 @@ TEST_F(DialogsOnX, SelectScannerShowsWhileTheListingIsHeld) {
     ASSERT_TRUE(x.Keys({QStringLiteral("Down"), QStringLiteral("Return")}));
     EXPECT_TRUE(x.WaitUntilHidden(dialog));
     EXPECT_EQ(StoredSource(), "test:1");
+
+    // Cancelled while the listing is held again, the dialog closes and the window is
+    // usable at once: About opens over it before the listing ends.
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    QFile(QString::fromStdString(hold)).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+o"), QStringLiteral("s")}));
+    const QString again = x.WaitForWindow(kSelectTitle);
+    ASSERT_FALSE(again.isEmpty());
+    waiting = false;
+    for (int i = 0; i < 500 && !waiting; ++i) {
+        waiting = QFile::exists(QString::fromStdString(hold + ".waiting"));
+        if (!waiting) QThread::msleep(20);
+    }
+    ASSERT_TRUE(waiting) << "the second listing did not reach the held backend";
+    ASSERT_TRUE(x.WaitUntilActive(again));
+    ASSERT_TRUE(x.Keys({QStringLiteral("Escape")}));
+    EXPECT_TRUE(x.WaitUntilHidden(again));
+    ASSERT_TRUE(x.WaitUntilActive(main));
+    ASSERT_TRUE(x.Keys({QStringLiteral("alt+h"), QStringLiteral("a")}));
+    const QString about = x.WaitForWindow(kAboutTitle);
+    EXPECT_FALSE(about.isEmpty()) << "the window waited for the listing after Cancel";
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(hold + ".waiting"))) << "the listing ended meanwhile";
+    if (!about.isEmpty()) {
+        ASSERT_TRUE(x.WaitUntilActive(about));
+        ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
+        EXPECT_TRUE(x.WaitUntilHidden(about));
+    }
+    QFile::remove(QString::fromStdString(hold));
+    for (int i = 0; i < 500 && QFile::exists(QString::fromStdString(hold + ".waiting")); ++i) QThread::msleep(20);
+    EXPECT_EQ(StoredSource(), "test:1");
     ASSERT_TRUE(x.WaitUntilActive(main));
     ASSERT_TRUE(x.Keys({QStringLiteral("alt+F4")}));
     EXPECT_EQ(WaitForExit(), 0);

@@ -18,6 +18,7 @@ HeadlessWindow::HeadlessWindow(std::function<bool()> deviceCheck,
 }
 
 void HeadlessWindow::AcquisitionStarted(const core::ScanRequest&) {
+    open_ = true;
     if (progress_ && ::isatty(STDERR_FILENO)) progressTimer_.start();
 }
 
@@ -32,6 +33,7 @@ void HeadlessWindow::ShowProgress() {
 }
 
 void HeadlessWindow::AcquisitionEnded(const core::ScanRequest&, const app::ScanOutcome&) {
+    open_ = false;
     progressTimer_.stop();
     if (shown_) std::fprintf(stderr, "\n");
     shown_ = false;
@@ -43,6 +45,11 @@ int HeadlessWindow::RunOnUiThread(const std::function<int()>& call) {
     QMetaObject::invokeMethod(
         this, [&] { result = call(); }, Qt::BlockingQueuedConnection);
     return result;
+}
+
+bool HeadlessWindow::PostToUiThread(std::function<void()> call) {
+    if (call) QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    return true;
 }
 
 bool HeadlessWindow::UpdateMenuForDevice(bool) { return !deviceCheck_ || deviceCheck_(); }

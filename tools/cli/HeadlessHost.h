@@ -30,14 +30,20 @@ public:
     // While the scan runs, standard error shows the page and how far it is, rewritten in
     // place; only when standard error is a terminal, so that logs and pipes get nothing
     // beyond the messages.
+    // Work the dispatch moves off this thread reports back through this object's queue.
+    bool PostToUiThread(std::function<void()> call) override;
     void AcquisitionStarted(const core::ScanRequest& request) override;
     void AcquisitionEnded(const core::ScanRequest& request, const app::ScanOutcome& outcome) override;
+    // An acquisition has started and the dispatch has not yet handled its end (its last
+    // page may still be on its way to the destination after the control went idle).
+    bool AcquisitionOpen() const { return open_; }
 private:
     void ShowProgress();
     std::function<bool()> deviceCheck_;
     std::function<scancontrol::AcquisitionProgress()> progress_;
     QTimer progressTimer_;
     bool shown_ = false; // a progress line stands on the terminal
+    bool open_ = false;
 };
 
 // Writes every message to standard error and answers "no" to questions, "OK" otherwise:

@@ -146,9 +146,16 @@ int Run(const cli::Args& args) {
 
     bool accepted = handler->StartScanTask(core::ScanRequest::ForButton(to->second, settings::CurrentSourceName()));
     if (accepted && processor && processor->started_) {
+        // The run ends when the dispatch has handled the acquisition's end: pages are
+        // encoded on the dispatch's worker, so the control can be idle while the last one
+        // is still on its way. Should that end never be reported, 2 s of an idle control
+        // and dispatch end the run all the same.
         QTimer poll;
+        int idlePolls = 0;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (handler->GetScanState() == core::ScanState::Idle && control->ScanInProgress() == 0) qapp.quit();
+            const bool idle = handler->GetScanState() == core::ScanState::Idle && control->ScanInProgress() == 0;
+            idlePolls = idle ? idlePolls + 1 : 0;
+            if (idle && (!window.AcquisitionOpen() || idlePolls > 100)) qapp.quit();
         });
         poll.start(20);
         qapp.exec();
@@ -159,7 +166,11 @@ int Run(const cli::Args& args) {
     services.reset();
     for (const auto& path : delivered) std::printf("%s\n", path.c_str());
     const int faxError = processor ? processor->FaxError() : 0;
-    bool ok = accepted && processor && processor->started_ && !tap.failed && !delivered.empty() && faxError == 0;
+    // Pages lost on the way (a full disk after some pages, say) fail the run, also when
+    // the pages before them were delivered.
+    const bool pageLost = handler->LastOutcome().pageLost;
+    bool ok =
+        accepted && processor && processor->started_ && !tap.failed && !pageLost && !delivered.empty() && faxError == 0;
     // The outcome is known and the files are out: what is left is closing the scanner
     // interface (when this function returns) and the exit.
     if (ok) {
@@ -178,6 +189,7 @@ int Run(const cli::Args& args) {
     } else if (!processor) {
         why = "the destination takes no scans";
     } else if (!console->lastText().empty()) {
+        // What the user was told: a page that could not be written, a refused scan.
         why = console->lastText();
     } else if (!processor->started_) {
         why = "the scan could not be started" + (controlError.empty() ? std::string() : ": " + controlError);

@@ -62,6 +62,19 @@ public:
         notifier_ = nullptr;
     }
 
+    // UI thread. While held, events stay queued in their order (and the control's own
+    // state stays as the listener last saw it); released, they are delivered from the
+    // event loop.
+    void Hold(bool hold) {
+        held_ = hold;
+        if (hold) return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closed_ || fd_ < 0 || queue_.empty()) return;
+        const uint64_t one = 1;
+        ssize_t written = ::write(fd_, &one, sizeof one);
+        (void)written;
+    }
+
     // Worker thread.
     void Post(unsigned long id, TwainEvent event, long errorCode, std::shared_ptr<const PageDelivery> page) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -90,7 +103,7 @@ private:
             Pending p;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (closed_ || queue_.empty()) return;
+                if (held_ || closed_ || queue_.empty()) return;
                 p = std::move(queue_.front());
                 queue_.pop_front();
             }
@@ -104,6 +117,7 @@ private:
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr; // UI thread only
     bool closed_ = false;
+    bool held_ = false; // UI thread only
     std::deque<Pending> queue_;
 };
 
@@ -180,6 +194,8 @@ void SaneControl::RequireIdleOpen(const char* what) {
 // ---- Events ----
 
 void SaneControl::SetEventListener(IDynamictwainEvents* listener) { listener_ = listener; }
+
+void SaneControl::HoldEvents(bool hold) { gate_->Hold(hold); }
 
 void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
                           std::shared_ptr<const PageDelivery> page) {

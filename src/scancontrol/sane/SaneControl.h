@@ -53,6 +53,7 @@ public:
     long ScanInProgress() const override;
     AcquisitionProgress Progress() const override;
     bool CancelAcquisition() override;
+    void HoldEvents(bool hold) override;
     long TransferMode() override;
     void TransferMode(long mode) override;
     bool DisableAfterAcquire() override;

@@ -2,10 +2,8 @@
 #include "scancontrol/sane/SaneDevice.h"
 
 #include <sane/sane.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,7 +14,6 @@
 #include <cmath>
 #include <cerrno>
 #include <cstring>
-#include <iterator>
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,6 +23,7 @@
 #include "scancontrol/ImageFileWriter.h"
 #include "scancontrol/Twain.h"
 #include "scancontrol/sane/PageOps.h"
+#include "scancontrol/sane/ReaderThreads.h"
 #include "scancontrol/sane/SaneStatus.h"
 
 namespace scancontrol::sanectl {
@@ -33,51 +31,6 @@ namespace scancontrol::sanectl {
 namespace {
 
 SANE_Handle H(void* h) { return static_cast<SANE_Handle>(h); }
-
-// The ids of this process's threads (/proc/self/task); empty when unknown.
-std::vector<long> ThreadIds() {
-    std::vector<long> ids;
-    if (DIR* d = ::opendir("/proc/self/task")) {
-        while (const dirent* e = ::readdir(d))
-            if (e->d_name[0] >= '0' && e->d_name[0] <= '9') ids.push_back(std::strtol(e->d_name, nullptr, 10));
-        ::closedir(d);
-    }
-    std::sort(ids.begin(), ids.end());
-    return ids;
-}
-
-// The threads of `now` that are not in `before` (both sorted).
-std::vector<long> NewThreads(const std::vector<long>& before, const std::vector<long>& now) {
-    std::vector<long> added;
-    std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::back_inserter(added));
-    return added;
-}
-
-// Where one of this process's threads is, as far as cancelling it goes.
-enum class ThreadPlace {
-    Gone,    // it has ended
-    Waiting, // blocked in a system call other than a lock wait (a pipe write, a read)
-    Busy,    // running, or waiting for a lock (the allocator's, say)
-    Unknown, // the kernel does not say
-};
-
-ThreadPlace PlaceOf(long id) {
-    const std::string path = "/proc/self/task/" + std::to_string(id) + "/syscall";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ThreadPlace::Gone : ThreadPlace::Unknown;
-    char text[64] = {};
-    const ssize_t got = ::read(fd, text, sizeof text - 1);
-    const int readError = errno;
-    ::close(fd);
-    if (got < 0) return readError == ESRCH ? ThreadPlace::Gone : ThreadPlace::Unknown;
-    if (got == 0) return ThreadPlace::Gone;
-    if (std::strncmp(text, "running", 7) == 0) return ThreadPlace::Busy;
-    char* end = nullptr;
-    const long call = std::strtol(text, &end, 10);
-    if (end == text) return ThreadPlace::Unknown;
-    // -1: asleep outside a system call (a page fault); a futex: waiting for a lock.
-    return call < 0 || call == SYS_futex ? ThreadPlace::Busy : ThreadPlace::Waiting;
-}
 
 // Sends sane_cancel once when the acquisition's scope ends, on every path out.
 //
@@ -112,7 +65,7 @@ public:
         started_ = std::chrono::steady_clock::now();
         pageComplete_ = false;
     }
-    void Started() { readers_ = before_.empty() ? std::vector<long>{} : NewThreads(before_, ThreadIds()); }
+    void Started() { readers_ = before_.empty() ? std::vector<long>{} : ReadersStartedHere(before_, ThreadIds()); }
     // The page has been read to its end.
     void PageComplete() { pageComplete_ = true; }
     // Every byte the frame announced has been read: the reader has written its last line

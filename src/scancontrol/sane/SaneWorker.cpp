@@ -60,6 +60,9 @@ void SaneWorker::Run() {
     sigemptyset(&pipe);
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    // Threads a backend starts from here inherit this name: it is how the acquisition
+    // tells the backend's reader threads from threads other parts of the program start.
+    pthread_setname_np(pthread_self(), kThreadName);
     SANE_Int version = 0;
     initialised_ = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
     for (;;) {

@@ -24,6 +24,8 @@ namespace scancontrol::sanectl {
 class SaneWorker {
 public:
     static std::shared_ptr<SaneWorker> Instance();
+    // The name of the worker's thread (at most 15 characters, as the kernel keeps them).
+    static constexpr const char* kThreadName = "su-sane";
     ~SaneWorker();
     SaneWorker(const SaneWorker&) = delete;
     SaneWorker& operator=(const SaneWorker&) = delete;
