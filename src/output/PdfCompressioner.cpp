@@ -24,6 +24,7 @@
 #include "output/PageText.h"
 #include "output/TiffStrips.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Services.h"
 
 namespace output {
@@ -294,8 +295,11 @@ private:
         RecognitionEngines::Shared().Close();
     }
 
-    // The worker: pages in the order they came, each recognised and then written.
+    // The worker: pages in the order they came, each recognised and then written. It
+    // gives way to the threads that take the scanner's pages: recognition is never what
+    // the scanner waits for.
     void Work() {
+        platform::LowerThreadPriority();
         for (;;) {
             QueuedPage page;
             {
