@@ -156,7 +156,10 @@ std::vector<std::string> List(const std::string& folder) {
     return names;
 }
 
-enum class Course { Released, Cancelled, PublishFails, RealRecognition };
+// Released: the first page's recognition goes on once the feeder is done. Cancelled: the
+// user cancels the recognition then. CancelledFeeding: the user cancels the scan at the
+// third page.
+enum class Course { Released, Cancelled, CancelledFeeding, PublishFails, RealRecognition };
 
 struct RecognitionCase {
     const char* name;
@@ -209,13 +212,18 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
             app::SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
         services->SetScanStatus(handler);
         Tap tap(*handler);
-        // When the scanner says it has fed its last page: how many pages it had handed
-        // over, and whether the first page's recognition was still held then.
+        // When the scanner says its run is over: how many pages it had handed over, and
+        // whether the first page's recognition was still held then.
         int transferred = 0, transferredAtEnd = -1;
         bool heldAtEnd = false;
+        const bool cancelling = c.course == Course::Cancelled || c.course == Course::CancelledFeeding;
         tap.onEvent = [&](TwainEvent event) {
-            if (event == TwainEvent::PageTransferred) ++transferred;
-            if (event != TwainEvent::AcquisitionEnded || transferredAtEnd >= 0) return;
+            if (event == TwainEvent::PageTransferred && ++transferred == 3 && c.course == Course::CancelledFeeding) {
+                EXPECT_TRUE(control->CancelAcquisition());
+            }
+            const bool end = event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferCancelled ||
+                             event == TwainEvent::TransferFailed;
+            if (!end || transferredAtEnd >= 0) return;
             transferredAtEnd = transferred;
             {
                 std::lock_guard<std::mutex> lock(gate.mutex);
@@ -224,7 +232,7 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
             if (!real) {
                 EXPECT_TRUE(saved.empty()) << "a page was delivered before the first page's recognition ended";
             }
-            if (c.course != Course::Cancelled) gate.Release();
+            if (!cancelling) gate.Release();
         };
         control->SetEventListener(&tap);
         // A scanner held by recognition never ends its run: the gate opens after a while
@@ -252,7 +260,7 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
 
         ASSERT_EQ(window.outcomes.size(), 1u);
         const app::ScanOutcome& outcome = window.outcomes[0];
-        EXPECT_EQ(transferredAtEnd, 10) << "the feeder's ten pages";
+        EXPECT_EQ(transferredAtEnd, c.course == Course::CancelledFeeding ? 3 : 10) << "the feeder's ten pages";
         if (!real) {
             EXPECT_TRUE(heldAtEnd) << "the scanner waited for the first page's recognition";
         }
@@ -289,7 +297,11 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
                 break;
             }
             case Course::Cancelled:
-                EXPECT_TRUE(cancelled);
+            case Course::CancelledFeeding:
+                EXPECT_EQ(cancelled, c.course == Course::Cancelled);
+                EXPECT_EQ(outcome.endEvent,
+                          static_cast<int>(c.course == Course::Cancelled ? TwainEvent::AcquisitionEnded
+                                                                         : TwainEvent::TransferCancelled));
                 EXPECT_TRUE(box->texts.empty()) << "a cancel is not a failure to tell";
                 EXPECT_TRUE(saved.empty());
                 EXPECT_FALSE(outcome.delivered);
@@ -316,6 +328,9 @@ INSTANTIATE_TEST_SUITE_P(Runs, PagePerFileRecognition,
                          ::testing::Values(RecognitionCase{"window", true, Course::Released},
                                            RecognitionCase{"commandLine", false, Course::Released},
                                            RecognitionCase{"windowCancel", true, Course::Cancelled},
+                                           RecognitionCase{"windowCancelWhileFeeding", true, Course::CancelledFeeding},
+                                           RecognitionCase{"commandLineCancelWhileFeeding", false,
+                                                           Course::CancelledFeeding},
                                            RecognitionCase{"windowPublishFails", true, Course::PublishFails},
                                            RecognitionCase{"commandLinePublishFails", false, Course::PublishFails},
                                            RecognitionCase{"windowTesseract", true, Course::RealRecognition}),
