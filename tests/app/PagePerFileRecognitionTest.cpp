@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFont>
+#include <QImage>
 #include <QMetaObject>
+#include <QPainter>
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +33,7 @@
 #include "scancontrol/SaneDynamictwain.h"
 #include "settings/ProductData.h"
 #include "settings/Records.h"
+#include "support/FakeDynamictwain.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TempFolder.h"
 
@@ -335,5 +339,84 @@ INSTANTIATE_TEST_SUITE_P(Runs, PagePerFileRecognition,
                                            RecognitionCase{"commandLinePublishFails", false, Course::PublishFails},
                                            RecognitionCase{"windowTesseract", true, Course::RealRecognition}),
                          [](const ::testing::TestParamInfo<RecognitionCase>& p) { return std::string(p.param.name); });
+
+// A grey 300-dpi page with one line of text, as a scanner hands it over.
+scancontrol::PageImage TextPage(const std::string& text) {
+    QImage canvas(1240, 400, QImage::Format_Grayscale8);
+    canvas.fill(Qt::white);
+    QFont font("DejaVu Sans");
+    font.setPixelSize(64);
+    QPainter painter(&canvas);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(100, 200, QString::fromStdString(text));
+    painter.end();
+    scancontrol::PageImage page = scancontrol::PageImage::Blank(canvas.width(), canvas.height(), 8, 300);
+    for (int y = 0; y < canvas.height(); ++y)
+        std::copy_n(canvas.constScanLine(y), canvas.width(), page.pixels.data() + y * page.stride);
+    return page;
+}
+
+// The real engine on pages that carry words: every document gets its own page's text.
+// The scripted control hands over whatever page it reached last, so the dispatch works on
+// this thread here (as it does for a host that cannot be called from other threads).
+TEST(PagePerFileRecognitionEngine, EachDocumentCarriesItsPagesText) {
+    if (!output::OcrLanguagesInstalled("eng")) GTEST_SKIP() << "no English recognition data installed";
+    scantest::EnsureApplication();
+    testsupport::TempFolder out;
+    scancontrol::FakeDynamictwain control;
+    scancontrol::FakeSource source;
+    source.identity = {"Noname", "frontend-tester", "test:0"};
+    source.feederLoaded = true;
+    const std::vector<std::string> numbers{"4711", "4712", "4713"};
+    for (const std::string& number : numbers) source.pages.push_back(TextPage("Invoice " + number));
+    control.AddSource(source);
+    control.SetHandsOverPages(true);
+
+    settings::CommonSetting record("Folder");
+    record.SetScanMethod("ADF");
+    record.SetScanMethodArr(settings::ScanMethodArr::FromText("Flatbed|left|lr|off|-ADF|left|lr|off|-"));
+    record.SetColorMode("Gray");
+    record.SetResolution(300);
+    record.SetFileName("Scan");
+    record.SetSaveType("PDF");
+    record.SetPDFCompression("Middle|G4");
+    record.SetSaveFolder(out.path());
+    record.SetSearchablePdf(true);
+    record.SetOcrLanguages("eng");
+
+    auto box = std::make_shared<testsupport::RecordingMessageBox>();
+    auto services = std::make_unique<app::ProgramServices>(&control, nullptr, box);
+    settings::SetCurrentSource("test:0");
+    std::vector<std::string> saved;
+    {
+        scan::TwainScanner scanner(control);
+        Window window(false);
+        auto handler = std::make_shared<app::ScanOperationHandler>(
+            control, scanner, window,
+            [&](const core::ScanRequest&) { return std::make_unique<FolderProcessor>(record, saved); },
+            app::SourceServices{[] { return std::string("test:0"); }, [](const std::string&) {}, [] {}});
+        services->SetScanStatus(handler);
+        control.SetEventListener(handler.get());
+        ASSERT_TRUE(handler->StartScanTask(core::ScanRequest::ForButton(core::kDestFolder, "test:0")));
+        control.DeliverPendingEvents();
+        for (int i = 0; i < 6000 && window.outcomes.empty(); ++i) scantest::Pump(10);
+        control.SetEventListener(nullptr);
+        services->SetScanStatus(nullptr);
+        ASSERT_EQ(window.outcomes.size(), 1u);
+        EXPECT_TRUE(window.outcomes[0].delivered);
+    }
+    services.reset();
+    EXPECT_TRUE(box->texts.empty());
+    ASSERT_EQ(saved.size(), numbers.size());
+    for (size_t i = 0; i < saved.size(); ++i) {
+        int status = 1;
+        scantest::Run("qpdf --check '" + saved[i] + "' > /dev/null 2>&1", &status);
+        EXPECT_EQ(status, 0) << saved[i];
+        const std::string text = scantest::Run("pdftotext '" + saved[i] + "' - 2>/dev/null");
+        EXPECT_NE(text.find("Invoice " + numbers[i]), std::string::npos) << saved[i] << ": " << text;
+        EXPECT_NE(scantest::Run("pdffonts '" + saved[i] + "' 2>/dev/null").find("Type 3"), std::string::npos);
+    }
+}
 
 } // namespace
