@@ -41,14 +41,13 @@ namespace {
 
 using scancontrol::TwainEvent;
 
-// Recognition the test holds: the first page waits until the test lets it go (or its
+// Recognition the test holds: no page is recognised until the test lets them go (or their
 // recognition is cancelled); every page is found to carry the word "page".
 struct Gate {
     std::mutex mutex;
     std::condition_variable changed;
-    bool held = false; // the first page waits
+    bool held = false; // pages wait
     bool released = false;
-    bool firstStarted = false;
     int recognised = 0;
     void Release() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -64,9 +63,7 @@ public:
     bool Recognise(const codec::Image& page, output::PageText& out, const std::atomic<bool>* cancel) override {
         Gate& gate = *g_gate;
         std::unique_lock<std::mutex> lock(gate.mutex);
-        const bool first = !gate.firstStarted;
-        gate.firstStarted = true;
-        if (first && gate.held) {
+        if (gate.held) {
             while (!gate.released && !(cancel && *cancel)) gate.changed.wait_for(lock, std::chrono::milliseconds(10));
             if (!gate.released) return false;
         }
@@ -160,7 +157,7 @@ std::vector<std::string> List(const std::string& folder) {
     return names;
 }
 
-// Released: the first page's recognition goes on once the feeder is done. Cancelled: the
+// Released: the pages' recognition goes on once the feeder is done. Cancelled: the
 // user cancels the recognition then. CancelledFeeding: the user cancels the scan at the
 // third page.
 enum class Course { Released, Cancelled, CancelledFeeding, PublishFails, RealRecognition };
@@ -217,8 +214,8 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
         services->SetScanStatus(handler);
         Tap tap(*handler);
         // When the scanner says its run is over: how many pages it had handed over, and
-        // whether the first page's recognition was still unfinished then (the test holds
-        // it until the feeder's run is over).
+        // whether the pages' recognition was still held then (the test lets it go when
+        // the feeder's run is over).
         int transferred = 0, transferredAtEnd = -1;
         bool heldAtEnd = false;
         const bool cancelling = c.course == Course::Cancelled || c.course == Course::CancelledFeeding;
@@ -235,7 +232,7 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
                 heldAtEnd = gate.held && !gate.released;
             }
             if (!real) {
-                EXPECT_TRUE(saved.empty()) << "a page was delivered before the first page's recognition ended";
+                EXPECT_TRUE(saved.empty()) << "a page was delivered before its recognition";
             }
             if (!cancelling) gate.Release();
         };
@@ -267,7 +264,7 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
         const app::ScanOutcome& outcome = window.outcomes[0];
         EXPECT_EQ(transferredAtEnd, c.course == Course::CancelledFeeding ? 3 : 10) << "the feeder's ten pages";
         if (!real) {
-            EXPECT_TRUE(heldAtEnd) << "the scanner waited for the first page's recognition";
+            EXPECT_TRUE(heldAtEnd) << "the scanner waited for the pages' recognition";
         }
         EXPECT_EQ(outcome.files, saved);
         EXPECT_FALSE(handler->Recognition().Pending());
