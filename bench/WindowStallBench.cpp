@@ -4,8 +4,11 @@
 // ticks, less its period, is the stall. Run by bench_window_stall.sh, which sets up a
 // private user and the SANE test backend.
 //
-//   bench_window_stall NAME RESOLUTION [OCR-LANGUAGES]
-// prints   RESULT NAME <ms> ms goal <= 50   and the delivered file on a line of its own.
+//   bench_window_stall NAME RESOLUTION [OCR-LANGUAGES [FILE-TYPE]]
+// prints   RESULT NAME <ms> ms goal <= 50   then the first delivered file, the number of
+// files delivered, and the time from the first page's start to the end of the feeder's
+// last page (ms), each on a line of its own. The file type is "Multi-page PDF" unless
+// given ("-" for no recognition).
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -51,14 +54,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_window_stall NAME RESOLUTION [OCR-LANGUAGES]\n");
         return 2;
     }
-    const std::string name = argv[1], resolution = argv[2], ocr = argc > 3 ? argv[3] : "";
+    const std::string name = argv[1], resolution = argv[2];
+    const std::string ocr = argc > 3 && std::string(argv[3]) != "-" ? argv[3] : "";
+    const std::string fileType = argc > 4 ? argv[4] : "Multi-page PDF";
     QApplication qapp(argc, argv);
     const char* out = std::getenv("STALL_OUT");
     if (!out || !settings::SetCurrentSource("test:0")) {
         std::fprintf(stderr, "bench_window_stall: STALL_OUT unset or no test:0 source\n");
         return 2;
     }
-    bool ok = SetFolder("Savefolder", std::string(out) + "/") && SetFolder("Savetype", "Multi-page PDF") &&
+    bool ok = SetFolder("Savefolder", std::string(out) + "/") && SetFolder("Savetype", fileType) &&
               SetFolder("Resolution", resolution) && SetFolder("Colormode", "Color") &&
               SetFolder("Scanmethod", "ADF") &&
               SetFolder("ScanmethodArr", "Flatbed|left|lr|off|-ADF|left|lr|off|-Auto|left|lr|off|-") &&
@@ -83,6 +88,9 @@ int main(int argc, char** argv) {
     // The heartbeat: the longest gap between two ticks while the scan runs.
     QElapsedTimer clock;
     qint64 last = 0, longest = 0;
+    // The feeder's run: from the first tick that sees a page under way to the first that
+    // sees none any more.
+    qint64 feedStart = -1, feedEnd = -1;
     bool scanning = false;
     QTimer beat;
     beat.setTimerType(Qt::PreciseTimer);
@@ -91,6 +99,10 @@ int main(int argc, char** argv) {
         const qint64 now = clock.nsecsElapsed();
         if (scanning && now - last > longest) longest = now - last;
         last = now;
+        if (!scanning || feedEnd >= 0) return;
+        const long page = services->ScanProgress().page;
+        if (page > 0 && feedStart < 0) feedStart = now;
+        else if (page == 0 && feedStart >= 0) feedEnd = now;
     });
     clock.start();
     beat.start();
@@ -118,5 +130,7 @@ int main(int argc, char** argv) {
     const double stallMs = longest / 1e6 - kPeriodMs;
     std::printf("RESULT %s %.1f ms goal <= 50\n", name.c_str(), stallMs < 0 ? 0.0 : stallMs);
     std::printf("%s\n", outcome.files.front().c_str());
+    std::printf("%zu\n", outcome.files.size());
+    std::printf("%.0f\n", feedStart >= 0 && feedEnd >= 0 ? (feedEnd - feedStart) / 1e6 : -1.0);
     return 0;
 }

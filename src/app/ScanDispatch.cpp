@@ -77,16 +77,18 @@ ScanOperationHandler::ScanOperationHandler(scancontrol::CDynamictwain& control, 
       sources_(std::move(sources)) {}
 
 ScanOperationHandler::~ScanOperationHandler() {
-    // A step still running ends first: a recognition is stopped, not waited for.
+    // A step still running ends first: a recognition is stopped, not waited for. Nobody
+    // is left to deliver the documents still finished aside: they are dropped.
     *alive_ = false;
-    if (stepRunning_) acquisition_.CancelRecognition();
+    if (listening_) acquisition_.SetAsideListener(nullptr);
+    if (stepRunning_ || asideScan_) acquisition_.CancelRecognition();
     background_.reset();
     if (stepRunning_) control_.HoldEvents(false);
 }
 
 core::ScanState ScanOperationHandler::RefreshLocked() const {
     // The scan is over once the control has stopped and no step of it still runs.
-    if (scanState_ == core::ScanState::Running && control_.ScanInProgress() == 0 && !working_)
+    if (scanState_ == core::ScanState::Running && control_.ScanInProgress() == 0 && !working_ && !asidePending_)
         scanState_ = core::ScanState::Idle;
     return scanState_;
 }
@@ -200,6 +202,7 @@ void ScanOperationHandler::RunScan(std::unique_ptr<core::ScanProcesser> processo
     if (Request().origin == core::kOriginNetworkPush) processor_->SuppressDriverDialog();
     SetEndPending(true);
     outcome_ = ScanOutcome();
+    asideScan_ = asideFailed_ = recognitionCancelled_ = false;
     if (!processor_->Start(acquisition_)) {
         acquisitionState_.closed = true;
         SetEndPending(false);
@@ -235,24 +238,37 @@ void ScanOperationHandler::AfterEvent(TwainEvent event) {
         event == TwainEvent::TransferCancelled) {
         if (outcome_.endEvent == 0) outcome_.endEvent = static_cast<int>(event);
     }
-    // The end has been handled, delivery included: from here on the scan's messages are
-    // no longer part of it.
-    if (acquisitionState_.closed) SetEndPending(false);
-    if (acquisitionState_.closed && !endReported_) {
-        endReported_ = true;
-        outcome_.delivered = !acquisitionState_.IsAbandoned() && !outcome_.files.empty();
-        if (outcome_.delivered && processor_) outcome_.recipient = processor_->Recipient();
-        window_.AcquisitionEnded(Request(), outcome_);
-    }
+    ReportEnd();
     // The scan is over and its pages are gone: the memory they held goes back.
     if (event == TwainEvent::AcquisitionEnded || event == TwainEvent::TransferFailed ||
         event == TwainEvent::TransferCancelled)
         platform::ReturnFreeMemory();
 }
 
+void ScanOperationHandler::ReportEnd() {
+    // The end has been handled, delivery included: from here on the scan's messages are
+    // no longer part of it.
+    if (acquisitionState_.closed) SetEndPending(false);
+    if (acquisitionState_.closed && !endReported_) {
+        endReported_ = true;
+        if (listening_) {
+            acquisition_.SetAsideListener(nullptr);
+            listening_ = false;
+        }
+        outcome_.delivered = !acquisitionState_.IsAbandoned() && !outcome_.files.empty();
+        if (outcome_.delivered && processor_) outcome_.recipient = processor_->Recipient();
+        window_.AcquisitionEnded(Request(), outcome_);
+    }
+}
+
 void ScanOperationHandler::SetWorking(bool working) {
     std::lock_guard<std::mutex> guard(stateLock_);
     working_ = working;
+}
+
+void ScanOperationHandler::SetAsidePending(bool pending) {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    asidePending_ = pending;
 }
 
 void ScanOperationHandler::RunStep(bool background, std::function<void()> work, std::function<void()> then) {
@@ -309,7 +325,8 @@ void ScanOperationHandler::FinishStep(const std::vector<core::HeldMessage>& held
 }
 
 bool ScanOperationHandler::CancelRecognition() {
-    if (!stepRunning_ || !acquisition_.CancelRecognition()) return false;
+    if (!stepRunning_ && acquisition_.DocumentsAside() == 0) return false;
+    if (!acquisition_.CancelRecognition()) return false;
     recognitionCancelled_ = true;
     return true;
 }
@@ -346,15 +363,71 @@ void ScanOperationHandler::OnPageEnded() {
     auto result = std::make_shared<int>(output::kPageAdded);
     const bool multiPage = acquisitionState_.multiPage;
     const bool background = acquisition_.AddsPageInBackground() && window_.PostToUiThread(nullptr);
+    // A one-page file whose text is recognised is finished aside: the next page does not
+    // wait for its recognition. Those documents are delivered in their order as they
+    // are finished, and all of them before the scan's end.
+    const bool aside = !multiPage && acquisition_.FinishesAside();
+    if (aside) {
+        asideScan_ = true;
+        SetAsidePending(true);
+        ListenAside();
+    }
     RunStep(
         background,
-        [this, result, multiPage] {
+        [this, result, multiPage, aside] {
             *result = acquisition_.AddPage();
             if (*result != output::kPageAdded && *result != output::kDocumentFull) acquisition_.AbortDocument();
             // A page that could not be written is not delivered: there is no file to deliver.
+            else if (aside) acquisition_.HandOverDocument();
             else if (!multiPage) acquisition_.FinishDocument();
         },
         [this, result] { AfterAddPage(*result); });
+}
+
+void ScanOperationHandler::ListenAside() {
+    // Only a window that takes calls from other threads hears of a finished document at
+    // once; else the documents are delivered at the next page's end and at the scan's.
+    if (listening_ || !window_.PostToUiThread(nullptr)) return;
+    listening_ = true;
+    std::shared_ptr<bool> alive = alive_;
+    acquisition_.SetAsideListener([this, alive] {
+        window_.PostToUiThread([this, alive] {
+            if (*alive) OnAsideFinished();
+        });
+    });
+}
+
+void ScanOperationHandler::OnAsideFinished() {
+    // Between events only: the end of a step delivers what was finished meanwhile.
+    if (stepRunning_ || !waiting_.empty() || acquisitionState_.closed) return;
+    if (!DeliverAside()) return;
+    // A document that could not be written ends the scan, as at a page's end.
+    StopFeeding();
+    EndAcquisitionIfSilent();
+    if (!stepRunning_) ReportEnd();
+}
+
+bool ScanOperationHandler::DeliverAside() {
+    bool failed = false;
+    core::DocumentAside document;
+    while (acquisition_.TakeDocumentAside(document)) {
+        // After a document that could not be written nothing more is delivered.
+        if (asideFailed_) continue;
+        if (document.end == core::DocumentAside::End::Published) {
+            if (processor_) {
+                processor_->OnPageSaved(document.path);
+                outcome_.files.push_back(document.path);
+            }
+        } else if (document.end == core::DocumentAside::End::Failed) {
+            asideFailed_ = failed = true;
+            outcome_.pageLost = true;
+            acquisition_.DropDocumentsAside();
+            const std::string why = acquisition_.TakeFailureMessage();
+            if (!why.empty()) core::ShowMessage(why, core::kMbOk | core::kMbIconStop);
+        }
+    }
+    if (acquisition_.DocumentsAside() == 0) SetAsidePending(false);
+    return failed;
 }
 
 void ScanOperationHandler::AfterAddPage(int result) {
@@ -368,7 +441,10 @@ void ScanOperationHandler::AfterAddPage(int result) {
         pageLost = true;
         DisableSource();
     }
-    if (!acquisitionState_.multiPage && !pageLost) {
+    bool asideFailed = false;
+    if (!acquisitionState_.multiPage && !pageLost && asideScan_) {
+        asideFailed = DeliverAside();
+    } else if (!acquisitionState_.multiPage && !pageLost) {
         std::string path = acquisition_.DocumentPath();
         if (processor_ && !path.empty()) {
             processor_->OnPageSaved(path);
@@ -376,7 +452,7 @@ void ScanOperationHandler::AfterAddPage(int result) {
         }
     }
     // A document that could not be saved ends the scan: the next would fare no better.
-    const bool failed = TellFailure();
+    const bool failed = TellFailure() || asideFailed;
     if (failed || pageLost) outcome_.pageLost = true;
     if (failed && result == output::kPageAdded) StopFeeding();
     if (result != output::kPageAdded || failed) EndAcquisitionIfSilent();
@@ -407,22 +483,36 @@ void ScanOperationHandler::OnAcquisitionEnded() {
                           core::kMbOk | core::kMbIconInformation);
         acquisitionState_.ForgetFull();
     }
-    recognitionCancelled_ = false;
-    const bool background = acquisition_.FinishesInBackground() && window_.PostToUiThread(nullptr);
+    // The documents still finished aside are waited for here too.
+    const bool background =
+        (acquisition_.FinishesInBackground() || acquisition_.DocumentsAside() > 0) && window_.PostToUiThread(nullptr);
     RunStep(
-        background, [this] { acquisition_.FinishDocument(); }, [this] { AfterFinish(); });
+        background,
+        [this] {
+            acquisition_.FinishDocument();
+            acquisition_.WaitForDocumentsAside();
+        },
+        [this] { AfterFinish(); });
 }
 
 void ScanOperationHandler::AfterFinish() {
     if (recognitionCancelled_) {
-        // The user stopped the recognition: the document is gone, nothing is delivered.
+        // The user stopped the recognition: the document is gone, nothing more is
+        // delivered than the documents finished aside before.
         recognitionCancelled_ = false;
+        if (asideScan_) DeliverAside();
         acquisitionState_.course = AcquisitionState::Course::Abandoned;
         acquisition_.AbortDocument();
         control_.CloseSource();
         return;
     }
     if (TellFailure()) outcome_.pageLost = true;
+    if (asideScan_ && DeliverAside()) {
+        // A document that could not be written: the scan delivers nothing more.
+        acquisitionState_.course = AcquisitionState::Course::Abandoned;
+        control_.CloseSource();
+        return;
+    }
     std::string path = acquisition_.DocumentPath();
     if (processor_ && !path.empty()) {
         processor_->OnScanFinished(path);
@@ -433,18 +523,36 @@ void ScanOperationHandler::AfterFinish() {
 
 void ScanOperationHandler::OnTransferFailed() {
     // A failed or cancelled acquisition delivers nothing and leaves no partial document.
-    Abandon();
+    // A cancel also stops the documents still finished aside.
+    Abandon(stepEvent_ == TwainEvent::TransferCancelled);
 }
 
-void ScanOperationHandler::Abandon() {
+void ScanOperationHandler::Abandon(bool dropAside) {
     acquisitionState_.course = AcquisitionState::Course::Abandoned;
     DisableSource();
     control_.CloseSource();
     acquisition_.AbortDocument();
-    if (!acquisitionState_.closed) {
-        acquisitionState_.closed = true;
-        DeleteTempFile();
+    if (acquisitionState_.closed) return;
+    if (acquisition_.DocumentsAside() > 0) {
+        // The pages transferred before are delivered as they would have been without
+        // recognition, once finished; the end of the scan waits for them.
+        if (dropAside) acquisition_.DropDocumentsAside();
+        RunStep(
+            window_.PostToUiThread(nullptr), [this] { acquisition_.WaitForDocumentsAside(); },
+            [this] {
+                recognitionCancelled_ = false;
+                DeliverAside();
+                CloseAbandoned();
+            });
+        return;
     }
+    CloseAbandoned();
+}
+
+void ScanOperationHandler::CloseAbandoned() {
+    if (acquisitionState_.closed) return;
+    acquisitionState_.closed = true;
+    DeleteTempFile();
 }
 
 void ScanOperationHandler::StopFeeding() {

@@ -143,12 +143,23 @@ private:
     core::ScanState RefreshLocked() const; // with stateLock_ held
     void HandleEvent(scancontrol::TwainEvent event);
     void AfterEvent(scancontrol::TwainEvent event);
+    // Tells the window once that the acquisition's end has been handled.
+    void ReportEnd();
     // Runs `work` on the dispatch's worker when `background` (and the window can hand
     // the rest back), else here; `then` and the end of the event's handling follow on
     // this thread.
     void RunStep(bool background, std::function<void()> work, std::function<void()> then);
     void FinishStep(const std::vector<core::HeldMessage>& held, const std::function<void()>& then);
     void SetWorking(bool working);
+    void SetAsidePending(bool pending);
+    // Documents finished aside (one-page files whose text is recognised): heard of as
+    // they are finished where the window takes calls from other threads.
+    void ListenAside();
+    void OnAsideFinished();
+    // Delivers the documents finished aside, in their order, up to the first still being
+    // finished. True when one could not be written: the user has been told, the rest
+    // are dropped and none is delivered after it.
+    bool DeliverAside();
     // Ends the running acquisition at the control (nothing more of it is handled).
     void DisableSource();
     void AfterAddPage(int result);
@@ -161,7 +172,9 @@ private:
     void DeleteTempFile();
     // Ends the acquisition without a document: the control stops and closes the source,
     // the open document is dropped and the temporary file goes (once per acquisition).
-    void Abandon();
+    // Documents finished aside are waited for and delivered first, or, `dropAside`, stopped.
+    void Abandon(bool dropAside = false);
+    void CloseAbandoned();
     // No pages after this one: the control is told to stop feeding.
     void StopFeeding();
     void EndAcquisitionIfSilent();
@@ -196,6 +209,10 @@ private:
     bool recognitionCancelled_ = false;           // the user stopped the recognition
     bool disabledHere_ = false;                   // the dispatch disabled the source in a step's end
     bool working_ = false;                        // a step runs (guarded by stateLock_)
+    bool asidePending_ = false;                   // documents are finished aside (guarded by stateLock_)
+    bool asideScan_ = false;                      // this acquisition finishes documents aside
+    bool asideFailed_ = false;                    // one of them could not be written
+    bool listening_ = false;                      // the acquisition calls back when one is finished
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

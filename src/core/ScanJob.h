@@ -55,6 +55,17 @@ struct RecognitionStep {
     bool Pending() const { return done < pages; }
 };
 
+// A one-page document handed over to be finished aside, as it ended.
+struct DocumentAside {
+    enum class End {
+        Published, // complete under its final name, `path`
+        Failed,    // not written (TakeFailureMessage says why)
+        Dropped,   // stopped by the user: nothing of it is kept
+    };
+    End end = End::Dropped;
+    std::string path;
+};
+
 // What the dispatch needs of the acquisition object for one scan.
 class IAcquisition {
 public:
@@ -90,6 +101,27 @@ public:
     // document is then not kept. False when nothing is being recognised.
     virtual RecognitionStep Recognition() const { return {}; }
     virtual bool CancelRecognition() { return false; }
+
+    // One-page files whose text is recognised are finished aside, so that the scan goes
+    // on while earlier pages are still recognised. True when the open document is to be
+    // handed over with HandOverDocument (where FinishDocument would run) once its page is
+    // added; the documents handed over are finished one after another, in their order.
+    virtual bool FinishesAside() const { return false; }
+    virtual void HandOverDocument() {}
+    // The oldest document handed over, once it is finished (user-interface thread, not
+    // while another call runs): true and how it ended; DocumentPath() then names a
+    // published one. False while it is still being finished, or when none waits.
+    virtual bool TakeDocumentAside(DocumentAside&) { return false; }
+    // Documents handed over and not yet taken (any thread).
+    virtual int DocumentsAside() const { return 0; }
+    // Blocks until every document handed over is finished.
+    virtual void WaitForDocumentsAside() {}
+    // Stops the documents handed over that are not finished yet: they are dropped and
+    // leave nothing (any thread). False when none was.
+    virtual bool DropDocumentsAside() { return false; }
+    // Called on another thread whenever a document handed over is finished; an empty
+    // function stops the calls (none runs once this returns).
+    virtual void SetAsideListener(std::function<void()>) {}
 };
 
 // A destination's processor: supplies its settings for the scan, may refuse the scan

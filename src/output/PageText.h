@@ -39,6 +39,7 @@ public:
 
 using PageRecogniserFactory = std::unique_ptr<IF_PageRecogniser> (*)();
 void SetPageRecogniserFactory(PageRecogniserFactory factory);
+bool HasPageRecogniserFactory();
 // A recogniser from the installed factory; null when none is installed.
 std::unique_ptr<IF_PageRecogniser> MakePageRecogniser();
 

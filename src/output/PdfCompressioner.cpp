@@ -2,12 +2,16 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "codec/Bmp.h"
 #include "codec/Codecs.h"
@@ -20,6 +24,7 @@
 #include "output/PageText.h"
 #include "output/TiffStrips.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Services.h"
 
 namespace output {
@@ -28,6 +33,93 @@ namespace {
 PageRecogniserFactory g_recogniserFactory = nullptr;
 
 int RoundHalfUp(double value) { return static_cast<int>(std::floor(value + 0.5)); }
+
+// The recognition engines every document being written shares. At most kBusyEngines
+// pages are recognised at once, however many documents wait (an engine holds tens of
+// megabytes and keeps a core busy); pages get an engine in the order they were added,
+// so documents that are finished one after another are also recognised in that order.
+// Idle engines are kept while any document that recognises is open (loading one takes
+// tens of milliseconds) and freed with the last such document.
+class RecognitionEngines {
+public:
+    static constexpr int kBusyEngines = 2;
+
+    static RecognitionEngines& Shared() {
+        static RecognitionEngines engines;
+        return engines;
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++open_;
+    }
+    void Close() {
+        std::vector<std::unique_ptr<IF_PageRecogniser>> freed;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--open_ == 0) freed.swap(idle_);
+    }
+    // A page's place in the line for an engine.
+    uint64_t Ticket() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return next_++;
+    }
+    // Waits for the ticket's turn and a free engine, and lends it (null when no
+    // recogniser is installed). False when `cancel` turned true first: the turn is given
+    // up. Every lent engine goes back with Return.
+    bool Borrow(uint64_t ticket, const std::atomic<bool>* cancel, std::unique_ptr<IF_PageRecogniser>& engine) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            for (;;) {
+                SkipWithdrawn();
+                if (cancel && *cancel) {
+                    withdrawn_.insert(ticket);
+                    SkipWithdrawn();
+                    changed_.notify_all();
+                    return false;
+                }
+                if (ticket == admitted_ && busy_ < kBusyEngines) break;
+                // A cancel is a flag nobody signals: look at it now and then.
+                changed_.wait_for(lock, std::chrono::milliseconds(50));
+            }
+            ++admitted_;
+            ++busy_;
+            if (!idle_.empty()) {
+                engine = std::move(idle_.back());
+                idle_.pop_back();
+            }
+        }
+        changed_.notify_all();
+        if (!engine) engine = MakePageRecogniser();
+        return true;
+    }
+    void Return(std::unique_ptr<IF_PageRecogniser> engine) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --busy_;
+            if (engine && open_ > 0) idle_.push_back(std::move(engine));
+        }
+        changed_.notify_all();
+    }
+    // A page that will never ask for its turn (dropped before recognition).
+    void Withdraw(uint64_t ticket) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            withdrawn_.insert(ticket);
+            SkipWithdrawn();
+        }
+        changed_.notify_all();
+    }
+
+private:
+    void SkipWithdrawn() {
+        while (withdrawn_.erase(admitted_) != 0) ++admitted_;
+    }
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    uint64_t next_ = 0, admitted_ = 0;
+    std::set<uint64_t> withdrawn_;
+    int busy_ = 0, open_ = 0;
+    std::vector<std::unique_ptr<IF_PageRecogniser>> idle_;
+};
 
 class PdfCompressioner final : public EncoderBase {
 public:
@@ -156,6 +248,7 @@ private:
         int width = 0, height = 0, dpi = 0;
         int components = 0; // 0: as the colour kind gives
         int compressed = 0;
+        uint64_t ticket = 0; // its place in the line for a recognition engine
     };
 
     int DamageError() const {
@@ -167,7 +260,7 @@ private:
         cancel_ = false;
         closing_ = false;
         workerError_ = 0;
-        recognizer_ = MakePageRecogniser();
+        RecognitionEngines::Shared().Open();
         worker_ = std::thread([this] { Work(); });
     }
 
@@ -177,6 +270,7 @@ private:
 
     void Enqueue(QueuedPage page) {
         if (request_.watch) ++request_.watch->pages;
+        page.ticket = RecognitionEngines::Shared().Ticket();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             queue_.push_back(std::move(page));
@@ -198,10 +292,14 @@ private:
         }
         wake_.notify_one();
         worker_.join();
+        RecognitionEngines::Shared().Close();
     }
 
-    // The worker: pages in the order they came, each recognised and then written.
+    // The worker: pages in the order they came, each recognised and then written. It
+    // gives way to the threads that take the scanner's pages: recognition is never what
+    // the scanner waits for.
     void Work() {
+        platform::LowerThreadPriority();
         for (;;) {
             QueuedPage page;
             {
@@ -212,6 +310,7 @@ private:
                 queue_.pop_front();
             }
             if (!Cancelled() && !damaged_) WriteQueued(page);
+            else RecognitionEngines::Shared().Withdraw(page.ticket);
             DeleteFile(page.page);
             DeleteFile(page.prepared);
             if (request_.watch) ++request_.watch->recognised;
@@ -225,13 +324,18 @@ private:
         writer_.SetCompressed(page.compressed);
         // A page whose text cannot be recognised is still added, as an image only.
         PageText text;
-        codec::Image image;
         writer_.SetPageText(nullptr);
-        if (recognizer_ && recognizer_->Load(request_.ocrLanguages) &&
-            codec::LoadImage(page.page, image) == codec::Status::Ok) {
-            image.xDpi = image.yDpi = page.dpi;
-            if (recognizer_->Recognise(image, text, CancelFlag())) writer_.SetPageText(&text);
+        std::unique_ptr<IF_PageRecogniser> engine;
+        if (!RecognitionEngines::Shared().Borrow(page.ticket, CancelFlag(), engine)) return;
+        {
+            codec::Image image;
+            if (engine && engine->Load(request_.ocrLanguages) &&
+                codec::LoadImage(page.page, image) == codec::Status::Ok) {
+                image.xDpi = image.yDpi = page.dpi;
+                if (engine->Recognise(image, text, CancelFlag())) writer_.SetPageText(&text);
+            }
         }
+        RecognitionEngines::Shared().Return(std::move(engine));
         if (Cancelled()) return;
         int error = 0;
         const int result = CopyImage(page.prepared, error);
@@ -411,7 +515,6 @@ private:
     std::atomic<bool> damaged_{false};
 
     // Recognition: the worker, its queue and the page being converted for it.
-    std::unique_ptr<IF_PageRecogniser> recognizer_;
     std::thread worker_;
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -428,6 +531,7 @@ private:
 std::unique_ptr<IF_ImageCompressioner> MakePdfCompressioner() { return std::make_unique<PdfCompressioner>(); }
 
 void SetPageRecogniserFactory(PageRecogniserFactory factory) { g_recogniserFactory = factory; }
+bool HasPageRecogniserFactory() { return g_recogniserFactory != nullptr; }
 
 std::unique_ptr<IF_PageRecogniser> MakePageRecogniser() {
     return g_recogniserFactory ? g_recogniserFactory() : nullptr;

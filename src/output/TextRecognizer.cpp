@@ -89,6 +89,8 @@ bool OcrLanguagesInstalled(const std::string& list) {
     return true;
 }
 
-void EnableTextRecognition() { SetPageRecogniserFactory(MakeLibraryRecogniser); }
+void EnableTextRecognition() {
+    if (!HasPageRecogniserFactory()) SetPageRecogniserFactory(MakeLibraryRecogniser);
+}
 
 } // namespace output

@@ -17,9 +17,10 @@ std::vector<std::string> InstalledOcrLanguages();
 // True when every language of a '+'-separated list ("eng+deu") is installed.
 bool OcrLanguagesInstalled(const std::string& languages);
 
-// Installs the recogniser of searchable PDFs: the recognition library
-// (kTextRecognitionLibrary, beside the program) is loaded when the first document asks
-// for a text layer and stays loaded. Without the library no page gets text.
+// Installs the recogniser of searchable PDFs, unless one is installed already: the
+// recognition library (kTextRecognitionLibrary, beside the program) is loaded when the
+// first document asks for a text layer and stays loaded. Without the library no page
+// gets text.
 void EnableTextRecognition();
 
 extern const char* const kTextRecognitionLibrary;

@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -126,6 +128,13 @@ void EndProcessWithin(int seconds, int exitCode) {
     struct itimerval timer {};
     timer.it_value.tv_sec = seconds;
     ::setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
+void LowerThreadPriority() {
+    // On Linux a thread's nice value is its own: set for the thread's id, it leaves the
+    // rest of the process as it is.
+    const auto thread = static_cast<id_t>(::syscall(SYS_gettid));
+    (void)::setpriority(PRIO_PROCESS, thread, 10);
 }
 
 } // namespace platform

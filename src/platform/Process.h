@@ -34,4 +34,9 @@ int ProcessEndGraceSeconds();
 // first call counts; later ones change nothing.
 void EndProcessWithin(int seconds, int exitCode);
 
+// Makes the calling thread (and the threads it starts from now on) yield the processor
+// to the process's other threads: for background work, such as text recognition, that
+// must not slow the work a user or a scanner waits for. Best effort.
+void LowerThreadPriority();
+
 } // namespace platform

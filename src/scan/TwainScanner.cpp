@@ -54,6 +54,7 @@ TwainScanner::~TwainScanner() {
 
 bool TwainScanner::Run(const settings::CommonSetting& record) {
     settings_ = std::make_unique<settings::CommonSetting>(record);
+    if (aside_.Waiting() == 0) aside_.Reset();
     try {
         if (!OpenSelectedSource()) return false;
         if (!control_.DeviceReady()) {
@@ -331,7 +332,9 @@ void TwainScanner::FinishDocument() {
         }
         return;
     }
-    page_.reset();
+    // The page in memory stays until ReleasePage, on the user-interface thread: letting it
+    // go here, on the dispatch's worker, would have the control send the next page while
+    // this one's events are still being handled.
     if (!encoder_) return;
     // A document whose recognition the user stopped is not kept, and nothing is said.
     if (watch_ && watch_->cancel) {
@@ -366,17 +369,47 @@ void TwainScanner::AbortDocument() {
 }
 
 core::RecognitionStep TwainScanner::Recognition() const {
-    core::RecognitionStep step;
-    if (const std::shared_ptr<output::RecognitionWatch> watch = watch_) {
-        step.done = watch->recognised;
-        step.pages = watch->pages;
+    const output::FinishingLine::Progress aside = aside_.Recognition();
+    core::RecognitionStep step{aside.recognised, aside.pages};
+    // The open document may be being handed over on the dispatch's worker meanwhile.
+    if (const std::shared_ptr<output::RecognitionWatch> watch = std::atomic_load(&watch_)) {
+        step.done += watch->recognised;
+        step.pages += watch->pages;
     }
     return step;
 }
 
 bool TwainScanner::CancelRecognition() {
-    if (!watch_ || watch_->cancel) return false;
-    watch_->cancel = true;
+    const bool aside = aside_.DropUnfinished();
+    const std::shared_ptr<output::RecognitionWatch> watch = std::atomic_load(&watch_);
+    if (!watch || watch->cancel) return aside;
+    watch->cancel = true;
+    return true;
+}
+
+void TwainScanner::HandOverDocument() {
+    // The page in memory stays until ReleasePage (see FinishDocument).
+    if (!encoder_) return;
+    aside_.Add(std::move(encoder_), std::atomic_load(&watch_));
+    std::atomic_store(&watch_, std::shared_ptr<output::RecognitionWatch>());
+    documentPath_.clear();
+}
+
+bool TwainScanner::TakeDocumentAside(core::DocumentAside& out) {
+    output::FinishingLine::Finished finished;
+    if (!aside_.Take(finished)) return false;
+    out = core::DocumentAside{};
+    switch (finished.end) {
+        case output::FinishingLine::Finished::End::Published:
+            out.end = core::DocumentAside::End::Published;
+            out.path = documentPath_ = finished.path;
+            break;
+        case output::FinishingLine::Finished::End::Failed:
+            out.end = core::DocumentAside::End::Failed;
+            NoteFailure(finished.error);
+            break;
+        case output::FinishingLine::Finished::End::Dropped: out.end = core::DocumentAside::End::Dropped; break;
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/Ids.h"
 #include "core/ScanJob.h"
+#include "output/FinishingLine.h"
 #include "output/ImageCompressioner.h"
 #include "output/PendingDocument.h"
 #include "scancontrol/Dynamictwain.h"
@@ -39,6 +40,13 @@ public:
     void ReleasePage() override { page_.reset(); }
     core::RecognitionStep Recognition() const override;
     bool CancelRecognition() override;
+    bool FinishesAside() const override { return encoder_ && watch_; }
+    void HandOverDocument() override;
+    bool TakeDocumentAside(core::DocumentAside& out) override;
+    int DocumentsAside() const override { return aside_.Waiting(); }
+    void WaitForDocumentsAside() override { aside_.WaitAll(); }
+    bool DropDocumentsAside() override { return aside_.DropUnfinished(); }
+    void SetAsideListener(std::function<void()> listener) override { aside_.SetListener(std::move(listener)); }
     void Close();
 
     // What Run prepared from the record (tests and diagnostics).
@@ -85,6 +93,8 @@ private:
     std::shared_ptr<const scancontrol::PageImage> page_;
     // Recognition of the open PDF document (null without recognition).
     std::shared_ptr<output::RecognitionWatch> watch_;
+    // One-page searchable documents handed over, finished in their order.
+    output::FinishingLine aside_;
 };
 
 } // namespace scan
