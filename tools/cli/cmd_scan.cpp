@@ -100,6 +100,9 @@ int Run(const cli::Args& args) {
         return 2;
     }
 
+    // The scan reads the same data files many times over: each is looked at once.
+    settings::ProfileSnapshot snapshot;
+
     int argc = 1;
     char name[] = "scanner-utility-cli";
     char* argv[] = {name, nullptr};
