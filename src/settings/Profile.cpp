@@ -154,7 +154,7 @@ private:
     std::mutex mutex_;
     std::unordered_map<std::string, Entry> entries_;
     std::uint64_t writes_ = 0;
-    int snapshots_ = 0;         // snapshots open now
+    int snapshots_ = 0;          // snapshots open now
     std::uint64_t snapshot_ = 0; // the current round of snapshots (1, 2, ...)
 };
 
