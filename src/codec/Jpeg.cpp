@@ -343,11 +343,32 @@ Status SaveJpeg(const Image& image, const std::string& path, const JpegOptions& 
     return SavePage(image, path, options);
 }
 
+namespace {
+int ClampedQuality(int quality) { return quality < 0 ? 0 : quality > 100 ? 100 : quality; }
+} // namespace
+
+bool JpegData::Fits(const ImageView& view, const JpegOptions& wanted) const {
+    return !bytes.empty() && ClampedQuality(options.quality) == ClampedQuality(wanted.quality) &&
+           options.grey == wanted.grey && width == view.width && height == view.height && format == view.format &&
+           Density(xDpi) == Density(view.xDpi) && Density(yDpi) == Density(view.yDpi);
+}
+
 Status SaveJpeg(const ImageView& image, const std::string& path, const JpegOptions& options) {
+    if (image.jpeg && image.jpeg->Fits(image, options)) {
+        FileWriter file;
+        Status status = file.Open(path);
+        if (status != Status::Ok) return status;
+        file.Write(image.jpeg->bytes.data(), image.jpeg->bytes.size());
+        return file.Commit();
+    }
     return SavePage(image, path, options);
 }
 
 Status EncodeJpeg(const ImageView& image, const JpegOptions& options, std::vector<uint8_t>& out) {
+    if (image.jpeg && image.jpeg->Fits(image, options)) {
+        out = image.jpeg->bytes;
+        return Status::Ok;
+    }
     JpegRowEncoder encoder;
     const Status status = Encode(encoder, image, options);
     out = status == Status::Ok ? encoder.TakeBytes() : std::vector<uint8_t>();

@@ -17,6 +17,20 @@ struct JpegOptions {
     bool grey = false; // one component instead of three
 };
 
+// A page's JPEG data and what it was made of and with: the data SaveJpeg writes for a
+// page of this geometry, form and resolution with these options.
+struct JpegData {
+    JpegOptions options;
+    int width = 0;
+    int height = 0;
+    PixelFormat format = PixelFormat::Rgb24;
+    double xDpi = 0;
+    double yDpi = 0;
+    std::vector<uint8_t> bytes;
+    // True when the data is what SaveJpeg would write for the view with the options.
+    bool Fits(const ImageView& view, const JpegOptions& wanted) const;
+};
+
 Status LoadJpeg(const std::string& path, Image& out);
 Status DecodeJpeg(const Buffer& file, Image& out);
 Status ReadJpegInfo(const std::string& path, ImageInfo& info);

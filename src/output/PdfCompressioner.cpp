@@ -447,6 +447,19 @@ private:
 
 std::unique_ptr<IF_ImageCompressioner> MakePdfCompressioner() { return std::make_unique<PdfCompressioner>(); }
 
+bool PageJpegForm(const std::string& fileTypeName, int colourMode, int compressionKind, codec::JpegOptions& options) {
+    if (fileTypeName.find("PDF") == std::string::npos) return false;
+    if (colourMode != core::kEncoderColour && colourMode != core::kEncoderGrey) return false;
+    // As AddJpegPage asks the saver: the quality of the compression kind (the saver's
+    // own without one), grey data for grey pages.
+    options = codec::JpegOptions{};
+    if (compressionKind == 0) options.quality = 30;
+    else if (compressionKind == 1) options.quality = 50;
+    else if (compressionKind == 2) options.quality = 80;
+    options.grey = colourMode == core::kEncoderGrey;
+    return true;
+}
+
 void SetPageRecogniserFactory(PageRecogniserFactory factory) { g_recogniserFactory = factory; }
 
 std::unique_ptr<IF_PageRecogniser> MakePageRecogniser() {

@@ -6,7 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+namespace codec {
+struct JpegData;
+}
 
 namespace scancontrol {
 
@@ -18,6 +23,9 @@ struct PageImage {
     float xResolution = 0;  // dots per inch
     float yResolution = 0;
     std::vector<std::uint8_t> pixels; // height * stride bytes
+    // The page as JPEG data, made while it arrived, when the control was asked to
+    // (CDynamictwain::EncodeArrivingPages); null otherwise.
+    std::shared_ptr<const codec::JpegData> jpeg;
 
     short PixelType() const { return bitsPerPixel == 1 ? 0 : bitsPerPixel == 8 ? 1 : 2; }
     const std::uint8_t* Row(long y) const {

@@ -362,6 +362,48 @@ INSTANTIATE_TEST_SUITE_P(Forms, JpegInMemory,
                                            JpegFormRow{PixelFormat::Gray8, {75, false}, "grey_as_colour_75"},
                                            JpegFormRow{PixelFormat::Bilevel1, {50, true}, "bw_50"}));
 
+// A page that carries JPEG data made of it is written as that data, but only when the
+// data is what the writer was asked for: another quality, grey form, size, pixel form or
+// resolution encodes the rows.
+TEST(JpegData, IsWrittenOnlyWhereItFits) {
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, 40, 30, PixelFormat::Rgb24, 150);
+    const codec::JpegOptions asked{50, false};
+    std::vector<uint8_t> own;
+    ASSERT_EQ(codec::EncodeJpeg(codec::ViewOf(page), asked, own), Status::Ok);
+    struct Row {
+        const char* what;
+        void (*change)(codec::JpegData&);
+        bool used;
+    } rows[] = {
+        {"fitting", [](codec::JpegData&) {}, true},
+        {"other quality", [](codec::JpegData& d) { d.options.quality = 51; }, false},
+        {"grey", [](codec::JpegData& d) { d.options.grey = true; }, false},
+        {"other height", [](codec::JpegData& d) { d.height = 29; }, false},
+        {"other form", [](codec::JpegData& d) { d.format = PixelFormat::Bgr24; }, false},
+        {"other resolution", [](codec::JpegData& d) { d.yDpi = 151; }, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        codec::JpegData data;
+        data.options = asked;
+        data.width = 40;
+        data.height = 30;
+        data.format = PixelFormat::Rgb24;
+        data.xDpi = data.yDpi = 150;
+        data.bytes = {'m', 'a', 'd', 'e'};
+        row.change(data);
+        codec::ImageView view = codec::ViewOf(page);
+        view.jpeg = &data;
+        std::vector<uint8_t> out;
+        ASSERT_EQ(codec::EncodeJpeg(view, asked, out), Status::Ok);
+        EXPECT_TRUE(out == (row.used ? data.bytes : own));
+        ASSERT_EQ(codec::SaveJpeg(view, dir / "p.jpg", asked), Status::Ok);
+        EXPECT_EQ(dir.Read("p.jpg"), row.used ? "made" : std::string(own.begin(), own.end()));
+    }
+}
+
 TEST(JpegRowEncoder, RefusesRowsBeyondThePageAndAnUnfinishedPage) {
     Image page;
     testpages::MakePage(page, 16, 4, PixelFormat::Gray8, 100);

@@ -12,6 +12,7 @@
 
 #include "Pages.h"
 #include "codec/Codecs.h"
+#include "codec/Jpeg.h"
 #include "codec/Tiff.h"
 #include "output/FileNaming.h"
 #include "output/GdiplusImageSaver.h"
@@ -491,6 +492,44 @@ TEST_P(PdfPageInMemory, NeedsNoWorkingFileAndMatchesThePageFromAFile) {
     std::string check;
     EXPECT_EQ(testpages::Run("qpdf --check '" + pdfs[1] + "' 2>&1", &check), 0) << check;
     EXPECT_TRUE(LeftoverTemporaries().empty());
+}
+
+// A page that came with its JPEG data already made (by a scanning control, while the
+// page arrived) in the form PageJpegForm names goes into the document as that data: the
+// form is the one the encoder itself makes. (The data here is made of another page, to
+// tell it from the page's own rows.)
+TEST_P(PdfPageInMemory, TakesJpegDataMadeInTheFormItNames) {
+    const PdfRow& row = GetParam();
+    const PixelFormat format = row.colourMode == 0 ? PixelFormat::Rgb24 : PixelFormat::Gray8;
+    codec::JpegOptions form;
+    ASSERT_TRUE(output::PageJpegForm("Multi-page PDF", row.colourMode, row.compressionKind, form));
+    codec::Image page, other;
+    testpages::MakePage(page, 211, 97, format, 150, 5);
+    testpages::MakePage(other, 211, 97, format, 150, 6);
+    codec::JpegData data;
+    data.options = form;
+    data.width = 211;
+    data.height = 97;
+    data.format = format;
+    data.xDpi = data.yDpi = 150;
+    ASSERT_EQ(codec::EncodeJpeg(codec::ViewOf(other), form, data.bytes), codec::Status::Ok);
+    codec::ImageView view = codec::ViewOf(page);
+    view.jpeg = &data;
+
+    auto e = CreateImageCompressioner("Multi-page PDF");
+    ASSERT_EQ(e->Begin(Request(row.colourMode, row.compressionKind)), 0);
+    ASSERT_EQ(e->AddPageImage(view), 0);
+    ASSERT_EQ(e->Finish(), 0);
+    ASSERT_EQ(testpages::Run("cd '" + dir_.path() + "' && pdfimages -j '" + e->OutputName() + "' taken"), 0);
+    EXPECT_TRUE(testpages::ReadFile(dir_ / "taken-000.jpg") == std::string(data.bytes.begin(), data.bytes.end()));
+}
+
+TEST(PageJpegForm, OnlyForTheJpegPagesOfPdfDocuments) {
+    codec::JpegOptions form;
+    EXPECT_TRUE(output::PageJpegForm("PDF", 0, 1, form));
+    EXPECT_FALSE(output::PageJpegForm("PDF", 2, 1, form)) << "black and white pages are not JPEG";
+    EXPECT_FALSE(output::PageJpegForm("Multi-page TIFF", 0, 0, form));
+    EXPECT_FALSE(output::PageJpegForm("BMP", 0, 0, form));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PdfPageInMemory,
