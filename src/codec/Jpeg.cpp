@@ -205,6 +205,10 @@ Status JpegRowEncoder::Begin(int width, int height, PixelFormat format, double x
     e.grey = options.grey;
     e.colourIn = format == PixelFormat::Rgb24 || format == PixelFormat::Bgr24;
     e.bytes.clear();
+    // Room for the data at once when it goes to memory (a quarter of the raw rows, more
+    // than a scanned page usually takes): growing it step by step would copy it again
+    // and again. Only the part written is ever touched.
+    if (e.dest.memory) e.bytes.reserve(size_t(width) * size_t(height) * (e.colourIn ? 3 : 1) / 4 + 65536);
     if (!e.colourIn) e.expanded.resize(size_t(width) * 3);
     e.cinfo.err = &e.bridge.mgr;
     InstallBridge(e.bridge);

@@ -277,6 +277,20 @@ private:
         // A page in memory that is written into the document at once goes into it from
         // memory; a page from a file, or one kept for recognition, through the working file.
         const bool inMemory = source.view && !queued_;
+        // JPEG data the page came with in this encoder's own form goes in as it is.
+        codec::JpegOptions form;
+        const codec::JpegData* made = inMemory ? source.view->jpeg : nullptr;
+        if (made && !(PageJpegForm("PDF", request_.colourMode, request_.compressionKind, form) &&
+                      made->Fits(*source.view, form)))
+            made = nullptr;
+        if (made) {
+            codec::ImageInfo info;
+            if (codec::ReadJpegInfo(made->bytes.data(), made->bytes.size(), info) != codec::Status::Ok)
+                return Failed(kJpegConversionFailed, EIO);
+            writer_.SetImageComponents(codec::ComponentsOf(info.format));
+            writer_.SetCompressed(1);
+            return WriteImage(made->bytes);
+        }
         std::vector<std::uint8_t> data;
         int converted;
         {

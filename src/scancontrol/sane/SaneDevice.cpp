@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <climits>
 #include <cstdlib>
@@ -365,33 +367,52 @@ void SizePixels(PageImage& page, size_t bytes) {
 
 } // namespace
 
-// A page made into JPEG data while its rows arrive: each read's whole rows go to the
-// encoder at once, so the data is complete with the page's last row. Dropped (and the
-// page left without data) when the page turns out other than announced.
+// A page made into JPEG data while its rows arrive: the rows are encoded on a thread of
+// their own as the reads bring them in, so reading goes on meanwhile and the data is
+// complete soon after the page's last row. Dropped (and the page left without data)
+// when the page turns out other than announced.
 struct SaneDevice::ArrivingJpeg {
     codec::JpegOptions options;
     float xDpi = 0, yDpi = 0;
-    codec::JpegRowEncoder encoder;
-    bool active = false;
-    long fed = 0; // rows given to the encoder
+
+    ~ArrivingJpeg() { Stop(); }
 
     void Begin(const PageImage& page, long lines) {
         const codec::PixelFormat format =
             page.bitsPerPixel == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
-        active = encoder.Begin(static_cast<int>(page.width), static_cast<int>(lines), format, xDpi, yDpi, options) ==
-                 codec::Status::Ok;
+        if (encoder_.Begin(static_cast<int>(page.width), static_cast<int>(lines), format, xDpi, yDpi, options) !=
+            codec::Status::Ok)
+            return;
+        good_ = true;
+        thread_ = std::thread([this] { Encode(); });
     }
-    void Feed(const PageImage& page, size_t filled) {
-        if (!active) return;
-        const long rows = static_cast<long>(filled / static_cast<size_t>(page.stride));
-        if (rows <= fed) return;
-        active = encoder.AddRows(page.pixels.data() + static_cast<size_t>(fed) * static_cast<size_t>(page.stride),
-                                 page.stride, static_cast<int>(rows - fed)) == codec::Status::Ok;
-        fed = rows;
+    // The reading thread: the page's first `filled` bytes, at `rows` (stride bytes a row),
+    // are in. The buffer must not move while the encoding runs (Drop first).
+    void Feed(const std::uint8_t* rows, long stride, size_t filled) {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            rows_ = rows;
+            stride_ = stride;
+            arrived_ = static_cast<long>(filled / static_cast<size_t>(stride));
+        }
+        wake_.notify_one();
+    }
+    // The page will not be the one the data was begun for.
+    void Drop() {
+        Stop();
+        good_ = false;
     }
     // The data, when the page is the one the encoder was begun for and it all went in.
     std::shared_ptr<const codec::JpegData> Finish(const PageImage& page) {
-        if (!active || fed != page.height || encoder.Finish() != codec::Status::Ok) return nullptr;
+        if (!thread_.joinable()) return nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            allArrived_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+        if (!good_ || encoded_ != page.height || encoder_.Finish() != codec::Status::Ok) return nullptr;
         auto data = std::make_shared<codec::JpegData>();
         data->options = options;
         data->width = static_cast<int>(page.width);
@@ -399,9 +420,53 @@ struct SaneDevice::ArrivingJpeg {
         data->format = page.bitsPerPixel == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
         data->xDpi = xDpi;
         data->yDpi = yDpi;
-        data->bytes = encoder.TakeBytes();
+        data->bytes = encoder_.TakeBytes();
         return data;
     }
+
+private:
+    // The encoding thread: the rows that have arrived and are not encoded yet, until all
+    // have arrived (or it is stopped).
+    void Encode() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || allArrived_ || arrived_ > encoded_; });
+            if (stop_) return;
+            if (arrived_ <= encoded_) return; // all arrived and encoded
+            const long from = encoded_, upto = arrived_;
+            const std::uint8_t* first = rows_ + static_cast<size_t>(from) * static_cast<size_t>(stride_);
+            const long stride = stride_;
+            lock.unlock();
+            const bool added = encoder_.AddRows(first, stride, static_cast<int>(upto - from)) == codec::Status::Ok;
+            lock.lock();
+            encoded_ = upto;
+            if (!added) {
+                good_ = false;
+                return;
+            }
+        }
+    }
+    void Stop() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+
+    codec::JpegRowEncoder encoder_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    const std::uint8_t* rows_ = nullptr; // guarded by mutex_, as are the four below
+    long stride_ = 1;
+    long arrived_ = 0; // rows in the buffer
+    long encoded_ = 0; // rows given to the encoder
+    bool allArrived_ = false;
+    bool stop_ = false;
+    bool good_ = false; // begun, and no row refused (read after the thread has ended)
 };
 
 namespace {
@@ -432,12 +497,12 @@ SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, AcquisitionLink&
             st = sane_read(h, page.pixels.data() + filled, static_cast<SANE_Int>(room), &got);
             if (st == SANE_STATUS_GOOD) filled += static_cast<size_t>(got);
             if (st == SANE_STATUS_GOOD) link.AddRead(got);
-            if (st == SANE_STATUS_GOOD && jpeg) jpeg->Feed(page, filled);
+            if (st == SANE_STATUS_GOOD && jpeg) jpeg->Feed(page.pixels.data(), page.stride, filled);
         } else {
             // Full as announced: look for the end before growing anything.
             st = sane_read(h, probe, sizeof probe, &got);
             if (st == SANE_STATUS_GOOD && got > 0) {
-                if (jpeg) jpeg->active = false; // longer than announced
+                if (jpeg) jpeg->Drop(); // longer than announced; the buffer moves
                 page.pixels.resize(page.pixels.size() + page.pixels.size() / 2 + bpl);
                 std::memcpy(page.pixels.data() + filled, probe, static_cast<size_t>(got));
                 filled += static_cast<size_t>(got);
