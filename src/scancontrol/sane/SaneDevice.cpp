@@ -352,7 +352,9 @@ long SaneDevice::ReadResolution(float* x, float* y) {
 namespace {
 
 // Sizes the page buffer. A colour page is tens of megabytes: ask for huge pages before
-// the first touch, which turns thousands of page faults into a few dozen.
+// the first touch, which turns thousands of page faults into a few dozen. The bytes are
+// not zeroed: the reads fill them, and each memory page is first touched (faulted in)
+// by the read that brings its rows, while the scanner goes on delivering.
 void SizePixels(PageImage& page, size_t bytes) {
     if (bytes > page.pixels.capacity()) {
         page.pixels.reserve(bytes);
