@@ -5,12 +5,14 @@
 #   number of data files opened during that scan (each settings read used to open and
 #   parse its file again);
 # - `scanner-utility-cli message 153` against `cjpeg -version` (start-up alone).
-# Ratios of medians from one hyperfine run each.
+# Ratios of medians over several rounds of hyperfine, the two sides taking turns to go
+# first, so that a stretch of load on the shared machine falls on both.
 #
-# usage: bench_command_overhead.sh [BUILD_DIR] [RESULTS_DIR]     (run by bench/run.sh)
+# usage: bench_command_overhead.sh [BUILD_DIR] [RESULTS_DIR] [ROUNDS]     (run by bench/run.sh)
 set -euo pipefail
 build="${1:-build}"
 results="${2:-bench-results}"
+rounds="${3:-5}"
 here="$(cd "$(dirname "$0")" && pwd)"
 export SANE_CONFIG_DIR="${SANE_CONFIG_DIR:-${here}/../data/sane}"
 cli="$(cd "$build/bin" && pwd)/scanner-utility-cli"
@@ -58,18 +60,32 @@ opens=$(grep -c 'open' "$work/opens" || true)
 dat=$(grep -c '\.dat"' "$work/opens" || true)
 mapping=$(grep -c '/Mapping\.dat"' "$work/opens" || true)
 
-hyperfine -N --warmup 3 --runs 30 --export-json "$work/scan.json" -n ours "$ours" -n scanimage "$theirs" \
-    > /dev/null
-hyperfine -N --warmup 3 --runs 30 --export-json "$work/start.json" -n ours "$cli message 153" \
-    -n cjpeg "cjpeg -version" > /dev/null 2>&1
+# Each round: 10 runs of each side after 3 warm-up runs, the order swapped every round.
+for ((r = 1; r <= rounds; r++)); do
+    if ((r % 2)); then
+        hyperfine -N --warmup 3 --runs 10 --export-json "$work/scan$r.json" -n ours "$ours" -n scanimage "$theirs"
+        hyperfine -N --warmup 3 --runs 10 --export-json "$work/start$r.json" -n ours "$cli message 153" \
+            -n cjpeg "cjpeg -version"
+    else
+        hyperfine -N --warmup 3 --runs 10 --export-json "$work/scan$r.json" -n scanimage "$theirs" -n ours "$ours"
+        hyperfine -N --warmup 3 --runs 10 --export-json "$work/start$r.json" -n cjpeg "cjpeg -version" \
+            -n ours "$cli message 153"
+    fi
+done > /dev/null 2>&1
 
-python3 - "$work/scan.json" "$work/start.json" "$opens" "$dat" "$mapping" <<'PY' | tee "$results/command_overhead.txt"
-import json, sys
-def medians(path):
-    return {r["command"]: r["median"] for r in json.load(open(path))["results"]}
-scan, start = medians(sys.argv[1]), medians(sys.argv[2])
+python3 - "$work" "$rounds" "$opens" "$dat" "$mapping" <<'PY' | tee "$results/command_overhead.txt"
+import json, statistics, sys
+work, rounds = sys.argv[1], int(sys.argv[2])
+def medians(kind):
+    times = {}
+    for r in range(1, rounds + 1):
+        for result in json.load(open(f"{work}/{kind}{r}.json"))["results"]:
+            times.setdefault(result["command"], []).extend(result["times"])
+    return {name: statistics.median(t) for name, t in times.items()}
+scan, start = medians("scan"), medians("start")
 opens, dat, mapping = sys.argv[3:6]
-print("fixed cost of one command (medians of 30 runs)")
+runs = rounds * 10
+print(f"fixed cost of one command (medians of {runs} runs each, {rounds} rounds)")
 print(f"{'command':44} {'ms':>8} {'yardstick ms':>13} {'ratio':>6} {'goal':>5}")
 print(f"{'scan --to folder, A4 150 dpi colour -> PDF':44} {scan['ours']*1e3:8.1f} {scan['scanimage']*1e3:13.1f}"
       f" {scan['ours']/scan['scanimage']:6.2f} {'1.5':>5}")

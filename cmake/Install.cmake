@@ -21,7 +21,7 @@ endif()
 # A program another part of the tree adds (a helper the window or the command line starts
 # from the program folder) joins this list; targets not built are skipped.
 set(SU_INSTALL_PROGRAMS scanner-utility scanner-utility-help
-    scanner-utility-cli scanner-utility-cli-encode scanner-utility-cli-scan)
+    scanner-utility-cli scanner-utility-cli-data scanner-utility-cli-encode scanner-utility-cli-scan)
 # Libraries the program opens by file name from its own folder. A library another branch
 # adds (the push-event store) joins this list.
 set(SU_INSTALL_LOADED_LIBRARIES TIFFGenerator PushEventData TextRecognition)

@@ -87,6 +87,9 @@ struct ImageView {
     double yDpi = 0;
     const uint8_t* top = nullptr; // the top row
     std::ptrdiff_t rowStep = 0;   // bytes from one row to the one below it
+    // The JPEG data the page was already made into (while a scanner delivered it), or
+    // null: a JPEG writer asked for that very data uses it instead of encoding the rows.
+    const struct JpegData* jpeg = nullptr;
 
     const uint8_t* Row(int y) const { return top + rowStep * y; }
     size_t RowBytes() const;

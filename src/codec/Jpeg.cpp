@@ -121,11 +121,18 @@ Status Decode(Decoder& d, const uint8_t* data, size_t size, bool headerOnly, Ima
     return Status::Ok;
 }
 
-// libjpeg destination writing through a FileWriter in 64 KiB blocks.
+// libjpeg destination writing in 64 KiB blocks through a FileWriter, or appending to
+// bytes in memory.
 struct Destination {
     jpeg_destination_mgr mgr;
-    FileWriter* file;
+    FileWriter* file = nullptr;
+    std::vector<uint8_t>* memory = nullptr;
     uint8_t block[65536];
+
+    void Put(size_t count) {
+        if (file) file->Write(block, count);
+        else memory->insert(memory->end(), block, block + count);
+    }
 };
 
 void InitDest(j_compress_ptr cinfo) {
@@ -136,7 +143,7 @@ void InitDest(j_compress_ptr cinfo) {
 
 boolean EmptyDest(j_compress_ptr cinfo) {
     auto* d = reinterpret_cast<Destination*>(cinfo->dest);
-    d->file->Write(d->block, sizeof d->block);
+    d->Put(sizeof d->block);
     d->mgr.next_output_byte = d->block;
     d->mgr.free_in_buffer = sizeof d->block;
     return TRUE;
@@ -144,42 +151,81 @@ boolean EmptyDest(j_compress_ptr cinfo) {
 
 void TermDest(j_compress_ptr cinfo) {
     auto* d = reinterpret_cast<Destination*>(cinfo->dest);
-    d->file->Write(d->block, sizeof d->block - d->mgr.free_in_buffer);
+    d->Put(sizeof d->block - d->mgr.free_in_buffer);
 }
-
-struct Encoder {
-    jpeg_compress_struct cinfo;
-    ErrorBridge bridge;
-    Destination dest;
-};
 
 uint16_t Density(double dpi) {
     const double rounded = dpi + 0.5;
     return rounded >= 65535 ? 65535 : rounded < 1 ? 0 : static_cast<uint16_t>(rounded);
 }
 
-// `Page` is an Image or an ImageView: both give the geometry, the form and the rows.
-template <class Page>
-Status Encode(Encoder& e, const Page& image, const JpegOptions& options, uint8_t* expanded) {
+} // namespace
+
+// One page's encoding, row by row: every writer of this file goes through it, so the
+// data is the same whether the rows come all at once or as a scanner delivers them.
+// Each step that calls the library sets its own jump point, and no C++ object is
+// created after it.
+struct JpegRowEncoder::State {
+    jpeg_compress_struct cinfo;
+    ErrorBridge bridge;
+    Destination dest;
+    std::vector<uint8_t> expanded; // grey and black-and-white rows widened for the library
+    std::vector<uint8_t> bytes;    // the data, when it goes to memory
+    PixelFormat format = PixelFormat::Rgb24;
+    bool grey = false;
+    bool colourIn = false;
+    bool created = false;
+    Status failure = Status::Ok;
+
+    Status Fail() {
+        jpeg_destroy_compress(&cinfo);
+        created = false;
+        failure = bridge.outOfMemory ? Status::OutOfMemory : Status::WriteFailed;
+        return failure;
+    }
+};
+
+JpegRowEncoder::JpegRowEncoder() : s_(std::make_unique<State>()) { s_->dest.memory = &s_->bytes; }
+
+JpegRowEncoder::~JpegRowEncoder() {
+    if (s_->created) jpeg_destroy_compress(&s_->cinfo);
+}
+
+void JpegRowEncoder::WriteTo(FileWriter* file) {
+    s_->dest.file = file;
+    s_->dest.memory = file ? nullptr : &s_->bytes;
+}
+
+Status JpegRowEncoder::Begin(int width, int height, PixelFormat format, double xDpi, double yDpi,
+                             const JpegOptions& options) {
+    State& e = *s_;
+    if (e.created || e.failure != Status::Ok) return Status::Busy;
+    if (width <= 0 || height <= 0) return e.failure = Status::Unsupported;
+    e.format = format;
+    e.grey = options.grey;
+    e.colourIn = format == PixelFormat::Rgb24 || format == PixelFormat::Bgr24;
+    e.bytes.clear();
+    // Room for the data at once when it goes to memory (a quarter of the raw rows, more
+    // than a scanned page usually takes): growing it step by step would copy it again
+    // and again. Only the part written is ever touched.
+    if (e.dest.memory) e.bytes.reserve(size_t(width) * size_t(height) * (e.colourIn ? 3 : 1) / 4 + 65536);
+    if (!e.colourIn) e.expanded.resize(size_t(width) * 3);
     e.cinfo.err = &e.bridge.mgr;
     InstallBridge(e.bridge);
     jpeg_create_compress(&e.cinfo);
-    if (setjmp(e.bridge.jump)) {
-        jpeg_destroy_compress(&e.cinfo);
-        return e.bridge.outOfMemory ? Status::OutOfMemory : Status::WriteFailed;
-    }
+    e.created = true;
+    if (setjmp(e.bridge.jump)) return e.Fail();
     e.cinfo.dest = &e.dest.mgr;
     e.dest.mgr.init_destination = InitDest;
     e.dest.mgr.empty_output_buffer = EmptyDest;
     e.dest.mgr.term_destination = TermDest;
-    e.cinfo.image_width = static_cast<JDIMENSION>(image.width);
-    e.cinfo.image_height = static_cast<JDIMENSION>(image.height);
+    e.cinfo.image_width = static_cast<JDIMENSION>(width);
+    e.cinfo.image_height = static_cast<JDIMENSION>(height);
     // Colour rows go to the library as they are stored; grey and black-and-white rows
     // are widened to grey (or to RGB for a colour file) in `expanded`.
-    const bool colourIn = image.format == PixelFormat::Rgb24 || image.format == PixelFormat::Bgr24;
-    if (colourIn) {
+    if (e.colourIn) {
         e.cinfo.input_components = 3;
-        e.cinfo.in_color_space = image.format == PixelFormat::Bgr24 ? JCS_EXT_BGR : JCS_RGB;
+        e.cinfo.in_color_space = format == PixelFormat::Bgr24 ? JCS_EXT_BGR : JCS_RGB;
     } else if (options.grey) {
         e.cinfo.input_components = 1;
         e.cinfo.in_color_space = JCS_GRAYSCALE;
@@ -192,34 +238,63 @@ Status Encode(Encoder& e, const Page& image, const JpegOptions& options, uint8_t
     jpeg_set_quality(&e.cinfo, options.quality < 0 ? 0 : options.quality > 100 ? 100 : options.quality, TRUE);
     e.cinfo.dct_method = JDCT_ISLOW;
     e.cinfo.write_JFIF_header = TRUE;
-    const uint16_t xd = Density(image.xDpi), yd = Density(image.yDpi);
+    const uint16_t xd = Density(xDpi), yd = Density(yDpi);
     if (xd && yd) {
         e.cinfo.density_unit = 1;
         e.cinfo.X_density = xd;
         e.cinfo.Y_density = yd;
     }
     jpeg_start_compress(&e.cinfo, TRUE);
-    while (e.cinfo.next_scanline < e.cinfo.image_height) {
-        const int y = static_cast<int>(e.cinfo.next_scanline);
-        const uint8_t* src = image.Row(y);
+    return Status::Ok;
+}
+
+Status JpegRowEncoder::AddRows(const uint8_t* first, std::ptrdiff_t rowStep, int rows) {
+    State& e = *s_;
+    if (!e.created) return e.failure != Status::Ok ? e.failure : Status::Busy;
+    if (rows < 0 || e.cinfo.next_scanline + static_cast<JDIMENSION>(rows) > e.cinfo.image_height) return Status::Busy;
+    if (setjmp(e.bridge.jump)) return e.Fail();
+    const int width = static_cast<int>(e.cinfo.image_width);
+    for (int r = 0; r < rows; ++r) {
+        const uint8_t* src = first + rowStep * r;
         JSAMPROW row = const_cast<JSAMPROW>(src);
-        if (!colourIn && (image.format == PixelFormat::Bilevel1 || !options.grey)) {
-            const bool toRgb = !options.grey;
-            for (int x = 0; x < image.width; ++x) {
-                const uint8_t v = image.format == PixelFormat::Gray8  ? src[x]
-                                  : (src[x >> 3] & (0x80 >> (x & 7))) ? 0
-                                                                      : 255;
-                if (toRgb) expanded[3 * x] = expanded[3 * x + 1] = expanded[3 * x + 2] = v;
+        if (!e.colourIn && (e.format == PixelFormat::Bilevel1 || !e.grey)) {
+            uint8_t* expanded = e.expanded.data();
+            for (int x = 0; x < width; ++x) {
+                const uint8_t v = e.format == PixelFormat::Gray8 ? src[x] : (src[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
+                if (!e.grey) expanded[3 * x] = expanded[3 * x + 1] = expanded[3 * x + 2] = v;
                 else expanded[x] = v;
             }
             row = expanded;
         }
-        JSAMPROW rows[1] = {row};
-        jpeg_write_scanlines(&e.cinfo, rows, 1);
+        JSAMPROW one[1] = {row};
+        jpeg_write_scanlines(&e.cinfo, one, 1);
     }
+    return Status::Ok;
+}
+
+int JpegRowEncoder::RowsWritten() const { return s_->created ? static_cast<int>(s_->cinfo.next_scanline) : 0; }
+
+Status JpegRowEncoder::Finish() {
+    State& e = *s_;
+    if (!e.created) return e.failure != Status::Ok ? e.failure : Status::Busy;
+    if (e.cinfo.next_scanline < e.cinfo.image_height) return Status::Busy;
+    if (setjmp(e.bridge.jump)) return e.Fail();
     jpeg_finish_compress(&e.cinfo);
     jpeg_destroy_compress(&e.cinfo);
+    e.created = false;
     return Status::Ok;
+}
+
+std::vector<uint8_t> JpegRowEncoder::TakeBytes() { return std::move(s_->bytes); }
+
+namespace {
+
+// `Page` is an Image or an ImageView: both give the geometry, the form and the rows.
+template <class Page>
+Status Encode(JpegRowEncoder& encoder, const Page& image, const JpegOptions& options) {
+    Status status = encoder.Begin(image.width, image.height, image.format, image.xDpi, image.yDpi, options);
+    for (int y = 0; status == Status::Ok && y < image.height; ++y) status = encoder.AddRows(image.Row(y), 0, 1);
+    return status == Status::Ok ? encoder.Finish() : status;
 }
 
 } // namespace
@@ -256,13 +331,12 @@ namespace {
 
 template <class Page>
 Status SavePage(const Page& image, const std::string& path, const JpegOptions& options) {
-    std::vector<uint8_t> expanded(size_t(image.width) * 3);
     FileWriter file;
     Status status = file.Open(path);
     if (status != Status::Ok) return status;
-    auto encoder = std::make_unique<Encoder>(); // holds a 64 KiB block: keep it off the stack
-    encoder->dest.file = &file;
-    status = Encode(*encoder, image, options, expanded.data());
+    JpegRowEncoder encoder;
+    encoder.WriteTo(&file);
+    status = Encode(encoder, image, options);
     if (status != Status::Ok) return status; // the writer removes the partial file
     return file.Commit();
 }
@@ -273,8 +347,41 @@ Status SaveJpeg(const Image& image, const std::string& path, const JpegOptions& 
     return SavePage(image, path, options);
 }
 
+namespace {
+int ClampedQuality(int quality) { return quality < 0 ? 0 : quality > 100 ? 100 : quality; }
+} // namespace
+
+bool JpegData::Fits(const ImageView& view, const JpegOptions& wanted) const {
+    return !bytes.empty() && ClampedQuality(options.quality) == ClampedQuality(wanted.quality) &&
+           options.grey == wanted.grey && width == view.width && height == view.height && format == view.format &&
+           Density(xDpi) == Density(view.xDpi) && Density(yDpi) == Density(view.yDpi);
+}
+
 Status SaveJpeg(const ImageView& image, const std::string& path, const JpegOptions& options) {
+    if (image.jpeg && image.jpeg->Fits(image, options)) {
+        FileWriter file;
+        Status status = file.Open(path);
+        if (status != Status::Ok) return status;
+        file.Write(image.jpeg->bytes.data(), image.jpeg->bytes.size());
+        return file.Commit();
+    }
     return SavePage(image, path, options);
+}
+
+Status EncodeJpeg(const ImageView& image, const JpegOptions& options, std::vector<uint8_t>& out) {
+    if (image.jpeg && image.jpeg->Fits(image, options)) {
+        out = image.jpeg->bytes;
+        return Status::Ok;
+    }
+    JpegRowEncoder encoder;
+    const Status status = Encode(encoder, image, options);
+    out = status == Status::Ok ? encoder.TakeBytes() : std::vector<uint8_t>();
+    return status;
+}
+
+Status ReadJpegInfo(const uint8_t* data, size_t size, ImageInfo& info) {
+    Decoder d;
+    return Decode(d, data, size, true, nullptr, &info);
 }
 
 } // namespace codec

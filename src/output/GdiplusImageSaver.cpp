@@ -128,6 +128,19 @@ int GdiplusImageSaver::PrepareOutput(const std::string& outputPath, const std::s
     auto& fs = platform::FileSystem();
     if (fs.Exists(outputPath) && !fs.Remove(outputPath)) return kImagingCannotReplaceOutput;
     outputPath_ = outputPath;
+    memory_ = nullptr;
+    return kImagingOk;
+}
+
+int GdiplusImageSaver::PrepareOutput(std::vector<std::uint8_t>& out, const std::string& formatName) {
+    if (!isOpen_) return kImagingNotPrepared;
+    formatName_ = NormaliseFormatName(formatName);
+    encoderMime_.clear();
+    if (platform::AsciiLower(formatName_) != "jpeg" || !encoders_.count("image/jpeg")) return kImagingNoEncoder;
+    encoderMime_ = "image/jpeg";
+    outputPath_.clear();
+    memory_ = &out;
+    out.clear();
     return kImagingOk;
 }
 
@@ -212,6 +225,9 @@ bool CopyOf(const codec::ImageView& view, codec::Image& out) {
     return true;
 }
 
+codec::ImageView ViewOfPage(const codec::Image& image) { return codec::ViewOf(image); }
+const codec::ImageView& ViewOfPage(const codec::ImageView& view) { return view; }
+
 bool ConvertPage(const codec::Image& image, codec::PixelFormat format, codec::Image& out) {
     return codec::Convert(image, format, out);
 }
@@ -239,6 +255,7 @@ int GdiplusImageSaver::SaveFirst(const Page& image, const SaveSettings& s) {
         options.grey = s.hasDepth
                            ? s.depth != 24
                            : image.format == codec::PixelFormat::Gray8 || image.format == codec::PixelFormat::Bilevel1;
+        if (memory_) return ResultOf(codec::EncodeJpeg(ViewOfPage(image), options, *memory_));
         return ResultOf(codec::SaveJpeg(image, outputPath_, options));
     }
     if (s.hasDepth && FormatForDepth(s.depth) != image.format &&

@@ -4,6 +4,7 @@
 // parameters as one line of text, and appends pages to a multi-page TIFF. It runs on
 // the codec layer.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -51,6 +52,9 @@ public:
     // Selects the encoder for the format (empty: the output path's extension) and
     // deletes an existing file of the output's name.
     int PrepareOutput(const std::string& outputPath, const std::string& formatName);
+    // The same with the output going to `out` (which must outlive the job) instead of a
+    // file: for a format written in one piece (JPEG); others answer kImagingNoEncoder.
+    int PrepareOutput(std::vector<std::uint8_t>& out, const std::string& formatName);
     // Appends the source image to the output. A non-empty parameter text replaces the
     // stored one; an empty source format means the source's extension. The source file
     // is renamed to its name followed by "FirstPage" or "CommonPage" and read from there.
@@ -90,6 +94,7 @@ private:
     std::string encoderMime_;
     std::string parameterText_;
     std::string outputPath_;
+    std::vector<std::uint8_t>* memory_ = nullptr; // the output, when it goes to memory
     std::string formatName_;
     std::unique_ptr<codec::TiffWriter> target_; // the open multi-page output
     std::string firstSourceName_;

@@ -18,7 +18,8 @@
 
 namespace codec {
 struct ImageView;
-}
+struct JpegOptions;
+} // namespace codec
 
 namespace output {
 
@@ -97,6 +98,12 @@ public:
 // "...PDF..." gives the PDF encoder, else "...TIFF..." the TIFF encoder, else "JPEG" in
 // any case the JPEG encoder; other names give none.
 std::unique_ptr<IF_ImageCompressioner> CreateImageCompressioner(const std::string& fileTypeName);
+
+// The JPEG data the encoder for this file type makes of each page of a job with this
+// colour mode and compression kind, in `options`: for a scanning control that can make
+// pages into that data while they arrive. False when it makes none (TIFF, black and
+// white) or when it is not known beforehand.
+bool PageJpegForm(const std::string& fileTypeName, int colourMode, int compressionKind, codec::JpegOptions& options);
 
 // Most pages one PDF document takes.
 constexpr int kMaxPdfPages = 500;

@@ -15,6 +15,7 @@
 
 #include "codec/Bmp.h"
 #include "codec/Codecs.h"
+#include "codec/Jpeg.h"
 #include "core/Ids.h"
 #include "output/DynamicLibrary.h"
 #include "output/EncoderBase.h"
@@ -377,11 +378,29 @@ private:
         if (request_.compressionKind == 0) text += "EncoderQuality,30";
         else if (request_.compressionKind == 1) text += "EncoderQuality,50";
         else if (request_.compressionKind == 2) text += "EncoderQuality,80";
+        // A page in memory that is written into the document at once goes into it from
+        // memory; a page from a file, or one kept for recognition, through the working file.
+        const bool inMemory = source.view && !queued_;
+        // JPEG data the page came with in this encoder's own form goes in as it is.
+        codec::JpegOptions form;
+        const codec::JpegData* made = inMemory ? source.view->jpeg : nullptr;
+        if (made && !(PageJpegForm("PDF", request_.colourMode, request_.compressionKind, form) &&
+                      made->Fits(*source.view, form)))
+            made = nullptr;
+        if (made) {
+            codec::ImageInfo info;
+            if (codec::ReadJpegInfo(made->bytes.data(), made->bytes.size(), info) != codec::Status::Ok)
+                return Failed(kJpegConversionFailed, EIO);
+            writer_.SetImageComponents(codec::ComponentsOf(info.format));
+            writer_.SetCompressed(1);
+            return WriteImage(made->bytes);
+        }
+        std::vector<std::uint8_t> data;
         int converted;
         {
             GdiplusImageSaver saver;
             if (saver.Init(text) != kImagingOk) return Failed(kJpegConversionFailed, EIO);
-            const int prepared = saver.PrepareOutput(working, "JPEG");
+            const int prepared = inMemory ? saver.PrepareOutput(data, "JPEG") : saver.PrepareOutput(working, "JPEG");
             if (prepared == kImagingNoEncoder) return Failed(kNoJpegEncoder, EIO);
             if (prepared == kImagingCannotReplaceOutput) return Failed(kPageExtractFailed, EACCES);
             if (prepared != kImagingOk) return Failed(kJpegConversionFailed, EIO);
@@ -395,16 +414,31 @@ private:
         }
         if (!source.view) DeleteFile(source.path);
         if (converted != kImagingOk) {
-            DeleteFile(working);
+            if (!inMemory) DeleteFile(working);
             return kJpegConversionFailed;
         }
         // Declare the colour space the JPEG data really has.
         codec::ImageInfo jpeg;
+        if (inMemory) {
+            if (codec::ReadJpegInfo(data.data(), data.size(), jpeg) != codec::Status::Ok)
+                return Failed(kJpegConversionFailed, EIO);
+            writer_.SetImageComponents(codec::ComponentsOf(jpeg.format));
+            writer_.SetCompressed(1);
+            return WriteImage(data);
+        }
         if (codec::ReadImageInfo(working, jpeg) != codec::Status::Ok) {
             DeleteFile(working);
             return Failed(kJpegConversionFailed, EIO);
         }
         return Deliver(working, codec::ComponentsOf(jpeg.format), 1);
+    }
+
+    // Prepared image data held in memory, as the page's image stream.
+    int WriteImage(const std::vector<std::uint8_t>& data) {
+        if (!writer_.BeginPage(K())) return kDocumentFull;
+        writer_.WriteImageData(data.data(), data.size());
+        writer_.EndImage();
+        return kPageAdded;
     }
 
     int AddFaxPage(const PageSource& source, const std::string& working) {
@@ -529,6 +563,19 @@ private:
 } // namespace
 
 std::unique_ptr<IF_ImageCompressioner> MakePdfCompressioner() { return std::make_unique<PdfCompressioner>(); }
+
+bool PageJpegForm(const std::string& fileTypeName, int colourMode, int compressionKind, codec::JpegOptions& options) {
+    if (fileTypeName.find("PDF") == std::string::npos) return false;
+    if (colourMode != core::kEncoderColour && colourMode != core::kEncoderGrey) return false;
+    // As AddJpegPage asks the saver: the quality of the compression kind (the saver's
+    // own without one), grey data for grey pages.
+    options = codec::JpegOptions{};
+    if (compressionKind == 0) options.quality = 30;
+    else if (compressionKind == 1) options.quality = 50;
+    else if (compressionKind == 2) options.quality = 80;
+    options.grey = colourMode == core::kEncoderGrey;
+    return true;
+}
 
 void SetPageRecogniserFactory(PageRecogniserFactory factory) { g_recogniserFactory = factory; }
 bool HasPageRecogniserFactory() { return g_recogniserFactory != nullptr; }

@@ -309,6 +309,9 @@ int TwainCapHandler::Refresh() {
 }
 
 int TwainCapHandler::Fill() {
+    // Every value of every capability looks up its shown text: one look at each data
+    // file serves the whole fill.
+    settings::ProfileSnapshot snapshot;
     CDynamictwain* c = control_;
     const std::string current = sourceName_;
     switch (CheckSource(current)) {

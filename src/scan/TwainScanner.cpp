@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "codec/Jpeg.h"
 #include "core/Ids.h"
 #include "core/Texts.h"
 #include "output/FileNaming.h"
@@ -71,6 +72,14 @@ bool TwainScanner::Run(const settings::CommonSetting& record) {
             control_.CloseSource();
             return false;
         }
+        // The encoder's JPEG data of each page may be made while the page arrives (what
+        // the page holds is known beforehand unless the driver's dialog decides it).
+        codec::JpegOptions form;
+        const core::ColourKind colour = ColourKindFromText(settings_->GetColorMode());
+        const bool jpeg =
+            !driverDialogShown_ && output::PageJpegForm(settings_->GetSaveType(), core::ToEncoderColour(colour),
+                                                        CompressionKind(*settings_, colour), form);
+        control_.EncodeArrivingPages(jpeg ? &form : nullptr);
         if (control_.AcquireImage()) return true;
     } catch (const AutomationError&) {
         // A setting the device refused: the scan does not start.

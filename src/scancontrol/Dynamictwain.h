@@ -42,6 +42,7 @@
 #include <memory>
 #include <string>
 
+#include "codec/Jpeg.h"
 #include "scancontrol/ControlErrors.h"
 #include "scancontrol/PageImage.h"
 #include "scancontrol/Twain.h"
@@ -184,6 +185,12 @@ public:
     // control must outlive it. Null when no page is current or the control cannot hand
     // pages over (callers then use SaveImageToFile).
     virtual std::shared_ptr<const PageImage> TakePageImage() { return nullptr; }
+    // For such a listener, which makes each page into JPEG data with these options: the
+    // control may make that data while the page arrives, so that it is ready with the
+    // page's last row (PageImage::jpeg, for pages taken with TakePageImage). Pages the
+    // control converts or turns after reading them get none. Null: no JPEG data (the
+    // default). Set it before AcquireImage. A control that cannot ignores it.
+    virtual void EncodeArrivingPages(const codec::JpegOptions*) {}
 
     // ---- Generic capability interface (the container model: one value, enumeration, range, array) ----
     virtual long Capability() = 0; // 38: capability id

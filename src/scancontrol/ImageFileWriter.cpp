@@ -421,6 +421,7 @@ codec::ImageView PageView(const PageImage& p) {
     v.yDpi = p.yResolution;
     v.top = p.pixels.data();
     v.rowStep = static_cast<std::ptrdiff_t>(p.stride);
+    v.jpeg = p.jpeg.get();
     return v;
 }
 

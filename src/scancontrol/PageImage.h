@@ -6,9 +6,42 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
+namespace codec {
+struct JpegData;
+}
+
 namespace scancontrol {
+
+// The allocator of page buffers: bytes a buffer grows by are left as they are instead of
+// being zeroed (a resize without a value; `assign` and a resize with a value still set
+// them). A scanned page is filled by the scanner right after it is sized: zeroing it
+// first would touch, and fault in, every memory page of tens of megabytes before the
+// first row could arrive.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+using PixelBuffer = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
 
 struct PageImage {
     long width = 0;         // pixels
@@ -17,7 +50,10 @@ struct PageImage {
     long stride = 0;        // bytes per row
     float xResolution = 0;  // dots per inch
     float yResolution = 0;
-    std::vector<std::uint8_t> pixels; // height * stride bytes
+    PixelBuffer pixels; // height * stride bytes
+    // The page as JPEG data, made while it arrived, when the control was asked to
+    // (CDynamictwain::EncodeArrivingPages); null otherwise.
+    std::shared_ptr<const codec::JpegData> jpeg;
 
     short PixelType() const { return bitsPerPixel == 1 ? 0 : bitsPerPixel == 8 ? 1 : 2; }
     const std::uint8_t* Row(long y) const {

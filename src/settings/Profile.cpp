@@ -90,8 +90,10 @@ using ParsedFile = std::shared_ptr<const std::vector<Line>>;
 // The parsed lines of each file read, kept while the file's version is the one read.
 // A copy is kept only when the read was settled (the file's times lie well before the
 // read, so no later write can leave the version as it was); our own writes drop it.
-// Reads come from several threads (push listeners, launch workers): the table is
-// guarded by one mutex, and the parsed lines are shared read-only.
+// While a snapshot is open, a copy checked (or read) since the snapshot began is used
+// without looking at the file again, settled or not; a new snapshot checks each file
+// once more. Reads come from several threads (push listeners, launch workers): the
+// table is guarded by one mutex, and the parsed lines are shared read-only.
 class ParsedFiles {
 public:
     // The file's lines, or null when it cannot be read.
@@ -99,12 +101,20 @@ public:
         const platform::IFileSystem& fs = platform::FileSystem();
         std::uint64_t writesBefore;
         {
+            std::lock_guard<std::mutex> lock(mutex_);
+            auto it = entries_.find(file);
+            if (snapshots_ > 0 && it != entries_.end() && it->second.checkedIn == snapshot_) return it->second.lines;
+        }
+        {
             platform::FileVersion now;
             bool known = fs.VersionOf(file, now);
             std::lock_guard<std::mutex> lock(mutex_);
             writesBefore = writes_;
             auto it = entries_.find(file);
-            if (known && it != entries_.end() && it->second.version.SameAs(now)) return it->second.lines;
+            if (known && it != entries_.end() && it->second.version.settled && it->second.version.SameAs(now)) {
+                it->second.checkedIn = snapshots_ > 0 ? snapshot_ : 0;
+                return it->second.lines;
+            }
         }
         std::string content;
         platform::FileVersion read;
@@ -112,7 +122,8 @@ public:
         ParsedFile lines = loaded ? std::make_shared<const std::vector<Line>>(Parse(content)) : nullptr;
         std::lock_guard<std::mutex> lock(mutex_);
         // A write of ours during the read may have left a version that looks the same.
-        if (loaded && read.settled && writes_ == writesBefore) entries_[file] = Entry{read, lines};
+        if (loaded && (read.settled || snapshots_ > 0) && writes_ == writesBefore)
+            entries_[file] = Entry{read, lines, snapshots_ > 0 ? snapshot_ : 0};
         else entries_.erase(file);
         return lines;
     }
@@ -124,14 +135,27 @@ public:
         entries_.erase(file);
     }
 
+    void OpenSnapshot() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // Only the outermost snapshot starts a new round of checks.
+        if (snapshots_++ == 0) ++snapshot_;
+    }
+    void CloseSnapshot() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (snapshots_ > 0) --snapshots_;
+    }
+
 private:
     struct Entry {
         platform::FileVersion version;
         ParsedFile lines;
+        std::uint64_t checkedIn = 0; // the snapshot in which the copy was last checked, 0 none
     };
     std::mutex mutex_;
     std::unordered_map<std::string, Entry> entries_;
     std::uint64_t writes_ = 0;
+    int snapshots_ = 0;          // snapshots open now
+    std::uint64_t snapshot_ = 0; // the current round of snapshots (1, 2, ...)
 };
 
 // Never destroyed: threads still reading while the process ends find it intact.
@@ -216,6 +240,10 @@ bool ProfileWriteBatch::Commit() {
     if (pending_->content == pending_->original) return true;
     return Store(pending_->file, pending_->content);
 }
+
+ProfileSnapshot::ProfileSnapshot() { Cache().OpenSnapshot(); }
+
+ProfileSnapshot::~ProfileSnapshot() { Cache().CloseSnapshot(); }
 
 bool EqualsNoCase(const std::string& a, const std::string& b) { return platform::EqualsIgnoringAsciiCase(a, b); }
 

@@ -15,7 +15,8 @@
 // (device, inode, size, modification and change times) is the one that was parsed, and
 // only once the file has been still long enough that a later write must change that
 // version; each write through this layer drops the copy. Separate users therefore still
-// see each other's writes at once. Safe to call from several threads.
+// see each other's writes at once, except while a ProfileSnapshot is open (below). Safe
+// to call from several threads.
 
 #include <string>
 #include <vector>
@@ -64,6 +65,22 @@ public:
 
 private:
     Pending* pending_;
+};
+
+// One operation's view of the profile files: while an object of this class lives, a
+// file is looked at (its version compared) once, at its first read, and every later read
+// in the process is served from that copy without looking again. Writes through this
+// layer still drop the copy at once, so our own writes are always seen; a change made
+// by another program meanwhile is seen by the first read after the last snapshot has
+// ended. Snapshots may overlap (on any threads): the files are looked at again only
+// once none was open. For operations that read the same files many times over (a scan,
+// a refresh of the device's capabilities), where one look per file is enough.
+class ProfileSnapshot {
+public:
+    ProfileSnapshot();
+    ~ProfileSnapshot();
+    ProfileSnapshot(const ProfileSnapshot&) = delete;
+    ProfileSnapshot& operator=(const ProfileSnapshot&) = delete;
 };
 
 // ASCII case-insensitive equality of two names.

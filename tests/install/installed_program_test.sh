@@ -23,7 +23,7 @@ DESTDIR="$root" "${CMAKE:-cmake}" --install "$build" --prefix /usr  >"$work/inst
 folder="$root/usr/lib/scanner-utility"
 
 # ---- the layout ----
-for f in scanner-utility scanner-utility-help scanner-utility-cli scanner-utility-cli-encode \
+for f in scanner-utility scanner-utility-help scanner-utility-cli scanner-utility-cli-data scanner-utility-cli-encode \
          scanner-utility-cli-scan; do
     [ -x "$folder/$f" ] || fail "program folder lacks the program $f"
 done

@@ -310,6 +310,113 @@ INSTANTIATE_TEST_SUITE_P(Writers, WriteFromView,
                                            ViewRow{PixelFormat::Rgb24, codec::SaveGif, 43, "colour_gif"},
                                            ViewRow{PixelFormat::Bgr24, codec::SaveGif, 43, "bgr_gif"}));
 
+// JPEG data made in memory, or row by row as a scanner delivers a page, is the very data
+// SaveJpeg writes to its file: a page may be encoded while it arrives.
+struct JpegFormRow {
+    PixelFormat format;
+    codec::JpegOptions options;
+    const char* name;
+};
+
+void PrintTo(const JpegFormRow& r, std::ostream* os) { *os << r.name; }
+
+class JpegInMemory : public ::testing::TestWithParam<JpegFormRow> {};
+
+TEST_P(JpegInMemory, IsTheFilesDataWhateverTheRowsComeIn) {
+    const JpegFormRow& row = GetParam();
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, 203, 61, row.format, 150);
+    ASSERT_EQ(codec::SaveJpeg(page, dir / "p.jpg", row.options), Status::Ok);
+    const std::string file = dir.Read("p.jpg");
+    ASSERT_FALSE(file.empty());
+
+    std::vector<uint8_t> whole;
+    ASSERT_EQ(codec::EncodeJpeg(codec::ViewOf(page), row.options, whole), Status::Ok);
+    EXPECT_EQ(std::string(whole.begin(), whole.end()), file);
+
+    for (int chunk : {1, 7, 61}) {
+        codec::JpegRowEncoder encoder;
+        ASSERT_EQ(encoder.Begin(page.width, page.height, page.format, page.xDpi, page.yDpi, row.options), Status::Ok);
+        for (int y = 0; y < page.height; y += chunk)
+            ASSERT_EQ(encoder.AddRows(page.Row(y), page.rowStep, std::min(chunk, page.height - y)), Status::Ok);
+        EXPECT_EQ(encoder.RowsWritten(), page.height);
+        ASSERT_EQ(encoder.Finish(), Status::Ok);
+        const std::vector<uint8_t> bytes = encoder.TakeBytes();
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), file) << "rows " << chunk << " at a time";
+    }
+
+    codec::ImageInfo fromMemory, fromFile;
+    ASSERT_EQ(codec::ReadJpegInfo(whole.data(), whole.size(), fromMemory), Status::Ok);
+    ASSERT_EQ(codec::ReadJpegInfo(dir / "p.jpg", fromFile), Status::Ok);
+    EXPECT_EQ(fromMemory.format, fromFile.format);
+    EXPECT_EQ(fromMemory.width, 203);
+    EXPECT_EQ(fromMemory.xDpi, 150);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, JpegInMemory,
+                         ::testing::Values(JpegFormRow{PixelFormat::Rgb24, {50, false}, "colour_50"},
+                                           JpegFormRow{PixelFormat::Rgb24, {80, true}, "colour_as_grey_80"},
+                                           JpegFormRow{PixelFormat::Bgr24, {30, false}, "bgr_30"},
+                                           JpegFormRow{PixelFormat::Gray8, {50, true}, "grey_50"},
+                                           JpegFormRow{PixelFormat::Gray8, {75, false}, "grey_as_colour_75"},
+                                           JpegFormRow{PixelFormat::Bilevel1, {50, true}, "bw_50"}));
+
+// A page that carries JPEG data made of it is written as that data, but only when the
+// data is what the writer was asked for: another quality, grey form, size, pixel form or
+// resolution encodes the rows.
+TEST(JpegData, IsWrittenOnlyWhereItFits) {
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, 40, 30, PixelFormat::Rgb24, 150);
+    const codec::JpegOptions asked{50, false};
+    std::vector<uint8_t> own;
+    ASSERT_EQ(codec::EncodeJpeg(codec::ViewOf(page), asked, own), Status::Ok);
+    struct Row {
+        const char* what;
+        void (*change)(codec::JpegData&);
+        bool used;
+    } rows[] = {
+        {"fitting", [](codec::JpegData&) {}, true},
+        {"other quality", [](codec::JpegData& d) { d.options.quality = 51; }, false},
+        {"grey", [](codec::JpegData& d) { d.options.grey = true; }, false},
+        {"other height", [](codec::JpegData& d) { d.height = 29; }, false},
+        {"other form", [](codec::JpegData& d) { d.format = PixelFormat::Bgr24; }, false},
+        {"other resolution", [](codec::JpegData& d) { d.yDpi = 151; }, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        codec::JpegData data;
+        data.options = asked;
+        data.width = 40;
+        data.height = 30;
+        data.format = PixelFormat::Rgb24;
+        data.xDpi = data.yDpi = 150;
+        data.bytes = {'m', 'a', 'd', 'e'};
+        row.change(data);
+        codec::ImageView view = codec::ViewOf(page);
+        view.jpeg = &data;
+        std::vector<uint8_t> out;
+        ASSERT_EQ(codec::EncodeJpeg(view, asked, out), Status::Ok);
+        EXPECT_TRUE(out == (row.used ? data.bytes : own));
+        ASSERT_EQ(codec::SaveJpeg(view, dir / "p.jpg", asked), Status::Ok);
+        EXPECT_EQ(dir.Read("p.jpg"), row.used ? "made" : std::string(own.begin(), own.end()));
+    }
+}
+
+TEST(JpegRowEncoder, RefusesRowsBeyondThePageAndAnUnfinishedPage) {
+    Image page;
+    testpages::MakePage(page, 16, 4, PixelFormat::Gray8, 100);
+    codec::JpegRowEncoder encoder;
+    EXPECT_EQ(encoder.AddRows(page.Row(0), page.rowStep, 1), Status::Busy) << "before Begin";
+    ASSERT_EQ(encoder.Begin(16, 4, PixelFormat::Gray8, 100, 100, {}), Status::Ok);
+    ASSERT_EQ(encoder.AddRows(page.Row(0), page.rowStep, 3), Status::Ok);
+    EXPECT_EQ(encoder.Finish(), Status::Busy) << "a row is missing";
+    EXPECT_EQ(encoder.AddRows(page.Row(0), page.rowStep, 2), Status::Busy) << "one row too many";
+    ASSERT_EQ(encoder.AddRows(page.Row(3), page.rowStep, 1), Status::Ok);
+    EXPECT_EQ(encoder.Finish(), Status::Ok);
+}
+
 TEST(Bmp, BitsPastTheWidthAreStoredWhite) {
     TempFolder dir;
     Image page;

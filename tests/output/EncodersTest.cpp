@@ -12,6 +12,7 @@
 
 #include "Pages.h"
 #include "codec/Codecs.h"
+#include "codec/Jpeg.h"
 #include "codec/Tiff.h"
 #include "output/FileNaming.h"
 #include "output/GdiplusImageSaver.h"
@@ -447,6 +448,94 @@ INSTANTIATE_TEST_SUITE_P(Modes, PdfDocuments,
                                            PdfRow{1, 1, "gray", "jpeg"}, PdfRow{1, 2, "gray", "jpeg"},
                                            PdfRow{2, 0, "gray", "image"}, PdfRow{2, 1, "gray", "ccitt"},
                                            PdfRow{2, 2, "gray", "ccitt"}));
+
+// A page the scanning control hands over in memory goes into the PDF from memory: no
+// working file is needed (here the working folder cannot hold one), and the document's
+// image data is exactly what the same page from a page file gives.
+class PdfPageInMemory : public EncoderJob, public ::testing::WithParamInterface<PdfRow> {};
+
+TEST_P(PdfPageInMemory, NeedsNoWorkingFileAndMatchesThePageFromAFile) {
+    const PdfRow& row = GetParam();
+    const PixelFormat format = row.colourMode == 0 ? PixelFormat::Rgb24 : PixelFormat::Gray8;
+    std::string pdfs[2];
+    for (int inMemory = 0; inMemory < 2; ++inMemory) {
+        if (inMemory) {
+            // A file where the working folder should be: nothing can be created in it.
+            const std::string blocked = dir_.Write("blocked", "");
+            output::SetWorkingFolderProvider([blocked] { return blocked + "/"; });
+        }
+        auto e = CreateImageCompressioner("PDF");
+        CompressionRequest request = Request(row.colourMode, row.compressionKind);
+        request.saveFolder = dir_ / (inMemory ? "memory/" : "file/");
+        ASSERT_EQ(e->Begin(request), 0);
+        codec::Image page;
+        testpages::MakePage(page, 211, 97, format, 150, 5);
+        if (inMemory) {
+            ASSERT_EQ(e->AddPageImage(codec::ViewOf(page)), 0);
+        } else {
+            testpages::WriteBmpPage(e->TempPageName(), 211, 97, format, 150, 5);
+            ASSERT_EQ(e->AddPage(e->TempPageName()), 0);
+        }
+        ASSERT_EQ(e->Finish(), 0);
+        pdfs[inMemory] = e->OutputName();
+        const std::vector<std::string> lines = ImageLines(pdfs[inMemory]);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0], std::string("image 211 97 ") + row.color + (row.colourMode == 0 ? " 3" : " 1") + " 8 jpeg");
+        // The image data as stored in the document (pdfimages -j writes it unchanged).
+        ASSERT_EQ(testpages::Run("cd '" + dir_.path() + "' && pdfimages -j '" + pdfs[inMemory] + "' " +
+                                 (inMemory ? "memory" : "file")),
+                  0);
+    }
+    const std::string fromFile = testpages::ReadFile(dir_ / "file-000.jpg");
+    ASSERT_FALSE(fromFile.empty());
+    EXPECT_TRUE(fromFile == testpages::ReadFile(dir_ / "memory-000.jpg")) << "the image data differ";
+    std::string check;
+    EXPECT_EQ(testpages::Run("qpdf --check '" + pdfs[1] + "' 2>&1", &check), 0) << check;
+    EXPECT_TRUE(LeftoverTemporaries().empty());
+}
+
+// A page that came with its JPEG data already made (by a scanning control, while the
+// page arrived) in the form PageJpegForm names goes into the document as that data: the
+// form is the one the encoder itself makes. (The data here is made of another page, to
+// tell it from the page's own rows.)
+TEST_P(PdfPageInMemory, TakesJpegDataMadeInTheFormItNames) {
+    const PdfRow& row = GetParam();
+    const PixelFormat format = row.colourMode == 0 ? PixelFormat::Rgb24 : PixelFormat::Gray8;
+    codec::JpegOptions form;
+    ASSERT_TRUE(output::PageJpegForm("Multi-page PDF", row.colourMode, row.compressionKind, form));
+    codec::Image page, other;
+    testpages::MakePage(page, 211, 97, format, 150, 5);
+    testpages::MakePage(other, 211, 97, format, 150, 6);
+    codec::JpegData data;
+    data.options = form;
+    data.width = 211;
+    data.height = 97;
+    data.format = format;
+    data.xDpi = data.yDpi = 150;
+    ASSERT_EQ(codec::EncodeJpeg(codec::ViewOf(other), form, data.bytes), codec::Status::Ok);
+    codec::ImageView view = codec::ViewOf(page);
+    view.jpeg = &data;
+
+    auto e = CreateImageCompressioner("Multi-page PDF");
+    ASSERT_EQ(e->Begin(Request(row.colourMode, row.compressionKind)), 0);
+    ASSERT_EQ(e->AddPageImage(view), 0);
+    ASSERT_EQ(e->Finish(), 0);
+    ASSERT_EQ(testpages::Run("cd '" + dir_.path() + "' && pdfimages -j '" + e->OutputName() + "' taken"), 0);
+    EXPECT_TRUE(testpages::ReadFile(dir_ / "taken-000.jpg") == std::string(data.bytes.begin(), data.bytes.end()));
+}
+
+TEST(PageJpegForm, OnlyForTheJpegPagesOfPdfDocuments) {
+    codec::JpegOptions form;
+    EXPECT_TRUE(output::PageJpegForm("PDF", 0, 1, form));
+    EXPECT_FALSE(output::PageJpegForm("PDF", 2, 1, form)) << "black and white pages are not JPEG";
+    EXPECT_FALSE(output::PageJpegForm("Multi-page TIFF", 0, 0, form));
+    EXPECT_FALSE(output::PageJpegForm("BMP", 0, 0, form));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PdfPageInMemory,
+                         ::testing::Values(PdfRow{0, 0, "rgb", "jpeg"}, PdfRow{0, 1, "rgb", "jpeg"},
+                                           PdfRow{0, 2, "rgb", "jpeg"}, PdfRow{1, 0, "gray", "jpeg"},
+                                           PdfRow{1, 1, "gray", "jpeg"}, PdfRow{1, 2, "gray", "jpeg"}));
 
 class LongPdf : public EncoderJob, public ::testing::WithParamInterface<PdfRow> {};
 

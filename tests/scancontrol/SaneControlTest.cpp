@@ -11,6 +11,8 @@
 #include "ControlTestSupport.h"
 #include "scan/ConditionCodes.h"
 #include "scan/TwainCap.h"
+#include "codec/Jpeg.h"
+#include "scancontrol/ImageFileWriter.h"
 #include "scancontrol/SaneDynamictwain.h"
 #include "support/TempFolder.h"
 
@@ -346,6 +348,59 @@ TEST_F(SaneControlTest, LandscapeOrientationTurnsThePage) {
     EXPECT_EQ(info.imageWidth, portrait.imageLength);
     EXPECT_EQ(info.imageLength, portrait.imageWidth);
 }
+
+// A listener that makes its pages into JPEG data may have the control make that data
+// while each page arrives: it is the data the page's rows give, byte for byte, and it
+// comes only for pages delivered as read.
+struct ArrivingJpegCase {
+    const char* name;
+    short pixelType;
+    long orientation;
+    bool asked;
+    bool expected;
+};
+
+void PrintTo(const ArrivingJpegCase& c, std::ostream* os) { *os << c.name; }
+
+class SaneArrivingJpegTest : public SaneControlTest, public ::testing::WithParamInterface<ArrivingJpegCase> {};
+
+TEST_P(SaneArrivingJpegTest, IsTheDataOfThePagesRows) {
+    const ArrivingJpegCase& c = GetParam();
+    ASSERT_TRUE(Open());
+    control->PixelType(c.pixelType);
+    control->Resolution(50);
+    ASSERT_EQ(scan::LowLevelSet(control.get(), static_cast<double>(c.orientation), twain::ICAP_ORIENTATION,
+                                settings::kContainerOneValue),
+              0);
+    codec::JpegOptions options;
+    options.quality = 50;
+    options.grey = c.pixelType != twain::TWPT_RGB;
+    control->EncodeArrivingPages(c.asked ? &options : nullptr);
+    std::shared_ptr<const PageImage> page;
+    rec.onEvent = [&](TwainEvent e) {
+        if (e == TwainEvent::PageTransferred) page = control->TakePageImage();
+    };
+    ASSERT_TRUE(Acquire());
+    ASSERT_EQ(rec.events, (std::vector<int>{3, 2, 1, 4}));
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->jpeg != nullptr, c.expected);
+    if (!c.expected) return;
+    codec::ImageView rows = PageView(*page);
+    rows.jpeg = nullptr;
+    std::vector<uint8_t> fromRows;
+    ASSERT_EQ(codec::EncodeJpeg(rows, options, fromRows), codec::Status::Ok);
+    EXPECT_TRUE(page->jpeg->bytes == fromRows) << "the data differ from the page's rows";
+    EXPECT_TRUE(page->jpeg->Fits(PageView(*page), options));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SaneArrivingJpegTest,
+    ::testing::Values(ArrivingJpegCase{"colour", twain::TWPT_RGB, twain::TWOR_ROT0, true, true},
+                      ArrivingJpegCase{"grey", twain::TWPT_GRAY, twain::TWOR_ROT0, true, true},
+                      ArrivingJpegCase{"not_asked", twain::TWPT_RGB, twain::TWOR_ROT0, false, false},
+                      ArrivingJpegCase{"turned_after_reading", twain::TWPT_RGB, twain::TWOR_LANDSCAPE, true, false},
+                      ArrivingJpegCase{"black_and_white", twain::TWPT_BW, twain::TWOR_ROT0, true, false}),
+    [](const ::testing::TestParamInfo<ArrivingJpegCase>& p) { return std::string(p.param.name); });
 
 // A source session starts from the source's defaults: what one scan set (a count, an
 // orientation, a binding direction) must not steer the next scan of the same window.

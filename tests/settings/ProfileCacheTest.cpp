@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <set>
@@ -35,7 +36,12 @@ public:
         if (settleAll_) version.settled = ok;
         return ok;
     }
+    bool VersionOf(const std::string& path, platform::FileVersion& version) const override {
+        ++looks;
+        return PosixFileSystem::VersionOf(path, version);
+    }
     mutable std::atomic<int> reads{0};
+    mutable std::atomic<int> looks{0}; // version checks without reading
 private:
     bool settleAll_;
 };
@@ -207,6 +213,89 @@ TEST(ProfileCopy, ReadersInSeveralThreadsSeeOnlyWrittenValues) {
     for (auto& r : readers) r.join();
     EXPECT_EQ(unexpected, 0);
     EXPECT_EQ(ReadProfileString(f, "A", "k"), "v" + std::string(kWrites, 'x'));
+}
+
+// ---- snapshots: one look at each file per operation ---------------------------------
+
+// Another program rewrites the file (a shell, not this process's profile layer).
+void RewriteElsewhere(const std::string& file, const std::string& content) {
+    const std::string command = "printf '" + content + "' > '" + file + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+// (whether every read counts as settled)
+class ProfileSnapshotCase : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ProfileSnapshotCase, LooksAtEachFileOnceWhileItIsOpen) {
+    auto disk = std::make_shared<CountingDisk>(GetParam());
+    platform::ScopedService<platform::IFileSystem> scoped(disk);
+    TempFolder dir;
+    std::string f = dir.Write("p.ini", "[A]\nk=1\nj=" + std::string(1500, 'v') + "\n[a]\nk=late\n");
+    std::string g = dir.Write("q.ini", "[B]\nk=2\n");
+    {
+        ProfileSnapshot snapshot;
+        for (int i = 0; i < 50; ++i) {
+            // The INI rules hold on the snapshot's copy as on any other.
+            ASSERT_EQ(ReadProfileString(f, "a", "K"), "1");
+            ASSERT_EQ(ReadProfileString(f, "A", "j").size(), kProfileValueLimit);
+            ASSERT_EQ(ReadProfileStringWhole(f, "A", "J").size(), 1500u);
+            ASSERT_EQ(ReadProfileString(g, "b", "k"), "2");
+        }
+        EXPECT_LE(disk->looks + disk->reads, 4) << "looks " << disk->looks << ", reads " << disk->reads;
+        EXPECT_EQ(disk->reads, 2);
+    }
+    // Without a snapshot every read looks again.
+    const int before = disk->looks + disk->reads;
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(ReadProfileString(f, "A", "k"), "1");
+    EXPECT_GE(disk->looks + disk->reads - before, 3);
+}
+
+TEST_P(ProfileSnapshotCase, SeesOurOwnWritesAtOnceAndOthersAfterItsEnd) {
+    platform::ScopedService<platform::IFileSystem> scoped(std::make_shared<CountingDisk>(GetParam()));
+    TempFolder dir;
+    std::string f = dir.Write("p.ini", "[A]\nk=1\n");
+    AgeFile(f);
+    {
+        ProfileSnapshot snapshot;
+        ASSERT_EQ(ReadProfileString(f, "A", "k"), "1");
+        ASSERT_TRUE(WriteProfileString(f, "A", "k", "2"));
+        EXPECT_EQ(ReadProfileString(f, "A", "k"), "2");
+        ASSERT_TRUE(DeleteProfileKey(f, "A", "k"));
+        EXPECT_EQ(ReadProfileString(f, "A", "k", "d"), "d");
+        ASSERT_TRUE(WriteProfileString(f, "A", "k", "3"));
+        ASSERT_EQ(ReadProfileString(f, "A", "k"), "3");
+        // Another program's change during the operation waits for its end.
+        RewriteElsewhere(f, "[A]\\nk=44\\n");
+        EXPECT_EQ(ReadProfileString(f, "A", "k"), "3");
+    }
+    EXPECT_EQ(ReadProfileString(f, "A", "k"), "44");
+    // The next operation sees a change made between the two.
+    RewriteElsewhere(f, "[A]\\nk=5\\n");
+    ProfileSnapshot next;
+    EXPECT_EQ(ReadProfileString(f, "A", "k"), "5");
+    EXPECT_EQ(ListProfileKeys(f, "A"), std::vector<std::string>{"k"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Settled, ProfileSnapshotCase, ::testing::Bool());
+
+TEST(ProfileSnapshot, OverlappingSnapshotsLookAgainOnlyOnceAllHaveEnded) {
+    auto disk = std::make_shared<CountingDisk>(true);
+    platform::ScopedService<platform::IFileSystem> scoped(disk);
+    TempFolder dir;
+    std::string f = dir.Write("p.ini", "[A]\nk=1\n");
+    AgeFile(f);
+    auto outer = std::make_unique<ProfileSnapshot>();
+    ASSERT_EQ(ReadProfileString(f, "A", "k"), "1");
+    RewriteElsewhere(f, "[A]\\nk=2\\n");
+    // A snapshot begun on another thread while the first is open shares its copies.
+    std::thread other([&] {
+        ProfileSnapshot inner;
+        EXPECT_EQ(ReadProfileString(f, "A", "k"), "1");
+    });
+    other.join();
+    EXPECT_EQ(ReadProfileString(f, "A", "k"), "1");
+    outer.reset();
+    EXPECT_EQ(ReadProfileString(f, "A", "k"), "2");
 }
 
 } // namespace

@@ -37,6 +37,7 @@ void HeadlessWindow::AcquisitionEnded(const core::ScanRequest&, const app::ScanO
     progressTimer_.stop();
     if (shown_) std::fprintf(stderr, "\n");
     shown_ = false;
+    if (closed_) QMetaObject::invokeMethod(this, closed_, Qt::QueuedConnection);
 }
 
 int HeadlessWindow::RunOnUiThread(const std::function<int()>& call) {

@@ -37,6 +37,9 @@ public:
     // An acquisition has started and the dispatch has not yet handled its end (its last
     // page may still be on its way to the destination after the control went idle).
     bool AcquisitionOpen() const { return open_; }
+    // Called from the event loop once the dispatch has handled an acquisition's end
+    // (after the handling has returned), so that the run can end without waiting.
+    void WhenAcquisitionClosed(std::function<void()> call) { closed_ = std::move(call); }
 private:
     void ShowProgress();
     std::function<bool()> deviceCheck_;
@@ -44,6 +47,7 @@ private:
     QTimer progressTimer_;
     bool shown_ = false; // a progress line stands on the terminal
     bool open_ = false;
+    std::function<void()> closed_;
 };
 
 // Writes every message to standard error and answers "no" to questions, "OK" otherwise:

@@ -100,6 +100,9 @@ int Run(const cli::Args& args) {
         return 2;
     }
 
+    // The scan reads the same data files many times over: each is looked at once.
+    settings::ProfileSnapshot snapshot;
+
     int argc = 1;
     char name[] = "scanner-utility-cli";
     char* argv[] = {name, nullptr};
@@ -146,16 +149,19 @@ int Run(const cli::Args& args) {
 
     bool accepted = handler->StartScanTask(core::ScanRequest::ForButton(to->second, settings::CurrentSourceName()));
     if (accepted && processor && processor->started_) {
-        // The run ends when the dispatch has handled the acquisition's end: pages are
-        // encoded on the dispatch's worker, so the control can be idle while the last one
-        // is still on its way. Should that end never be reported, 2 s of an idle control
-        // and dispatch end the run all the same.
+        // The run ends as soon as the dispatch has handled the acquisition's end: pages
+        // are encoded on the dispatch's worker, so the control can be idle while the last
+        // one is still on its way. Should that end never be reported, 2 s of an idle
+        // control and dispatch end the run all the same.
+        auto idle = [&] { return handler->GetScanState() == core::ScanState::Idle && control->ScanInProgress() == 0; };
+        window.WhenAcquisitionClosed([&] {
+            if (idle()) qapp.quit();
+        });
         QTimer poll;
         int idlePolls = 0;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            const bool idle = handler->GetScanState() == core::ScanState::Idle && control->ScanInProgress() == 0;
-            idlePolls = idle ? idlePolls + 1 : 0;
-            if (idle && (!window.AcquisitionOpen() || idlePolls > 100)) qapp.quit();
+            idlePolls = idle() ? idlePolls + 1 : 0;
+            if (idlePolls > 0 && (!window.AcquisitionOpen() || idlePolls > 100)) qapp.quit();
         });
         poll.start(20);
         qapp.exec();

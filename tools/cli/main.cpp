@@ -1,23 +1,14 @@
-// scanner-utility-cli: the program's work from the command line, for scripts, checks
-// and benchmarks.
+// The programs behind scanner-utility-cli: the program's work from the command line,
+// for scripts, checks and benchmarks. The command line is split into programs by the
+// libraries their commands need (tools/cli/CMakeLists.txt); the front (front.cpp)
+// starts the one that holds the command asked for, and this is its main.
 #include <cstdio>
 #include <cstring>
-#include <set>
-#include <sstream>
 
 #include "Command.h"
-#include "platform/Folders.h"
 #include "platform/Memory.h"
 #include "platform/Process.h"
 #include "platform/SanitizerSupport.h"
-
-// The command line is split into programs by the libraries their commands need, so
-// that each command loads no more than that: this program runs the commands it holds
-// and hands every other one to the program named here, as "command program" pairs
-// given by the build (tools/cli/CMakeLists.txt).
-#ifndef SU_CLI_ROUTES
-#define SU_CLI_ROUTES ""
-#endif
 
 namespace cli {
 
@@ -80,26 +71,9 @@ void ListCommands(FILE* out) {
     for (const auto* c : cli::Commands()) std::fprintf(out, "  %s %s\n", c->name, c->usage);
 }
 
-// The program that runs a command this one does not hold, or "".
-std::string ProgramFor(const std::string& command) {
-    std::istringstream routes(SU_CLI_ROUTES);
-    std::string name, program;
-    while (routes >> name >> program)
-        if (name == command) return program;
-    return {};
-}
-
 void Usage() {
     std::fprintf(stderr, "usage: scanner-utility-cli COMMAND [ARGS]\n\ncommands:\n");
     ListCommands(stderr);
-    std::istringstream routes(SU_CLI_ROUTES);
-    std::set<std::string> asked;
-    std::string name, program, listing;
-    while (routes >> name >> program) {
-        if (!asked.insert(program).second) continue;
-        if (platform::CaptureOutput({platform::ExecutableFolder() + program, "--commands"}, listing, 10000))
-            std::fputs(listing.c_str(), stderr);
-    }
 }
 
 } // namespace
@@ -113,17 +87,10 @@ int main(int argc, char** argv) {
         ListCommands(stdout);
         return 0;
     }
-    const std::string program = ProgramFor(argv[1]);
-    if (!program.empty()) {
-        platform::ReplaceProcess(platform::ExecutableFolder() + program, cli::Args(argv, argv + argc));
-        std::fprintf(stderr, "scanner-utility-cli: cannot start %s%s\n", platform::ExecutableFolder().c_str(),
-                     program.c_str());
-        return 2;
-    }
     cli::Args args(argv + 2, argv + argc);
     for (const auto* c : cli::Commands()) {
         if (std::strcmp(c->name, argv[1]) != 0) continue;
-#ifndef SU_CLI_FRONT
+#ifndef SU_CLI_DATA_ONLY
         platform::KeepSaneBackendsLoadedForLeakReports();
         platform::KeepPageBuffersForReuse();
         const int status = c->run(args);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "codec/Jpeg.h"
 #include "scancontrol/Dynamictwain.h"
 #include "scancontrol/PageImage.h"
 #include "scancontrol/sane/OptionMapping.h"
@@ -85,7 +86,9 @@ struct AcquireJob {
     int orientation = 0;    // TWOR_*: quarter turns clockwise
     bool flipBacks = false; // turn back sides by 180 degrees (TWFR_FANFOLD)
     float xResolution = 0, yResolution = 0;
-    FrameInches frame; // for the image information
+    FrameInches frame;       // for the image information
+    bool encodeJpeg = false; // make each page into JPEG data with `jpeg` while it arrives
+    codec::JpegOptions jpeg;
     std::shared_ptr<AcquisitionLink> link;
 };
 

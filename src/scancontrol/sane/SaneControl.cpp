@@ -411,6 +411,8 @@ void SaneControl::StartWorker(unsigned long id) {
     if (const OptionInfo* y = options_.Active("y-resolution"); y && options_.Active("x-resolution"))
         job.yResolution = static_cast<float>(y->Value());
     job.frame = CurrentFrame(options_);
+    job.encodeJpeg = encodeArriving_;
+    job.jpeg = arrivingJpeg_;
     job.link = link_;
     std::shared_ptr<SaneDevice> device = device_;
     std::shared_ptr<EventGate> gate = gate_;
@@ -696,6 +698,11 @@ std::shared_ptr<const PageImage> SaneControl::TakePageImage() {
         delivery.reset();
         link->ReleaseSlot();
     });
+}
+
+void SaneControl::EncodeArrivingPages(const codec::JpegOptions* options) {
+    encodeArriving_ = options != nullptr;
+    arrivingJpeg_ = options ? *options : codec::JpegOptions{};
 }
 
 // ---- Errors and image information ----

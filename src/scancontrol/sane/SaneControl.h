@@ -83,6 +83,7 @@ public:
     void TransferCount(short count) override;
     bool SaveImageToFile(const std::string& path, long format) override;
     std::shared_ptr<const PageImage> TakePageImage() override;
+    void EncodeArrivingPages(const codec::JpegOptions* options) override;
     long Capability() override;
     void Capability(long id) override;
     long CapType() override;
@@ -166,6 +167,8 @@ private:
     long transferMode_ = twain::TWSX_NATIVE;
     bool disableAfterAcquire_ = false;
     bool showUI_ = false;
+    bool encodeArriving_ = false; // pages are made into JPEG data as they arrive
+    codec::JpegOptions arrivingJpeg_;
     bool driverUIOption_ = false;
     bool queryMode_ = false;
 

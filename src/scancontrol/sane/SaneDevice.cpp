@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <climits>
 #include <cstdlib>
@@ -350,7 +352,9 @@ long SaneDevice::ReadResolution(float* x, float* y) {
 namespace {
 
 // Sizes the page buffer. A colour page is tens of megabytes: ask for huge pages before
-// the first touch, which turns thousands of page faults into a few dozen.
+// the first touch, which turns thousands of page faults into a few dozen. The bytes are
+// not zeroed: the reads fill them, and each memory page is first touched (faulted in)
+// by the read that brings its rows, while the scanner goes on delivering.
 void SizePixels(PageImage& page, size_t bytes) {
     if (bytes > page.pixels.capacity()) {
         page.pixels.reserve(bytes);
@@ -363,11 +367,118 @@ void SizePixels(PageImage& page, size_t bytes) {
     page.pixels.resize(bytes);
 }
 
+} // namespace
+
+// A page made into JPEG data while its rows arrive: the rows are encoded on a thread of
+// their own as the reads bring them in, so reading goes on meanwhile and the data is
+// complete soon after the page's last row. Dropped (and the page left without data)
+// when the page turns out other than announced.
+struct SaneDevice::ArrivingJpeg {
+    codec::JpegOptions options;
+    float xDpi = 0, yDpi = 0;
+
+    ~ArrivingJpeg() { Stop(); }
+
+    void Begin(const PageImage& page, long lines) {
+        const codec::PixelFormat format =
+            page.bitsPerPixel == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
+        if (encoder_.Begin(static_cast<int>(page.width), static_cast<int>(lines), format, xDpi, yDpi, options) !=
+            codec::Status::Ok)
+            return;
+        good_ = true;
+        thread_ = std::thread([this] { Encode(); });
+    }
+    // The reading thread: the page's first `filled` bytes, at `rows` (stride bytes a row),
+    // are in. The buffer must not move while the encoding runs (Drop first).
+    void Feed(const std::uint8_t* rows, long stride, size_t filled) {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            rows_ = rows;
+            stride_ = stride;
+            arrived_ = static_cast<long>(filled / static_cast<size_t>(stride));
+        }
+        wake_.notify_one();
+    }
+    // The page will not be the one the data was begun for.
+    void Drop() {
+        Stop();
+        good_ = false;
+    }
+    // The data, when the page is the one the encoder was begun for and it all went in.
+    std::shared_ptr<const codec::JpegData> Finish(const PageImage& page) {
+        if (!thread_.joinable()) return nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            allArrived_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+        if (!good_ || encoded_ != page.height || encoder_.Finish() != codec::Status::Ok) return nullptr;
+        auto data = std::make_shared<codec::JpegData>();
+        data->options = options;
+        data->width = static_cast<int>(page.width);
+        data->height = static_cast<int>(page.height);
+        data->format = page.bitsPerPixel == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
+        data->xDpi = xDpi;
+        data->yDpi = yDpi;
+        data->bytes = encoder_.TakeBytes();
+        return data;
+    }
+
+private:
+    // The encoding thread: the rows that have arrived and are not encoded yet, until all
+    // have arrived (or it is stopped).
+    void Encode() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || allArrived_ || arrived_ > encoded_; });
+            if (stop_) return;
+            if (arrived_ <= encoded_) return; // all arrived and encoded
+            const long from = encoded_, upto = arrived_;
+            const std::uint8_t* first = rows_ + static_cast<size_t>(from) * static_cast<size_t>(stride_);
+            const long stride = stride_;
+            lock.unlock();
+            const bool added = encoder_.AddRows(first, stride, static_cast<int>(upto - from)) == codec::Status::Ok;
+            lock.lock();
+            encoded_ = upto;
+            if (!added) {
+                good_ = false;
+                return;
+            }
+        }
+    }
+    void Stop() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+
+    codec::JpegRowEncoder encoder_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    const std::uint8_t* rows_ = nullptr; // guarded by mutex_, as are the four below
+    long stride_ = 1;
+    long arrived_ = 0; // rows in the buffer
+    long encoded_ = 0; // rows given to the encoder
+    bool allArrived_ = false;
+    bool stop_ = false;
+    bool good_ = false; // begun, and no row refused (read after the thread has ended)
+};
+
+namespace {
+
 // Reads one frame whose bytes go straight into the page (grey 1 or 8 bits, RGB 8 bits):
 // no copy of the page is ever made. The buffer is sized from the announced line count;
-// only a backend that sends more (or does not know the height) makes it grow.
+// only a backend that sends more (or does not know the height) makes it grow. `jpeg`,
+// when given, is fed the rows as they arrive.
 SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, AcquisitionLink& link, PageImage& page,
-                       const std::function<void()>& allRead) {
+                       const std::function<void()>& allRead, SaneDevice::ArrivingJpeg* jpeg) {
     const size_t bpl = static_cast<size_t>(p.bytes_per_line);
     page.stride = p.bytes_per_line;
     const size_t announced = p.lines > 0 ? static_cast<size_t>(p.lines) * bpl : 0;
@@ -388,10 +499,12 @@ SANE_Status ReadDirect(SANE_Handle h, const SANE_Parameters& p, AcquisitionLink&
             st = sane_read(h, page.pixels.data() + filled, static_cast<SANE_Int>(room), &got);
             if (st == SANE_STATUS_GOOD) filled += static_cast<size_t>(got);
             if (st == SANE_STATUS_GOOD) link.AddRead(got);
+            if (st == SANE_STATUS_GOOD && jpeg) jpeg->Feed(page.pixels.data(), page.stride, filled);
         } else {
             // Full as announced: look for the end before growing anything.
             st = sane_read(h, probe, sizeof probe, &got);
             if (st == SANE_STATUS_GOOD && got > 0) {
+                if (jpeg) jpeg->Drop(); // longer than announced; the buffer moves
                 page.pixels.resize(page.pixels.size() + page.pixels.size() / 2 + bpl);
                 std::memcpy(page.pixels.data() + filled, probe, static_cast<size_t>(got));
                 filled += static_cast<size_t>(got);
@@ -472,7 +585,8 @@ SANE_Status ReadConverted(SANE_Handle h, const SANE_Parameters& p, int channel, 
 
 } // namespace
 
-int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page, const std::function<void()>& allRead) {
+int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page, const std::function<void()>& allRead,
+                         ArrivingJpeg* jpeg) {
     SANE_Handle h = H(handle_);
     page = PageImage{};
     for (bool first = true;; first = false) {
@@ -501,9 +615,15 @@ int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page, const std::func
         }
         if (p.pixels_per_line <= 0 || p.bytes_per_line <= 0) return SANE_STATUS_IO_ERROR;
         const bool direct = channel < 0 && (p.depth == 8 || (p.depth == 1 && p.format == SANE_FRAME_GRAY));
-        st = direct ? ReadDirect(h, p, *job.link, page, allRead)
+        // JPEG data while the page arrives only for a one-frame page of known length that
+        // is delivered as read (8-bit grey or colour, converted to nothing).
+        const bool converted = (bits == 24 && job.targetBits == 8) || (bits != 1 && job.targetBits == 1);
+        const bool encode = jpeg && first && p.last_frame && direct && bits != 1 && !converted && p.lines > 0;
+        if (encode) jpeg->Begin(page, p.lines);
+        st = direct ? ReadDirect(h, p, *job.link, page, allRead, encode ? jpeg : nullptr)
                     : ReadConverted(h, p, channel, *job.link, page, allRead);
         if (st != SANE_STATUS_GOOD) return st;
+        if (encode) page.jpeg = jpeg->Finish(page);
         if (p.last_frame) break;
         st = sane_start(h);
         if (st != SANE_STATUS_GOOD) return st;
@@ -535,13 +655,27 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
         if (st == SANE_STATUS_GOOD) {
             if (pages == 0) sink.Post(job.id, TwainEvent::TransferReady, 0, nullptr);
             auto delivery = std::make_shared<PageDelivery>();
-            st = static_cast<SANE_Status>(ReadPage(job, delivery->image, [&guard] { guard.AwaitReadersEnded(); }));
+            // A page turned after reading cannot be made into JPEG data as it arrives.
+            const bool backSide = job.duplex && (pages % 2) == 1;
+            const int turn = ((job.orientation * 90 + (backSide && job.flipBacks ? 180 : 0)) % 360 + 360) % 360;
+            std::unique_ptr<ArrivingJpeg> jpeg;
+            if (job.encodeJpeg && turn == 0) {
+                jpeg = std::make_unique<ArrivingJpeg>();
+                jpeg->options = job.jpeg;
+                jpeg->xDpi = xResolution;
+                jpeg->yDpi = yResolution;
+            }
+            st = static_cast<SANE_Status>(ReadPage(
+                job, delivery->image, [&guard] { guard.AwaitReadersEnded(); }, jpeg.get()));
             if (link.Cancelled()) return;
             if (st == SANE_STATUS_GOOD) {
                 guard.PageComplete();
                 PageImage& page = delivery->image;
                 page.xResolution = xResolution;
                 page.yResolution = yResolution;
+                const bool converted =
+                    (page.bitsPerPixel == 24 && job.targetBits == 8) || (page.bitsPerPixel != 1 && job.targetBits == 1);
+                if (converted) page.jpeg.reset(); // made of the rows as read
                 if (page.bitsPerPixel == 24 && job.targetBits == 8) ColorToGray(page);
                 if (page.bitsPerPixel != 1 && job.targetBits == 1)
                     GrayToBlackWhite(page, job.conversion == Conversion::Halftone);

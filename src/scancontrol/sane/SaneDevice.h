@@ -36,6 +36,8 @@ public:
     // exactly once before it returns, whatever happened.
     void Acquire(const AcquireJob& job, AcquisitionSink& sink);
 
+    struct ArrivingJpeg;
+
 private:
     // The number of options (option 0), read after asking for the descriptors afresh.
     long OptionCount(int* count);
@@ -48,7 +50,8 @@ private:
     // Reads one page (all its frames) after a successful sane_start; a SANE status.
     // Reads one page; `allRead` runs once a frame's announced bytes have all arrived,
     // before the read that reports its end.
-    int ReadPage(const AcquireJob& job, PageImage& page, const std::function<void()>& allRead);
+    // `jpeg`, when given, makes the page into JPEG data while it arrives, if it can.
+    int ReadPage(const AcquireJob& job, PageImage& page, const std::function<void()>& allRead, ArrivingJpeg* jpeg);
 
     void* handle_ = nullptr; // SANE_Handle
 };
