@@ -148,15 +148,6 @@ private:
     std::atomic<int> published_{0};
 };
 
-std::vector<std::string> List(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Released: the pages' recognition goes on once the feeder is done. Cancelled: the
 // user cancels the recognition then. CancelledFeeding: the user cancels the scan at the
 // third page.
@@ -184,7 +175,7 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
     if (c.course == Course::PublishFails)
         disk = std::make_unique<platform::ScopedService<platform::IFileSystem>>(
             std::make_shared<FullDiskOnPublish>(out.path(), 2));
-    const std::vector<std::string> workingBefore = List(settings::WorkingImageFolder());
+    const std::vector<std::string> workingBefore = testsupport::SortedNames(settings::WorkingImageFolder());
 
     settings::CommonSetting record("Folder");
     record.SetScanMethod("ADF");
@@ -271,7 +262,7 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
         if (c.course == Course::Released || real) {
             EXPECT_EQ(handler->Recognition().pages, 10);
         }
-        const std::vector<std::string> files = List(out.path());
+        const std::vector<std::string> files = testsupport::SortedNames(out.path());
         switch (c.course) {
             case Course::Released:
             case Course::RealRecognition: {
@@ -317,7 +308,8 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
                 EXPECT_EQ(files, std::vector<std::string>{std::filesystem::path(saved[0]).filename().string()});
                 break;
         }
-        EXPECT_EQ(List(settings::WorkingImageFolder()), workingBefore) << "no page left in the working folder";
+        EXPECT_EQ(testsupport::SortedNames(settings::WorkingImageFolder()), workingBefore)
+            << "no page left in the working folder";
     }
     services.reset();
     control->CloseSource();

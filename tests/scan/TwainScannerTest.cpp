@@ -270,15 +270,6 @@ scancontrol::PageImage PatternPage(short bits, int seed) {
     return page;
 }
 
-std::vector<std::string> ListFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Plays the dispatch's part for one feeder run: pages into the scanner's documents.
 class PageDriver : public scancontrol::IDynamictwainEvents {
 public:
@@ -421,7 +412,7 @@ TEST_F(Acquisition, CancelDuringRecognitionLeavesNothing) {
     r.SetSearchablePdf(true);
     r.SetOcrLanguages("eng");
     const std::string working = settings::WorkingImageFolder();
-    const auto before = ListFolder(working);
+    const auto before = testsupport::SortedNames(working);
     TwainScanner scanner(feeder);
     PageDriver driver(scanner, true);
     driver.finishAtEnd = false;
@@ -438,8 +429,8 @@ TEST_F(Acquisition, CancelDuringRecognitionLeavesNothing) {
     scan::TwainCapHandler::GetInstance().SetControl(&control);
     EXPECT_EQ(scanner.DocumentPath(), "");
     EXPECT_EQ(scanner.TakeFailureMessage(), "") << "a cancel is not a failure to tell";
-    EXPECT_TRUE(ListFolder(out.path()).empty()) << "no document, no working file";
-    EXPECT_EQ(ListFolder(working), before) << "no page left in the working folder";
+    EXPECT_TRUE(testsupport::SortedNames(out.path()).empty()) << "no document, no working file";
+    EXPECT_EQ(testsupport::SortedNames(working), before) << "no page left in the working folder";
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/Folders.h"
@@ -37,5 +38,14 @@ std::string TempFolder::Read(const std::string& name) const {
 }
 
 std::string ProgramFolder() { return platform::ExecutableFolder(); }
+
+std::vector<std::string> SortedNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 } // namespace testsupport

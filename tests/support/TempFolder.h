@@ -3,6 +3,7 @@
 // of the test.
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -25,6 +26,9 @@ public:
 private:
     std::string path_;
 };
+
+// The names of the entries of a folder, sorted (none when it cannot be read).
+std::vector<std::string> SortedNames(const std::string& folder);
 
 // The folder of the test executable (build/bin), where the data files are copied.
 std::string ProgramFolder();
