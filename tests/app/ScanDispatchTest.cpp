@@ -17,6 +17,7 @@
 #include "scancontrol/SaneDynamictwain.h"
 #include "support/FakeDynamictwain.h"
 #include "support/RecordingMessageBox.h"
+#include "support/UiThread.h"
 
 namespace {
 
@@ -536,43 +537,9 @@ TEST_F(Dispatch, ModalStateBlocksScansUntilReleased) {
 // A user-interface thread of its own: hand-overs queue onto it and wait.
 class ThreadedWindow : public TestWindow {
 public:
-    ThreadedWindow() : thread_([this] { Loop(); }) {}
-    ~ThreadedWindow() override {
-        {
-            std::lock_guard<std::mutex> g(m_);
-            stop_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
-    }
-    int RunOnUiThread(const std::function<int()>& call) override {
-        std::packaged_task<int()> task(call);
-        auto result = task.get_future();
-        {
-            std::lock_guard<std::mutex> g(m_);
-            queue_.push_back(std::move(task));
-        }
-        cv_.notify_all();
-        return result.get();
-    }
+    int RunOnUiThread(const std::function<int()>& call) override { return ui_.Run(call); }
 private:
-    void Loop() {
-        std::unique_lock<std::mutex> lock(m_);
-        for (;;) {
-            cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-            if (queue_.empty()) return;
-            auto task = std::move(queue_.front());
-            queue_.pop_front();
-            lock.unlock();
-            task();
-            lock.lock();
-        }
-    }
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<std::packaged_task<int()>> queue_;
-    bool stop_ = false;
-    std::thread thread_;
+    testsupport::UiThread ui_;
 };
 
 TEST(DispatchRace, TwoThreadsOneAccepted) {

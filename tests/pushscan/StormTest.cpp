@@ -18,54 +18,20 @@
 #include "pushscan/PushEventStore.h"
 #include "pushscan/PushScanIntake.h"
 #include "support/FakeDynamictwain.h"
+#include "support/UiThread.h"
 
 namespace {
 
 // The user-interface thread: hand-overs queue onto it and wait for their result.
 class QueueWindow : public app::IScanWindow {
 public:
-    QueueWindow() : thread_([this] { Loop(); }) {}
-    ~QueueWindow() override {
-        {
-            std::lock_guard<std::mutex> g(m_);
-            stop_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
-    }
-    int RunOnUiThread(const std::function<int()>& call) override {
-        if (std::this_thread::get_id() == thread_.get_id()) return call();
-        std::packaged_task<int()> task(call);
-        auto result = task.get_future();
-        {
-            std::lock_guard<std::mutex> g(m_);
-            queue_.push_back(std::move(task));
-        }
-        cv_.notify_all();
-        return result.get();
-    }
+    int RunOnUiThread(const std::function<int()>& call) override { return ui_.Run(call); }
     bool UpdateMenuForDevice(bool) override { return true; }
     void RefreshButtons() override {}
     void BringToFront() override {}
 
 private:
-    void Loop() {
-        std::unique_lock<std::mutex> lock(m_);
-        for (;;) {
-            cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-            if (queue_.empty()) return;
-            auto task = std::move(queue_.front());
-            queue_.pop_front();
-            lock.unlock();
-            task();
-            lock.lock();
-        }
-    }
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<std::packaged_task<int()>> queue_;
-    bool stop_ = false;
-    std::thread thread_;
+    testsupport::UiThread ui_;
 };
 
 // A destination that notes its scan; a scan in progress is one the dispatch would
