@@ -277,6 +277,7 @@ TEST_F(DialogsOnX, SelectScannerShowsWhileTheListingIsHeld) {
     EXPECT_TRUE(QFile::exists(QString::fromStdString(hold + ".waiting"))) << "the listing ended meanwhile";
     if (!about.isEmpty()) {
         ASSERT_TRUE(x.WaitUntilActive(about));
+        Shoot("select-scanner-cancelled-about");
         ASSERT_TRUE(x.Keys({QStringLiteral("Return")}));
         EXPECT_TRUE(x.WaitUntilHidden(about));
     }
