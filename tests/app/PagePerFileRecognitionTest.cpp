@@ -148,6 +148,22 @@ private:
     std::atomic<int> published_{0};
 };
 
+// Scan To Folder from the feeder in grey, one searchable PDF per page, into `folder`.
+settings::CommonSetting PerPageSearchable(const std::string& folder, int resolution) {
+    settings::CommonSetting record("Folder");
+    record.SetScanMethod("ADF");
+    record.SetScanMethodArr(settings::ScanMethodArr::FromText("Flatbed|left|lr|off|-ADF|left|lr|off|-"));
+    record.SetColorMode("Gray");
+    record.SetResolution(resolution);
+    record.SetFileName("Scan");
+    record.SetSaveType("PDF");
+    record.SetPDFCompression("Middle|G4");
+    record.SetSaveFolder(folder);
+    record.SetSearchablePdf(true);
+    record.SetOcrLanguages("eng");
+    return record;
+}
+
 // Released: the pages' recognition goes on once the feeder is done. Cancelled: the
 // user cancels the recognition then. CancelledFeeding: the user cancels the scan at the
 // third page.
@@ -177,18 +193,8 @@ TEST_P(PagePerFileRecognition, ScannerNotHeldFilesInPageOrder) {
             std::make_shared<FullDiskOnPublish>(out.path(), 2));
     const std::vector<std::string> workingBefore = testsupport::SortedNames(settings::WorkingImageFolder());
 
-    settings::CommonSetting record("Folder");
-    record.SetScanMethod("ADF");
-    record.SetScanMethodArr(settings::ScanMethodArr::FromText("Flatbed|left|lr|off|-ADF|left|lr|off|-"));
-    record.SetColorMode("Gray");
-    record.SetResolution(real ? 150 : 75);
+    settings::CommonSetting record = PerPageSearchable(out.path(), real ? 150 : 75);
     record.SetPaperSize("A4");
-    record.SetFileName("Scan");
-    record.SetSaveType("PDF");
-    record.SetPDFCompression("Middle|G4");
-    record.SetSaveFolder(out.path());
-    record.SetSearchablePdf(true);
-    record.SetOcrLanguages("eng");
 
     std::unique_ptr<scancontrol::CDynamictwain> control = scancontrol::CreateSaneDynamictwain();
     auto box = std::make_shared<testsupport::RecordingMessageBox>();
@@ -363,17 +369,7 @@ TEST(PagePerFileRecognitionEngine, EachDocumentCarriesItsPagesText) {
     control.AddSource(source);
     control.SetHandsOverPages(true);
 
-    settings::CommonSetting record("Folder");
-    record.SetScanMethod("ADF");
-    record.SetScanMethodArr(settings::ScanMethodArr::FromText("Flatbed|left|lr|off|-ADF|left|lr|off|-"));
-    record.SetColorMode("Gray");
-    record.SetResolution(300);
-    record.SetFileName("Scan");
-    record.SetSaveType("PDF");
-    record.SetPDFCompression("Middle|G4");
-    record.SetSaveFolder(out.path());
-    record.SetSearchablePdf(true);
-    record.SetOcrLanguages("eng");
+    const settings::CommonSetting record = PerPageSearchable(out.path(), 300);
 
     auto box = std::make_shared<testsupport::RecordingMessageBox>();
     auto services = std::make_unique<app::ProgramServices>(&control, nullptr, box);
