@@ -1,5 +1,6 @@
 #include "codec/Jpeg.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -197,7 +198,7 @@ void JpegRowEncoder::WriteTo(FileWriter* file) {
 }
 
 Status JpegRowEncoder::Begin(int width, int height, PixelFormat format, double xDpi, double yDpi,
-                             const JpegOptions& options) {
+                             const JpegOptions& options, int restartRows) {
     State& e = *s_;
     if (e.created || e.failure != Status::Ok) return Status::Busy;
     if (width <= 0 || height <= 0) return e.failure = Status::Unsupported;
@@ -237,6 +238,7 @@ Status JpegRowEncoder::Begin(int width, int height, PixelFormat format, double x
     if (options.grey) jpeg_set_colorspace(&e.cinfo, JCS_GRAYSCALE);
     jpeg_set_quality(&e.cinfo, options.quality < 0 ? 0 : options.quality > 100 ? 100 : options.quality, TRUE);
     e.cinfo.dct_method = JDCT_ISLOW;
+    e.cinfo.restart_in_rows = restartRows > 0 ? restartRows : 0;
     e.cinfo.write_JFIF_header = TRUE;
     const uint16_t xd = Density(xDpi), yd = Density(yDpi);
     if (xd && yd) {
@@ -286,6 +288,128 @@ Status JpegRowEncoder::Finish() {
 }
 
 std::vector<uint8_t> JpegRowEncoder::TakeBytes() { return std::move(s_->bytes); }
+
+namespace {
+
+// The file's layout as JpegRowEncoder writes it: markers up to the start of scan, the
+// scan's entropy-coded data, the end marker.
+struct JpegLayout {
+    size_t frameHeight = 0; // offset of the frame header's height
+    size_t scanData = 0;    // first byte after the start-of-scan header
+    size_t scanEnd = 0;     // the end-of-image marker
+};
+
+bool ReadLayout(const std::vector<uint8_t>& f, JpegLayout& out) {
+    if (f.size() < 4 || f[0] != 0xFF || f[1] != 0xD8 || f[f.size() - 2] != 0xFF || f[f.size() - 1] != 0xD9)
+        return false;
+    size_t at = 2;
+    while (at + 4 <= f.size()) {
+        if (f[at] != 0xFF) return false;
+        const uint8_t marker = f[at + 1];
+        const size_t length = (size_t(f[at + 2]) << 8) | f[at + 3];
+        if (length < 2 || at + 2 + length > f.size()) return false;
+        if (marker == 0xC0 || marker == 0xC1) {
+            if (length < 7) return false;
+            out.frameHeight = at + 5;
+        }
+        if (marker == 0xDA) {
+            out.scanData = at + 2 + length;
+            out.scanEnd = f.size() - 2;
+            return out.frameHeight != 0 && out.scanData <= out.scanEnd;
+        }
+        at += 2 + length;
+    }
+    return false;
+}
+
+} // namespace
+
+JpegPartsEncoder::JpegPartsEncoder() = default;
+JpegPartsEncoder::~JpegPartsEncoder() = default;
+
+Status JpegPartsEncoder::Begin(int width, int height, PixelFormat format, double xDpi, double yDpi,
+                               const JpegOptions& options, int parts) {
+    if (!parts_.empty()) return Status::Busy;
+    if (width <= 0 || height <= 0 || parts < 1 || parts > 2) return Status::Unsupported;
+    // Rows of blocks: 16 pixel rows in colour (chroma at half the height), 8 in grey.
+    const int blockRow = options.grey ? 8 : 16;
+    const int blockColumn = options.grey ? 8 : 16;
+    const int blockRows = (height + blockRow - 1) / blockRow;
+    const int blocksPerRow = (width + blockColumn - 1) / blockColumn;
+    // The interval is counted in blocks, at most 65535: the upper part ends on an
+    // interval's end, and takes about half of the page.
+    const int longest = std::max(1, 65535 / blocksPerRow);
+    restartRows_ = 0;
+    int split = 0; // block rows of the upper part
+    if (parts == 2 && blockRows >= 2) {
+        restartRows_ = std::min((blockRows + 1) / 2, longest);
+        split = ((blockRows + 1) / 2) / restartRows_ * restartRows_;
+    }
+    upperIntervals_ = restartRows_ > 0 ? split / restartRows_ : 0;
+    const int splitRow = split * blockRow;
+    const int bounds[3] = {0, split > 0 ? splitRow : height, height};
+    const int count = split > 0 ? 2 : 1;
+    for (int i = 0; i < count; ++i) {
+        auto part = std::make_unique<Part>();
+        part->begin = bounds[i];
+        part->end = bounds[i + 1];
+        const Status status =
+            part->encoder.Begin(width, part->end - part->begin, format, xDpi, yDpi, options, restartRows_);
+        if (status != Status::Ok) {
+            parts_.clear();
+            return status;
+        }
+        parts_.push_back(std::move(part));
+    }
+    return Status::Ok;
+}
+
+int JpegPartsEncoder::Parts() const { return static_cast<int>(parts_.size()); }
+int JpegPartsEncoder::PartBegin(int part) const { return parts_[static_cast<size_t>(part)]->begin; }
+int JpegPartsEncoder::PartEnd(int part) const { return parts_[static_cast<size_t>(part)]->end; }
+
+Status JpegPartsEncoder::AddRows(int part, const uint8_t* first, std::ptrdiff_t rowStep, int rows) {
+    return parts_[static_cast<size_t>(part)]->encoder.AddRows(first, rowStep, rows);
+}
+
+Status JpegPartsEncoder::FinishPart(int part) { return parts_[static_cast<size_t>(part)]->encoder.Finish(); }
+
+Status JpegPartsEncoder::Join(std::vector<uint8_t>& out) {
+    if (parts_.empty()) return Status::Busy;
+    std::vector<uint8_t> upper = parts_[0]->encoder.TakeBytes();
+    if (parts_.size() == 1) {
+        out = std::move(upper);
+        return out.empty() ? Status::Busy : Status::Ok;
+    }
+    const std::vector<uint8_t> lower = parts_[1]->encoder.TakeBytes();
+    JpegLayout u, l;
+    if (!ReadLayout(upper, u) || !ReadLayout(lower, l)) return Status::Busy;
+    // The frame is the whole page's.
+    const int height = parts_[1]->end;
+    upper[u.frameHeight] = static_cast<uint8_t>(height >> 8);
+    upper[u.frameHeight + 1] = static_cast<uint8_t>(height & 0xFF);
+    // Restart markers count 0..7 over: the marker between the parts follows the upper
+    // part's own, and the lower part's go on from it.
+    // The lower part's data goes on in the upper part's block (which has room to spare
+    // as a rule).
+    const int before = upperIntervals_; // markers before the lower part's data
+    out = std::move(upper);
+    out.resize(u.scanEnd);
+    out.push_back(0xFF);
+    out.push_back(static_cast<uint8_t>(0xD0 + (before - 1) % 8));
+    const size_t from = out.size();
+    out.insert(out.end(), lower.begin() + static_cast<std::ptrdiff_t>(l.scanData),
+               lower.begin() + static_cast<std::ptrdiff_t>(l.scanEnd));
+    for (size_t i = from; i + 1 < out.size(); ++i) {
+        if (out[i] != 0xFF) continue;
+        const uint8_t next = out[i + 1];
+        if (next >= 0xD0 && next <= 0xD7) out[i + 1] = static_cast<uint8_t>(0xD0 + (next - 0xD0 + before) % 8);
+        ++i; // a stuffed zero or a marker: either way not the start of another
+    }
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return Status::Ok;
+}
 
 namespace {
 

@@ -56,7 +56,10 @@ public:
     JpegRowEncoder(const JpegRowEncoder&) = delete;
     JpegRowEncoder& operator=(const JpegRowEncoder&) = delete;
 
-    Status Begin(int width, int height, PixelFormat format, double xDpi, double yDpi, const JpegOptions& options);
+    // `restartRows`: rows of JPEG blocks (16 pixel rows in colour, 8 in grey) between
+    // restart markers; 0, none.
+    Status Begin(int width, int height, PixelFormat format, double xDpi, double yDpi, const JpegOptions& options,
+                 int restartRows = 0);
     // `rows` rows, the first at `first`, each `rowStep` bytes after the one above it.
     Status AddRows(const uint8_t* first, std::ptrdiff_t rowStep, int rows);
     int RowsWritten() const;
@@ -70,6 +73,41 @@ public:
 
 private:
     std::unique_ptr<State> s_;
+};
+
+// A page encoded in parts of about equal height that may be encoded at the same time,
+// each on a thread of its own, and joined into one baseline file. The parts meet at a
+// restart marker: the file holds the coefficients of the page encoded whole (it decodes
+// to the same pixels), and it is byte for byte the page encoded whole with the same
+// restart markers. With one part it is exactly JpegRowEncoder's data.
+class JpegPartsEncoder {
+public:
+    JpegPartsEncoder();
+    ~JpegPartsEncoder();
+    JpegPartsEncoder(const JpegPartsEncoder&) = delete;
+    JpegPartsEncoder& operator=(const JpegPartsEncoder&) = delete;
+
+    // `parts`: 1 or 2 (a page too short for two has one).
+    Status Begin(int width, int height, PixelFormat format, double xDpi, double yDpi, const JpegOptions& options,
+                 int parts);
+    int Parts() const;
+    // The rows of a part: from `PartBegin` up to, not including, `PartEnd`.
+    int PartBegin(int part) const;
+    int PartEnd(int part) const;
+    // A part's rows, top-down, as for JpegRowEncoder; one thread at a time per part.
+    Status AddRows(int part, const uint8_t* first, std::ptrdiff_t rowStep, int rows);
+    Status FinishPart(int part);
+    // Once every part is finished: the file.
+    Status Join(std::vector<uint8_t>& out);
+
+private:
+    struct Part {
+        int begin = 0, end = 0;
+        JpegRowEncoder encoder;
+    };
+    std::vector<std::unique_ptr<Part>> parts_;
+    int restartRows_ = 0;    // block rows between restart markers
+    int upperIntervals_ = 0; // restart intervals in the upper part
 };
 
 } // namespace codec

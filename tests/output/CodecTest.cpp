@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Pages.h"
@@ -361,6 +363,83 @@ INSTANTIATE_TEST_SUITE_P(Forms, JpegInMemory,
                                            JpegFormRow{PixelFormat::Gray8, {50, true}, "grey_50"},
                                            JpegFormRow{PixelFormat::Gray8, {75, false}, "grey_as_colour_75"},
                                            JpegFormRow{PixelFormat::Bilevel1, {50, true}, "bw_50"}));
+
+// A page encoded in two parts at the same time and joined: a file any decoder reads
+// (ours refuses a restart marker out of turn) with the pixels of the page encoded whole.
+struct JpegPartsRow {
+    PixelFormat format;
+    codec::JpegOptions options;
+    int width, height, parts;
+    const char* name;
+};
+
+void PrintTo(const JpegPartsRow& r, std::ostream* os) { *os << r.name; }
+
+class JpegParts : public ::testing::TestWithParam<JpegPartsRow> {};
+
+TEST_P(JpegParts, JoinIntoThePageEncodedWhole) {
+    const JpegPartsRow& row = GetParam();
+    TempFolder dir;
+    Image page;
+    testpages::MakePage(page, row.width, row.height, row.format, 300);
+    std::vector<uint8_t> whole;
+    ASSERT_EQ(codec::EncodeJpeg(codec::ViewOf(page), row.options, whole), Status::Ok);
+
+    codec::JpegPartsEncoder encoder;
+    ASSERT_EQ(encoder.Begin(page.width, page.height, page.format, 300, 300, row.options, row.parts), Status::Ok);
+    const int parts = encoder.Parts();
+    ASSERT_EQ(encoder.PartBegin(0), 0);
+    ASSERT_EQ(encoder.PartEnd(parts - 1), page.height);
+    auto feed = [&](int part, Status* result) {
+        *result = Status::Ok;
+        for (int y = encoder.PartBegin(part); *result == Status::Ok && y < encoder.PartEnd(part); y += 5)
+            *result = encoder.AddRows(part, page.Row(y), page.rowStep, std::min(5, encoder.PartEnd(part) - y));
+        if (*result == Status::Ok) *result = encoder.FinishPart(part);
+    };
+    Status results[2] = {Status::Ok, Status::Ok};
+    std::thread lower;
+    if (parts == 2) lower = std::thread(feed, 1, &results[1]);
+    feed(0, &results[0]);
+    if (lower.joinable()) lower.join();
+    ASSERT_EQ(results[0], Status::Ok);
+    ASSERT_EQ(results[1], Status::Ok);
+    std::vector<uint8_t> joined;
+    ASSERT_EQ(encoder.Join(joined), Status::Ok);
+
+    if (parts == 1) {
+        EXPECT_TRUE(joined == whole) << "one part is the page's own data";
+        return;
+    }
+    EXPECT_EQ(encoder.PartEnd(0) % (row.options.grey ? 8 : 16), 0) << "the parts meet between rows of blocks";
+    auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return dir / name;
+    };
+    Image fromWhole, fromJoined;
+    ASSERT_EQ(codec::LoadJpeg(write("whole.jpg", whole), fromWhole), Status::Ok);
+    ASSERT_EQ(codec::LoadJpeg(write("p.jpg", joined), fromJoined), Status::Ok);
+    ASSERT_EQ(fromJoined.width, page.width);
+    ASSERT_EQ(fromJoined.height, page.height);
+    ASSERT_EQ(fromJoined.format, fromWhole.format);
+    const size_t rowBytes = size_t(page.width) * (fromWhole.format == PixelFormat::Gray8 ? 1 : 3);
+    for (int y = 0; y < page.height; ++y)
+        ASSERT_EQ(std::memcmp(fromJoined.Row(y), fromWhole.Row(y), rowBytes), 0) << "row " << y;
+    ASSERT_TRUE(testpages::HaveTool("djpeg"));
+    EXPECT_EQ(testpages::Run("djpeg -outfile /dev/null " + dir / "p.jpg"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, JpegParts,
+                         ::testing::Values(JpegPartsRow{PixelFormat::Rgb24, {50, false}, 203, 61, 2, "colour"},
+                                           JpegPartsRow{PixelFormat::Rgb24, {75, false}, 203, 47, 2, "colour_odd_rows"},
+                                           JpegPartsRow{PixelFormat::Bgr24, {80, true}, 120, 64, 2, "bgr_as_grey"},
+                                           JpegPartsRow{PixelFormat::Gray8, {50, true}, 203, 61, 2, "grey"},
+                                           JpegPartsRow{PixelFormat::Bilevel1, {50, true}, 203, 61, 2, "bw"},
+                                           // 1000 blocks a row: at most 65 block rows an interval, so the lower
+                                           // part has markers of its own, numbered on from the upper part's.
+                                           JpegPartsRow{PixelFormat::Gray8, {50, true}, 8000, 1120, 2, "wide_grey"},
+                                           JpegPartsRow{PixelFormat::Rgb24, {50, false}, 203, 16, 2, "one_block_row"},
+                                           JpegPartsRow{PixelFormat::Rgb24, {50, false}, 203, 61, 1, "one_part"}));
 
 // A page that carries JPEG data made of it is written as that data, but only when the
 // data is what the writer was asked for: another quality, grey form, size, pixel form or
