@@ -186,10 +186,11 @@ public:
     // pages over (callers then use SaveImageToFile).
     virtual std::shared_ptr<const PageImage> TakePageImage() { return nullptr; }
     // For such a listener, which makes each page into JPEG data with these options: the
-    // control may make that data while the page arrives, so that it is ready with the
-    // page's last row (PageImage::jpeg, for pages taken with TakePageImage). Pages the
-    // control converts or turns after reading them get none. Null: no JPEG data (the
-    // default). Set it before AcquireImage. A control that cannot ignores it.
+    // control may make that data while the page arrives (PageImage::jpeg, for pages taken
+    // with TakePageImage); it may still be finishing the data when it hands the page over
+    // and goes on to the next (PageJpeg::Data waits for it). Pages the control converts or
+    // turns after reading them get none. Null: no JPEG data (the default). Set it before
+    // AcquireImage. A control that cannot ignores it.
     virtual void EncodeArrivingPages(const codec::JpegOptions*) {}
 
     // ---- Generic capability interface (the container model: one value, enumeration, range, array) ----

@@ -410,7 +410,7 @@ void WriteEmf(Sink& s, const PageImage& p) {
 } // namespace
 
 // A look at the page's rows for the codec layer (same pixel conventions).
-codec::ImageView PageView(const PageImage& p) {
+codec::ImageView PageView(const PageImage& p, bool withJpeg) {
     codec::ImageView v;
     v.width = static_cast<int>(p.width);
     v.height = static_cast<int>(p.height);
@@ -421,7 +421,7 @@ codec::ImageView PageView(const PageImage& p) {
     v.yDpi = p.yResolution;
     v.top = p.pixels.data();
     v.rowStep = static_cast<std::ptrdiff_t>(p.stride);
-    v.jpeg = p.jpeg.get();
+    v.jpeg = withJpeg && p.jpeg ? p.jpeg->Data() : nullptr;
     return v;
 }
 
@@ -455,7 +455,7 @@ bool WriteImageFile(const PageImage& page, const std::string& path, long format,
     if (path.empty()) return fail("no file name");
     if (format == twain::TWFF_BMP || format == twain::TWFF_PNG || format == twain::FF_GIF) {
         if (page.width > INT_MAX || page.height > INT_MAX) return fail("page too large for this format");
-        const codec::ImageView view = PageView(page);
+        const codec::ImageView view = PageView(page, false);
         errno = 0;
         const codec::Status status = format == twain::TWFF_BMP   ? codec::SaveBmp(view, path)
                                      : format == twain::TWFF_PNG ? codec::SavePng(view, path)

@@ -14,8 +14,10 @@ namespace scancontrol {
 // True when written. On failure the partly written file is removed and `error` says why.
 bool WriteImageFile(const PageImage& page, const std::string& path, long format, std::string* error = nullptr);
 
-// The page's rows as the codec layer sees them (the same pixel conventions), not copied.
-codec::ImageView PageView(const PageImage& page);
+// The page's rows as the codec layer sees them (the same pixel conventions), not copied;
+// with the page's JPEG data when it came with some and `withJpeg` asks for it (waiting
+// for the data to be complete).
+codec::ImageView PageView(const PageImage& page, bool withJpeg = true);
 
 // True for the format codes WriteImageFile knows.
 bool IsSupportedFileFormat(long format);

@@ -15,8 +15,8 @@
 namespace scancontrol::sanectl {
 
 // Shared by the UI thread and the worker for one acquisition: the cancel request and
-// the count of pages posted but not yet consumed (the worker holds back while too many
-// pages wait, so a slow consumer never piles up whole feeder runs in memory).
+// the count of pages posted and still in memory (the worker holds back while too many
+// are, so a slow consumer never piles up whole feeder runs in memory).
 class AcquisitionLink {
 public:
     void Cancel() {
@@ -59,7 +59,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return progress_;
     }
-    // UI thread: a page was consumed (its "page ended" event delivered or dropped).
+    // A posted page has gone from memory (PageDelivery).
     void ReleaseSlot() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -92,8 +92,19 @@ struct AcquireJob {
     std::shared_ptr<AcquisitionLink> link;
 };
 
-// One page with its image information.
+// One page with its image information. A page posted by the worker counts as in flight
+// until the last holder lets it go: only then is its memory free for the next one.
 struct PageDelivery {
+    struct Slot {
+        std::shared_ptr<AcquisitionLink> link; // set once the page has its slot
+        Slot() = default;
+        Slot(const Slot&) = delete;
+        Slot& operator=(const Slot&) = delete;
+        ~Slot() {
+            if (link) link->ReleaseSlot();
+        }
+    };
+    Slot slot; // ends after the image (declared before it)
     PageImage image;
     ImageInfo info;
 };

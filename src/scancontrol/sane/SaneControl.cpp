@@ -200,12 +200,12 @@ void SaneControl::HoldEvents(bool hold) { gate_->Hold(hold); }
 void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
                           std::shared_ptr<const PageDelivery> page) {
     if (id == 0 || id != acquisitionId_) return; // a late event of an ended acquisition
-    std::shared_ptr<AcquisitionLink> link = link_;
     // After the user's cancel nothing of the acquisition reaches the listener but its end.
     if (cancelling_ && event != TwainEvent::TransferCancelled) return;
     switch (event) {
         case TwainEvent::PageTransferred:
             page_ = std::move(page);
+            pageInfo_ = page_ ? page_->info : ImageInfo{};
             pageSaved_ = false;
             pageTaken_ = false;
             break;
@@ -217,6 +217,7 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
             cancelling_ = false;
             link_.reset();
             page_.reset();
+            pageInfo_ = {};
             scanInProgress_ = 0;
             break;
         default: break;
@@ -229,9 +230,10 @@ void SaneControl::Deliver(unsigned long id, TwainEvent event, long errorCode,
         std::string why;
         if (!WriteImageFile(page_->image, defaultPath_, defaultFormat_, &why)) Fail(err::FileWriteError, why);
     }
-    // The page has been used: let the worker send the next one. A page handed over in
-    // memory lets it go when its last handle goes.
-    if (event == TwainEvent::PageEnded && link && !pageTaken_) link->ReleaseSlot();
+    // The page has been used: the control lets it go, and the worker sends the next one
+    // once its memory is free (a page handed over in memory: when its last handle goes).
+    // Its information stays current until the next page.
+    if (event == TwainEvent::PageEnded) page_.reset();
 }
 
 // ---- Source manager and sources ----
@@ -329,6 +331,7 @@ bool SaneControl::CloseSource() {
     openedOptions_ = {};
     session_ = {};
     page_.reset();
+    pageInfo_ = {};
     return true;
 }
 
@@ -341,6 +344,7 @@ bool SaneControl::DisableSource() {
         acquisitionId_ = 0;
         cancelling_ = false;
         page_.reset();
+        pageInfo_ = {};
         scanInProgress_ = 0;
     }
     return true;
@@ -376,6 +380,7 @@ bool SaneControl::AcquireImage() {
     errorCode_ = 0;
     errorText_.clear();
     page_.reset();
+    pageInfo_ = {};
     const unsigned long id = ++lastAcquisitionId_;
     acquisitionId_ = id;
     link_ = std::make_shared<AcquisitionLink>();
@@ -690,14 +695,8 @@ std::shared_ptr<const PageImage> SaneControl::TakePageImage() {
     if (!Acquiring() || !page_ || pageTaken_) return nullptr;
     pageTaken_ = true;
     pageSaved_ = true; // nothing goes to the default target
-    std::shared_ptr<AcquisitionLink> link = link_;
-    std::shared_ptr<const PageDelivery> delivery = page_;
-    const PageImage* image = &delivery->image;
-    // The handle keeps the page alive; the last one to go lets the worker send the next.
-    return std::shared_ptr<const PageImage>(image, [link, delivery](const PageImage*) mutable {
-        delivery.reset();
-        link->ReleaseSlot();
-    });
+    // The handle keeps the page alive; the worker sends the next once it has gone.
+    return std::shared_ptr<const PageImage>(page_, &page_->image);
 }
 
 void SaneControl::EncodeArrivingPages(const codec::JpegOptions* options) {
@@ -710,7 +709,7 @@ void SaneControl::EncodeArrivingPages(const codec::JpegOptions* options) {
 long SaneControl::ErrorCode() { return errorCode_; }
 std::string SaneControl::ErrorString() { return errorText_; }
 
-ImageInfo SaneControl::CurrentImageInfo() { return page_ ? page_->info : ImageInfo{}; }
+ImageInfo SaneControl::CurrentImageInfo() { return pageInfo_; }
 float SaneControl::XResolution() { return CurrentImageInfo().xResolution; }
 float SaneControl::YResolution() { return CurrentImageInfo().yResolution; }
 long SaneControl::ImageWidth() { return CurrentImageInfo().imageWidth; }

@@ -207,7 +207,8 @@ private:
     // The user cancelled the running acquisition: only its event 6 is still delivered.
     bool cancelling_ = false;
     std::shared_ptr<AcquisitionLink> link_;
-    std::shared_ptr<const PageDelivery> page_;
+    std::shared_ptr<const PageDelivery> page_; // from its "page transferred" to its "page ended"
+    ImageInfo pageInfo_;                       // the last page's, until the acquisition ends
 
     // The capability container properties.
     long capId_ = 0;

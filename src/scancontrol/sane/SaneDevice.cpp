@@ -3,7 +3,6 @@
 
 #include <sane/sane.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include "scancontrol/Twain.h"
 #include "scancontrol/sane/PageOps.h"
 #include "scancontrol/sane/ReaderThreads.h"
+#include "platform/Process.h"
 #include "scancontrol/sane/SaneStatus.h"
 
 namespace scancontrol::sanectl {
@@ -144,7 +144,7 @@ SANE_Word ToWord(SANE_Value_Type type, double v) {
     return static_cast<SANE_Word>(std::lround(v));
 }
 
-// Pages posted to the UI thread and not yet used. One waiting page while the next is read
+// Pages posted to the UI thread and still in memory. One such page while the next is read
 // keeps the scanner and the page's encoding busy at the same time; allowing more only
 // holds more pages (tens of megabytes each) without finishing sooner.
 constexpr int kPagesInFlight = 1;
@@ -351,124 +351,165 @@ long SaneDevice::ReadResolution(float* x, float* y) {
 
 namespace {
 
-// Sizes the page buffer. A colour page is tens of megabytes: ask for huge pages before
-// the first touch, which turns thousands of page faults into a few dozen. The bytes are
-// not zeroed: the reads fill them, and each memory page is first touched (faulted in)
-// by the read that brings its rows, while the scanner goes on delivering.
-void SizePixels(PageImage& page, size_t bytes) {
-    if (bytes > page.pixels.capacity()) {
-        page.pixels.reserve(bytes);
-        const uintptr_t begin = reinterpret_cast<uintptr_t>(page.pixels.data());
-        const uintptr_t huge = 2u << 20;
-        const uintptr_t first = (begin + huge - 1) & ~(huge - 1);
-        const uintptr_t last = (begin + page.pixels.capacity()) & ~(huge - 1);
-        if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
-    page.pixels.resize(bytes);
-}
+// Sizes the page buffer. The bytes are not zeroed: the reads fill them, and each memory
+// page is first touched (faulted in) by the read that brings its rows, while the scanner
+// goes on delivering.
+void SizePixels(PageImage& page, size_t bytes) { page.pixels.resize(bytes); }
 
 } // namespace
 
 // A page made into JPEG data while its rows arrive: the rows are encoded on a thread of
-// their own as the reads bring them in, so reading goes on meanwhile and the data is
-// complete soon after the page's last row. Dropped (and the page left without data)
-// when the page turns out other than announced.
-struct SaneDevice::ArrivingJpeg {
+// their own as the reads bring them in, so reading goes on meanwhile. The reading thread
+// does not wait for the last rows' encoding: the page goes out with the data still in
+// the making and the scanner starts the next page, while whoever takes the data waits
+// for it (PageJpeg::Data). Dropped (and the page left without data) when the page turns
+// out other than announced.
+struct SaneDevice::ArrivingJpeg final : PageJpeg {
     codec::JpegOptions options;
     float xDpi = 0, yDpi = 0;
 
-    ~ArrivingJpeg() { Stop(); }
+    ~ArrivingJpeg() override { Stop(); }
 
     void Begin(const PageImage& page, long lines) {
-        const codec::PixelFormat format =
-            page.bitsPerPixel == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
-        if (encoder_.Begin(static_cast<int>(page.width), static_cast<int>(lines), format, xDpi, yDpi, options) !=
-            codec::Status::Ok)
+        format_ = page.bitsPerPixel == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
+        width_ = static_cast<int>(page.width);
+        lines_ = lines;
+        // A large page is encoded in two parts at once where there are two processors:
+        // encoding takes longer than reading, and the lower part's thread starts as soon
+        // as its first rows are in.
+        const bool large = static_cast<double>(page.width) * static_cast<double>(lines) >= kPartsFromPixels;
+        const int parts = large && std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+        if (encoder_.Begin(width_, static_cast<int>(lines), format_, xDpi, yDpi, options, parts) != codec::Status::Ok)
             return;
-        good_ = true;
-        thread_ = std::thread([this] { Encode(); });
+        partsLeft_ = encoder_.Parts();
+        for (int part = 0; part < encoder_.Parts(); ++part) {
+            encoded_[part] = encoder_.PartBegin(part);
+            threads_[part] = std::thread([this, part] { Encode(part); });
+        }
     }
+    bool Begun() const { return threads_[0].joinable(); }
     // The reading thread: the page's first `filled` bytes, at `rows` (stride bytes a row),
     // are in. The buffer must not move while the encoding runs (Drop first).
+    // The encoding threads are woken for a batch of rows, not for every read: a read
+    // brings a few rows only, and waking them for each cost more than encoding them.
     void Feed(const std::uint8_t* rows, long stride, size_t filled) {
-        if (!thread_.joinable()) return;
+        if (!Begun()) return;
+        const long arrived = static_cast<long>(filled / static_cast<size_t>(stride));
+        if (arrived - told_ < kBatchRows) return;
+        told_ = arrived;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             rows_ = rows;
             stride_ = stride;
-            arrived_ = static_cast<long>(filled / static_cast<size_t>(stride));
+            arrived_ = arrived;
         }
-        wake_.notify_one();
+        wake_.notify_all();
     }
     // The page will not be the one the data was begun for.
-    void Drop() {
-        Stop();
-        good_ = false;
-    }
-    // The data, when the page is the one the encoder was begun for and it all went in.
-    std::shared_ptr<const codec::JpegData> Finish(const PageImage& page) {
-        if (!thread_.joinable()) return nullptr;
+    void Drop() { Stop(); }
+    // The reading thread: every row is in and the page is `height` rows high. The data
+    // is finished on the encoding threads.
+    void Complete(const std::uint8_t* rows, long stride, long height) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            rows_ = rows;
+            stride_ = stride;
+            arrived_ = height;
             allArrived_ = true;
+            height_ = height;
         }
-        wake_.notify_one();
-        thread_.join();
-        if (!good_ || encoded_ != page.height || encoder_.Finish() != codec::Status::Ok) return nullptr;
-        auto data = std::make_shared<codec::JpegData>();
-        data->options = options;
-        data->width = static_cast<int>(page.width);
-        data->height = static_cast<int>(page.height);
-        data->format = page.bitsPerPixel == 8 ? codec::PixelFormat::Gray8 : codec::PixelFormat::Rgb24;
-        data->xDpi = xDpi;
-        data->yDpi = yDpi;
-        data->bytes = encoder_.TakeBytes();
-        return data;
+        wake_.notify_all();
+    }
+    const codec::JpegData* Data() const override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return finished_; });
+        return data_.get();
     }
 
 private:
-    // The encoding thread: the rows that have arrived and are not encoded yet, until all
-    // have arrived (or it is stopped).
-    void Encode() {
+    // A part's encoding thread: the part's rows that have arrived and are not encoded
+    // yet, until all of them are in (or it is stopped, or the page ended short of them).
+    // The last part to end makes the data, when every row of the page went in.
+    void Encode(int part) {
+        // The encoding gives way to the threads that read the scanner and hand the pages
+        // on: it has the page in memory and can catch up, while they keep the scanner
+        // and the consumer going (every hand-over waits for them).
+        platform::LowerThreadPriority();
+        const long end = encoder_.PartEnd(part);
         std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return stop_ || allArrived_ || arrived_ > encoded_; });
-            if (stop_) return;
-            if (arrived_ <= encoded_) return; // all arrived and encoded
-            const long from = encoded_, upto = arrived_;
+        bool good = true;
+        while (encoded_[part] < end) {
+            wake_.wait(lock, [&] { return stop_ || allArrived_ || arrived_ > encoded_[part]; });
+            if (stop_ || arrived_ <= encoded_[part]) break; // stopped, or the page ended short
+            const long from = encoded_[part], upto = std::min(arrived_, end);
             const std::uint8_t* first = rows_ + static_cast<size_t>(from) * static_cast<size_t>(stride_);
             const long stride = stride_;
             lock.unlock();
-            const bool added = encoder_.AddRows(first, stride, static_cast<int>(upto - from)) == codec::Status::Ok;
+            good = encoder_.AddRows(part, first, stride, static_cast<int>(upto - from)) == codec::Status::Ok;
             lock.lock();
-            encoded_ = upto;
-            if (!added) {
-                good_ = false;
-                return;
-            }
+            encoded_[part] = upto;
+            if (!good) break;
         }
+        good = good && !stop_ && encoded_[part] == end;
+        lock.unlock();
+        good = good && encoder_.FinishPart(part) == codec::Status::Ok;
+        lock.lock();
+        failed_ = failed_ || !good;
+        if (--partsLeft_ > 0) return;
+        std::shared_ptr<codec::JpegData> data;
+        if (!failed_ && !stop_ && height_ == lines_) {
+            lock.unlock();
+            data = std::make_shared<codec::JpegData>();
+            if (encoder_.Join(data->bytes) == codec::Status::Ok) {
+                data->options = options;
+                data->width = width_;
+                data->height = static_cast<int>(lines_);
+                data->format = format_;
+                data->xDpi = xDpi;
+                data->yDpi = yDpi;
+            } else {
+                data.reset();
+            }
+            lock.lock();
+        }
+        data_ = std::move(data);
+        finished_ = true;
+        lock.unlock();
+        wake_.notify_all();
     }
     void Stop() {
-        if (!thread_.joinable()) return;
+        if (!Begun()) return;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stop_ = true;
         }
-        wake_.notify_one();
-        thread_.join();
+        wake_.notify_all();
+        for (std::thread& thread : threads_)
+            if (thread.joinable()) thread.join();
     }
 
-    codec::JpegRowEncoder encoder_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    const std::uint8_t* rows_ = nullptr; // guarded by mutex_, as are the four below
+    static constexpr long kBatchRows = 64;
+    static constexpr double kPartsFromPixels = 1e6;
+
+    codec::JpegPartsEncoder encoder_;
+    long told_ = 0; // the rows the encoding threads were told of (the reading thread's own)
+    codec::PixelFormat format_ = codec::PixelFormat::Rgb24;
+    int width_ = 0;
+    long lines_ = 0; // the rows the page was announced with
+    std::thread threads_[2];
+    mutable std::mutex mutex_;
+    mutable std::condition_variable wake_;
+    const std::uint8_t* rows_ = nullptr; // guarded by mutex_, as are the members below
     long stride_ = 1;
-    long arrived_ = 0; // rows in the buffer
-    long encoded_ = 0; // rows given to the encoder
+    long arrived_ = 0;     // rows in the buffer
+    long encoded_[2] = {}; // rows given to each part's encoder (from the page's top)
+    long height_ = -1;     // the page's rows, once all have arrived
+    int partsLeft_ = 0;    // parts whose thread has not ended
     bool allArrived_ = false;
     bool stop_ = false;
-    bool good_ = false; // begun, and no row refused (read after the thread has ended)
+    bool failed_ = false;   // a part was not encoded completely
+    bool finished_ = false; // every part's thread is done with the page: data_ is final
+    std::shared_ptr<const codec::JpegData> data_;
 };
 
 namespace {
@@ -623,7 +664,7 @@ int SaneDevice::ReadPage(const AcquireJob& job, PageImage& page, const std::func
         st = direct ? ReadDirect(h, p, *job.link, page, allRead, encode ? jpeg : nullptr)
                     : ReadConverted(h, p, channel, *job.link, page, allRead);
         if (st != SANE_STATUS_GOOD) return st;
-        if (encode) page.jpeg = jpeg->Finish(page);
+        if (encode) jpeg->Complete(page.pixels.data(), page.stride, page.height);
         if (p.last_frame) break;
         st = sane_start(h);
         if (st != SANE_STATUS_GOOD) return st;
@@ -675,7 +716,10 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
                 page.yResolution = yResolution;
                 const bool converted =
                     (page.bitsPerPixel == 24 && job.targetBits == 8) || (page.bitsPerPixel != 1 && job.targetBits == 1);
-                if (converted) page.jpeg.reset(); // made of the rows as read
+                // The data goes with the page, finished or not; a converted page has none
+                // (the data was made of the rows as read).
+                if (jpeg && jpeg->Begun() && !converted) page.jpeg = std::move(jpeg);
+                jpeg.reset();
                 if (page.bitsPerPixel == 24 && job.targetBits == 8) ColorToGray(page);
                 if (page.bitsPerPixel != 1 && job.targetBits == 1)
                     GrayToBlackWhite(page, job.conversion == Conversion::Halftone);
@@ -697,6 +741,7 @@ void SaneDevice::Acquire(const AcquireJob& job, AcquisitionSink& sink) {
                 info.documentNumber = job.duplex ? (pages + 1) / 2 : pages;
                 info.frameNumber = 1;
                 if (!job.link->AcquireSlot(kPagesInFlight)) return;
+                delivery->slot.link = job.link;
                 sink.Post(job.id, TwainEvent::PageTransferred, 0, std::move(delivery));
                 sink.Post(job.id, TwainEvent::PageEnded, 0, nullptr);
                 if (!job.feeder) break; // the glass holds one page

@@ -50,7 +50,8 @@ private:
     // Reads one page (all its frames) after a successful sane_start; a SANE status.
     // Reads one page; `allRead` runs once a frame's announced bytes have all arrived,
     // before the read that reports its end.
-    // `jpeg`, when given, makes the page into JPEG data while it arrives, if it can.
+    // `jpeg`, when given, makes the page into JPEG data while it arrives, if it can
+    // (begun on it then; the data is finished on its own thread after the page's end).
     int ReadPage(const AcquireJob& job, PageImage& page, const std::function<void()>& allRead, ArrivingJpeg* jpeg);
 
     void* handle_ = nullptr; // SANE_Handle
