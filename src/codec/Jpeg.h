@@ -18,7 +18,8 @@ struct JpegOptions {
 };
 
 // A page's JPEG data and what it was made of and with: the data SaveJpeg writes for a
-// page of this geometry, form and resolution with these options.
+// page of this geometry, form and resolution with these options, or the same encoded in
+// parts (JpegPartsEncoder: the same pixels, with restart markers).
 struct JpegData {
     JpegOptions options;
     int width = 0;
