@@ -15,6 +15,7 @@
 
 #include "codec/Bmp.h"
 #include "codec/Codecs.h"
+#include "codec/FileIo.h"
 #include "codec/Jpeg.h"
 #include "core/Ids.h"
 #include "output/DynamicLibrary.h"
@@ -381,9 +382,10 @@ private:
         // A page in memory that is written into the document at once goes into it from
         // memory; a page from a file, or one kept for recognition, through the working file.
         const bool inMemory = source.view && !queued_;
-        // JPEG data the page came with in this encoder's own form goes in as it is.
+        // JPEG data the page came with in this encoder's own form goes in as it is (into
+        // the working file for a page kept for recognition).
         codec::JpegOptions form;
-        const codec::JpegData* made = inMemory ? source.view->jpeg : nullptr;
+        const codec::JpegData* made = source.view ? source.view->jpeg : nullptr;
         if (made && !(PageJpegForm("PDF", request_.colourMode, request_.compressionKind, form) &&
                       made->Fits(*source.view, form)))
             made = nullptr;
@@ -391,9 +393,21 @@ private:
             codec::ImageInfo info;
             if (codec::ReadJpegInfo(made->bytes.data(), made->bytes.size(), info) != codec::Status::Ok)
                 return Failed(kJpegConversionFailed, EIO);
-            writer_.SetImageComponents(codec::ComponentsOf(info.format));
-            writer_.SetCompressed(1);
-            return WriteImage(made->bytes);
+            if (inMemory) {
+                writer_.SetImageComponents(codec::ComponentsOf(info.format));
+                writer_.SetCompressed(1);
+                return WriteImage(made->bytes);
+            }
+            codec::ClearWriteError();
+            if (codec::SaveJpeg(*source.view, working, form) != codec::Status::Ok) {
+                // As for a page encoded here: the system's text for the cause.
+                const int cause = codec::LastWriteError();
+                ShowOutputMessage(SystemErrorText(cause ? cause : EIO));
+                failureError_ = 0; // told
+                DeleteFile(working);
+                return kJpegConversionFailed;
+            }
+            return Deliver(working, codec::ComponentsOf(info.format), 1);
         }
         std::vector<std::uint8_t> data;
         int converted;
