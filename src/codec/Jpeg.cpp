@@ -331,11 +331,11 @@ Status JpegPartsEncoder::Begin(int width, int height, PixelFormat format, double
                                const JpegOptions& options, int parts) {
     if (!parts_.empty()) return Status::Busy;
     if (width <= 0 || height <= 0 || parts < 1 || parts > 2) return Status::Unsupported;
-    // Rows of blocks: 16 pixel rows in colour (chroma at half the height), 8 in grey.
-    const int blockRow = options.grey ? 8 : 16;
-    const int blockColumn = options.grey ? 8 : 16;
-    const int blockRows = (height + blockRow - 1) / blockRow;
-    const int blocksPerRow = (width + blockColumn - 1) / blockColumn;
+    // Blocks (the units restart intervals count): 16 pixels square in colour (chroma at
+    // half the size), 8 in grey.
+    const int block = options.grey ? 8 : 16;
+    const int blockRows = (height + block - 1) / block;
+    const int blocksPerRow = (width + block - 1) / block;
     // The interval is counted in blocks, at most 65535: the upper part ends on an
     // interval's end, and takes about half of the page.
     const int longest = std::max(1, 65535 / blocksPerRow);
@@ -346,7 +346,7 @@ Status JpegPartsEncoder::Begin(int width, int height, PixelFormat format, double
         split = ((blockRows + 1) / 2) / restartRows_ * restartRows_;
     }
     upperIntervals_ = restartRows_ > 0 ? split / restartRows_ : 0;
-    const int splitRow = split * blockRow;
+    const int splitRow = split * block;
     const int bounds[3] = {0, split > 0 ? splitRow : height, height};
     const int count = split > 0 ? 2 : 1;
     for (int i = 0; i < count; ++i) {

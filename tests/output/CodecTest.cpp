@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -411,14 +410,9 @@ TEST_P(JpegParts, JoinIntoThePageEncodedWhole) {
         return;
     }
     EXPECT_EQ(encoder.PartEnd(0) % (row.options.grey ? 8 : 16), 0) << "the parts meet between rows of blocks";
-    auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
-        std::ofstream(dir / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return dir / name;
-    };
     Image fromWhole, fromJoined;
-    ASSERT_EQ(codec::LoadJpeg(write("whole.jpg", whole), fromWhole), Status::Ok);
-    ASSERT_EQ(codec::LoadJpeg(write("p.jpg", joined), fromJoined), Status::Ok);
+    ASSERT_EQ(codec::LoadJpeg(dir.Write("whole.jpg", std::string(whole.begin(), whole.end())), fromWhole), Status::Ok);
+    ASSERT_EQ(codec::LoadJpeg(dir.Write("p.jpg", std::string(joined.begin(), joined.end())), fromJoined), Status::Ok);
     ASSERT_EQ(fromJoined.width, page.width);
     ASSERT_EQ(fromJoined.height, page.height);
     ASSERT_EQ(fromJoined.format, fromWhole.format);

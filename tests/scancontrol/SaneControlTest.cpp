@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -442,14 +441,11 @@ TEST_P(SaneArrivingJpegTest, IsTheDataOfThePagesRows) {
         return;
     }
     testsupport::TempFolder dir;
-    auto decoded = [&](const char* name, const std::vector<uint8_t>& bytes, codec::Image& image) {
-        std::ofstream(dir / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return codec::LoadJpeg(dir / name, image);
-    };
     codec::Image made, own;
-    ASSERT_EQ(decoded("made.jpg", data->bytes, made), codec::Status::Ok);
-    ASSERT_EQ(decoded("own.jpg", fromRows, own), codec::Status::Ok);
+    ASSERT_EQ(codec::LoadJpeg(dir.Write("made.jpg", std::string(data->bytes.begin(), data->bytes.end())), made),
+              codec::Status::Ok);
+    ASSERT_EQ(codec::LoadJpeg(dir.Write("own.jpg", std::string(fromRows.begin(), fromRows.end())), own),
+              codec::Status::Ok);
     ASSERT_EQ(made.width, own.width);
     ASSERT_EQ(made.height, own.height);
     const size_t rowBytes = static_cast<size_t>(own.width) * (options.grey ? 1 : 3);
